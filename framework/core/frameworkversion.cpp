@@ -1,0 +1,1 @@
+int krtFrameworkVersion() { return 1; }

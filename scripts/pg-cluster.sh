@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# A throw-away PostgreSQL cluster on a free loopback port for the tests.
+# Source it, then call pg_cluster_start / pg_cluster_stop. Exports
+# KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER, KRT_PG_DB for the tests.
+
+pg_bin() { ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1; }
+
+free_port() {
+  python3 - <<'PY' 2>/dev/null || echo 55432
+import socket
+s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
+PY
+}
+
+as_postgres() {
+  if [ "$(id -u)" -eq 0 ]; then su postgres -s /bin/bash -c "$*"; else bash -c "$*"; fi
+}
+
+pg_cluster_start() {
+  local bin; bin=$(pg_bin)
+  if [ -z "$bin" ]; then echo "pg-cluster: PostgreSQL not installed; PostgreSQL tests will be skipped"; return 0; fi
+  PG_DIR=$(mktemp -d /tmp/krt-pg.XXXXXX)
+  chmod 755 "$PG_DIR"
+  [ "$(id -u)" -eq 0 ] && chown postgres "$PG_DIR"
+  KRT_PG_PORT=$(free_port)
+  as_postgres "$bin/initdb -D $PG_DIR/data -A trust -U postgres >/dev/null"
+  as_postgres "$bin/pg_ctl -D $PG_DIR/data -o '-p $KRT_PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off' -l $PG_DIR/log -w start >/dev/null"
+  export KRT_PG_HOST=127.0.0.1 KRT_PG_PORT KRT_PG_USER=postgres KRT_PG_DB=postgres PG_DIR
+  echo "pg-cluster: PostgreSQL on 127.0.0.1:$KRT_PG_PORT"
+}
+
+pg_cluster_stop() {
+  [ -n "${PG_DIR:-}" ] || return 0
+  local bin; bin=$(pg_bin)
+  as_postgres "$bin/pg_ctl -D $PG_DIR/data -m immediate stop >/dev/null" || true
+  rm -rf "$PG_DIR"
+}

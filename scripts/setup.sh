@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the product need, then configures and
+# builds everything into build/. Safe to run again: installed packages are
+# skipped quietly and the build is incremental.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  cmake g++ make pkg-config git
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase
+  libgl-dev xvfb xauth
+  libgtest-dev libbenchmark-dev
+  nlohmann-json3-dev libcpp-httplib-dev
+  libsqlite3-dev sqlite3 libpq-dev postgresql
+  clang-format
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+BUILD_DIR=${KRT_BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=${KRT_BUILD_TYPE:-RelWithDebInfo} >/dev/null
+cmake --build "$BUILD_DIR" -j2
