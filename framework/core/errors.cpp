@@ -1,0 +1,18 @@
+#include "framework/core/errors.h"
+
+#include "framework/core/hostservices.h"
+
+EKrtError::EKrtError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+
+void MensErro(const QString& text, bool raise)
+{
+    if (raise)
+        throw EKrtError(text);
+    krt::hostServices().showError(text);
+    throw EAbort();
+}
+
+void Abort()
+{
+    throw EAbort();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+// The error a handler raises to stop and tell the user why. The host's
+// exception boundary (krt::invokeHandler) shows message() as an error.
+class EKrtError : public std::exception
+{
+public:
+    explicit EKrtError(QString message);
+
+    const QString& message() const noexcept { return m_message; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+// A silent stop: the boundary swallows it without showing anything. Used when
+// the user has already been told (MensErro with raise == false).
+class EAbort : public std::exception
+{
+public:
+    const char* what() const noexcept override { return "Operação interrompida."; }
+};
+
+// Ends the running handler. With raise == true the text travels inside an
+// EKrtError to the boundary, which shows it; any code on the way may catch it
+// to put the focus back and re-throw. With raise == false the text is shown at
+// once and the handler ends silently (EAbort), so the call never returns either way.
+[[noreturn]] void MensErro(const QString& text, bool raise = true);
+
+// Ends the running handler silently.
+[[noreturn]] void Abort();

@@ -1,1 +1,0 @@
-int krtFrameworkVersion() { return 1; }
