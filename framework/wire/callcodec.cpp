@@ -1,0 +1,253 @@
+#include "framework/wire/callcodec.h"
+
+#include "framework/wire/byteio.h"
+#include "framework/wire/packetformat.h"
+#include "framework/wire/utf8.h"
+
+#include <cstring>
+
+namespace krt {
+
+using namespace krt::wire;
+
+namespace {
+
+constexpr char kCallMagic[4] = {'K', 'R', 'T', 'C'};
+constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
+constexpr quint8 kCallVersion = 1;
+constexpr quint8 kReplyOk = 0;
+constexpr quint8 kReplyError = 1;
+// Arrays inside arrays: deep enough for any real call, shallow enough that a
+// hostile body cannot exhaust the stack.
+constexpr int kMaxDepth = 16;
+constexpr quint32 kMaxNameBytes = 1024;
+
+void appendText(QByteArray& out, const QString& text)
+{
+    const qsizetype lengthPos = out.size();
+    appendLE<quint32>(out, 0);
+    appendUtf8(out, text);
+    const quint32 length = qToLittleEndian(quint32(out.size() - lengthPos - 4));
+    std::memcpy(out.data() + lengthPos, &length, 4);
+}
+
+void appendVariant(QByteArray& out, const Variant& value, int depth)
+{
+    if (depth > kMaxDepth)
+        throw WireError(
+            QStringLiteral("Vetores aninhados demais (mais de %1 níveis).").arg(kMaxDepth));
+    appendLE<quint8>(out, quint8(value.kind()));
+    switch (value.kind()) {
+    case Variant::Kind::Unassigned:
+    case Variant::Kind::Null:
+        break;
+    case Variant::Kind::Boolean:
+        appendLE<quint8>(out, value.asBool() ? 1 : 0);
+        break;
+    case Variant::Kind::Integer:
+        appendLE<qint64>(out, value.asInteger());
+        break;
+    case Variant::Kind::Float:
+        appendDouble(out, value.asFloat());
+        break;
+    case Variant::Kind::Text:
+        appendText(out, value.asString());
+        break;
+    case Variant::Kind::DateTime: {
+        const std::optional<qint64> ms = wallClockMs(value.asDateTime());
+        if (!ms)
+            throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999)."));
+        appendLE<qint64>(out, *ms);
+        break;
+    }
+    case Variant::Kind::Packet: {
+        const QByteArray bytes = value.asPacket().bytes();
+        appendLE<quint32>(out, quint32(bytes.size()));
+        out.append(bytes);
+        break;
+    }
+    case Variant::Kind::Array: {
+        const qsizetype n = value.size();
+        appendLE<quint32>(out, quint32(n));
+        for (qsizetype i = 0; i < n; ++i)
+            appendVariant(out, value.at(i), depth + 1);
+        break;
+    }
+    }
+}
+
+QString readText(ByteReader& in, quint32 maxBytes, const char* what)
+{
+    const quint32 length = in.read<quint32>();
+    if (length > maxBytes)
+        in.fail(
+            QStringLiteral("%1 longo demais (%2 bytes)").arg(QString::fromUtf8(what)).arg(length));
+    const std::string_view bytes = in.readBytes(qsizetype(length));
+    if (utf8CodePoints(bytes) < 0)
+        in.fail(QStringLiteral("%1 não é UTF-8 válido").arg(QString::fromUtf8(what)));
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+Variant readVariant(ByteReader& in, int depth)
+{
+    if (depth > kMaxDepth)
+        in.fail(QStringLiteral("vetores aninhados demais (mais de %1 níveis)").arg(kMaxDepth));
+    const quint8 kind = in.read<quint8>();
+    switch (Variant::Kind(kind)) {
+    case Variant::Kind::Unassigned:
+        return Variant();
+    case Variant::Kind::Null:
+        return Variant::null();
+    case Variant::Kind::Boolean: {
+        const quint8 b = in.read<quint8>();
+        if (b > 1)
+            in.fail(QStringLiteral("lógico inválido (%1)").arg(b));
+        return Variant(b == 1);
+    }
+    case Variant::Kind::Integer:
+        return Variant(in.read<qint64>());
+    case Variant::Kind::Float:
+        return Variant(in.readDouble());
+    case Variant::Kind::Text:
+        return Variant(readText(in, quint32(in.remaining()), "texto"));
+    case Variant::Kind::DateTime: {
+        const std::optional<QDateTime> dt = fromWallClockMs(in.read<qint64>());
+        if (!dt)
+            in.fail(QStringLiteral("data fora do intervalo"));
+        return Variant(*dt);
+    }
+    case Variant::Kind::Packet: {
+        const quint32 length = in.read<quint32>();
+        const std::string_view bytes = in.readBytes(qsizetype(length));
+        return Variant(Packet::decode(QByteArray(bytes.data(), qsizetype(bytes.size()))));
+    }
+    case Variant::Kind::Array: {
+        const quint32 count = in.read<quint32>();
+        // Every element takes at least its kind byte.
+        if (qsizetype(count) > in.remaining())
+            in.fail(QStringLiteral("vetor de %1 elementos não cabe em %2 bytes")
+                        .arg(count)
+                        .arg(in.remaining()));
+        QList<Variant> items;
+        items.reserve(count);
+        for (quint32 i = 0; i < count; ++i)
+            items.append(readVariant(in, depth + 1));
+        return Variant(items);
+    }
+    }
+    in.fail(QStringLiteral("tipo de valor desconhecido (%1)").arg(kind));
+}
+
+void readHeader(ByteReader& in, const char (&magic)[4])
+{
+    in.need(5);
+    if (std::memcmp(in.data(), magic, 4) != 0)
+        in.fail(QStringLiteral("assinatura inválida"));
+    in.skip(4);
+    const quint8 version = in.read<quint8>();
+    if (version != kCallVersion)
+        in.fail(
+            QStringLiteral("versão %1 não suportada (esperada %2)").arg(version).arg(kCallVersion));
+}
+
+void expectEnd(ByteReader& in)
+{
+    if (!in.atEnd())
+        in.fail(QStringLiteral("%1 bytes sobrando no fim").arg(in.remaining()));
+}
+
+} // namespace
+
+QByteArray encodeVariant(const Variant& value)
+{
+    QByteArray out;
+    appendVariant(out, value, 0);
+    return out;
+}
+
+Variant decodeVariant(const QByteArray& bytes)
+{
+    ByteReader in(bytes.constData(), bytes.size(), "valor");
+    Variant v = readVariant(in, 0);
+    expectEnd(in);
+    return v;
+}
+
+QByteArray encodeCall(const QString& object, const QString& method, const QList<Variant>& args)
+{
+    QByteArray out;
+    out.append(kCallMagic, 4);
+    appendLE<quint8>(out, kCallVersion);
+    appendText(out, object);
+    appendText(out, method);
+    appendLE<quint32>(out, quint32(args.size()));
+    for (const Variant& arg : args)
+        appendVariant(out, arg, 1);
+    return out;
+}
+
+Call decodeCall(const QByteArray& bytes)
+{
+    ByteReader in(bytes.constData(), bytes.size(), "chamada");
+    readHeader(in, kCallMagic);
+    Call call;
+    call.object = readText(in, kMaxNameBytes, "nome do objeto");
+    call.method = readText(in, kMaxNameBytes, "nome do método");
+    const quint32 count = in.read<quint32>();
+    if (qsizetype(count) > in.remaining())
+        in.fail(
+            QStringLiteral("%1 argumentos não cabem em %2 bytes").arg(count).arg(in.remaining()));
+    call.args.reserve(count);
+    for (quint32 i = 0; i < count; ++i)
+        call.args.append(readVariant(in, 1));
+    expectEnd(in);
+    return call;
+}
+
+QByteArray encodeReply(const Variant& result)
+{
+    QByteArray out;
+    out.append(kReplyMagic, 4);
+    appendLE<quint8>(out, kCallVersion);
+    appendLE<quint8>(out, kReplyOk);
+    appendVariant(out, result, 0);
+    return out;
+}
+
+QByteArray encodeErrorReply(const QString& text)
+{
+    QByteArray out;
+    out.append(kReplyMagic, 4);
+    appendLE<quint8>(out, kCallVersion);
+    appendLE<quint8>(out, kReplyError);
+    appendText(out, text);
+    return out;
+}
+
+Reply decodeReplyFull(const QByteArray& bytes)
+{
+    ByteReader in(bytes.constData(), bytes.size(), "resposta");
+    readHeader(in, kReplyMagic);
+    Reply reply;
+    const quint8 status = in.read<quint8>();
+    if (status == kReplyOk) {
+        reply.result = readVariant(in, 0);
+    } else if (status == kReplyError) {
+        reply.isError = true;
+        reply.errorText = readText(in, quint32(in.remaining()), "texto do erro");
+    } else {
+        in.fail(QStringLiteral("situação desconhecida (%1)").arg(status));
+    }
+    expectEnd(in);
+    return reply;
+}
+
+Variant decodeReply(const QByteArray& bytes)
+{
+    Reply reply = decodeReplyFull(bytes);
+    if (reply.isError)
+        throw RemoteError(reply.errorText);
+    return reply.result;
+}
+
+} // namespace krt

@@ -1,0 +1,297 @@
+#include "framework/wire/packet.h"
+
+#include "framework/wire/byteio.h"
+#include "framework/wire/packetformat.h"
+#include "framework/wire/utf8.h"
+
+#include <cstring>
+
+namespace krt {
+
+using namespace krt::wire;
+
+QString fieldTypeName(FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+        return QStringLiteral("string");
+    case FieldType::Float:
+        return QStringLiteral("float");
+    case FieldType::DateTime:
+        return QStringLiteral("datetime");
+    case FieldType::Boolean:
+        return QStringLiteral("boolean");
+    case FieldType::Integer:
+        return QStringLiteral("integer");
+    }
+    return QStringLiteral("desconhecido");
+}
+
+namespace {
+
+const std::shared_ptr<const Packet::Data>& emptyData()
+{
+    static const std::shared_ptr<const Packet::Data> data = [] {
+        auto d = std::make_shared<Packet::Data>();
+        d->buffer.append(kPacketMagic, 4);
+        appendLE<quint8>(d->buffer, kPacketVersion);
+        appendLE<quint8>(d->buffer, 0);
+        appendLE<quint16>(d->buffer, 0);
+        appendLE<quint32>(d->buffer, 0);
+        return std::shared_ptr<const Packet::Data>(std::move(d));
+    }();
+    return data;
+}
+
+QList<FieldDef> readFieldDefs(ByteReader& in)
+{
+    const quint16 count = in.read<quint16>();
+    QList<FieldDef> fields;
+    fields.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const quint8 type = in.read<quint8>();
+        const quint16 size = in.read<quint16>();
+        const quint8 nameLength = in.read<quint8>();
+        const std::string_view name = in.readBytes(nameLength);
+        if (!isKnownFieldType(type))
+            in.fail(QStringLiteral("o campo %1 tem tipo desconhecido (%2)").arg(i + 1).arg(type));
+        if (nameLength == 0)
+            in.fail(QStringLiteral("o campo %1 não tem nome").arg(i + 1));
+        if (utf8CodePoints(name) < 0)
+            in.fail(QStringLiteral("o nome do campo %1 não é UTF-8 válido").arg(i + 1));
+        const QByteArray nameBytes(name.data(), qsizetype(name.size()));
+        const auto fieldType = FieldType(type);
+        if (fieldType == FieldType::String && size == 0)
+            in.fail(QStringLiteral("o campo texto %1 tem tamanho zero")
+                        .arg(QString::fromUtf8(nameBytes)));
+        if (fieldType != FieldType::String && size != 0)
+            in.fail(QStringLiteral("o campo %1 não é texto e tem tamanho")
+                        .arg(QString::fromUtf8(nameBytes)));
+        for (const FieldDef& other : fields)
+            if (other.name == nameBytes)
+                in.fail(QStringLiteral("o campo %1 aparece duas vezes")
+                            .arg(QString::fromUtf8(nameBytes)));
+        fields.append(FieldDef{nameBytes, fieldType, size});
+    }
+    return fields;
+}
+
+} // namespace
+
+Packet::Packet() : d_(emptyData()) {}
+
+Packet::Packet(std::shared_ptr<const Data> data) : d_(std::move(data)) {}
+
+Packet Packet::decode(QByteArray bytes)
+{
+    auto d = std::make_shared<Data>();
+    d->buffer = std::move(bytes);
+    d->buffer.detach(); // the cell table points into this exact buffer
+    const QByteArray& buf = d->buffer;
+    ByteReader in(buf.constData(), buf.size(), "pacote de dados");
+
+    if (buf.size() > kMaxPacketBytes)
+        in.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
+    in.need(kPacketHeaderSize);
+    if (std::memcmp(buf.constData(), kPacketMagic, 4) != 0)
+        in.fail(QStringLiteral("assinatura inválida"));
+    in.skip(4);
+    const quint8 version = in.read<quint8>();
+    if (version != kPacketVersion)
+        in.fail(QStringLiteral("versão %1 não suportada (esperada %2)")
+                    .arg(version)
+                    .arg(kPacketVersion));
+    if (in.read<quint8>() != 0)
+        in.fail(QStringLiteral("indicadores reservados preenchidos"));
+
+    d->fields = readFieldDefs(in);
+    const qsizetype fieldCount = d->fields.size();
+    const quint32 rows = in.read<quint32>();
+    if (fieldCount == 0 && rows != 0)
+        in.fail(QStringLiteral("linhas sem campos"));
+    const qsizetype bitmapBytes = (fieldCount + 7) / 8;
+    // Every row carries at least its null bitmap: a row count that cannot fit
+    // in what is left is rejected before any table is allocated.
+    if (fieldCount > 0 && qsizetype(rows) > in.remaining() / bitmapBytes)
+        in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(rows).arg(in.remaining()));
+    if (rows > quint32(std::numeric_limits<int>::max()))
+        in.fail(QStringLiteral("linhas demais"));
+    d->rows = int(rows);
+
+    d->cells.resize(size_t(rows) * size_t(fieldCount));
+    quint32* cell = d->cells.data();
+    for (quint32 r = 0; r < rows; ++r) {
+        const std::string_view bitmap = in.readBytes(bitmapBytes);
+        for (qsizetype c = 0; c < fieldCount; ++c, ++cell) {
+            if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7))) {
+                *cell = kNullCell;
+                continue;
+            }
+            *cell = quint32(in.pos());
+            const FieldDef& field = d->fields[c];
+            switch (field.type) {
+            case FieldType::String: {
+                const quint32 length = in.read<quint32>();
+                const std::string_view text = in.readBytes(qsizetype(length));
+                // A character takes at most four bytes: longer texts cannot fit.
+                const qsizetype chars =
+                    length > quint32(field.size) * 4 ? -2 : utf8CodePoints(text);
+                if (chars == -1)
+                    in.fail(QStringLiteral("texto inválido (não é UTF-8) no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(r + 1));
+                if (chars < 0 || chars > field.size)
+                    in.fail(QStringLiteral("texto do campo %1, linha %2, maior que %3 caracteres")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(r + 1)
+                                .arg(field.size));
+                break;
+            }
+            case FieldType::Float:
+            case FieldType::Integer:
+                in.skip(8);
+                break;
+            case FieldType::DateTime:
+                if (!fromWallClockMs(in.read<qint64>()))
+                    in.fail(QStringLiteral("data fora do intervalo no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(r + 1));
+                break;
+            case FieldType::Boolean:
+                if (in.read<quint8>() > 1)
+                    in.fail(QStringLiteral("lógico inválido no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(r + 1));
+                break;
+            }
+        }
+    }
+    if (!in.atEnd())
+        in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));
+    return Packet(std::move(d));
+}
+
+const QList<FieldDef>& Packet::fields() const
+{
+    return d_->fields;
+}
+
+int Packet::fieldCount() const
+{
+    return int(d_->fields.size());
+}
+
+int Packet::fieldIndex(std::string_view name) const
+{
+    for (qsizetype i = 0; i < d_->fields.size(); ++i) {
+        const QByteArray& n = d_->fields[i].name;
+        if (size_t(n.size()) == name.size() &&
+            std::memcmp(n.constData(), name.data(), name.size()) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+int Packet::fieldIndex(const QByteArray& name) const
+{
+    return fieldIndex(std::string_view(name.constData(), size_t(name.size())));
+}
+
+int Packet::rowCount() const
+{
+    return d_->rows;
+}
+
+namespace {
+
+[[noreturn]] void outOfRange(const Packet::Data& d, int row, int col)
+{
+    throw WireError(QStringLiteral("Posição inexistente no pacote de dados: linha %1, campo %2 "
+                                   "(o pacote tem %3 linhas e %4 campos).")
+                        .arg(row)
+                        .arg(col)
+                        .arg(d.rows)
+                        .arg(d.fields.size()));
+}
+
+// Offset of the cell's value, or kNullCell; throws on a bad position or when
+// the field is not of the type asked for.
+quint32 cellOffset(const Packet::Data& d, int row, int col, FieldType wanted)
+{
+    if (row < 0 || col < 0 || row >= d.rows || col >= d.fields.size())
+        outOfRange(d, row, col);
+    const FieldDef& field = d.fields[col];
+    if (field.type != wanted)
+        throw WireError(QStringLiteral("O campo %1 é do tipo %2, não %3.")
+                            .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
+                                 fieldTypeName(wanted)));
+    return d.cells[size_t(row) * size_t(d.fields.size()) + size_t(col)];
+}
+
+} // namespace
+
+bool Packet::isNull(int row, int col) const
+{
+    if (row < 0 || col < 0 || row >= d_->rows || col >= d_->fields.size())
+        outOfRange(*d_, row, col);
+    return d_->cells[size_t(row) * size_t(d_->fields.size()) + size_t(col)] == kNullCell;
+}
+
+std::string_view Packet::text(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::String);
+    if (at == kNullCell)
+        return {};
+    const char* p = d_->buffer.constData() + at;
+    return std::string_view(p + 4, loadLE<quint32>(p));
+}
+
+QString Packet::textQ(int row, int col) const
+{
+    const std::string_view t = text(row, col);
+    return QString::fromUtf8(t.data(), qsizetype(t.size()));
+}
+
+double Packet::number(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::Float);
+    return at == kNullCell ? 0.0 : loadDouble(d_->buffer.constData() + at);
+}
+
+QDateTime Packet::dateTime(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::DateTime);
+    if (at == kNullCell)
+        return {};
+    return fromWallClockMs(loadLE<qint64>(d_->buffer.constData() + at)).value_or(QDateTime());
+}
+
+bool Packet::boolean(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::Boolean);
+    return at != kNullCell && d_->buffer.constData()[at] != 0;
+}
+
+qint64 Packet::integer(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::Integer);
+    return at == kNullCell ? 0 : loadLE<qint64>(d_->buffer.constData() + at);
+}
+
+QByteArray Packet::bytes() const
+{
+    return d_->buffer;
+}
+
+bool operator==(const Packet& a, const Packet& b)
+{
+    return a.d_ == b.d_ || a.d_->buffer == b.d_->buffer;
+}
+
+Packet Packet::empty(const QList<FieldDef>& fields)
+{
+    PacketWriter writer(fields);
+    return writer.finish();
+}
+
+} // namespace krt

@@ -1,0 +1,45 @@
+#include "framework/wire/packetformat.h"
+
+namespace krt::wire {
+
+namespace {
+constexpr qint64 kMsPerDay = 86400000;
+constexpr qint64 kUnixEpochJulianDay = 2440588;
+
+qint64 firstDayMs()
+{
+    static const qint64 v = (QDate(1, 1, 1).toJulianDay() - kUnixEpochJulianDay) * kMsPerDay;
+    return v;
+}
+qint64 lastDayEndMs()
+{
+    static const qint64 v =
+        (QDate(9999, 12, 31).toJulianDay() - kUnixEpochJulianDay + 1) * kMsPerDay - 1;
+    return v;
+}
+} // namespace
+
+std::optional<qint64> wallClockMs(const QDateTime& value)
+{
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1 || date.year() > 9999)
+        return std::nullopt;
+    return (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay + time.msecsSinceStartOfDay();
+}
+
+std::optional<QDateTime> fromWallClockMs(qint64 ms)
+{
+    if (ms < firstDayMs() || ms > lastDayEndMs())
+        return std::nullopt;
+    qint64 days = ms / kMsPerDay;
+    qint64 rest = ms % kMsPerDay;
+    if (rest < 0) {
+        rest += kMsPerDay;
+        --days;
+    }
+    return QDateTime(QDate::fromJulianDay(days + kUnixEpochJulianDay),
+                     QTime::fromMSecsSinceStartOfDay(int(rest)));
+}
+
+} // namespace krt::wire

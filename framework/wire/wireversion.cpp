@@ -1,2 +1,0 @@
-// Placeholder translation unit; replaced as the wire layer grows.
-int krtWireVersion() { return 1; }
