@@ -21,4 +21,9 @@ void setHostServices(IHostServices* services)
     g_services = services;
 }
 
+IHostServices* installedHostServices()
+{
+    return g_services;
+}
+
 } // namespace krt

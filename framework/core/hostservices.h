@@ -30,9 +30,11 @@ public:
     // Pick list over the source's rows. On confirmation writes the chosen
     // rows' keyField values (krt::formatKeyList) into list and returns true;
     // on cancel leaves list untouched and returns false. The title may carry,
-    // after a '|', the text shown when the source is empty.
+    // after a '|', the text shown when the source is empty. With singlePick
+    // the user chooses one row and the data set is left positioned on it;
+    // otherwise any number of rows can be checked.
     virtual bool pickList(TDataSource* source, const QString& keyField, const QString& title,
-                          bool multiSelect, QString& list) = 0;
+                          bool singlePick, QString& list) = 0;
 
     // Search dialog (field + value) that positions the data set; true when found.
     virtual bool search(TDataSet* dataSet) = 0;
@@ -56,5 +58,8 @@ IHostServices& hostServices();
 
 // Installs services (not owned); nullptr restores the default Qt implementation.
 void setHostServices(IHostServices* services);
+
+// The services installed with setHostServices, or nullptr.
+IHostServices* installedHostServices();
 
 } // namespace krt

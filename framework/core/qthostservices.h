@@ -17,7 +17,7 @@ public:
     TModalResult messageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
                             int helpCtx) override;
     bool pickList(TDataSource* source, const QString& keyField, const QString& title,
-                  bool multiSelect, QString& list) override;
+                  bool singlePick, QString& list) override;
     bool search(TDataSet* dataSet) override;
     int execModal(QDialog& dialog) override;
     void busyChanged(int depth, int kind) override;

@@ -1,0 +1,10 @@
+#include "framework/core/datapositioning.h"
+
+namespace krt {
+
+bool positionOnKey(TDataSource*, const QString&, const QString&)
+{
+    return false;
+}
+
+} // namespace krt
