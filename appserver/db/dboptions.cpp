@@ -1,0 +1,64 @@
+#include "appserver/db/dboptions.h"
+
+#include "appserver/db/errors.h"
+
+#include <QUrl>
+
+namespace krt::app {
+
+DbOptions DbOptions::sqlite(const QString& path)
+{
+    DbOptions o;
+    o.kind = DbKind::SQLite;
+    o.path = path;
+    return o;
+}
+
+DbOptions DbOptions::postgres(const QString& host, int port, const QString& user,
+                              const QString& database, const QString& password)
+{
+    DbOptions o;
+    o.kind = DbKind::PostgreSQL;
+    o.host = host;
+    o.port = port;
+    o.user = user;
+    o.database = database;
+    o.password = password;
+    return o;
+}
+
+DbOptions DbOptions::parse(const QString& spec)
+{
+    if (spec.startsWith(QLatin1String("sqlite:"))) {
+        const QString path = spec.mid(7);
+        if (path.isEmpty())
+            throw AppError(
+                QStringLiteral("Banco de dados inválido: falta o arquivo em \"%1\".").arg(spec));
+        return sqlite(path);
+    }
+    if (spec.startsWith(QLatin1String("postgres://")) ||
+        spec.startsWith(QLatin1String("postgresql://"))) {
+        const QUrl url(spec, QUrl::StrictMode);
+        const QString database = url.path().mid(1);
+        if (!url.isValid() || url.host().isEmpty() || database.isEmpty())
+            throw AppError(
+                QStringLiteral("Banco de dados inválido: \"%1\" não é postgres://usuário@máquina:"
+                               "porta/banco.")
+                    .arg(DbOptions::postgres(url.host(), url.port(5432), url.userName(), database)
+                             .describe()));
+        return postgres(url.host(), url.port(5432), url.userName(), database, url.password());
+    }
+    throw AppError(
+        QStringLiteral("Banco de dados inválido: use sqlite:ARQUIVO ou postgres://usuário@máquina:"
+                       "porta/banco (recebido \"%1\").")
+            .arg(spec.left(200)));
+}
+
+QString DbOptions::describe() const
+{
+    if (kind == DbKind::SQLite)
+        return QStringLiteral("sqlite:%1").arg(path);
+    return QStringLiteral("postgres://%1@%2:%3/%4").arg(user, host).arg(port).arg(database);
+}
+
+} // namespace krt::app

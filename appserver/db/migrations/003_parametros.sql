@@ -1,0 +1,49 @@
+-- Branch defaults, branch and sales parameters, the open accounting period
+-- and the audit trail of cancellations.
+
+CREATE TABLE INFORPAD (
+    CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY REFERENCES FILIAL (CDFILIAL),
+    CDSERIE  VARCHAR(5)
+);
+
+CREATE TABLE PARAMFILIAL (
+    CDFILIAL     VARCHAR(4) NOT NULL PRIMARY KEY REFERENCES FILIAL (CDFILIAL),
+    IDUTILALMOX  CHAR(1),
+    IDUTILLCESTQ CHAR(1),
+    IDCTRLESTQ   CHAR(1)
+);
+
+CREATE TABLE PARAMVEND (
+    CDFILIAL     VARCHAR(4)  NOT NULL PRIMARY KEY REFERENCES FILIAL (CDFILIAL),
+    CDLOJA       VARCHAR(10),
+    IDTESESTCONS CHAR(1)
+);
+
+-- The open accounting period of a company (CDFILIAL empty) or of one of its
+-- branches (a branch row overrides the company row). No row: nothing closed.
+CREATE TABLE PERIODOCTB (
+    CDEMPRESA VARCHAR(2) NOT NULL REFERENCES EMPRESA (CDEMPRESA),
+    CDFILIAL  VARCHAR(4) NOT NULL DEFAULT '',
+    DTINICIAL DATE       NOT NULL,
+    DTFINAL   DATE       NOT NULL,
+    PRIMARY KEY (CDEMPRESA, CDFILIAL)
+);
+
+-- One row per cancellation request: who asked, what was undone, what was
+-- left alone and why (IDRESULTADO 'OK' done, 'NADA' nothing to do,
+-- 'RECUSADO' refused).
+CREATE TABLE AUDITCANCEL (
+    IDAUDIT      VARCHAR(40)  NOT NULL PRIMARY KEY,
+    DTHRAUDIT    TIMESTAMP    NOT NULL,
+    NMOPERACAO   VARCHAR(20)  NOT NULL,
+    CDFILIAL     VARCHAR(4),
+    DSSOLICITANTE VARCHAR(120) NOT NULL,
+    IDRESULTADO  VARCHAR(10)  NOT NULL,
+    QTCANCELADOS INTEGER      NOT NULL,
+    QTIGNORADOS  INTEGER      NOT NULL,
+    DSCANCELADOS TEXT         NOT NULL,
+    DSIGNORADOS  TEXT         NOT NULL,
+    DSMOTIVO     TEXT
+);
+
+CREATE INDEX IXAUDIT_DATA ON AUDITCANCEL (DTHRAUDIT);

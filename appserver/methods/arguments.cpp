@@ -1,0 +1,136 @@
+#include "appserver/methods/arguments.h"
+
+#include "appserver/db/errors.h"
+#include "framework/wire/keylist.h"
+
+namespace krt::app {
+
+namespace {
+
+QStringList parseList(const ArgReader& in, const Variant& list, int position)
+{
+    const QString text = in.text(list, position, "lista");
+    QStringList keys;
+    try {
+        keys = parseKeyList(text);
+    } catch (const WireError& e) {
+        in.fail(QStringLiteral("a lista do argumento %1 está malformada (%2).")
+                    .arg(position)
+                    .arg(e.text()));
+    }
+    if (keys.size() > kMaxListKeys)
+        in.fail(QStringLiteral("a lista do argumento %1 tem %2 itens; o máximo é %3.")
+                    .arg(position)
+                    .arg(keys.size())
+                    .arg(kMaxListKeys));
+    return keys;
+}
+
+QString flagOf(const ArgReader& in, const Variant& flag, int position, const QString& allCode)
+{
+    const QString code = in.text(flag, position, "indicador");
+    if (code != allCode && code != QLatin1String("N"))
+        in.fail(QStringLiteral("o indicador do argumento %1 deve ser \"%2\" ou \"N\" (recebido "
+                               "\"%3\").")
+                    .arg(position)
+                    .arg(allCode, code.left(20)));
+    return code;
+}
+
+// Keeps the rest of the keys that start with `branch`.
+Selection ofBranch(const QString& branch, const QStringList& keys)
+{
+    Selection s;
+    s.all = false;
+    const QString prefix = branch.leftJustified(4, QLatin1Char(' '), true);
+    for (const QString& key : keys)
+        if (key.size() > 4 && key.startsWith(prefix))
+            s.keys << key.mid(4);
+    s.keys.removeDuplicates();
+    return s;
+}
+
+} // namespace
+
+void ArgReader::fail(const QString& text) const
+{
+    throw AppError(method_ + QStringLiteral(": ") + text);
+}
+
+QString ArgReader::text(const Variant& v, int position, const char* what) const
+{
+    if (v.isEmpty())
+        return QString(QLatin1String(""));
+    if (!v.isText())
+        fail(QStringLiteral("o argumento %1 (%2) deve ser um texto, mas é %3.")
+                 .arg(position)
+                 .arg(QString::fromUtf8(what), v.kindName()));
+    return v.asString();
+}
+
+QDate ArgReader::day(const Variant& v, int position, const char* what) const
+{
+    if (v.isEmpty())
+        fail(QStringLiteral("a %1 (argumento %2) não foi informada.")
+                 .arg(QString::fromUtf8(what))
+                 .arg(position));
+    if (!v.isDateTime())
+        fail(QStringLiteral("a %1 (argumento %2) deve ser uma data, mas é %3.")
+                 .arg(QString::fromUtf8(what))
+                 .arg(position)
+                 .arg(v.kindName()));
+    const QDate d = v.asDateTime().date();
+    if (!d.isValid())
+        fail(QStringLiteral("a %1 (argumento %2) não é uma data válida.")
+                 .arg(QString::fromUtf8(what))
+                 .arg(position));
+    return d;
+}
+
+bool ArgReader::boolean(const Variant& v, int position, const char* what) const
+{
+    if (!v.isBool())
+        fail(QStringLiteral("o argumento %1 (%2) deve ser lógico, mas é %3.")
+                 .arg(position)
+                 .arg(QString::fromUtf8(what), v.kindName()));
+    return v.asBool();
+}
+
+Packet ArgReader::packet(const Variant& v, int position, const char* what) const
+{
+    if (!v.isPacket())
+        fail(QStringLiteral("o argumento %1 (%2) deve ser um pacote de dados, mas é %3.")
+                 .arg(position)
+                 .arg(QString::fromUtf8(what), v.kindName()));
+    return v.asPacket();
+}
+
+Selection cashSelection(const ArgReader& in, const QString& branch, const Variant& list,
+                        int listPosition, const Variant& flag, int flagPosition)
+{
+    if (flagOf(in, flag, flagPosition, QStringLiteral("T")) == QLatin1String("T"))
+        return {};
+    return ofBranch(branch, parseList(in, list, listPosition));
+}
+
+Selection salesSelection(const ArgReader& in, const QString& branch, const Variant& list,
+                         int listPosition, const Variant& flag, int flagPosition)
+{
+    if (flagOf(in, flag, flagPosition, QStringLiteral("S")) == QLatin1String("S"))
+        return {};
+    return ofBranch(branch, parseList(in, list, listPosition));
+}
+
+Selection postingSelection(const ArgReader& in, const Variant& list, int listPosition,
+                           const Variant& flag, int flagPosition)
+{
+    if (flagOf(in, flag, flagPosition, QStringLiteral("T")) == QLatin1String("T"))
+        return {};
+    Selection s;
+    s.all = false;
+    s.keys = parseList(in, list, listPosition);
+    s.keys.removeDuplicates();
+    return s;
+}
+
+} // namespace krt::app

@@ -1,0 +1,229 @@
+// The two writing methods: undoing the consolidation of invoices and of stock
+// withdrawals. Each request is one transaction: every listed document that may
+// be undone is undone completely, or (on any failure) nothing is.
+#include "appserver/db/errors.h"
+#include "appserver/db/sql.h"
+#include "appserver/methods/arguments.h"
+#include "appserver/methods/audit.h"
+#include "appserver/methods/rdmcancelaconsoli.h"
+#include "appserver/methods/rowwriter.h"
+#include "appserver/methods/stockreversal.h"
+
+#include <QSet>
+#include <algorithm>
+#include <utility>
+
+namespace krt::app {
+
+namespace {
+
+using Key = std::pair<QString, QString>; // branch, number
+
+// Most rows a cancellation packet may carry.
+constexpr int kMaxPacketRows = 500000;
+
+QString keyText(const Key& k)
+{
+    return branchKey(k.first, k.second);
+}
+
+// The distinct (branch, number) pairs of a packet, sorted so that concurrent
+// requests lock rows in the same order. Rows whose key is missing or cannot
+// be a key are reported in `skipped`.
+QList<Key> keysOf(const ArgReader& in, const Packet& packet, const char* branchField,
+                  const char* numberField, int numberSize, QStringList& skipped)
+{
+    const int cb = packet.fieldIndex(std::string_view(branchField));
+    const int cn = packet.fieldIndex(std::string_view(numberField));
+    if (cb < 0 || cn < 0)
+        in.fail(QStringLiteral("o pacote de dados não tem o campo %1.")
+                    .arg(QString::fromLatin1(cb < 0 ? branchField : numberField)));
+    for (int c : {cb, cn})
+        if (packet.fields()[c].type != FieldType::String)
+            in.fail(QStringLiteral("o campo %1 do pacote de dados deve ser texto.")
+                        .arg(QString::fromLatin1(packet.fields()[c].name)));
+    if (packet.rowCount() > kMaxPacketRows)
+        in.fail(QStringLiteral("o pacote de dados tem %1 linhas; o máximo é %2.")
+                    .arg(packet.rowCount())
+                    .arg(kMaxPacketRows));
+    QSet<Key> seen;
+    QList<Key> keys;
+    for (int r = 0; r < packet.rowCount(); ++r) {
+        const QString branch = packet.isNull(r, cb) ? QString() : packet.textQ(r, cb);
+        const QString number = packet.isNull(r, cn) ? QString() : packet.textQ(r, cn);
+        if (branch.size() != 4 || number.isEmpty() || number.size() > numberSize) {
+            skipped << QStringLiteral("linha %1: chave inválida").arg(r + 1);
+            continue;
+        }
+        const Key k{branch, number};
+        if (!seen.contains(k)) {
+            seen.insert(k);
+            keys.append(k);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Records a refused request after its transaction was rolled back.
+void auditRefusal(Database& database, AuditEntry entry, const QString& reason)
+{
+    entry.result = QStringLiteral("RECUSADO");
+    entry.reason = reason;
+    entry.cancelled.clear();
+    try {
+        withRetry([&] {
+            QSqlDatabase db = database.connection();
+            Transaction tx(db, database.kind(), Transaction::Mode::Write);
+            writeAudit(db, entry);
+            tx.commit();
+        });
+    } catch (const AppError&) {
+        // The refusal itself still reaches the client.
+    }
+}
+
+} // namespace
+
+Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& principal,
+                                       const QString& requester)
+{
+    const ArgReader in("setDeletaNF");
+    const QString branch = in.text(filial, 1, "filial");
+    if (branch.isEmpty())
+        in.fail(QStringLiteral("a filial (argumento 1) não foi informada."));
+    const Packet packet = in.packet(principal, 2, "notas fiscais");
+    QStringList badRows;
+    const QList<Key> keys = keysOf(in, packet, "CDFILIALNF", "NRLANCTONF", 10, badRows);
+
+    AuditEntry audit;
+    audit.operation = QStringLiteral("setDeletaNF");
+    audit.branch = branch;
+    audit.requester = requester;
+    try {
+        const int cancelled = withRetry([&] {
+            audit.cancelled.clear();
+            audit.skipped = badRows;
+            QSqlDatabase db = db_.connection();
+            Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+            tx.lockBranches({branch});
+            StockReversal stock(db, db_.kind());
+            Query status(db, QStringLiteral("SELECT CDFILIAL, IDSTATUS, IDORIGEM, DTENTRSAID"
+                                            " FROM NOTAFISCAL WHERE CDFILIALNF = ? AND "
+                                            "NRLANCTONF = ?") +
+                                 stock.rowLock());
+            Query unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL"
+                                            " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
+            Query dropItems(db, QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
+                                               " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
+            Query dropInvoice(db, QStringLiteral("DELETE FROM NOTAFISCAL"
+                                                 " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
+            const OpenPeriod& open = stock.periodOf(branch);
+            for (const Key& k : keys) {
+                // The database's copy decides, never the packet's.
+                status.bindText(k.first).bindText(k.second).exec();
+                if (!status.next()) {
+                    audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
+                    continue;
+                }
+                const QString owner = status.text(0);
+                const QString state = status.text(1);
+                const QString origin = status.text(2);
+                const QDate exitDay = status.date(3);
+                while (status.next()) {
+                }
+                if (owner != branch) {
+                    audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
+                    continue;
+                }
+                if (state == QLatin1String("A")) {
+                    audit.skipped << keyText(k) + QStringLiteral(": aprovada");
+                    continue;
+                }
+                if (origin != QLatin1String("C")) {
+                    audit.skipped << keyText(k) + QStringLiteral(": não gerada pela consolidação");
+                    continue;
+                }
+                if (!open.contains(exitDay))
+                    throw PeriodRefusal{QStringLiteral("nota fiscal %1 de %2")
+                                            .arg(keyText(k), exitDay.toString(Qt::ISODate))};
+                stock.reverseInvoicePostings(k.first, k.second);
+                unlink.bindText(k.first).bindText(k.second).exec();
+                dropItems.bindText(k.first).bindText(k.second).exec();
+                dropInvoice.bindText(k.first).bindText(k.second).exec();
+                audit.cancelled << keyText(k);
+            }
+            audit.result =
+                audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
+            writeAudit(db, audit);
+            tx.commit();
+            return int(audit.cancelled.size());
+        });
+        return Variant(cancelled > 0);
+    } catch (const PeriodRefusal& refusal) {
+        auditRefusal(db_, audit, refusal.what);
+        in.fail(periodBlockedText());
+    }
+}
+
+Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const QString& requester)
+{
+    const ArgReader in("getDeletaRetiEst");
+    const Packet packet = in.packet(lanctoEstoq, 1, "retiradas");
+    QStringList badRows;
+    const QList<Key> keys = keysOf(in, packet, "CDFILIAL", "NRRETEST", 10, badRows);
+    QStringList branches;
+    for (const Key& k : keys)
+        branches << k.first;
+    branches.removeDuplicates();
+
+    AuditEntry audit;
+    audit.operation = QStringLiteral("getDeletaRetiEst");
+    audit.branch = branches.size() == 1 ? branches.first() : QString();
+    audit.requester = requester;
+    try {
+        const int cancelled = withRetry([&] {
+            audit.cancelled.clear();
+            audit.skipped = badRows;
+            QSqlDatabase db = db_.connection();
+            Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+            tx.lockBranches(branches);
+            StockReversal stock(db, db_.kind());
+            Query exists(db, QStringLiteral("SELECT DTRETIRADA FROM RETIRADAEST"
+                                            " WHERE CDFILIAL = ? AND NRRETEST = ?") +
+                                 stock.rowLock());
+            Query unlink(db, QStringLiteral("UPDATE VENDA SET NRRETEST = NULL"
+                                            " WHERE CDFILIAL = ? AND NRRETEST = ?"));
+            Query drop(db, QStringLiteral("DELETE FROM RETIRADAEST"
+                                          " WHERE CDFILIAL = ? AND NRRETEST = ?"));
+            for (const Key& k : keys) {
+                exists.bindText(k.first).bindText(k.second).exec();
+                if (!exists.next()) {
+                    audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
+                    continue;
+                }
+                const QDate day = exists.date(0);
+                while (exists.next()) {
+                }
+                if (!stock.periodOf(k.first).contains(day))
+                    throw PeriodRefusal{QStringLiteral("retirada %1 de %2")
+                                            .arg(keyText(k), day.toString(Qt::ISODate))};
+                stock.reverseWithdrawalPostings(k.first, k.second);
+                unlink.bindText(k.first).bindText(k.second).exec();
+                drop.bindText(k.first).bindText(k.second).exec();
+                audit.cancelled << keyText(k);
+            }
+            audit.result =
+                audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
+            writeAudit(db, audit);
+            tx.commit();
+            return int(audit.cancelled.size());
+        });
+        return Variant(cancelled > 0);
+    } catch (const PeriodRefusal& refusal) {
+        auditRefusal(db_, audit, refusal.what);
+        in.fail(periodBlockedText());
+    }
+}
+
+} // namespace krt::app

@@ -1,0 +1,94 @@
+// Calls by method name, as they arrive from the wire.
+#include "appserver/db/errors.h"
+#include "appserver/methods/rdmcancelaconsoli.h"
+
+#include <functional>
+
+namespace krt::app {
+
+namespace {
+
+using Args = QList<Variant>;
+using Handler = std::function<Variant(RdmCancelaConsoli&, const Args&, const QString&)>;
+
+struct Entry
+{
+    const char* name;
+    int arity;
+    Handler run;
+};
+
+const QList<Entry>& table()
+{
+    using R = RdmCancelaConsoli;
+    static const QList<Entry> entries{
+        {"getInforPad", 1, [](R& o, const Args& a, const QString&) { return o.getInforPad(a[0]); }},
+        {"getParamVend", 1,
+         [](R& o, const Args& a, const QString&) { return o.getParamVend(a[0]); }},
+        {"getParamFilial", 1,
+         [](R& o, const Args& a, const QString&) { return o.getParamFilial(a[0]); }},
+        {"getPrincipal", 10,
+         [](R& o, const Args& a, const QString&) {
+             return o.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]);
+         }},
+        {"getItLanctoEst", 2,
+         [](R& o, const Args& a, const QString&) { return o.getItLanctoEst(a[0], a[1]); }},
+        {"getRetLanctoEstq", 7,
+         [](R& o, const Args& a, const QString&) {
+             return o.getRetLanctoEstq(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
+         }},
+        {"getRetItLanctoEst", 2,
+         [](R& o, const Args& a, const QString&) { return o.getRetItLanctoEst(a[0], a[1]); }},
+        {"getVendas", 6,
+         [](R& o, const Args& a, const QString&) {
+             return o.getVendas(a[0], a[1], a[2], a[3], a[4], a[5]);
+         }},
+        {"getLancamento", 8,
+         [](R& o, const Args& a, const QString&) {
+             return o.getLancamento(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
+         }},
+        {"getPeriodoCTBOK", 3,
+         [](R& o, const Args& a, const QString&) { return o.getPeriodoCTBOK(a[0], a[1], a[2]); }},
+        {"getDeletaRetiEst", 1,
+         [](R& o, const Args& a, const QString& who) { return o.getDeletaRetiEst(a[0], who); }},
+        {"setDeletaNF", 2,
+         [](R& o, const Args& a, const QString& who) { return o.setDeletaNF(a[0], a[1], who); }},
+    };
+    return entries;
+}
+
+} // namespace
+
+QStringList RdmCancelaConsoli::methodNames()
+{
+    QStringList names;
+    for (const Entry& e : table())
+        names << QString::fromLatin1(e.name);
+    return names;
+}
+
+Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
+                                    const QString& requester)
+{
+    for (const Entry& e : table()) {
+        if (method != QLatin1String(e.name))
+            continue;
+        if (args.size() != e.arity)
+            throw AppError(QStringLiteral("%1: espera %2 argumentos e recebeu %3.")
+                               .arg(method)
+                               .arg(e.arity)
+                               .arg(args.size()));
+        try {
+            return e.run(*this, args, requester);
+        } catch (const WireError& error) {
+            // A value of the wrong kind deep inside a packet or array.
+            throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));
+        } catch (const DbError& error) {
+            throw DbError(QStringLiteral("%1: %2").arg(method, error.text()), error.transient());
+        }
+    }
+    throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                       .arg(method.left(100), QString::fromLatin1(kObjectName)));
+}
+
+} // namespace krt::app

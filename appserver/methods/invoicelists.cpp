@@ -1,0 +1,280 @@
+// The invoice side of the object: the invoice list, its details and the two
+// pick lists of sales and postings.
+#include "appserver/db/sql.h"
+#include "appserver/methods/arguments.h"
+#include "appserver/methods/rdmcancelaconsoli.h"
+#include "appserver/methods/rowwriter.h"
+#include "appserver/methods/shapes.h"
+#include "appserver/methods/sqlbuilder.h"
+
+namespace krt::app {
+
+namespace {
+
+// A day column read row after row: the same few dates repeat, so each text
+// is parsed once.
+class DayReader
+{
+public:
+    QDate read(const Query& q, int col)
+    {
+        const QVariant v = q.value(col);
+        if (v.metaType().id() == QMetaType::QString) {
+            const QString s = v.toString();
+            if (s != lastText_) {
+                lastText_ = s;
+                last_ = QDate::fromString(s.left(10), Qt::ISODate);
+            }
+            return last_;
+        }
+        return q.date(col);
+    }
+
+private:
+    QString lastText_;
+    QDate last_;
+};
+
+QString navega(const QString& nota, const QString& lancto, const QDate& saida,
+               const QString& cliente)
+{
+    return QStringLiteral("NF %1 - Lanç. %2 - Saída %3 - %4")
+        .arg(nota, lancto, dayText(saida),
+             cliente.isEmpty() ? QStringLiteral("Consumidor") : cliente);
+}
+
+InvoiceFilter readFilter(const ArgReader& in, const Variant& filial, const Variant& loja,
+                         const Variant& caixas, int caixasPos, const Variant& idCaixas,
+                         int idCaixasPos, const Variant& dtInicial, int iniPos,
+                         const Variant& dtFinal, int fimPos, const Variant& idVendas,
+                         int idVendasPos, const Variant& vendas, int vendasPos)
+{
+    InvoiceFilter f;
+    f.branch = in.text(filial, 1, "filial");
+    f.store = in.text(loja, 2, "loja");
+    f.from = in.day(dtInicial, iniPos, "data inicial");
+    f.to = in.day(dtFinal, fimPos, "data final");
+    f.cash = cashSelection(in, f.branch, caixas, caixasPos, idCaixas, idCaixasPos);
+    f.sales = salesSelection(in, f.branch, vendas, vendasPos, idVendas, idVendasPos);
+    return f;
+}
+
+const QString kInvoiceColumns = QStringLiteral(
+    "SELECT NF.CDFILIAL, NF.CDCLIENTE, NF.CDFILIALNF, NF.NRLANCTONF, C.NMRAZSOCCLIE, "
+    "NF.DTEMISSAO, NF.NRNOTAFISC, NF.IDSTATUS, NF.DTENTRSAID"
+    " FROM NOTAFISCAL NF LEFT JOIN CLIENTE C ON C.CDCLIENTE = NF.CDCLIENTE WHERE");
+
+} // namespace
+
+Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& loja,
+                                        const Variant& caixas, const Variant& idCaixas,
+                                        const Variant& lanctos, const Variant& idLanctos,
+                                        const Variant& dtInicial, const Variant& dtFinal,
+                                        const Variant& idVendas, const Variant& vendas)
+{
+    const ArgReader in("getPrincipal");
+    InvoiceFilter f = readFilter(in, filial, loja, caixas, 3, idCaixas, 4, dtInicial, 7, dtFinal, 8,
+                                 idVendas, 9, vendas, 10);
+    f.postings = postingSelection(in, lanctos, 5, idLanctos, 6);
+    RowWriter out(shapes::principal());
+    if (!f.canMatch())
+        return out.finish();
+
+    SqlBuilder b;
+    b.add(kInvoiceColumns);
+    f.appendWhere(b);
+    b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
+    Query q = b.run(db_.connection());
+    DayReader emissao, saida;
+    while (q.next()) {
+        const QString nrLancto = q.text(3);
+        const QString cliente = q.text(4);
+        const QString nota = q.text(6);
+        const QDate dtSaida = saida.read(q, 8);
+        out.text(q.text(0))
+            .text(q.isNull(1) ? QString() : q.text(1))
+            .text(q.text(2))
+            .text(nrLancto)
+            .text(q.isNull(4) ? QString() : cliente)
+            .date(emissao.read(q, 5))
+            .text(nota)
+            .text(q.text(7))
+            .date(dtSaida)
+            .text(navega(nota, nrLancto, dtSaida, cliente));
+    }
+    return out.finish();
+}
+
+Variant RdmCancelaConsoli::getLancamento(const Variant& filial, const Variant& loja,
+                                         const Variant& caixas, const Variant& idCaixas,
+                                         const Variant& dtInicial, const Variant& dtFinal,
+                                         const Variant& idVendas, const Variant& vendas)
+{
+    const ArgReader in("getLancamento");
+    const InvoiceFilter f = readFilter(in, filial, loja, caixas, 3, idCaixas, 4, dtInicial, 5,
+                                       dtFinal, 6, idVendas, 7, vendas, 8);
+    RowWriter out(shapes::lancamento());
+    if (!f.canMatch())
+        return out.finish();
+
+    SqlBuilder b;
+    b.add(kInvoiceColumns);
+    f.appendWhere(b);
+    b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
+    Query q = b.run(db_.connection());
+    DayReader emissao, saida;
+    while (q.next()) {
+        const QString filialNF = q.text(2);
+        const QString nrLancto = q.text(3);
+        out.text(QStringLiteral("N"))
+            .text(q.text(0))
+            .text(q.isNull(1) ? QString() : q.text(1))
+            .text(filialNF)
+            .text(q.text(7))
+            .text(nrLancto)
+            .text(q.isNull(4) ? QString() : q.text(4))
+            .text(dayText(emissao.read(q, 5)))
+            .text(q.text(6))
+            .date(saida.read(q, 8))
+            .text(branchKey(filialNF, nrLancto));
+    }
+    return out.finish();
+}
+
+Variant RdmCancelaConsoli::getVendas(const Variant& filial, const Variant& caixas,
+                                     const Variant& idCaixas, const Variant& dtInicial,
+                                     const Variant& dtFinal, const Variant& retirada)
+{
+    const ArgReader in("getVendas");
+    const QString branch = in.text(filial, 1, "filial");
+    const Selection cash = cashSelection(in, branch, caixas, 2, idCaixas, 3);
+    const QDate from = in.day(dtInicial, 4, "data inicial");
+    const QDate to = in.day(dtFinal, 5, "data final");
+    const bool withdrawals = in.boolean(retirada, 6, "modo retirada");
+    RowWriter out(shapes::venda());
+    if (!cash.all && cash.keys.isEmpty())
+        return out.finish();
+
+    SqlBuilder b;
+    b.add(QStringLiteral("SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCAIXA, V.DTVENDA, "
+                         "C.NMRAZSOCCLIE, V.NMCONSUMIDOR"
+                         " FROM VENDA V LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
+                         " WHERE"));
+    b.add(QStringLiteral(" V.CDFILIAL = ?"), branch);
+    b.add(QStringLiteral(" AND V.DTVENDA >= ?"), dayValue(from));
+    b.add(QStringLiteral(" AND V.DTVENDA <= ?"), dayValue(to));
+    b.add(withdrawals ? QStringLiteral(" AND V.NRRETEST IS NOT NULL")
+                      : QStringLiteral(" AND V.NRLANCTONF IS NOT NULL"));
+    if (!cash.all)
+        b.add(QStringLiteral(" AND")).in(QStringLiteral("V.CDCAIXA"), cash.keys);
+    b.add(QStringLiteral(" ORDER BY V.DTVENDA, V.NRSEQVENDA"));
+    Query q = b.run(db_.connection());
+    DayReader days;
+    while (q.next()) {
+        const QString nome = q.isNull(4) ? q.text(5) : q.text(4);
+        out.text(QStringLiteral("N"))
+            .text(branchKey(q.text(0), q.text(1)))
+            .text(q.text(2))
+            .text(q.text(1))
+            .text(dayText(days.read(q, 3)))
+            .text(nome);
+    }
+    return out.finish();
+}
+
+Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF)
+{
+    const ArgReader in("getItLanctoEst");
+    const QString branch = in.text(filialNF, 1, "filial da nota");
+    const QString number = in.text(nrLanctoNF, 2, "lançamento da nota");
+    QSqlDatabase db = db_.connection();
+    // One snapshot for the three lists, so they describe the same invoice.
+    Transaction tx(db, db_.kind(), Transaction::Mode::Read);
+
+    RowWriter sales(shapes::itemVenda());
+    {
+        Query q(db, QStringLiteral(
+                        "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA, "
+                        "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
+                        "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
+                        "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
+                        " FROM VENDA V"
+                        " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = "
+                        "V.NRSEQVENDA"
+                        " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                        " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
+                        " WHERE V.CDFILIALNF = ? AND V.NRLANCTONF = ?"
+                        " ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
+        q.bindText(branch).bindText(number).exec();
+        while (q.next()) {
+            const double qt = q.number(7);
+            const double unit = q.number(8);
+            const double discount = q.number(10);
+            auto nullable = [&](int col) { return q.isNull(col) ? QString() : q.text(col); };
+            sales.text(q.text(0))
+                .text(q.text(1))
+                .text(nullable(2))
+                .text(q.text(3))
+                .date(q.date(4))
+                .text(q.text(5))
+                .text(q.text(6))
+                .number(qt)
+                .number(unit)
+                .number(qt * unit - discount)
+                .text(q.text(9))
+                .number(discount)
+                .text(q.text(11))
+                .text(nullable(12))
+                .text(nullable(13))
+                .text(nullable(14))
+                .text(nullable(15))
+                .text(nullable(16))
+                .text(q.text(17))
+                .text(q.text(18));
+        }
+    }
+
+    RowWriter items(shapes::itemProduto());
+    {
+        Query q(db, QStringLiteral("SELECT I.CDPRODUTO, P.NMPRODUTO, I.QTITEMPROD, I.VRUNITITEM, "
+                                   "I.VRTOTAITEM FROM ITEMNOTAFISCAL I"
+                                   " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                                   " WHERE I.CDFILIALNF = ? AND I.NRLANCTONF = ?"
+                                   " ORDER BY I.NRSEQUITEM"));
+        q.bindText(branch).bindText(number).exec();
+        while (q.next())
+            items.text(q.text(0))
+                .text(q.text(1))
+                .number(q.number(2))
+                .number(q.number(3))
+                .number(q.number(4));
+    }
+
+    RowWriter stock(shapes::itLanctoEst());
+    {
+        Query q(db,
+                QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "
+                               "I.QTLANCTOEST, I.VRUNILANCTO, I.VRTOTLANCTO, P.CDARVPROD"
+                               " FROM LANCTOESTQ L"
+                               " JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = "
+                               "L.NRLANCESTQ"
+                               " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                               " WHERE L.CDFILIALNF = ? AND L.NRLANCTONF = ?"
+                               " ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
+        q.bindText(branch).bindText(number).exec();
+        while (q.next())
+            stock.text(q.text(0))
+                .text(q.text(1))
+                .text(q.text(2))
+                .text(q.text(3))
+                .number(q.number(4))
+                .number(q.number(5))
+                .number(q.number(6))
+                .text(q.text(7));
+    }
+    tx.commit();
+    return Variant(
+        QList<Variant>{Variant(sales.finish()), Variant(items.finish()), Variant(stock.finish())});
+}
+
+} // namespace krt::app

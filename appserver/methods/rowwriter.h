@@ -1,0 +1,44 @@
+#pragma once
+
+#include "framework/wire/packet.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace krt::app {
+
+// Fills a data packet value by value, in field order. Texts are cut to their
+// field's size (a database that holds a longer text must not make the whole
+// answer fail); null values stay null.
+class RowWriter
+{
+public:
+    explicit RowWriter(const QList<FieldDef>& fields);
+
+    RowWriter& text(const QString& value); // a null QString gives a null cell
+    RowWriter& number(double value);
+    RowWriter& numberOrNull(const QVariant& value);
+    RowWriter& date(const QDate& value); // an invalid date gives a null cell
+    RowWriter& null();
+
+    int rowCount() const { return writer_.rowCount(); }
+    Packet finish() { return writer_.finish(); }
+
+private:
+    quint16 nextSize();
+
+    QList<FieldDef> fields_;
+    PacketWriter writer_;
+    int col_ = 0;
+};
+
+// The key of a document inside its branch: the branch code (four characters)
+// followed by the number, as the pick lists return it.
+QString branchKey(const QString& branch, const QString& number);
+
+// Sales and invoice dates as the pick lists show them: dd/MM/yyyy.
+QString dayText(const QDate& day);
+
+} // namespace krt::app

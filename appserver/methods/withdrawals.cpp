@@ -1,0 +1,78 @@
+// The withdrawal side of the object: the withdrawal list and its items.
+#include "appserver/db/sql.h"
+#include "appserver/methods/arguments.h"
+#include "appserver/methods/rdmcancelaconsoli.h"
+#include "appserver/methods/rowwriter.h"
+#include "appserver/methods/shapes.h"
+#include "appserver/methods/sqlbuilder.h"
+
+namespace krt::app {
+
+Variant RdmCancelaConsoli::getRetLanctoEstq(const Variant& filial, const Variant& caixas,
+                                            const Variant& idCaixas, const Variant& vendas,
+                                            const Variant& idVendas, const Variant& dtInicial,
+                                            const Variant& dtFinal)
+{
+    const ArgReader in("getRetLanctoEstq");
+    const QString branch = in.text(filial, 1, "filial");
+    const Selection cash = cashSelection(in, branch, caixas, 2, idCaixas, 3);
+    const Selection sales = salesSelection(in, branch, vendas, 4, idVendas, 5);
+    const QDate from = in.day(dtInicial, 6, "data inicial");
+    const QDate to = in.day(dtFinal, 7, "data final");
+
+    RowWriter out(shapes::retLanctoEstq());
+    const bool canMatch =
+        (cash.all || !cash.keys.isEmpty()) && (sales.all || !sales.keys.isEmpty());
+    if (canMatch) {
+        SqlBuilder b;
+        b.add(QStringLiteral("SELECT R.CDFILIAL, R.NRRETEST, L.NRLANCESTQ, L.DTLANCESTQ"
+                             " FROM RETIRADAEST R"
+                             " JOIN LANCTOESTQ L ON L.CDFILIAL = R.CDFILIAL AND L.NRRETEST = "
+                             "R.NRRETEST"
+                             " WHERE"));
+        b.add(QStringLiteral(" R.CDFILIAL = ?"), branch);
+        b.add(QStringLiteral(" AND R.DTRETIRADA >= ?"), dayValue(from));
+        b.add(QStringLiteral(" AND R.DTRETIRADA <= ?"), dayValue(to));
+        if (!cash.all || !sales.all) {
+            b.add(QStringLiteral(" AND EXISTS (SELECT 1 FROM VENDA V WHERE V.CDFILIAL = "
+                                 "R.CDFILIAL AND V.NRRETEST = R.NRRETEST"));
+            if (!cash.all)
+                b.add(QStringLiteral(" AND")).in(QStringLiteral("V.CDCAIXA"), cash.keys);
+            if (!sales.all)
+                b.add(QStringLiteral(" AND")).in(QStringLiteral("V.NRSEQVENDA"), sales.keys);
+            b.add(QStringLiteral(")"));
+        }
+        b.add(QStringLiteral(" ORDER BY L.DTLANCESTQ, R.NRRETEST, L.NRLANCESTQ"));
+        Query q = b.run(db_.connection());
+        while (q.next())
+            out.text(q.text(0)).text(q.text(1)).text(q.text(2)).date(q.date(3));
+    }
+    const Packet list = out.finish();
+    // The second copy is the one the client sends back to cancel.
+    return Variant(QList<Variant>{Variant(list), Variant(list)});
+}
+
+Variant RdmCancelaConsoli::getRetItLanctoEst(const Variant& filial, const Variant& nrLancEstq)
+{
+    const ArgReader in("getRetItLanctoEst");
+    const QString branch = in.text(filial, 1, "filial da retirada");
+    const QString number = in.text(nrLancEstq, 2, "lançamento de estoque");
+    Query q(db_.connection(),
+            QStringLiteral("SELECT I.NRLANCESTQ, P.CDARVPROD, P.NMPRODUTO, I.QTLANCTOEST, "
+                           "I.VRUNILANCTO, I.VRTOTLANCTO FROM ITLANCTOEST I"
+                           " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                           " WHERE I.CDFILIAL = ? AND I.NRLANCESTQ = ?"
+                           " ORDER BY I.NRSEQUITEM"));
+    q.bindText(branch).bindText(number).exec();
+    RowWriter out(shapes::retItLanctoEst());
+    while (q.next())
+        out.text(q.text(0))
+            .text(q.text(1))
+            .text(q.text(2))
+            .number(q.number(3))
+            .number(q.number(4))
+            .number(q.number(5));
+    return out.finish();
+}
+
+} // namespace krt::app
