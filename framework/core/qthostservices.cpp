@@ -1,5 +1,8 @@
 #include "framework/core/qthostservices.h"
 
+#include "framework/widgets/picklistdialog.h"
+#include "framework/widgets/searchdialog.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QMdiArea>
@@ -98,14 +101,15 @@ TModalResult QtHostServices::messageDlg(const QString& text, TMsgDlgType type,
     return buttons.contains(mbCancel) ? mrCancel : buttons.contains(mbNo) ? mrNo : mrOk;
 }
 
-bool QtHostServices::pickList(TDataSource*, const QString&, const QString&, bool, QString&)
+bool QtHostServices::pickList(TDataSource* source, const QString& keyField, const QString& title,
+                              bool singlePick, QString& list)
 {
-    return false;
+    return runPickList(source, keyField, title, singlePick, list);
 }
 
-bool QtHostServices::search(TDataSet*)
+bool QtHostServices::search(TDataSet* dataSet)
 {
-    return false;
+    return runSearch(dataSet);
 }
 
 int QtHostServices::execModal(QDialog& dialog)

@@ -1,0 +1,49 @@
+#include "framework/widgets/btnpesquisa.h"
+
+#include "framework/core/errors.h"
+#include "framework/core/lookuproutines.h"
+#include "framework/data/dataset.h"
+#include "framework/data/datasource.h"
+
+#include <QStyle>
+
+TBtnPesquisa::TBtnPesquisa(QWidget* parent) : TButtonFlat(parent)
+{
+    setGlyph(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    setHint(QStringLiteral("Pesquisar"));
+    // A click without an OnClick of its own runs the built-in lookup.
+    disconnect(this, &QToolButton::clicked, nullptr, nullptr);
+    connect(this, &QToolButton::clicked, this, [this] {
+        if (OnClick)
+            Click();
+        else
+            krt::invokeHandler("TBtnPesquisa.Pesquisa", [this] { Pesquisa(); });
+    });
+}
+
+QString TBtnPesquisa::KeyField() const
+{
+    if (!m_keyField.isEmpty())
+        return m_keyField;
+    TDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    return ds && ds->FieldCount() > 0 ? ds->Fields().front()->FieldName() : QString();
+}
+
+void TBtnPesquisa::Pesquisa()
+{
+    bool cancel = false;
+    if (OnBeforePesq)
+        OnBeforePesq(this, cancel);
+    if (cancel)
+        return;
+    TDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    if (!ds || !ds->Active() || ds->IsEmpty()) {
+        if (!m_emptyError.isEmpty())
+            MensErro(m_emptyError);
+    }
+    QString picked;
+    if (!PesquisaLista(m_source, KeyField(), m_title, true, picked))
+        return;
+    if (OnAfterPesq)
+        OnAfterPesq(this);
+}

@@ -1,0 +1,167 @@
+#include "framework/widgets/focustracker.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+
+namespace krt {
+
+namespace {
+
+bool contains(QWidget* scope, QWidget* w)
+{
+    return scope && w && (scope == w || scope->isAncestorOf(w));
+}
+
+} // namespace
+
+FocusTracker& FocusTracker::instance()
+{
+    static FocusTracker* tracker = new FocusTracker();
+    return *tracker;
+}
+
+FocusTracker::FocusTracker()
+{
+    connect(qApp, &QApplication::focusChanged, this, &FocusTracker::onFocusChanged);
+}
+
+void FocusTracker::track(QWidget* widget, TNotifyEvent onEnter, TNotifyEvent onExit)
+{
+    prune();
+    if (Scope* s = find(widget)) {
+        s->onEnter = std::move(onEnter);
+        s->onExit = std::move(onExit);
+        return;
+    }
+    Scope s;
+    s.widget = widget;
+    s.onEnter = std::move(onEnter);
+    s.onExit = std::move(onExit);
+    s.inside = contains(widget, QApplication::focusWidget());
+    m_scopes.append(std::move(s));
+}
+
+void FocusTracker::untrack(QWidget* widget)
+{
+    m_scopes.removeIf([widget](const Scope& s) { return s.widget == widget || !s.widget; });
+}
+
+bool FocusTracker::isInside(QWidget* widget) const
+{
+    for (const Scope& s : m_scopes) {
+        if (s.widget == widget)
+            return s.inside;
+    }
+    return contains(widget, QApplication::focusWidget());
+}
+
+FocusTracker::Scope* FocusTracker::find(QWidget* widget)
+{
+    for (Scope& s : m_scopes) {
+        if (s.widget == widget)
+            return &s;
+    }
+    return nullptr;
+}
+
+void FocusTracker::prune()
+{
+    m_scopes.removeIf([](const Scope& s) { return !s.widget; });
+}
+
+int FocusTracker::depthOf(QWidget* w)
+{
+    int depth = 0;
+    for (; w; w = w->parentWidget())
+        ++depth;
+    return depth;
+}
+
+void FocusTracker::recompute(QWidget* now)
+{
+    for (Scope& s : m_scopes)
+        s.inside = contains(s.widget, now);
+}
+
+void FocusTracker::setFocusSilently(QWidget* widget)
+{
+    if (!widget)
+        return;
+    ++m_silent;
+    widget->setFocus(Qt::OtherFocusReason);
+    --m_silent;
+    recompute(QApplication::focusWidget());
+}
+
+void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
+{
+    prune();
+    if (m_silent > 0 || !now) {
+        // A silent move, or the window lost activation (the focus comes back
+        // to the same widget when it is activated again): no events.
+        if (m_silent > 0)
+            recompute(now);
+        return;
+    }
+
+    // Decide every transition first, from the state before this move.
+    QList<QPointer<QWidget>> exits, enters;
+    for (Scope& s : m_scopes) {
+        const bool inside = contains(s.widget, now);
+        if (s.inside && !inside)
+            exits.append(s.widget);
+        else if (!s.inside && inside && !s.exiting)
+            // (a widget whose exit handler is running and puts the focus back
+            // inside is not entered again)
+            enters.append(s.widget);
+    }
+    auto byDepth = [](const QPointer<QWidget>& a, const QPointer<QWidget>& b) {
+        return depthOf(a) > depthOf(b);
+    };
+    std::stable_sort(exits.begin(), exits.end(), byDepth);     // innermost first
+    std::stable_sort(enters.rbegin(), enters.rend(), byDepth); // outermost first
+    recompute(now);
+
+    QPointer<QWidget> previous = old;
+    for (const QPointer<QWidget>& w : exits) {
+        Scope* s = w ? find(w) : nullptr;
+        if (!s || !s->onExit)
+            continue;
+        s->exiting = true;
+        TNotifyEvent handler = s->onExit;
+        const bool ok = invokeHandlerChecked("OnExit", [&] { handler(w); });
+        s = w ? find(w) : nullptr;
+        if (!s)
+            continue;
+        s->exiting = false;
+        if (ok)
+            continue;
+        // The exit was refused: the focus belongs inside again.
+        QWidget* current = QApplication::focusWidget();
+        recompute(current);
+        if (!contains(w, current)) {
+            QPointer<QWidget> back = contains(w, previous) ? previous.data()
+                                     : w->focusWidget()    ? w->focusWidget()
+                                                           : w.data();
+            // Mark it inside now so nothing fires before the queued move lands.
+            s->inside = true;
+            QTimer::singleShot(0, this, [this, back] {
+                if (back)
+                    setFocusSilently(back);
+            });
+        }
+        return; // the rest of this move no longer happens
+    }
+
+    for (const QPointer<QWidget>& w : enters) {
+        Scope* s = w ? find(w) : nullptr;
+        if (!s || !s->onEnter || !contains(w, QApplication::focusWidget()))
+            continue;
+        TNotifyEvent handler = s->onEnter;
+        invokeHandler("OnEnter", [&] { handler(w); });
+    }
+}
+
+} // namespace krt

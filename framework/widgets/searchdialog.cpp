@@ -1,0 +1,70 @@
+#include "framework/widgets/searchdialog.h"
+
+#include "framework/core/handlerboundary.h"
+#include "framework/core/hostservices.h"
+#include "framework/data/dataset.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace krt {
+
+SearchDialog::SearchDialog(TDataSet* dataSet, QWidget* parent)
+    : QDialog(parent), m_dataSet(dataSet), m_field(new QComboBox(this)),
+      m_value(new QLineEdit(this)), m_status(new QLabel(this))
+{
+    setWindowTitle(QStringLiteral("Procurar"));
+    if (dataSet) {
+        for (TField* f : dataSet->Fields()) {
+            if (f->Visible())
+                m_field->addItem(f->DisplayLabel(), f->FieldName());
+        }
+    }
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* find =
+        buttons->addButton(QStringLiteral("Procurar"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    find->setDefault(true);
+    connect(find, &QPushButton::clicked, this,
+            [this] { invokeHandler("SearchDialog.Procurar", [this] { search(); }); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QFormLayout(this);
+    layout->addRow(QStringLiteral("Campo"), m_field);
+    layout->addRow(QStringLiteral("Valor"), m_value);
+    layout->addRow(m_status);
+    layout->addRow(buttons);
+}
+
+QString SearchDialog::statusText() const
+{
+    return m_status->text();
+}
+
+bool SearchDialog::search()
+{
+    if (!m_dataSet || !m_dataSet->Active() || m_field->currentIndex() < 0) {
+        m_status->setText(QStringLiteral("Não há registros para pesquisar."));
+        return false;
+    }
+    const QString field = m_field->currentData().toString();
+    if (m_dataSet->Locate(field, m_value->text(), loCaseInsensitive | loPartialKey)) {
+        accept();
+        return true;
+    }
+    m_status->setText(QStringLiteral("Registro não encontrado."));
+    return false;
+}
+
+bool runSearch(TDataSet* dataSet)
+{
+    SearchDialog dialog(dataSet, QApplication::activeWindow());
+    return hostServices().execModal(dialog) == QDialog::Accepted;
+}
+
+} // namespace krt
