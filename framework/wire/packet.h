@@ -62,6 +62,7 @@ public:
     // Index of the field named `name` (exact, case-sensitive), or -1.
     int fieldIndex(std::string_view name) const;
     int fieldIndex(const QByteArray& name) const;
+    int fieldIndex(const char* name) const { return fieldIndex(std::string_view(name)); }
     int rowCount() const;
 
     bool isNull(int row, int col) const;

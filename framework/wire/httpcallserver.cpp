@@ -1,0 +1,205 @@
+#include "framework/wire/httptransport.h"
+
+#include "framework/wire/callcodec.h"
+
+#include <atomic>
+#include <httplib.h>
+#include <thread>
+
+namespace krt {
+
+struct HttpCallServer::Impl
+{
+    QString address;
+    quint16 requestedPort;
+    qint64 maxBodyBytes;
+    CallHandler handler;
+    int threads = 8;
+    int keepAliveSeconds = 5;
+    httplib::Server http;
+    std::thread listener;
+    std::atomic<quint16> boundPort{0};
+    std::atomic<quint64> nextRequestId{1};
+    std::atomic<bool> running{false};
+    std::atomic<bool> listenerDone{false};
+
+    void handle(const httplib::Request& req, httplib::Response& res);
+};
+
+namespace {
+
+void sendReply(httplib::Response& res, int status, const QByteArray& body)
+{
+    res.status = status;
+    res.set_content(body.constData(), size_t(body.size()), kReplyContentType);
+}
+
+void sendError(httplib::Response& res, int status, const QString& text)
+{
+    sendReply(res, status, encodeErrorReply(text));
+}
+
+QString describe(const std::exception& e)
+{
+    if (const auto* w = dynamic_cast<const WireError*>(&e))
+        return w->text();
+    if (const auto* r = dynamic_cast<const RemoteError*>(&e))
+        return r->text();
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
+{
+    const QString object = QString::fromStdString(req.matches[1]);
+    const QString method = QString::fromStdString(req.matches[2]);
+    if (req.get_header_value("Content-Type") != kCallContentType) {
+        sendError(res, 415,
+                  QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
+                      .arg(method, QString::fromStdString(req.get_header_value("Content-Type")),
+                           QString::fromLatin1(kCallContentType)));
+        return;
+    }
+    Call call;
+    try {
+        call = decodeCall(QByteArray::fromStdString(req.body));
+    } catch (const WireError& e) {
+        sendError(res, 400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
+        return;
+    }
+    if (call.object != object || call.method != method) {
+        sendError(res, 400,
+                  QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o caminho %4.%1.")
+                      .arg(method, call.object, call.method, object));
+        return;
+    }
+    CallContext context;
+    context.peerAddress = QString::fromStdString(req.remote_addr);
+    context.peerPort = quint16(req.remote_port);
+    context.requestId = nextRequestId.fetch_add(1);
+    try {
+        const Variant result = handler(call.object, call.method, call.args, context);
+        sendReply(res, 200, encodeReply(result));
+    } catch (const std::exception& e) {
+        sendError(res, 200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)));
+    } catch (...) {
+        sendError(res, 200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method));
+    }
+}
+
+HttpCallServer::HttpCallServer(const QString& address, quint16 port, qint64 maxBodyBytes,
+                               CallHandler handler)
+    : d_(std::make_unique<Impl>())
+{
+    d_->address = address;
+    d_->requestedPort = port;
+    d_->maxBodyBytes = qMax<qint64>(maxBodyBytes, 64);
+    d_->handler = std::move(handler);
+}
+
+HttpCallServer::~HttpCallServer()
+{
+    stop();
+}
+
+void HttpCallServer::setThreadCount(int count)
+{
+    d_->threads = qMax(count, 1);
+}
+
+void HttpCallServer::setKeepAliveTimeoutSeconds(int seconds)
+{
+    d_->keepAliveSeconds = qMax(seconds, 1);
+}
+
+void HttpCallServer::start()
+{
+    if (d_->running)
+        return;
+    Impl& d = *d_;
+    httplib::Server& http = d.http;
+    const int threads = d.threads;
+    http.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
+    http.set_payload_max_length(size_t(d.maxBodyBytes));
+    http.set_keep_alive_timeout(d.keepAliveSeconds);
+    http.set_tcp_nodelay(true);
+    // The library's default also sets SO_REUSEPORT, which lets a second server
+    // bind the same port silently and steal half the calls. Only reuse the
+    // address (quick restart after stop).
+    http.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    http.Post(R"(/call/([A-Za-z0-9_.]{1,200})/([A-Za-z0-9_.]{1,200}))",
+              [&d](const httplib::Request& req, httplib::Response& res) { d.handle(req, res); });
+    // Everything that did not reach a handler (unknown path, wrong verb, body
+    // too large) still gets an answer the client can decode.
+    http.set_error_handler(httplib::Server::HandlerWithResponse([&d](const httplib::Request& req,
+                                                                     httplib::Response& res) {
+        if (!res.body.empty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        const QString path = QString::fromStdString(req.path);
+        QString text;
+        if (res.status == 413)
+            text = QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
+                       .arg(d.maxBodyBytes)
+                       .arg(path);
+        else if (res.status == 404)
+            text = QStringLiteral("Chamada recusada: caminho inválido %1 %2.")
+                       .arg(QString::fromStdString(req.method), path);
+        else
+            text =
+                QStringLiteral("Chamada recusada: erro HTTP %1 em %2.").arg(res.status).arg(path);
+        const QByteArray body = encodeErrorReply(text);
+        res.set_content(body.constData(), size_t(body.size()), kReplyContentType);
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+
+    const std::string host = d.address.toStdString();
+    int port = d.requestedPort;
+    if (port == 0) {
+        port = http.bind_to_any_port(host);
+        if (port < 0)
+            port = 0;
+    } else if (!http.bind_to_port(host, port)) {
+        port = 0;
+    }
+    if (port == 0)
+        throw TransportError(QStringLiteral("Não foi possível escutar em %1:%2.")
+                                 .arg(d.address)
+                                 .arg(d.requestedPort));
+    d.boundPort = quint16(port);
+    d.running = true;
+    d.listenerDone = false;
+    d.listener = std::thread([&d] {
+        d.http.listen_after_bind();
+        d.listenerDone = true;
+    });
+    // stop() only takes effect once the listener runs: wait for it, so a stop
+    // right after start cannot be lost (and leave stop() waiting forever).
+    while (!d.http.is_running() && !d.listenerDone)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+quint16 HttpCallServer::port() const
+{
+    return d_->boundPort;
+}
+
+bool HttpCallServer::isRunning() const
+{
+    return d_->running;
+}
+
+void HttpCallServer::stop()
+{
+    if (!d_->running)
+        return;
+    d_->http.stop();
+    if (d_->listener.joinable())
+        d_->listener.join();
+    d_->running = false;
+}
+
+} // namespace krt

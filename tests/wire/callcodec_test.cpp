@@ -1,0 +1,97 @@
+#include "framework/wire/callcodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace krt;
+
+namespace {
+
+Packet smallPacket()
+{
+    PacketWriter w({{"CDLOJA", FieldType::String, 10}, {"NMLOJA", FieldType::String, 50}});
+    w.addText(QStringLiteral("L01"));
+    w.addText(QStringLiteral("Loja São João"));
+    return w.finish();
+}
+
+} // namespace
+
+TEST(CallCodec, CallWithEveryKindOfArgumentRoundTrips)
+{
+    QList<Variant> args{Variant(),
+                        Variant::null(),
+                        Variant(false),
+                        Variant(qint64(-9000000000LL)),
+                        Variant(3.25),
+                        Variant(QStringLiteral("'0001','0002'")),
+                        Variant(QString()),
+                        Variant(QDateTime(QDate(2023, 12, 31), QTime(13, 45, 1, 7))),
+                        Variant(smallPacket()),
+                        Variant(QList<Variant>{Variant(1), Variant(QList<Variant>{Variant("x")})})};
+    const Call call =
+        decodeCall(encodeCall("Krt52600.rdmCancelaConsoli", QStringLiteral("getPrincipal"), args));
+    EXPECT_EQ(call.object, QStringLiteral("Krt52600.rdmCancelaConsoli"));
+    EXPECT_EQ(call.method, QStringLiteral("getPrincipal"));
+    ASSERT_EQ(call.args.size(), args.size());
+    for (qsizetype i = 0; i < args.size(); ++i)
+        EXPECT_TRUE(call.args[i] == args[i]) << "argument " << i;
+    EXPECT_TRUE(call.args[0].isUnassigned());
+    EXPECT_TRUE(call.args[1].isNull());
+    EXPECT_EQ(call.args[8].asPacket().textQ(0, 1), QStringLiteral("Loja São João"));
+}
+
+TEST(CallCodec, RepliesCarryResultsOrTheServersErrorText)
+{
+    Variant result = Variant::array(3);
+    result.set(0, smallPacket());
+    result.set(2, Packet::empty({{"X", FieldType::Integer, 0}}));
+    const Variant back = decodeReply(encodeReply(result));
+    ASSERT_TRUE(back.isArray());
+    ASSERT_EQ(back.size(), 3);
+    EXPECT_EQ(back.at(0).asPacket(), smallPacket());
+    EXPECT_TRUE(back.at(1).isUnassigned());
+    EXPECT_EQ(back.at(2).asPacket().rowCount(), 0);
+
+    EXPECT_TRUE(decodeReply(encodeReply(Variant())).isUnassigned());
+
+    try {
+        decodeReply(
+            encodeErrorReply(QStringLiteral("Erro no método setDeletaNF: período fechado")));
+        FAIL() << "error reply decoded as a result";
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Erro no método setDeletaNF: período fechado"));
+    }
+    const Reply full = decodeReplyFull(encodeErrorReply(QStringLiteral("x")));
+    EXPECT_TRUE(full.isError);
+    // A call is not a reply and a reply is not a call.
+    EXPECT_THROW(decodeReply(encodeCall("O", "m", {})), WireError);
+    EXPECT_THROW(decodeCall(encodeReply(Variant(true))), WireError);
+}
+
+TEST(VariantKinds, WrongKindThrowsAClearTextAndCopiesAreIndependent)
+{
+    const Variant text(QStringLiteral("abc"));
+    try {
+        text.asPacket();
+        FAIL();
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("valor não é um pacote de dados")))
+            << e.text().toStdString();
+    }
+    EXPECT_THROW(Variant().asBool(), WireError);
+    EXPECT_THROW(Variant::null().asString(), WireError);
+    EXPECT_THROW(text.at(0), WireError);
+    EXPECT_DOUBLE_EQ(Variant(4).asFloat(), 4.0);
+    EXPECT_THROW(Variant(4.5).asInteger(), WireError);
+
+    Variant a = Variant::array(2);
+    EXPECT_THROW(a.at(2), WireError);
+    EXPECT_THROW(a.set(-1, Variant(1)), WireError);
+    Variant b = a;
+    b.set(0, Variant(true));
+    EXPECT_TRUE(a.at(0).isUnassigned()); // copy-on-write, not shared
+    EXPECT_TRUE(b.at(0).asBool());
+    EXPECT_FALSE(a == b);
+    // A null date-time is a null value, not a broken date.
+    EXPECT_TRUE(Variant(QDateTime()).isNull());
+}

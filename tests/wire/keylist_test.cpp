@@ -1,0 +1,34 @@
+#include "framework/wire/keylist.h"
+
+#include "framework/wire/errors.h"
+
+#include <gtest/gtest.h>
+
+using namespace krt;
+
+TEST(KeyList, FormatsAndParsesBackQuotesCommasAndAccents)
+{
+    EXPECT_EQ(formatKeyList({"001", "002"}), QStringLiteral("'001','002'"));
+    EXPECT_EQ(formatKeyList({}), QString());
+    EXPECT_EQ(formatKeyList({"O'Brien"}), QStringLiteral("'O''Brien'"));
+
+    const QStringList tricky{QStringLiteral("São João"), QStringLiteral("a,b"),
+                             QStringLiteral("'"),        QString(),
+                             QStringLiteral("''x''"),    QStringLiteral(" espaço ")};
+    EXPECT_EQ(parseKeyList(formatKeyList(tricky)), tricky);
+    EXPECT_TRUE(parseKeyList(QString()).isEmpty());
+    EXPECT_EQ(parseKeyList(QStringLiteral("''")), QStringList{QString()});
+}
+
+TEST(KeyList, MalformedTextIsRejected)
+{
+    for (const char* bad : {"'abc", "abc", "'a'x", "'a',", "'a' ,'b'", ",'a'", "'a''", " 'a'",
+                            "'a',,'b'", "'a';'b'"}) {
+        EXPECT_THROW(parseKeyList(QString::fromUtf8(bad)), WireError) << bad;
+    }
+    try {
+        parseKeyList(QStringLiteral("'a'x"));
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("posição 4"))) << e.text().toStdString();
+    }
+}

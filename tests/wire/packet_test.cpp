@@ -1,0 +1,181 @@
+#include "framework/wire/packet.h"
+
+#include <gtest/gtest.h>
+
+using namespace krt;
+
+namespace {
+
+QList<FieldDef> everyType()
+{
+    return {{"NAME", FieldType::String, 5},
+            {"VALUE", FieldType::Float, 0},
+            {"WHEN", FieldType::DateTime, 0},
+            {"OK", FieldType::Boolean, 0},
+            {"COUNT", FieldType::Integer, 0}};
+}
+
+} // namespace
+
+TEST(PacketRoundTrip, EveryTypeWithNullsSurvivesEncodeAndDecode)
+{
+    const QDateTime when(QDate(2024, 2, 29), QTime(23, 59, 58, 999));
+    PacketWriter w(everyType());
+    w.addText(QStringLiteral("Ação"));
+    w.addNumber(-1234.5);
+    w.addDateTime(when);
+    w.addBoolean(true);
+    w.addInteger(std::numeric_limits<qint64>::min());
+    // second row: all null
+    for (int i = 0; i < 5; ++i)
+        w.addNull();
+    // third row: empty text, zero values, false
+    w.addText(std::string_view(""));
+    w.addNumber(0.0);
+    w.addDateTime(QDateTime(QDate(1, 1, 1), QTime(0, 0)));
+    w.addBoolean(false);
+    w.addInteger(std::numeric_limits<qint64>::max());
+    const Packet built = w.finish();
+
+    const Packet p = Packet::decode(built.bytes());
+    EXPECT_EQ(p, built);
+    ASSERT_EQ(p.rowCount(), 3);
+    EXPECT_EQ(p.fields(), everyType());
+    EXPECT_EQ(p.textQ(0, 0), QStringLiteral("Ação"));
+    EXPECT_EQ(p.text(0, 0), std::string_view("A\xc3\xa7\xc3\xa3o"));
+    EXPECT_DOUBLE_EQ(p.number(0, 1), -1234.5);
+    EXPECT_EQ(p.dateTime(0, 2), when);
+    EXPECT_TRUE(p.boolean(0, 3));
+    EXPECT_EQ(p.integer(0, 4), std::numeric_limits<qint64>::min());
+
+    for (int c = 0; c < 5; ++c)
+        EXPECT_TRUE(p.isNull(1, c)) << c;
+    EXPECT_TRUE(p.textQ(1, 0).isEmpty());
+    EXPECT_EQ(p.number(1, 1), 0.0);
+    EXPECT_FALSE(p.dateTime(1, 2).isValid());
+    EXPECT_FALSE(p.boolean(1, 3));
+
+    EXPECT_FALSE(p.isNull(2, 0)); // empty text is not null
+    EXPECT_EQ(p.text(2, 0), std::string_view(""));
+    EXPECT_EQ(p.dateTime(2, 2), QDateTime(QDate(1, 1, 1), QTime(0, 0)));
+    EXPECT_EQ(p.integer(2, 4), std::numeric_limits<qint64>::max());
+}
+
+TEST(PacketRoundTrip, TextAtExactMaximumSizeCountsCharactersNotBytes)
+{
+    // Five characters, eleven bytes in UTF-8 (including a 4-byte one).
+    const QString text = QStringLiteral("çãé") + QString::fromUtf8("\xF0\x9F\x98\x80") + "Z";
+    PacketWriter w({{"N", FieldType::String, 5}});
+    w.addText(text);
+    w.addText(text.toUtf8().toStdString());
+    const Packet p = Packet::decode(w.finish().bytes());
+    EXPECT_EQ(p.textQ(0, 0), text);
+    EXPECT_EQ(p.textQ(1, 0), text);
+}
+
+TEST(PacketRoundTrip, ZeroRowsAndEmptyPacketsKeepTheirDefinitions)
+{
+    const Packet p = Packet::decode(Packet::empty(everyType()).bytes());
+    EXPECT_EQ(p.rowCount(), 0);
+    EXPECT_EQ(p.fields(), everyType());
+    EXPECT_EQ(p.fieldIndex("WHEN"), 2);
+    EXPECT_EQ(p.fieldIndex(QByteArray("when")), -1);
+
+    const Packet none = Packet::decode(Packet().bytes());
+    EXPECT_EQ(none.fieldCount(), 0);
+    EXPECT_EQ(none.rowCount(), 0);
+}
+
+TEST(PacketRoundTrip, ManyFieldsUseMultiByteNullBitmaps)
+{
+    QList<FieldDef> fields;
+    for (int i = 0; i < 20; ++i)
+        fields.append({QByteArray("F") + QByteArray::number(i), FieldType::Integer, 0});
+    PacketWriter w(fields);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 20; ++c)
+            (c % 3 == r) ? w.addNull() : w.addInteger(r * 100 + c);
+    const Packet p = Packet::decode(w.finish().bytes());
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 20; ++c) {
+            EXPECT_EQ(p.isNull(r, c), c % 3 == r);
+            if (c % 3 != r) {
+                EXPECT_EQ(p.integer(r, c), r * 100 + c);
+            }
+        }
+}
+
+TEST(PacketWriterErrors, RejectsWhatWouldCorruptThePacketAndNamesTheField)
+{
+    PacketWriter w({{"NMCLIENTE", FieldType::String, 3}, {"QT", FieldType::Float, 0}});
+    try {
+        w.addText(QStringLiteral("abcd"));
+        FAIL() << "too long text accepted";
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().contains("NMCLIENTE")) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains("4")) << e.text().toStdString();
+    }
+    EXPECT_THROW(w.addText(std::string_view("abcd")), WireError);
+    EXPECT_THROW(w.addText(std::string_view("\xC3\x28")), WireError); // invalid UTF-8
+    EXPECT_THROW(w.addNumber(1.0), WireError);                        // wrong type
+    // The rejected values left nothing behind: a valid row still follows.
+    w.addText(QStringLiteral("abc"));
+    EXPECT_THROW(w.finish(), WireError); // incomplete row
+    w.addNumber(2.5);
+    const Packet p = Packet::decode(w.finish().bytes());
+    ASSERT_EQ(p.rowCount(), 1);
+    EXPECT_EQ(p.textQ(0, 0), QStringLiteral("abc"));
+    EXPECT_THROW(w.addNumber(1.0), WireError); // writer is spent
+}
+
+TEST(PacketWriterErrors, RejectsBadFieldDefinitions)
+{
+    EXPECT_THROW(PacketWriter({{"", FieldType::Integer, 0}}), WireError);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::String, 0}}), WireError);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 4}}), WireError);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 0}, {"A", FieldType::Integer, 0}}),
+                 WireError);
+    EXPECT_THROW(PacketWriter({{"A", FieldType(9), 0}}), WireError);
+    EXPECT_THROW(PacketWriter({{QByteArray(256, 'x'), FieldType::Integer, 0}}), WireError);
+}
+
+TEST(PacketWriterErrors, DateOutsideSupportedYearsIsRejectedAndNullDateIsNull)
+{
+    PacketWriter w({{"D", FieldType::DateTime, 0}});
+    EXPECT_THROW(w.addDateTime(QDateTime(QDate(10000, 1, 1), QTime(0, 0))), WireError);
+    w.addDateTime(QDateTime());
+    const Packet p = w.finish();
+    EXPECT_TRUE(p.isNull(0, 0));
+}
+
+TEST(PacketAccess, WrongTypeOrPositionThrowsInsteadOfReadingGarbage)
+{
+    PacketWriter w({{"A", FieldType::Integer, 0}});
+    w.addInteger(7);
+    const Packet p = w.finish();
+    EXPECT_THROW(p.text(0, 0), WireError);
+    EXPECT_THROW(p.number(0, 0), WireError);
+    EXPECT_THROW(p.integer(1, 0), WireError);
+    EXPECT_THROW(p.integer(0, 1), WireError);
+    EXPECT_THROW(p.isNull(-1, 0), WireError);
+    try {
+        p.dateTime(0, 0);
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().contains("A")) << e.text().toStdString();
+    }
+}
+
+TEST(PacketAccess, CopiesShareTheBufferAndTextViewsOutliveTheOriginal)
+{
+    std::string_view view;
+    Packet copy;
+    {
+        PacketWriter w({{"S", FieldType::String, 10}});
+        w.addText(QStringLiteral("olá"));
+        Packet original = w.finish();
+        copy = original;
+        view = copy.text(0, 0);
+    }
+    EXPECT_EQ(view, std::string_view("ol\xc3\xa1"));
+    EXPECT_EQ(copy.textQ(0, 0), QStringLiteral("olá"));
+}

@@ -1,0 +1,186 @@
+#include "framework/wire/callcodec.h"
+#include "framework/wire/httptransport.h"
+
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <mutex>
+#include <thread>
+
+using namespace krt;
+
+namespace {
+
+const QString kObject = QStringLiteral("Test.Remote");
+
+// A small server whose methods exercise each path of the transport.
+class LoopbackServer
+{
+public:
+    LoopbackServer(qint64 maxBody = 1 << 20)
+        : server_("127.0.0.1", 0, maxBody,
+                  [this](const QString&, const QString& method, const QList<Variant>& args,
+                         const CallContext& ctx) { return handle(method, args, ctx); })
+    {
+        server_.setKeepAliveTimeoutSeconds(1);
+        server_.start();
+    }
+    quint16 port() const { return server_.port(); }
+    HttpCallServer& server() { return server_; }
+
+private:
+    Variant handle(const QString& method, const QList<Variant>& args, const CallContext& ctx)
+    {
+        if (method == "echo")
+            return Variant(args);
+        if (method == "peer")
+            return Variant(qint64(ctx.peerPort));
+        if (method == "fail")
+            throw std::runtime_error("período contábil fechado");
+        if (method == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(args.value(0).asInteger()));
+            return Variant(true);
+        }
+        if (method == "meet") {
+            // Returns true only if another call arrives while this one waits.
+            std::unique_lock lock(mutex_);
+            ++arrived_;
+            cv_.notify_all();
+            return Variant(
+                cv_.wait_for(lock, std::chrono::seconds(10), [this] { return arrived_ >= 2; }));
+        }
+        throw std::runtime_error("método desconhecido");
+    }
+
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int arrived_ = 0;
+    HttpCallServer server_;
+};
+
+Packet branchPacket()
+{
+    PacketWriter w({{"CDFILIAL", FieldType::String, 4}, {"DT", FieldType::DateTime, 0}});
+    w.addText(QStringLiteral("0001"));
+    w.addDateTime(QDateTime(QDate(2024, 1, 31), QTime(10, 0)));
+    return w.finish();
+}
+
+} // namespace
+
+TEST(HttpTransport, CallsReturnResultsOverOneKeptAliveConnection)
+{
+    LoopbackServer server;
+    HttpCallClient client("127.0.0.1", server.port(), 5000);
+    const Variant result =
+        client.call(kObject, "echo", {Variant("0001"), Variant(branchPacket()), Variant::null()});
+    ASSERT_EQ(result.size(), 3);
+    EXPECT_EQ(result.at(0).asString(), QStringLiteral("0001"));
+    EXPECT_EQ(result.at(1).asPacket(), branchPacket());
+    EXPECT_TRUE(result.at(2).isNull());
+
+    const qint64 firstPort = client.call(kObject, "peer", {}).asInteger();
+    const qint64 secondPort = client.call(kObject, "peer", {}).asInteger();
+    EXPECT_EQ(firstPort, secondPort) << "the connection was not reused";
+    client.disconnect();
+    EXPECT_NE(client.call(kObject, "peer", {}).asInteger(), firstPort);
+}
+
+TEST(HttpTransport, HandlerExceptionBecomesAnErrorNamingTheMethod)
+{
+    LoopbackServer server;
+    HttpCallClient client("127.0.0.1", server.port(), 5000);
+    try {
+        client.call(kObject, "fail", {});
+        FAIL() << "error reply treated as success";
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Erro no método fail: período contábil fechado"));
+    }
+    // The server and the connection stay usable.
+    EXPECT_TRUE(client.call(kObject, "echo", {}).isArray());
+}
+
+TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
+{
+    quint16 deadPort;
+    {
+        LoopbackServer gone;
+        deadPort = gone.port();
+    }
+    HttpCallClient dead("127.0.0.1", deadPort, 2000);
+    try {
+        dead.call(kObject, "getPrincipal", {});
+        FAIL();
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Falha ao chamar getPrincipal: servidor 127.0.0.1:%1 "
+                                           "inacessível.")
+                                .arg(deadPort));
+    }
+
+    LoopbackServer server;
+    HttpCallClient slow("127.0.0.1", server.port(), 300);
+    try {
+        slow.call(kObject, "sleep", {Variant(1500)});
+        FAIL() << "time-out not detected";
+    } catch (const RemoteError& e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("Falha ao chamar sleep: o servidor")))
+            << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("não respondeu em 0,3 s")))
+            << e.text().toStdString();
+    }
+    // The late answer of the timed-out call must not be taken as this call's.
+    const Variant next = slow.call(kObject, "echo", {Variant(42)});
+    ASSERT_TRUE(next.isArray());
+    EXPECT_EQ(next.at(0).asInteger(), 42);
+}
+
+TEST(HttpTransport, BadRequestsGetErrorRepliesAndTheServerKeepsRunning)
+{
+    LoopbackServer server(4096);
+    httplib::Client raw("127.0.0.1", server.port());
+    auto expectErrorReply = [](const httplib::Result& res, int status, const char* needle) {
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, status);
+        const Reply reply = decodeReplyFull(QByteArray::fromStdString(res->body));
+        EXPECT_TRUE(reply.isError);
+        EXPECT_TRUE(reply.errorText.contains(QString::fromUtf8(needle)))
+            << reply.errorText.toStdString();
+    };
+    expectErrorReply(raw.Post("/call/Test.Remote/echo", "garbage", kCallContentType), 400, "echo");
+    expectErrorReply(raw.Post("/nowhere", "x", kCallContentType), 404, "/nowhere");
+    // Body and path disagree on the method.
+    const QByteArray other = encodeCall(kObject, "fail", {});
+    expectErrorReply(raw.Post("/call/Test.Remote/echo", other.constData(), size_t(other.size()),
+                              kCallContentType),
+                     400, "fail");
+    const std::string huge(8192, 'x');
+    expectErrorReply(raw.Post("/call/Test.Remote/echo", huge, kCallContentType), 413, "4096");
+
+    HttpCallClient client("127.0.0.1", server.port(), 5000);
+    EXPECT_TRUE(client.call(kObject, "echo", {}).isArray());
+    EXPECT_THROW(client.call(kObject, "bad name", {}), RemoteError);
+}
+
+TEST(HttpTransport, CallsAreServedConcurrently)
+{
+    LoopbackServer server;
+    bool results[2] = {false, false};
+    std::thread other([&] {
+        HttpCallClient c("127.0.0.1", server.port(), 15000);
+        results[0] = c.call(kObject, "meet", {}).asBool();
+    });
+    HttpCallClient c("127.0.0.1", server.port(), 15000);
+    results[1] = c.call(kObject, "meet", {}).asBool();
+    other.join();
+    EXPECT_TRUE(results[0]);
+    EXPECT_TRUE(results[1]);
+}
+
+TEST(HttpTransport, BindingATakenPortFails)
+{
+    LoopbackServer first;
+    HttpCallServer second("127.0.0.1", first.port(), 1024,
+                          [](const QString&, const QString&, const QList<Variant>&,
+                             const CallContext&) { return Variant(); });
+    EXPECT_THROW(second.start(), TransportError);
+}
