@@ -27,18 +27,18 @@ DbOptions DbOptions::postgres(const QString& host, int port, const QString& user
     return o;
 }
 
-DbOptions DbOptions::parse(const QString& spec)
+DbOptions DbOptions::parse(const QString& text)
 {
-    if (spec.startsWith(QLatin1String("sqlite:"))) {
-        const QString path = spec.mid(7);
+    if (text.startsWith(QLatin1String("sqlite:"))) {
+        const QString path = text.mid(7);
         if (path.isEmpty())
             throw AppError(
-                QStringLiteral("Banco de dados inválido: falta o arquivo em \"%1\".").arg(spec));
+                QStringLiteral("Banco de dados inválido: falta o arquivo em \"%1\".").arg(text));
         return sqlite(path);
     }
-    if (spec.startsWith(QLatin1String("postgres://")) ||
-        spec.startsWith(QLatin1String("postgresql://"))) {
-        const QUrl url(spec, QUrl::StrictMode);
+    if (text.startsWith(QLatin1String("postgres://")) ||
+        text.startsWith(QLatin1String("postgresql://"))) {
+        const QUrl url(text, QUrl::StrictMode);
         const QString database = url.path().mid(1);
         if (!url.isValid() || url.host().isEmpty() || database.isEmpty())
             throw AppError(
@@ -51,7 +51,7 @@ DbOptions DbOptions::parse(const QString& spec)
     throw AppError(
         QStringLiteral("Banco de dados inválido: use sqlite:ARQUIVO ou postgres://usuário@máquina:"
                        "porta/banco (recebido \"%1\").")
-            .arg(spec.left(200)));
+            .arg(text.left(200)));
 }
 
 QString DbOptions::describe() const

@@ -27,7 +27,7 @@ struct DbOptions
     static DbOptions postgres(const QString& host, int port, const QString& user,
                               const QString& database, const QString& password = {});
     // Throws AppError on a text that is neither form.
-    static DbOptions parse(const QString& spec);
+    static DbOptions parse(const QString& text);
     // The same text without the password, for logs.
     QString describe() const;
 };

@@ -1,0 +1,149 @@
+// krt-admin: creates and maintains the application server's databases.
+//   krt-admin create-demo --database sqlite:demo.db [--invoices N] [--seed S] [--force]
+//   krt-admin migrate --database ...
+//   krt-admin consolidate --database ... --branch 0001 --store LJ01 --from 2026-03-02 --to ...
+#include "appserver/consolidation/consolidator.h"
+#include "appserver/db/database.h"
+#include "appserver/db/errors.h"
+#include "appserver/db/migrator.h"
+#include "appserver/db/sql.h"
+#include "appserver/demo/demogenerator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+void say(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+int fail(const QString& text)
+{
+    std::fprintf(stderr, "krt-admin: %s\n", text.toUtf8().constData());
+    return 1;
+}
+
+bool hasData(krt::app::Database& db)
+{
+    krt::app::Query q(db.connection(), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
+    q.exec();
+    return q.next() && q.integer(0) > 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("krt-admin"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Administração do banco do servidor de aplicação.\n"
+                       "Comandos: create-demo | migrate | consolidate"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("comando"),
+                                 QStringLiteral("create-demo, migrate ou consolidate"));
+    const QCommandLineOption database({QStringLiteral("d"), QStringLiteral("database")},
+                                      QStringLiteral("sqlite:ARQUIVO ou postgres://..."),
+                                      QStringLiteral("banco"),
+                                      QStringLiteral("sqlite:krt52600.db"));
+    const QCommandLineOption invoices(QStringLiteral("invoices"),
+                                      QStringLiteral("create-demo: cerca de N notas fiscais "
+                                                     "(padrão: base pequena de demonstração)."),
+                                      QStringLiteral("n"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("create-demo: semente (padrão 52600)."),
+                                  QStringLiteral("s"), QStringLiteral("52600"));
+    const QCommandLineOption force(
+        QStringLiteral("force"), QStringLiteral("create-demo: apaga o arquivo SQLite existente."));
+    const QCommandLineOption branch(QStringLiteral("branch"), QStringLiteral("Filial."),
+                                    QStringLiteral("filial"));
+    const QCommandLineOption store(QStringLiteral("store"), QStringLiteral("Loja."),
+                                   QStringLiteral("loja"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("Data inicial (AAAA-MM-DD)."),
+                                  QStringLiteral("data"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Data final (AAAA-MM-DD)."),
+                                QStringLiteral("data"));
+    parser.addOptions({database, invoices, seed, force, branch, store, from, to});
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1)
+        return fail(QStringLiteral("informe um comando: create-demo, migrate ou consolidate."));
+    const QString command = args.first();
+
+    try {
+        const krt::app::DbOptions options = krt::app::DbOptions::parse(parser.value(database));
+        if (command == QLatin1String("create-demo") && parser.isSet(force) &&
+            options.kind == krt::app::DbKind::SQLite) {
+            for (const QString& suffix :
+                 {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+                QFile::remove(options.path + suffix);
+        }
+        krt::app::Database db(options);
+        for (const QString& name : krt::app::Migrator(db).migrate())
+            say(QStringLiteral("migração aplicada: %1").arg(name));
+
+        if (command == QLatin1String("migrate"))
+            return 0;
+
+        if (command == QLatin1String("create-demo")) {
+            if (hasData(db))
+                return fail(QStringLiteral("o banco %1 já tem dados; use --force (SQLite) ou um "
+                                           "banco vazio.")
+                                .arg(options.describe()));
+            krt::app::DemoConfig config;
+            if (parser.isSet(invoices)) {
+                bool ok = false;
+                const int n = parser.value(invoices).toInt(&ok);
+                if (!ok || n < 1 || n > 10000000)
+                    return fail(
+                        QStringLiteral("--invoices inválido \"%1\".").arg(parser.value(invoices)));
+                config = krt::app::DemoConfig::forInvoices(n);
+            }
+            config.seed = parser.value(seed).toUInt();
+            const krt::app::DemoSummary s = krt::app::generateDemo(db, config);
+            say(QStringLiteral("banco de demonstração %1: %2 filiais, %3 lojas, %4 caixas, %5 "
+                               "clientes, %6 produtos, %7 vendas de %8 a %9, %10 notas fiscais "
+                               "(%11 aprovadas), %12 retiradas.")
+                    .arg(options.describe())
+                    .arg(s.branches)
+                    .arg(s.stores)
+                    .arg(s.registers)
+                    .arg(s.customers)
+                    .arg(s.products)
+                    .arg(s.sales)
+                    .arg(config.firstDay.toString(QStringLiteral("dd/MM/yyyy")),
+                         config.lastDay().toString(QStringLiteral("dd/MM/yyyy")))
+                    .arg(s.invoices)
+                    .arg(s.approved)
+                    .arg(s.withdrawals));
+            return 0;
+        }
+
+        if (command == QLatin1String("consolidate")) {
+            const QDate a = QDate::fromString(parser.value(from), Qt::ISODate);
+            const QDate b = QDate::fromString(parser.value(to), Qt::ISODate);
+            if (parser.value(branch).isEmpty() || parser.value(store).isEmpty() || !a.isValid() ||
+                !b.isValid())
+                return fail(QStringLiteral("consolidate precisa de --branch, --store, --from e "
+                                           "--to válidos."));
+            const krt::app::ConsolidationResult r = krt::app::Consolidator(db).consolidate(
+                parser.value(branch), parser.value(store), a, b);
+            say(QStringLiteral("consolidadas %1 vendas: %2 notas fiscais, %3 retiradas.")
+                    .arg(r.sales)
+                    .arg(r.invoices)
+                    .arg(r.withdrawals));
+            return 0;
+        }
+        return fail(QStringLiteral("comando desconhecido \"%1\".").arg(command));
+    } catch (const krt::app::AppError& e) {
+        return fail(e.text());
+    }
+}

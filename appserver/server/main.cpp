@@ -1,0 +1,115 @@
+// krt-appserver: serves the remote object "Krt52600.rdmCancelaConsoli" over
+// HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT.
+#include "appserver/db/database.h"
+#include "appserver/db/errors.h"
+#include "appserver/db/migrator.h"
+#include "appserver/server/appserver.h"
+#include "appserver/server/calllog.h"
+#include "framework/wire/httptransport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+namespace {
+
+int fail(const QString& text)
+{
+    std::fprintf(stderr, "krt-appserver: %s\n", text.toUtf8().constData());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Block the stop signals before any thread starts, so that every worker
+    // inherits the mask and only the main thread receives them (sigwait).
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("krt-appserver"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Servidor de aplicação do objeto Krt52600.rdmCancelaConsoli."));
+    parser.addHelpOption();
+    const QCommandLineOption database(
+        {QStringLiteral("d"), QStringLiteral("database")},
+        QStringLiteral("Banco de dados: sqlite:ARQUIVO ou postgres://usuário@máquina:porta/banco "
+                       "(padrão sqlite:krt52600.db)."),
+        QStringLiteral("banco"), QStringLiteral("sqlite:krt52600.db"));
+    const QCommandLineOption listen({QStringLiteral("l"), QStringLiteral("listen")},
+                                    QStringLiteral("Endereço de escuta (padrão 127.0.0.1)."),
+                                    QStringLiteral("endereço"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
+                                  QStringLiteral("Porta (padrão 8421; 0 escolhe uma livre)."),
+                                  QStringLiteral("porta"), QStringLiteral("8421"));
+    const QCommandLineOption threads(
+        QStringLiteral("threads"), QStringLiteral("Chamadas atendidas ao mesmo tempo (padrão 8)."),
+        QStringLiteral("n"), QStringLiteral("8"));
+    const QCommandLineOption maxBody(
+        QStringLiteral("max-body"),
+        QStringLiteral("Maior corpo de chamada aceito, em bytes (padrão 67108864)."),
+        QStringLiteral("bytes"), QStringLiteral("67108864"));
+    const QCommandLineOption logFile(QStringLiteral("log"),
+                                     QStringLiteral("Arquivo de log (padrão: saída de erros)."),
+                                     QStringLiteral("arquivo"));
+    parser.addOptions({database, listen, port, threads, maxBody, logFile});
+    parser.process(app);
+
+    bool ok = false;
+    krt::app::ServerOptions options;
+    options.address = parser.value(listen);
+    const uint portValue = parser.value(port).toUInt(&ok);
+    if (!ok || portValue > 65535)
+        return fail(QStringLiteral("porta inválida \"%1\".").arg(parser.value(port)));
+    options.port = quint16(portValue);
+    options.threads = parser.value(threads).toInt(&ok);
+    if (!ok || options.threads < 1 || options.threads > 256)
+        return fail(
+            QStringLiteral("número de threads inválido \"%1\".").arg(parser.value(threads)));
+    options.maxBodyBytes = parser.value(maxBody).toLongLong(&ok);
+    if (!ok || options.maxBodyBytes < 1024)
+        return fail(QStringLiteral("limite de corpo inválido \"%1\".").arg(parser.value(maxBody)));
+
+    krt::app::CallLog log(parser.value(logFile));
+    if (!log.isOpen())
+        return fail(
+            QStringLiteral("não foi possível abrir o log \"%1\".").arg(parser.value(logFile)));
+
+    try {
+        krt::app::Database db(krt::app::DbOptions::parse(parser.value(database)));
+        const QStringList applied = krt::app::Migrator(db).migrate();
+        for (const QString& name : applied)
+            log.note(QStringLiteral("migração aplicada: %1").arg(name));
+
+        krt::app::AppServer server(db, log, options);
+        server.start();
+        log.note(QStringLiteral("krt-appserver servindo Krt52600.rdmCancelaConsoli em %1:%2 (%3)")
+                     .arg(options.address)
+                     .arg(server.port())
+                     .arg(db.options().describe()));
+        // The main thread's own connection is not needed while serving.
+        db.releaseThisThread();
+
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        log.note(QStringLiteral("sinal %1 recebido: encerrando após as chamadas em andamento")
+                     .arg(signal));
+        server.stop();
+        log.note(QStringLiteral("krt-appserver encerrado"));
+        return 0;
+    } catch (const krt::app::AppError& e) {
+        return fail(e.text());
+    } catch (const krt::TransportError& e) {
+        return fail(e.text());
+    }
+}
