@@ -1,0 +1,175 @@
+#include "server/methodtable.h"
+
+namespace krt::api {
+
+namespace {
+
+constexpr ArgSpec text(const char* d)
+{
+    return {ArgKind::Text, d};
+}
+constexpr ArgSpec date(const char* d)
+{
+    return {ArgKind::Date, d};
+}
+
+QList<MethodSpec> buildMethods()
+{
+    const ArgSpec branch = text("filial");
+    const ArgSpec store = text("loja");
+    const ArgSpec cashList = text("lista de caixas");
+    const ArgSpec cashFlag = text("indicador de caixas");
+    const ArgSpec salesList = text("lista de vendas");
+    const ArgSpec salesFlag = text("indicador de vendas");
+    const ArgSpec startDate = date("data inicial");
+    const ArgSpec endDate = date("data final");
+    return {
+        {"getInforPad", {branch}, ResultShape::Packet, 0, {"cdsInforPad"}},
+        {"getParamVend", {branch}, ResultShape::Packet, 0, {"cdsParamVend"}},
+        {"getParamFilial", {branch}, ResultShape::Packet, 0, {"cdsParamFilial"}},
+        {"getPrincipal",
+         {branch, store, cashList, cashFlag, text("texto vazio"), text("indicador \"T\""),
+          startDate, endDate, salesFlag, salesList},
+         ResultShape::Packet,
+         0,
+         {"qryPrincipal"}},
+        {"getItLanctoEst",
+         {text("filial da nota fiscal"), text("número de lançamento da nota fiscal")},
+         ResultShape::PacketArray,
+         3,
+         {"cdsItemVenda", "cdsItemProduto", "cdsItLanctoEst"}},
+        {"getRetLanctoEstq",
+         {branch, cashList, cashFlag, salesList, salesFlag, startDate, endDate},
+         ResultShape::PacketArray,
+         2,
+         {"cdsRetLanctoEstq", "cdsLanctoEstoq"}},
+        {"getRetItLanctoEst",
+         {text("filial da retirada"), text("número do lançamento de estoque")},
+         ResultShape::Packet,
+         0,
+         {"cdsRetItLanctoEst"}},
+        {"getVendas",
+         {branch, cashList, cashFlag, startDate, endDate, {ArgKind::Boolean, "modo de retirada"}},
+         ResultShape::Packet,
+         0,
+         {"cdsVenda"}},
+        {"getLancamento",
+         {branch, store, cashList, cashFlag, startDate, endDate, salesFlag, salesList},
+         ResultShape::Packet,
+         0,
+         {"cdsLancamento"}},
+        {"getPeriodoCTBOK", {branch, startDate, endDate}, ResultShape::Boolean, 0, {}},
+        {"getDeletaRetiEst",
+         {{ArgKind::Packet, "pacote de cdsLanctoEstoq"}},
+         ResultShape::None,
+         0,
+         {}},
+        {"setDeletaNF",
+         {branch, {ArgKind::Packet, "pacote de qryPrincipal"}},
+         ResultShape::Boolean,
+         0,
+         {}},
+    };
+}
+
+bool kindMatches(ArgKind kind, const Variant& v)
+{
+    switch (kind) {
+    case ArgKind::Text:
+        return v.isText() || v.isEmpty();
+    case ArgKind::Date:
+        return v.isDateTime() || v.isEmpty();
+    case ArgKind::Boolean:
+        return v.isBool();
+    case ArgKind::Packet:
+        return v.isPacket();
+    }
+    return false;
+}
+
+} // namespace
+
+const QList<MethodSpec>& methods()
+{
+    static const QList<MethodSpec> table = buildMethods();
+    return table;
+}
+
+const MethodSpec* findMethod(const QString& name)
+{
+    for (const MethodSpec& m : methods())
+        if (name == QLatin1String(m.name))
+            return &m;
+    return nullptr;
+}
+
+QString argKindName(ArgKind kind)
+{
+    switch (kind) {
+    case ArgKind::Text:
+        return QStringLiteral("texto");
+    case ArgKind::Date:
+        return QStringLiteral("data");
+    case ArgKind::Boolean:
+        return QStringLiteral("lógico");
+    case ArgKind::Packet:
+        return QStringLiteral("pacote de dados");
+    }
+    return QString();
+}
+
+void checkArguments(const MethodSpec& method, const QList<Variant>& args)
+{
+    const QString name = QString::fromLatin1(method.name);
+    if (args.size() != method.args.size())
+        throw WireError(QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                            .arg(name)
+                            .arg(method.args.size())
+                            .arg(args.size()));
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const ArgSpec& spec = method.args[i];
+        if (!kindMatches(spec.kind, args[i]))
+            throw WireError(QStringLiteral("%1: o argumento %2 (%3) deve ser %4, mas é %5.")
+                                .arg(name)
+                                .arg(i + 1)
+                                .arg(QString::fromUtf8(spec.description), argKindName(spec.kind),
+                                     args[i].kindName()));
+    }
+}
+
+void checkResult(const MethodSpec& method, const Variant& result)
+{
+    const QString name = QString::fromLatin1(method.name);
+    switch (method.result) {
+    case ResultShape::Packet:
+        if (!result.isPacket())
+            throw WireError(
+                QStringLiteral("%1: resultado deveria ser um pacote de dados, mas é %2.")
+                    .arg(name, result.kindName()));
+        return;
+    case ResultShape::PacketArray:
+        if (!result.isArray() || result.size() != method.resultCount)
+            throw WireError(
+                QStringLiteral("%1: resultado deveria ser um vetor de %2 pacotes de dados.")
+                    .arg(name)
+                    .arg(method.resultCount));
+        for (int i = 0; i < method.resultCount; ++i)
+            if (!result.at(i).isPacket())
+                throw WireError(
+                    QStringLiteral("%1: o elemento %2 do resultado deveria ser um pacote de "
+                                   "dados, mas é %3.")
+                        .arg(name)
+                        .arg(i)
+                        .arg(result.at(i).kindName()));
+        return;
+    case ResultShape::Boolean:
+        if (!result.isBool())
+            throw WireError(QStringLiteral("%1: resultado deveria ser lógico, mas é %2.")
+                                .arg(name, result.kindName()));
+        return;
+    case ResultShape::None:
+        return;
+    }
+}
+
+} // namespace krt::api

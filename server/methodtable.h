@@ -1,0 +1,73 @@
+#pragma once
+
+// The remote object's methods as both sides see them: names, argument kinds in
+// order and the shape of the result. The client checks what it sends and what
+// it gets back against this table; the application server checks what it
+// receives.
+
+#include "framework/wire/variant.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace krt::api {
+
+inline constexpr char kRemoteObjectName[] = "Krt52600.rdmCancelaConsoli";
+inline const QString remoteObjectName()
+{
+    return QString::fromLatin1(kRemoteObjectName);
+}
+
+enum class ArgKind
+{
+    Text,
+    Date,
+    Boolean,
+    Packet
+};
+
+enum class ResultShape
+{
+    Packet,      // one data packet
+    PacketArray, // an array of `resultCount` data packets
+    Boolean,
+    None, // nothing the caller reads
+};
+
+struct ArgSpec
+{
+    ArgKind kind;
+    // What the argument is, as errors name it ("data inicial").
+    const char* description;
+};
+
+struct MethodSpec
+{
+    const char* name;
+    QList<ArgSpec> args;
+    ResultShape result;
+    // Number of packets in a PacketArray result (0 otherwise).
+    int resultCount = 0;
+    // The client data sets the result fills, in result order.
+    QStringList targets;
+};
+
+// All twelve methods, in the order of the table above.
+const QList<MethodSpec>& methods();
+
+// The method named `name` (exact case), or nullptr.
+const MethodSpec* findMethod(const QString& name);
+
+QString argKindName(ArgKind kind);
+
+// Throws WireError naming the method and the argument position (1-based) when
+// the count or a kind is wrong. A null or unassigned value passes for a text
+// (the empty text) and for a date (no date).
+void checkArguments(const MethodSpec& method, const QList<Variant>& args);
+
+// Throws WireError naming the method when `result` has not the method's
+// result shape.
+void checkResult(const MethodSpec& method, const Variant& result);
+
+} // namespace krt::api
