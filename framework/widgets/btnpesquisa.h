@@ -4,7 +4,8 @@
 
 #include <QPointer>
 
-class TDataSource;
+#include "framework/data/dataset.h"
+#include "framework/data/datasource.h"
 
 // Lookup button next to an edit. A click runs OnClick when one is set;
 // otherwise: OnBeforePesq (which may cancel), then — unless the data source

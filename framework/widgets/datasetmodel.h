@@ -4,7 +4,8 @@
 #include <QList>
 #include <QPointer>
 
-class TDataSource;
+#include "framework/data/dataset.h"
+#include "framework/data/datasource.h"
 class TField;
 
 namespace krt {

@@ -4,7 +4,8 @@
 #include <QWidget>
 
 class QToolButton;
-class TDataSource;
+#include "framework/data/dataset.h"
+#include "framework/data/datasource.h"
 
 // First / prior / next / last over the data set of a data source. A move runs
 // through the handler boundary; the buttons follow the cursor (first and prior

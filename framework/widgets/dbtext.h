@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <QPointer>
 
-class TDataSource;
+#include "framework/data/dataset.h"
+#include "framework/data/datasource.h"
 
 // Data-aware label: shows the display text of DataField in the current record
 // of DataSource's data set (empty when the set is closed or has no such field).
