@@ -1,0 +1,168 @@
+#include "framework/core/errors.h"
+#include "framework/db/adoibquery.h"
+#include "framework/db/dtmdbgeral.h"
+#include "tests/db/lookupchecks.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SqliteLookups : ::testing::Test
+{
+    QTemporaryDir dir;
+    TdtmDBGeral db;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        db.openSqlite(dir.filePath("host.db"));
+        createLookupSchema(db.database());
+    }
+};
+
+TEST_F(SqliteLookups, BranchStoreAndCashRegisterStatementsRunAsWritten)
+{
+    EXPECT_EQ(db.dialect(), krt::SqlDialect::Standard);
+    expectLookupsWork(db);
+}
+
+TEST_F(SqliteLookups, EveryConnectionGetsNvl)
+{
+    // A second module on the same file (another connection) has NVL too,
+    // and so does a reopened one.
+    TdtmDBGeral other;
+    other.openSqlite(dir.filePath("host.db"));
+    expectLookupsWork(other);
+    other.Close();
+    EXPECT_FALSE(other.Connected());
+    other.openSqlite(dir.filePath("host.db"));
+    QSqlQuery q(other.database());
+    ASSERT_TRUE(q.exec("SELECT NVL(NULL, 'b'), NVL('a', 'b'), NVL(1, 2)"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "b");
+    EXPECT_EQ(q.value(1).toString(), "a");
+    EXPECT_EQ(q.value(2).toInt(), 1);
+}
+
+TEST_F(SqliteLookups, RunsTheStatementOfTheConnectionsDialect)
+{
+    TADOIBQuery q;
+    q.setObjectName("qryTeste");
+    q.setConnection(&db);
+    q.SQL = QStringList{"SELECT 'standard' AS ORIGEM"};
+    q.SQL_IB = QStringList{"SELECT 'interbase' AS ORIGEM"};
+    q.SQL_MSSQL = QStringList{"SELECT 'mssql' AS ORIGEM"};
+    q.Open();
+    // No fields defined: they come from the result.
+    EXPECT_EQ(q.FieldByName("ORIGEM")->AsString(), "standard");
+
+    TADOIBQuery onlyOther;
+    onlyOther.setObjectName("qrySoIB");
+    onlyOther.setConnection(&db);
+    onlyOther.SQL_IB = QStringList{"SELECT 1"};
+    try {
+        onlyOther.Open();
+        FAIL() << "no error";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains("qrySoIB"));
+    }
+    EXPECT_FALSE(onlyOther.Active());
+}
+
+TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
+{
+    TADOIBQuery q;
+    q.setObjectName("qryFilial");
+    q.setConnection(&db);
+    q.SQL = QStringList{"SELECT CDFILIAL FROM FILIAIS WHERE CDFILIAL = :P_CDFILIAL"};
+    q.Parameters().AddParameter("P_CDFILIAL");
+    try {
+        q.Open();
+        FAIL() << "no error";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains("qryFilial"));
+        EXPECT_TRUE(e.message().contains("FILIAIS"))
+            << e.message().toStdString(); // the database's text
+    }
+    EXPECT_FALSE(q.Active());
+
+    // A parameter used by the statement but never declared.
+    q.SQL = QStringList{"SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = :P_OUTRO"};
+    try {
+        q.Open();
+        FAIL() << "no error";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains("P_OUTRO"));
+    }
+    EXPECT_THROW(q.ParamByName("P_NADA"), EKrtError);
+
+    // A defined field the result lacks.
+    q.SQL = QStringList{"SELECT CDFILIAL FROM FILIAL"};
+    new TADOIBStringField(&q, "NMFILIAL", 30);
+    try {
+        q.Open();
+        FAIL() << "no error";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains("NMFILIAL"));
+    }
+
+    // No connection at all.
+    TADOIBQuery orphan;
+    orphan.setObjectName("qryOrfa");
+    orphan.SQL = QStringList{"SELECT 1"};
+    TdtmDBGeral* saved = dtmDBGeral;
+    dtmDBGeral = nullptr;
+    EXPECT_THROW(orphan.Open(), EKrtError);
+    dtmDBGeral = saved;
+}
+
+TEST_F(SqliteLookups, UsesTheSharedModuleAndBeforeOpenRunsFirst)
+{
+    dtmDBGeral = &db;
+    TADOIBQuery q;
+    setUpQryLoja(q);
+    QStringList order;
+    q.BeforeOpen = [&](TDataSet*) {
+        order << "BeforeOpen";
+        q.ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0001"));
+    };
+    q.AfterOpen = [&](TDataSet*) { order << "AfterOpen"; };
+    q.AfterScroll = [&](TDataSet* d) { order << d->FieldByName("CDLOJA")->AsString(); };
+    q.Open();
+    q.Open(); // already open: nothing runs
+    EXPECT_EQ(order, QStringList({"BeforeOpen", "AfterOpen", "L01"}));
+    q.Next();
+    EXPECT_EQ(order.last(), "L02");
+
+    // Text longer than a field's declared size is kept whole.
+    QSqlQuery insert(db.database());
+    ASSERT_TRUE(
+        insert.exec("INSERT INTO LOJA VALUES ('0003', 'L77', '" + QString(70, u'x') + "')"));
+    q.BeforeOpen = [&](TDataSet*) {
+        q.ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0003"));
+    };
+    q.Close();
+    q.Open();
+    EXPECT_EQ(q.FieldByName("NMLOJA")->AsString().size(), 70);
+    dtmDBGeral = nullptr;
+}
+
+TEST(DatabaseModule, OpeningFailuresAreReported)
+{
+    TdtmDBGeral db;
+    krt::DatabaseSettings s;
+    s.driver = "QNOSUCHDRIVER";
+    EXPECT_THROW(db.Open(s), EKrtError);
+    EXPECT_FALSE(db.Connected());
+    try {
+        db.openSqlite("/nonexistent-dir/sub/x.db");
+        FAIL() << "no error";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains("x.db"));
+    }
+    EXPECT_FALSE(db.Connected());
+}
+
+} // namespace
