@@ -3,6 +3,7 @@
 #include "framework/wire/callcodec.h"
 
 #include <QElapsedTimer>
+#include <functional>
 #include <httplib.h>
 #include <mutex>
 
@@ -88,6 +89,54 @@ QString seconds(int ms)
 
 } // namespace
 
+// Sends one request and turns every failure into a RemoteError starting with
+// `prefix`; `name` is what an error reply must mention to be passed on as is.
+static Variant roundTrip(HttpCallClient::Impl& d, const QString& prefix, const QString& name,
+                         const std::function<httplib::Result(httplib::Client&)>& send)
+{
+    QElapsedTimer clock;
+    clock.start();
+    httplib::Result result = send(d.connection());
+    if (!result) {
+        // Never reuse a connection after a failure: a late answer could be read
+        // as the answer to the next call.
+        d.http.reset();
+        const httplib::Error error = result.error();
+        if (error == httplib::Error::Connection || error == httplib::Error::ConnectionTimeout)
+            throw RemoteError(prefix + QStringLiteral("servidor %1 inacessível.").arg(d.address()));
+        if (error == httplib::Error::Read && clock.elapsed() + 50 >= d.timeoutMs)
+            throw RemoteError(prefix + QStringLiteral("o servidor %1 não respondeu em %2 s.")
+                                           .arg(d.address(), seconds(d.timeoutMs)));
+        throw RemoteError(prefix +
+                          QStringLiteral("a comunicação com o servidor %1 foi interrompida (%2).")
+                              .arg(d.address(), QString::fromStdString(httplib::to_string(error))));
+    }
+
+    Reply reply;
+    try {
+        reply = decodeReplyFull(QByteArray::fromStdString(result->body));
+    } catch (const WireError& e) {
+        if (result->status != 200)
+            throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                           .arg(d.address())
+                                           .arg(result->status));
+        throw RemoteError(
+            prefix +
+            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), e.text()));
+    }
+    if (reply.isError) {
+        // The server's text normally names the method already.
+        if (reply.errorText.contains(name))
+            throw RemoteError(reply.errorText);
+        throw RemoteError(prefix + reply.errorText);
+    }
+    if (result->status != 200)
+        throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                       .arg(d.address())
+                                       .arg(result->status));
+    return reply.result;
+}
+
 Variant HttpCallClient::call(const QString& object, const QString& method,
                              const QList<Variant>& args)
 {
@@ -102,54 +151,22 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
     } catch (const WireError& e) {
         throw RemoteError(prefix + e.text());
     }
-
-    std::lock_guard lock(d_->mutex);
     const std::string path = QStringLiteral("/call/%1/%2").arg(object, method).toStdString();
-    QElapsedTimer clock;
-    clock.start();
-    httplib::Result result =
-        d_->connection().Post(path, body.constData(), size_t(body.size()), kCallContentType);
-    if (!result) {
-        // Never reuse a connection after a failure: a late answer could be read
-        // as the answer to the next call.
-        d_->http.reset();
-        const httplib::Error error = result.error();
-        if (error == httplib::Error::Connection || error == httplib::Error::ConnectionTimeout)
-            throw RemoteError(prefix +
-                              QStringLiteral("servidor %1 inacessível.").arg(d_->address()));
-        if (error == httplib::Error::Read && clock.elapsed() + 50 >= d_->timeoutMs)
-            throw RemoteError(prefix + QStringLiteral("o servidor %1 não respondeu em %2 s.")
-                                           .arg(d_->address(), seconds(d_->timeoutMs)));
-        throw RemoteError(
-            prefix + QStringLiteral("a comunicação com o servidor %1 foi "
-                                    "interrompida (%2).")
-                         .arg(d_->address(), QString::fromStdString(httplib::to_string(error))));
-    }
+    std::lock_guard lock(d_->mutex);
+    return roundTrip(*d_, prefix, method, [&](httplib::Client& http) {
+        return http.Post(path, body.constData(), size_t(body.size()), kCallContentType);
+    });
+}
 
-    const QByteArray replyBytes = QByteArray::fromStdString(result->body);
-    Reply reply;
-    try {
-        reply = decodeReplyFull(replyBytes);
-    } catch (const WireError& e) {
-        if (result->status != 200)
-            throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                           .arg(d_->address())
-                                           .arg(result->status));
-        throw RemoteError(
-            prefix +
-            QStringLiteral("resposta inválida do servidor %1: %2").arg(d_->address(), e.text()));
-    }
-    if (reply.isError) {
-        // The server's text normally names the method already.
-        if (reply.errorText.contains(method))
-            throw RemoteError(reply.errorText);
-        throw RemoteError(prefix + reply.errorText);
-    }
-    if (result->status != 200)
-        throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                       .arg(d_->address())
-                                       .arg(result->status));
-    return reply.result;
+void HttpCallClient::ping()
+{
+    const QString prefix = QStringLiteral("Falha ao conectar ao servidor de aplicação: ");
+    std::lock_guard lock(d_->mutex);
+    const Variant answer = roundTrip(*d_, prefix, QStringLiteral("ping"),
+                                     [](httplib::Client& http) { return http.Get(kPingPath); });
+    if (!answer.isBool() || !answer.asBool())
+        throw RemoteError(prefix +
+                          QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()));
 }
 
 } // namespace krt

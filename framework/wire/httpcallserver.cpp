@@ -133,6 +133,9 @@ void HttpCallServer::start()
     });
     http.Post(R"(/call/([A-Za-z0-9_.]{1,200})/([A-Za-z0-9_.]{1,200}))",
               [&d](const httplib::Request& req, httplib::Response& res) { d.handle(req, res); });
+    http.Get(kPingPath, [](const httplib::Request&, httplib::Response& res) {
+        sendReply(res, 200, encodeReply(Variant(true)));
+    });
     // Everything that did not reach a handler (unknown path, wrong verb, body
     // too large) still gets an answer the client can decode.
     http.set_error_handler(httplib::Server::HandlerWithResponse([&d](const httplib::Request& req,

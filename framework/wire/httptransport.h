@@ -16,6 +16,8 @@ namespace krt {
 
 inline constexpr char kCallContentType[] = "application/x-krt-call";
 inline constexpr char kReplyContentType[] = "application/x-krt-reply";
+// GET on this path answers a reply holding true: the server is up.
+inline constexpr char kPingPath[] = "/ping";
 
 // The server could not be set up (address in use, bad address...).
 class TransportError : public std::runtime_error
@@ -50,6 +52,9 @@ public:
 
     Variant call(const QString& object, const QString& method, const QList<Variant>& args);
 
+    // Checks that the server answers (GET /ping); throws RemoteError otherwise.
+    void ping();
+
     QString host() const;
     quint16 port() const;
     int timeoutMs() const;
@@ -57,8 +62,9 @@ public:
     // Closes the kept-alive connection; the next call opens a new one.
     void disconnect();
 
-private:
     struct Impl;
+
+private:
     std::unique_ptr<Impl> d_;
 };
 

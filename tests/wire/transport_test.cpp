@@ -72,6 +72,7 @@ TEST(HttpTransport, CallsReturnResultsOverOneKeptAliveConnection)
 {
     LoopbackServer server;
     HttpCallClient client("127.0.0.1", server.port(), 5000);
+    EXPECT_NO_THROW(client.ping());
     const Variant result =
         client.call(kObject, "echo", {Variant("0001"), Variant(branchPacket()), Variant::null()});
     ASSERT_EQ(result.size(), 3);
@@ -108,6 +109,7 @@ TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
         deadPort = gone.port();
     }
     HttpCallClient dead("127.0.0.1", deadPort, 2000);
+    EXPECT_THROW(dead.ping(), RemoteError);
     try {
         dead.call(kObject, "getPrincipal", {});
         FAIL();

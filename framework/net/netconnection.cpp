@@ -1,0 +1,78 @@
+#include "framework/net/netconnection.h"
+
+#include "framework/core/errors.h"
+#include "framework/wire/httptransport.h"
+
+TNetConnection::TNetConnection(QObject* parent) : QObject(parent) {}
+
+TNetConnection::~TNetConnection() = default;
+
+QString TNetConnection::address() const
+{
+    return QStringLiteral("%1:%2").arg(host_).arg(port_);
+}
+
+void TNetConnection::setConnected(bool connected)
+{
+    if (connected == Connected())
+        return;
+    if (!connected) {
+        client_.reset();
+        emit connectedChanged(false);
+        return;
+    }
+
+    if (BeforeConnect)
+        BeforeConnect(this);
+
+    QString failure;
+    if (host_.trimmed().isEmpty())
+        failure = QStringLiteral("endereço do servidor não informado.");
+    else if (port_ <= 0 || port_ > 65535)
+        failure = QStringLiteral("porta inválida (%1).").arg(port_);
+    else if (!krt::isValidCallName(serverName_))
+        failure = QStringLiteral("nome do objeto remoto inválido (\"%1\").").arg(serverName_);
+
+    auto client = std::make_unique<krt::HttpCallClient>(host_, quint16(port_), timeoutMs_);
+    if (failure.isEmpty()) {
+        try {
+            client->ping();
+        } catch (const krt::RemoteError& e) {
+            failure = e.text();
+        }
+    }
+    if (!failure.isEmpty()) {
+        if (!failure.startsWith(QStringLiteral("Falha")))
+            failure = QStringLiteral("Falha ao conectar ao servidor de aplicação %1 (%2): %3")
+                          .arg(address(), serverName_, failure);
+        lastError_ = failure;
+        if (throwException_)
+            throw EKrtError(failure);
+        return;
+    }
+    lastError_.clear();
+    client_ = std::move(client);
+    emit connectedChanged(true);
+}
+
+krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::Variant>& args)
+{
+    if (!client_) {
+        QString text = QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
+                                      "não está aberta.")
+                           .arg(method);
+        if (!lastError_.isEmpty())
+            text += u'\n' + lastError_;
+        throw EKrtError(text);
+    }
+    try {
+        return client_->call(serverName_, method, args);
+    } catch (const krt::RemoteError& e) {
+        throw EKrtError(e.text());
+    }
+}
+
+krt::Variant TNetAppServer::call(const QString& method, const QList<krt::Variant>& args) const
+{
+    return connection_->callRemote(method, args);
+}

@@ -1,0 +1,144 @@
+#include "framework/core/errors.h"
+#include "framework/net/netconnection.h"
+#include "framework/wire/httptransport.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace krt;
+
+namespace {
+
+const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+
+// Answers getParamVend with the branch it was given; "boom" fails; "slow" sleeps.
+HttpCallServer* startServer()
+{
+    auto* server = new HttpCallServer(
+        "127.0.0.1", 0, 1 << 20,
+        [](const QString& object, const QString& method, const QList<Variant>& args,
+           const CallContext&) -> Variant {
+            if (method == "boom")
+                throw std::runtime_error("sem estoque");
+            if (method == "slow") {
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+                return Variant(true);
+            }
+            return Variant(QList<Variant>{Variant(object), Variant(method), args.value(0)});
+        });
+    server->setKeepAliveTimeoutSeconds(1);
+    server->start();
+    return server;
+}
+
+quint16 deadPort()
+{
+    std::unique_ptr<HttpCallServer> gone(startServer());
+    return gone->port();
+}
+
+QString errorText(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EKrtError& e) {
+        return e.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST(NetConnection, BeforeConnectFillsTheAddressThenCallsGoByName)
+{
+    std::unique_ptr<HttpCallServer> server(startServer());
+    TNetConnection net;
+    net.setServerName(kObject);
+    QObject* seenSender = nullptr;
+    int openings = 0;
+    net.BeforeConnect = [&](QObject* sender) {
+        seenSender = sender;
+        ++openings;
+        auto* conn = qobject_cast<TNetConnection*>(sender);
+        conn->setHost("127.0.0.1");
+        conn->setPort(server->port());
+    };
+    EXPECT_EQ(net.TimeoutMs(), 120000);
+    net.setConnected(true);
+    EXPECT_TRUE(net.Connected());
+    EXPECT_EQ(seenSender, &net);
+    EXPECT_EQ(openings, 1);
+
+    const Variant r = net.AppServer().call("getParamVend", {Variant("0001")});
+    ASSERT_EQ(r.size(), 3);
+    EXPECT_EQ(r.at(0).asString(), kObject);
+    EXPECT_EQ(r.at(1).asString(), QStringLiteral("getParamVend"));
+    EXPECT_EQ(r.at(2).asString(), QStringLiteral("0001"));
+
+    net.setConnected(true); // already open: no second before-connect
+    EXPECT_EQ(openings, 1);
+    net.setConnected(false);
+    EXPECT_FALSE(net.Connected());
+    net.setConnected(true);
+    EXPECT_EQ(openings, 2);
+}
+
+TEST(NetConnection, ThrowSwitchDecidesBetweenRaisingAndRecordingTheFailure)
+{
+    const quint16 port = deadPort();
+    TNetConnection quiet;
+    quiet.setServerName(kObject);
+    quiet.setThrowException(false);
+    quiet.BeforeConnect = [port](QObject* s) {
+        static_cast<TNetConnection*>(s)->setHost("127.0.0.1");
+        static_cast<TNetConnection*>(s)->setPort(port);
+    };
+    EXPECT_NO_THROW(quiet.setConnected(true));
+    EXPECT_FALSE(quiet.Connected());
+    EXPECT_TRUE(quiet.LastError().contains(QStringLiteral("inacessível")))
+        << quiet.LastError().toStdString();
+    const QString callError =
+        errorText([&] { quiet.AppServer().call("getPrincipal", {Variant("0001")}); });
+    EXPECT_TRUE(callError.startsWith(QStringLiteral("Falha ao chamar getPrincipal: a conexão")))
+        << callError.toStdString();
+
+    TNetConnection loud;
+    loud.setServerName(kObject);
+    loud.setHost("127.0.0.1");
+    loud.setPort(port);
+    EXPECT_TRUE(errorText([&] { loud.setConnected(true); }).contains("inacessível"));
+    EXPECT_FALSE(loud.Connected());
+
+    // Nothing to connect to: the address is missing.
+    TNetConnection blank;
+    blank.setServerName(kObject);
+    EXPECT_TRUE(errorText([&] { blank.Open(); }).contains(QStringLiteral("não informado")));
+}
+
+TEST(NetConnection, BeforeConnectErrorsReachTheCallerAndLeaveTheConnectionClosed)
+{
+    TNetConnection net;
+    net.setThrowException(false);
+    net.BeforeConnect = [](QObject*) { throw EKrtError("conversão inválida"); };
+    EXPECT_EQ(errorText([&] { net.setConnected(true); }), QStringLiteral("conversão inválida"));
+    EXPECT_FALSE(net.Connected());
+}
+
+TEST(NetConnection, CallFailuresBecomeFrameworkErrorsNamingTheMethod)
+{
+    std::unique_ptr<HttpCallServer> server(startServer());
+    TNetConnection net;
+    net.setServerName(kObject);
+    net.setHost("127.0.0.1");
+    net.setPort(server->port());
+    net.setTimeoutMs(200);
+    net.Open();
+    EXPECT_EQ(errorText([&] { net.AppServer().call("boom"); }),
+              QStringLiteral("Erro no método boom: sem estoque"));
+    EXPECT_TRUE(errorText([&] {
+                    net.AppServer().call("slow");
+                }).startsWith(QStringLiteral("Falha ao chamar slow: o servidor")));
+    // Still usable after both failures.
+    EXPECT_EQ(net.AppServer().call("getInforPad", {Variant("0002")}).at(2).asString(),
+              QStringLiteral("0002"));
+}
