@@ -1,14 +1,17 @@
 #include "framework/data/typedfields.h"
 
 #include "framework/data/displayformat.h"
+#include "framework/data/masktext.h"
 
 TStringField::TStringField(TDataSet* dataSet, const QString& fieldName, int size)
     : TField(dataSet, fieldName, krt::FieldType::String, size > 0 ? size : 20)
 {
 }
 
-QString TStringField::formatValue(const QVariant& value, bool) const
+QString TStringField::formatValue(const QVariant& value, bool forDisplay) const
 {
+    if (forDisplay && !EditMask().isEmpty())
+        return krt::formatMaskText(EditMask(), value.toString());
     return value.toString();
 }
 

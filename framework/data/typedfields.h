@@ -3,6 +3,7 @@
 #include "framework/data/field.h"
 
 // Text field; the size is the maximum length in characters (default 20).
+// With an EditMask its DisplayText shows the value through the mask.
 class TStringField : public TField
 {
 public:
