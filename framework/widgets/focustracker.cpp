@@ -1,6 +1,7 @@
 #include "framework/widgets/focustracker.h"
 
 #include <QApplication>
+#include <QMdiSubWindow>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -12,6 +13,17 @@ namespace {
 bool contains(QWidget* scope, QWidget* w)
 {
     return scope && w && (scope == w || scope->isAncestorOf(w));
+}
+
+// The window a widget's focus belongs to: its MDI subwindow when it has one
+// (each MDI child keeps its own focus), else its top-level window.
+QWidget* focusRoot(QWidget* w)
+{
+    for (QWidget* p = w; p; p = p->parentWidget()) {
+        if (qobject_cast<QMdiSubWindow*>(p) || p->isWindow())
+            return p;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -81,8 +93,11 @@ int FocusTracker::depthOf(QWidget* w)
 
 void FocusTracker::recompute(QWidget* now)
 {
-    for (Scope& s : m_scopes)
-        s.inside = contains(s.widget, now);
+    QWidget* nowRoot = focusRoot(now);
+    for (Scope& s : m_scopes) {
+        if (focusRoot(s.widget) == nowRoot)
+            s.inside = contains(s.widget, now);
+    }
 }
 
 void FocusTracker::setFocusSilently(QWidget* widget)
@@ -108,7 +123,12 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
 
     // Decide every transition first, from the state before this move.
     QList<QPointer<QWidget>> exits, enters;
+    QWidget* nowRoot = focusRoot(now);
     for (Scope& s : m_scopes) {
+        // The focus moving to another window (a dialog, another MDI child)
+        // neither leaves nor enters: the scope's own window keeps its focus.
+        if (focusRoot(s.widget) != nowRoot)
+            continue;
         const bool inside = contains(s.widget, now);
         if (s.inside && !inside)
             exits.append(s.widget);

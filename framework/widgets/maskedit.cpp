@@ -26,6 +26,7 @@ void TMaskEdit::setEditMask(const QString& classicMask)
     m_editMask = classicMask;
     const krt::TranslatedMask mask = krt::translateEditMask(classicMask);
     m_saveLiterals = mask.saveLiterals;
+    m_blank = mask.blank;
     setInputMask(mask.inputMask);
 }
 
@@ -39,11 +40,11 @@ QString TMaskEdit::Text() const
     const QString display = displayText();
     const QString empty = [this] {
         QLineEdit probe;
-        probe.setInputMask(inputMask());
+        probe.setInputMask(inputMask() + QLatin1Char(';') + m_blank);
         return probe.displayText();
     }();
     QString value;
-    const QChar blank = inputMask().back();
+    const QChar blank = m_blank;
     for (qsizetype i = 0; i < display.size() && i < empty.size(); ++i) {
         if (empty.at(i) == blank && display.at(i) != blank)
             value += display.at(i);

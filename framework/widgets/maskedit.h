@@ -33,5 +33,5 @@ public:
 private:
     QString m_editMask;
     bool m_saveLiterals = true;
-    QString m_literals;
+    QChar m_blank = QLatin1Char(' ');
 };

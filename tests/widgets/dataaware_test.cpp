@@ -1,0 +1,215 @@
+#include "framework/core/errors.h"
+#include "framework/widgets/btnpesquisa.h"
+#include "framework/widgets/dbgrid.h"
+#include "framework/widgets/dbnavigator.h"
+#include "framework/widgets/dbtext.h"
+#include "framework/widgets/picklistdialog.h"
+#include "framework/widgets/searchdialog.h"
+#include "tests/core/scriptedtest.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace {
+
+struct Codes
+{
+    TClientDataSet ds;
+    TDataSource src{&ds};
+    Codes()
+    {
+        fillCodes(ds, {{"0001", "Centro", "h1"}, {"0002", "Norte", "h2"}, {"0003", "Sul", "h3"}});
+    }
+};
+
+} // namespace
+
+using Grid = ScriptedTest;
+
+TEST_F(Grid, ExplicitColumnsShowHiddenFieldsAndDefaultColumnsOnlyVisibleOnes)
+{
+    Codes c;
+    TDBGrid plain;
+    plain.setDataSource(&c.src);
+    ASSERT_EQ(plain.dataModel()->columnCount(), 2);
+    EXPECT_EQ(plain.dataModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Código"));
+
+    TDBGrid explicitCols;
+    explicitCols.setDataSource(&c.src);
+    explicitCols.addColumn(QStringLiteral("HIDDEN"), 31);
+    explicitCols.addColumn(QStringLiteral("NAME"), 0, QStringLiteral("Nr da Venda"));
+    ASSERT_EQ(explicitCols.dataModel()->columnCount(), 2);
+    EXPECT_EQ(explicitCols.dataModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Oculto"));
+    EXPECT_EQ(explicitCols.dataModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Nr da Venda"));
+    EXPECT_EQ(explicitCols.dataModel()->index(2, 0).data().toString(), QStringLiteral("h3"));
+    EXPECT_EQ(explicitCols.columnWidth(0), 31);
+
+    // A closed set keeps the columns and shows no rows.
+    c.ds.Close();
+    EXPECT_EQ(explicitCols.dataModel()->rowCount(), 0);
+    EXPECT_EQ(explicitCols.dataModel()->columnCount(), 2);
+}
+
+TEST_F(Grid, CurrentRowAndCursorMoveTogetherBothWays)
+{
+    Codes c;
+    TDBGrid grid;
+    grid.setDataSource(&c.src);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+
+    c.ds.Last();
+    EXPECT_EQ(grid.currentIndex().row(), 2);
+
+    int scrolls = 0;
+    c.ds.AfterScroll = [&](TDataSet*) { ++scrolls; };
+    grid.setCurrentIndex(grid.dataModel()->index(1, 0));
+    EXPECT_EQ(c.ds.RecNo(), 2);
+    EXPECT_EQ(scrolls, 1);
+
+    // A reload replaces the rows and the grid follows the new first record.
+    fillCodes(c.ds, {{"0009", "Leste", ""}});
+    EXPECT_EQ(grid.dataModel()->rowCount(), 1);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+}
+
+TEST_F(Grid, AnErrorFromTheAfterScrollHandlerEndsAtTheGrid)
+{
+    Codes c;
+    TDBGrid grid;
+    grid.setDataSource(&c.src);
+    c.ds.AfterScroll = [](TDataSet*) {
+        MensErro(QStringLiteral("Resultado inválido do servidor."));
+    };
+    EXPECT_NO_THROW(grid.setCurrentIndex(grid.dataModel()->index(2, 0)));
+    EXPECT_EQ(host.errors(), QStringList{QStringLiteral("Resultado inválido do servidor.")});
+    // The grid shows where the set really stands.
+    EXPECT_EQ(grid.currentIndex().row(), c.ds.CurrentIndex());
+}
+
+using DataAware = ScriptedTest;
+
+TEST_F(DataAware, LabelAndNavigatorFollowTheCurrentRecord)
+{
+    Codes c;
+    TDBText label;
+    label.setDataSource(&c.src);
+    label.setDataField(QStringLiteral("NAME"));
+    EXPECT_EQ(label.text(), QStringLiteral("Centro"));
+
+    TDBNavigator nav;
+    nav.setDataSource(&c.src);
+    EXPECT_FALSE(nav.button(TDBNavigator::nbPrior)->isEnabled());
+    nav.BtnClick(TDBNavigator::nbNext);
+    EXPECT_EQ(label.text(), QStringLiteral("Norte"));
+    nav.BtnClick(TDBNavigator::nbLast);
+    EXPECT_EQ(label.text(), QStringLiteral("Sul"));
+    EXPECT_FALSE(nav.button(TDBNavigator::nbNext)->isEnabled());
+    EXPECT_TRUE(nav.button(TDBNavigator::nbFirst)->isEnabled());
+
+    label.setDataField(QStringLiteral("HIDDEN")); // a hidden field is still shown
+    EXPECT_EQ(label.text(), QStringLiteral("h3"));
+    c.ds.Close();
+    EXPECT_EQ(label.text(), QString());
+    EXPECT_FALSE(nav.button(TDBNavigator::nbFirst)->isEnabled());
+}
+
+TEST_F(DataAware, LookupButtonRunsBeforePickAfterInOrder)
+{
+    Codes c;
+    TBtnPesquisa btn;
+    btn.setDataSource(&c.src);
+    btn.setTitle(QStringLiteral("Filial"));
+    btn.setEmptyListError(QStringLiteral("Não há filial cadastrada"));
+    QStringList log;
+    bool cancel = false;
+    btn.OnBeforePesq = [&](QObject* s, bool& c2) {
+        EXPECT_EQ(s, &btn);
+        log << "before";
+        c2 = cancel;
+    };
+    btn.OnAfterPesq = [&](QObject*) { log << "after:" + c.ds.FieldByName("CODE")->AsString(); };
+
+    host.answerPickKeys({QStringLiteral("0002")});
+    btn.click();
+    EXPECT_EQ(log, (QStringList{"before", "after:0002"}));
+    ASSERT_EQ(host.pickCalls().size(), 1);
+    EXPECT_TRUE(host.pickCalls().at(0).singlePick);
+    EXPECT_EQ(host.pickCalls().at(0).title, QStringLiteral("Filial"));
+
+    log.clear();
+    host.answerPickCancel();
+    btn.click();
+    EXPECT_EQ(log, QStringList{"before"});
+
+    log.clear();
+    cancel = true;
+    btn.click();
+    EXPECT_EQ(log, QStringList{"before"});
+    EXPECT_EQ(host.pickCalls().size(), 2);
+
+    // An empty source: the empty-list error and no pick list.
+    cancel = false;
+    log.clear();
+    fillCodes(c.ds, {});
+    btn.click();
+    EXPECT_EQ(log, QStringList{"before"});
+    EXPECT_EQ(host.errors(), QStringList{QStringLiteral("Não há filial cadastrada")});
+    EXPECT_EQ(host.pickCalls().size(), 2);
+}
+
+TEST_F(DataAware, PickListDialogChecksRowsAndWritesTheKeys)
+{
+    Codes c;
+    {
+        krt::PickListDialog dlg(&c.src, QStringLiteral("CODE"),
+                                QStringLiteral("Nr. do Lançamento|Não há lançamentos gerados."),
+                                false, QStringLiteral("'0003'"));
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Nr. do Lançamento"));
+        EXPECT_EQ(dlg.rowCount(), 3);
+        EXPECT_TRUE(dlg.isRowChecked(2)); // already in the list
+        dlg.setRowChecked(0, true);
+        EXPECT_EQ(dlg.chosenKeys(), (QStringList{"0001", "0003"}));
+    }
+
+    QString list = QStringLiteral("'old'");
+    host.driveModal([](QDialog& d) {
+        auto& pick = dynamic_cast<krt::PickListDialog&>(d);
+        pick.setRowChecked(1, true);
+        pick.setRowChecked(2, true);
+        return int(QDialog::Accepted);
+    });
+    EXPECT_TRUE(
+        krt::runPickList(&c.src, QStringLiteral("CODE"), QStringLiteral("Caixa"), false, list));
+    EXPECT_EQ(list, QStringLiteral("'0002','0003'"));
+
+    host.driveModal([](QDialog&) { return int(QDialog::Rejected); });
+    EXPECT_FALSE(
+        krt::runPickList(&c.src, QStringLiteral("CODE"), QStringLiteral("Caixa"), false, list));
+    EXPECT_EQ(list, QStringLiteral("'0002','0003'"));
+
+    fillCodes(c.ds, {});
+    krt::PickListDialog empty(&c.src, QStringLiteral("CODE"),
+                              QStringLiteral("Nr. do Lançamento|Não há lançamentos gerados."),
+                              false, QString());
+    EXPECT_EQ(empty.emptyText(), QStringLiteral("Não há lançamentos gerados."));
+    EXPECT_EQ(empty.rowCount(), 0);
+}
+
+TEST_F(DataAware, SearchDialogPositionsOnTheFirstMatch)
+{
+    Codes c;
+    krt::SearchDialog dlg(&c.ds);
+    EXPECT_EQ(dlg.fieldBox()->count(), 2); // visible fields only
+    dlg.fieldBox()->setCurrentIndex(1);
+    dlg.valueEdit()->setText(QStringLiteral("no"));
+    EXPECT_TRUE(dlg.search());
+    EXPECT_EQ(c.ds.RecNo(), 2);
+    dlg.valueEdit()->setText(QStringLiteral("oeste"));
+    EXPECT_FALSE(dlg.search());
+    EXPECT_EQ(dlg.statusText(), QStringLiteral("Registro não encontrado."));
+    EXPECT_EQ(c.ds.RecNo(), 2);
+}

@@ -1,0 +1,120 @@
+#include "framework/core/errors.h"
+#include "framework/widgets/focustracker.h"
+#include "framework/widgets/maskedit.h"
+#include "framework/widgets/panel.h"
+#include "tests/core/scriptedtest.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// A window with a panel holding two edits and, outside it, a third edit.
+struct PanelWindow
+{
+    QWidget window;
+    TPanel* panel = new TPanel(&window);
+    TMaskEdit* branch = new TMaskEdit(panel);
+    TMaskEdit* store = new TMaskEdit(panel);
+    QLineEdit* outside = new QLineEdit(&window);
+    QStringList log;
+
+    PanelWindow()
+    {
+        auto* inner = new QVBoxLayout(panel);
+        inner->addWidget(branch);
+        inner->addWidget(store);
+        auto* outer = new QVBoxLayout(&window);
+        outer->addWidget(panel);
+        outer->addWidget(outside);
+        panel->OnEnter = [this](QObject*) { log << "panel enter"; };
+        panel->OnExit = [this](QObject*) { log << "panel exit"; };
+        branch->OnExit = [this](QObject*) { log << "branch exit"; };
+        store->OnExit = [this](QObject*) { log << "store exit"; };
+        outside->setFocus();
+        window.show();
+    }
+};
+
+} // namespace
+
+using Focus = ScriptedTest;
+
+TEST_F(Focus, EnterAndExitOnlyWhenTheFocusCrossesThePanelBorder)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.outside->setFocus();
+    w.log.clear();
+
+    w.branch->setFocus();
+    EXPECT_EQ(w.log, QStringList{"panel enter"});
+    w.store->setFocus(); // inside the panel: only the edit's own exit
+    EXPECT_EQ(w.log, (QStringList{"panel enter", "branch exit"}));
+    w.outside->setFocus(); // inner exit before the panel's
+    EXPECT_EQ(w.log, (QStringList{"panel enter", "branch exit", "store exit", "panel exit"}));
+}
+
+TEST_F(Focus, ExitHandlerThatRaisesKeepsTheFocusInsideWithoutANewEnter)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.store->setFocus();
+    w.log.clear();
+    // Like a check on leaving the panel: focus back on the edit concerned, then raise.
+    w.panel->OnExit = [&](QObject*) {
+        w.log << "panel exit";
+        w.branch->setFocus();
+        MensErro(QStringLiteral("Filial deve deve ser informada."));
+    };
+    w.outside->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.branch);
+    EXPECT_EQ(w.log, (QStringList{"store exit", "panel exit"}));
+    EXPECT_EQ(host.errors(), QStringList{QStringLiteral("Filial deve deve ser informada.")});
+    EXPECT_TRUE(krt::FocusTracker::instance().isInside(w.panel));
+
+    // Once the check passes the panel can be left, and entering it again is an enter.
+    w.panel->OnExit = [&](QObject*) { w.log << "panel exit ok"; };
+    w.log.clear();
+    w.outside->setFocus();
+    w.store->setFocus();
+    EXPECT_EQ(w.log, (QStringList{"branch exit", "panel exit ok", "panel enter"}));
+}
+
+TEST_F(Focus, ExitHandlerThatRaisesWithoutMovingTheFocusGetsItBackSilently)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.store->setFocus();
+    w.log.clear();
+    w.store->OnExit = [&](QObject*) {
+        w.log << "store exit";
+        MensErro(QStringLiteral("Loja não cadastrada."));
+    };
+    w.outside->setFocus();
+    QCoreApplication::processEvents(); // the focus returns on the next turn
+    EXPECT_EQ(QApplication::focusWidget(), w.store);
+    // The refused move ends there: no panel exit, no enter when the focus comes back.
+    EXPECT_EQ(w.log, QStringList{"store exit"});
+    EXPECT_EQ(host.errors(), QStringList{QStringLiteral("Loja não cadastrada.")});
+}
+
+TEST_F(Focus, AnotherWindowTakingActivationIsNotAnExit)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.branch->setFocus();
+    w.log.clear();
+    QWidget other;
+    auto* otherEdit = new QLineEdit(&other);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    otherEdit->setFocus();
+    w.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    EXPECT_TRUE(w.log.isEmpty()) << w.log.join(", ").toStdString();
+}
