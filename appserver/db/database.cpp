@@ -34,13 +34,10 @@ Database::Database(DbOptions options)
 Database::~Database()
 {
     QMutexLocker lock(&mutex_);
-    for (const QString& name : std::as_const(names_)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            db.close();
-        }
+    // Connections of other threads cannot be touched from here; dropping the
+    // last reference closes them.
+    for (const QString& name : std::as_const(names_))
         QSqlDatabase::removeDatabase(name);
-    }
 }
 
 QSqlDatabase Database::connection()

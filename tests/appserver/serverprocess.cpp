@@ -1,0 +1,59 @@
+#include "serverprocess.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <csignal>
+
+ServerProcess::~ServerProcess()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+QString ServerProcess::log() const
+{
+    QFile f(dir_.filePath(QStringLiteral("server.log")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+bool ServerProcess::start(const QString& database, const QStringList& extra)
+{
+    const QString program = qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-appserver");
+    QStringList args{QStringLiteral("--database"), database,
+                     QStringLiteral("--port"),     QStringLiteral("0"),
+                     QStringLiteral("--log"),      dir_.filePath(QStringLiteral("server.log"))};
+    args << extra;
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(program, args);
+    if (!process_.waitForStarted(5000)) {
+        error = QStringLiteral("não iniciou: %1").arg(program);
+        return false;
+    }
+    static const QRegularExpression serving(QStringLiteral("servindo \\S+ em [0-9.]+:(\\d+)"));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 30000) {
+        const QRegularExpressionMatch m = serving.match(log());
+        if (m.hasMatch()) {
+            port_ = quint16(m.captured(1).toUInt());
+            return true;
+        }
+        if (process_.state() == QProcess::NotRunning)
+            break;
+        QThread::msleep(20);
+    }
+    error = QStringLiteral("não ficou pronto; log: %1").arg(log());
+    return false;
+}
+
+bool ServerProcess::stopWith(int signal)
+{
+    ::kill(pid_t(process_.processId()), signal);
+    return process_.waitForFinished(30000);
+}

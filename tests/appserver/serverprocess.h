@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// krt-appserver started as its own process on a free port, with its log in a
+// temporary file.
+class ServerProcess
+{
+public:
+    ~ServerProcess();
+
+    // Starts the server on `database`; false (with the log in `error`) when it
+    // does not report itself serving within a few seconds.
+    bool start(const QString& database, const QStringList& extra = {});
+    quint16 port() const { return port_; }
+    qint64 pid() const { return process_.processId(); }
+    QString log() const;
+    // Sends `signal` and waits for the end; false when it does not end.
+    bool stopWith(int signal);
+    int exitCode() const { return process_.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return process_.exitStatus(); }
+    QString error;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};

@@ -1,0 +1,86 @@
+// Two clerks cancelling overlapping lists at the same moment, each on its own
+// connection: every invoice is undone once, never twice.
+#include "cancellationtest.h"
+
+#include <atomic>
+#include <thread>
+
+using krt::Packet;
+using krt::Variant;
+
+namespace {
+
+Packet keysPacket(const QStringList& keys)
+{
+    krt::PacketWriter w(
+        {{"CDFILIALNF", krt::FieldType::String, 4}, {"NRLANCTONF", krt::FieldType::String, 10}});
+    for (const QString& k : keys) {
+        w.addText(k.left(4));
+        w.addText(k.mid(4));
+    }
+    return w.finish();
+}
+
+} // namespace
+
+TEST_F(CancellationTest, OverlappingConcurrentCancellationsReverseEachPostingOnce)
+{
+    for (const char* branch : {"0001", "0002"}) {
+        const QStringList pending = tdb->invoiceKeys(
+            QStringLiteral("IDSTATUS = 'P' AND CDFILIAL = '%1'").arg(QLatin1String(branch)));
+        ASSERT_GE(pending.size(), 6);
+        const qsizetype third = pending.size() / 3;
+        const QList<Packet> lists{keysPacket(pending.mid(0, 2 * third)),
+                                  keysPacket(pending.mid(third))};
+        std::atomic<int> ready{0};
+        std::atomic<int> failures{0};
+        std::vector<std::thread> clerks;
+        for (const Packet& list : lists)
+            clerks.emplace_back([&, list] {
+                krt::app::RdmCancelaConsoli own(tdb->db());
+                ++ready;
+                while (ready < 2) {
+                }
+                try {
+                    own.setDeletaNF(QString::fromLatin1(branch), list, "clerk");
+                } catch (...) {
+                    ++failures;
+                }
+                tdb->db().releaseThisThread();
+            });
+        for (std::thread& t : clerks)
+            t.join();
+        EXPECT_EQ(failures, 0);
+        EXPECT_TRUE(
+            tdb->invoiceKeys(
+                   QStringLiteral("IDSTATUS = 'P' AND CDFILIAL = '%1'").arg(QLatin1String(branch)))
+                .isEmpty());
+        EXPECT_EQ(tdb->count(QStringLiteral("SELECT SUM(QTCANCELADOS) FROM AUDITCANCEL WHERE "
+                                            "CDFILIAL = '%1'")
+                                 .arg(QLatin1String(branch))),
+                  pending.size());
+        expectBalancesMatchPostings();
+    }
+    EXPECT_TRUE(halfCancelled(tdb->invoiceKeys()).isEmpty());
+}
+
+TEST_F(CancellationTest, ConcurrentCancellationsOfDifferentBranchesBothComplete)
+{
+    std::vector<std::thread> clerks;
+    std::atomic<int> cancelled{0};
+    for (const char* branch : {"0001", "0002"})
+        for (const char* store : {"LJ01", "LJ02"}) {
+            const Packet list = principal(branch, store);
+            clerks.emplace_back([&, list, branch] {
+                krt::app::RdmCancelaConsoli own(tdb->db());
+                if (own.setDeletaNF(QString::fromLatin1(branch), list, "clerk").asBool())
+                    ++cancelled;
+                tdb->db().releaseThisThread();
+            });
+        }
+    for (std::thread& t : clerks)
+        t.join();
+    EXPECT_EQ(cancelled, 4);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P'"), 0);
+    expectBalancesMatchPostings();
+}

@@ -1,0 +1,208 @@
+// krt-appserver as a separate process: calls over HTTP, bad calls, the log,
+// SIGTERM, a client that gives up, and SIGKILL in the middle of a large
+// cancellation.
+#include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
+#include "framework/wire/httptransport.h"
+#include "serverprocess.h"
+#include "testdatabase.h"
+
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+
+using krt::Packet;
+using krt::RemoteError;
+using krt::Variant;
+
+namespace {
+
+const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+
+Variant day(int d)
+{
+    return Variant(QDateTime(QDate(2026, 3, d), QTime(0, 0)));
+}
+
+// Error text of a call expected to fail.
+QString failure(krt::HttpCallClient& client, const QString& method, const QList<Variant>& args,
+                const QString& object = kObject)
+{
+    try {
+        client.call(object, method, args);
+    } catch (const RemoteError& e) {
+        return e.text();
+    }
+    return QStringLiteral("<sem erro>");
+}
+
+// Sends raw bytes as an HTTP call and returns the status line.
+QByteArray rawCall(quint16 port, const QByteArray& body)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write("POST /call/Krt52600.rdmCancelaConsoli/getPrincipal HTTP/1.1\r\nHost: x\r\n"
+                 "Content-Type: application/x-krt-call\r\nConnection: close\r\nContent-Length: " +
+                 QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    socket.waitForBytesWritten(5000);
+    QByteArray answer;
+    while (socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    return answer.left(answer.indexOf("\r\n"));
+}
+
+class ProcessTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!TestDatabase::available(&why))
+            GTEST_SKIP() << why.toStdString();
+        tdb = std::make_unique<TestDatabase>();
+    }
+    std::unique_ptr<TestDatabase> tdb;
+};
+
+} // namespace
+
+TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
+{
+    tdb->generate(smallConfig());
+    ServerProcess server;
+    ASSERT_TRUE(server.start(tdb->connectionText(), {"--max-body", "4096"}))
+        << server.error.toStdString();
+    krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 20000);
+
+    const Packet vend = client.call(kObject, "getParamVend", {Variant("0001")}).asPacket();
+    ASSERT_EQ(vend.rowCount(), 1);
+    EXPECT_EQ(vend.textQ(0, 0), "LJ01");
+    const Packet list = client
+                            .call(kObject, "getPrincipal",
+                                  {"0001", "LJ01", "", "T", "", "T", day(2), day(6), "S", ""})
+                            .asPacket();
+    EXPECT_GT(list.rowCount(), 0);
+
+    EXPECT_TRUE(failure(client, "dropTables", {}).contains("dropTables"));
+    EXPECT_TRUE(failure(client, "getParamVend", {Variant("0001")}, "Outro.Objeto")
+                    .contains("Outro.Objeto"));
+    EXPECT_TRUE(failure(client, "getPrincipal", {Variant("0001")}).contains("getPrincipal"));
+    EXPECT_TRUE(failure(client, "getPrincipal",
+                        {"0001", "LJ01", "'001", "N", "", "T", day(2), day(6), "S", ""})
+                    .contains("malformada"));
+    // A body over the limit.
+    EXPECT_TRUE(
+        failure(client, "setDeletaNF", {Variant("0001"), Variant(list)}).contains("limite"));
+    // Garbage instead of an encoded call.
+    EXPECT_TRUE(rawCall(server.port(), QByteArray(300, '\x7f')).contains("400"));
+    EXPECT_TRUE(rawCall(server.port(), "SELECT * FROM NOTAFISCAL; --").contains("400"));
+    // Still serving, and nothing changed.
+    EXPECT_EQ(client.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"),
+              tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"));
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM AUDITCANCEL"), 0);
+
+    ASSERT_TRUE(server.stopWith(SIGTERM));
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
+    const QString log = server.log();
+    EXPECT_TRUE(log.contains(QRegularExpression("getParamVend ok rows=1 ms=[0-9.]+")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QRegularExpression("getPrincipal ok rows=\\d+ ms=")));
+    EXPECT_TRUE(log.contains(QRegularExpression("dropTables erro rows=0 ms=[0-9.]+ \"")));
+    EXPECT_TRUE(log.contains("krt-appserver encerrado"));
+}
+
+TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
+{
+    krt::app::DemoConfig config =
+        krt::app::DemoConfig::forInvoices(TestDatabase::isPostgres() ? 1500 : 4000);
+    config.approvedShare = 0.1;
+    tdb->generate(config);
+    const QDate lastDay = config.lastDay();
+    const Variant from(QDateTime(config.firstDay, QTime(0, 0)));
+    const Variant to(QDateTime(lastDay, QTime(0, 0)));
+    const qint64 invoices = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
+
+    auto consistent = [&] {
+        // Every invoice whole or gone, and the balances agree with the
+        // postings still present.
+        EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL NF WHERE NOT EXISTS (SELECT 1 FROM "
+                             "LANCTOESTQ L WHERE L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF = "
+                             "NF.NRLANCTONF) OR NOT EXISTS (SELECT 1 FROM VENDA V WHERE "
+                             "V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF = NF.NRLANCTONF)"),
+                  0);
+        EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM VENDA V WHERE V.NRLANCTONF IS NOT NULL AND NOT "
+                             "EXISTS (SELECT 1 FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = "
+                             "V.CDFILIALNF AND NF.NRLANCTONF = V.NRLANCTONF)"),
+                  0);
+        EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM LANCTOESTQ L WHERE L.NRLANCTONF IS NOT NULL AND "
+                             "NOT EXISTS (SELECT 1 FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = "
+                             "L.CDFILIALNF AND NF.NRLANCTONF = L.NRLANCTONF)"),
+                  0);
+        krt::app::Query q(tdb->db().connection(),
+                          "SELECT S.CDPRODUTO, S.QTSALDO + COALESCE((SELECT SUM(I.QTLANCTOEST) "
+                          "FROM ITLANCTOEST I WHERE I.CDFILIAL = S.CDFILIAL AND I.CDPRODUTO = "
+                          "S.CDPRODUTO), 0) FROM SALDOESTQ S");
+        q.exec();
+        while (q.next())
+            EXPECT_NEAR(q.number(1), config.openingBalance, 1e-6) << q.text(0).toStdString();
+    };
+
+    ServerProcess server;
+    ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
+    Packet list;
+    {
+        krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        list = client
+                   .call(kObject, "getPrincipal",
+                         {"0001", "LJ01", "", "T", "", "T", from, to, "S", ""})
+                   .asPacket();
+        ASSERT_EQ(list.rowCount(), invoices);
+        // A client that gives up at once leaves no transaction behind: the
+        // next cancellation still gets through.
+        krt::HttpCallClient impatient(QStringLiteral("127.0.0.1"), server.port(), 5);
+        const Variant middle(QDateTime(config.firstDay.addDays(config.days / 2), QTime(0, 0)));
+        const Packet firstHalf =
+            client
+                .call(kObject, "getPrincipal",
+                      {"0001", "LJ01", "", "T", "", "T", from, middle, "S", ""})
+                .asPacket();
+        EXPECT_THROW(impatient.call(kObject, "setDeletaNF", {Variant("0001"), Variant(firstHalf)}),
+                     RemoteError);
+        EXPECT_FALSE(
+            client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(firstHalf)}).asBool());
+    }
+    consistent();
+    const qint64 afterFirstDay = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
+    ASSERT_LT(afterFirstDay, invoices);
+
+    std::thread clerk([&] {
+        krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        try {
+            client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
+        } catch (const RemoteError&) {
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(TestDatabase::isPostgres() ? 400 : 150));
+    ASSERT_TRUE(server.stopWith(SIGKILL));
+    clerk.join();
+    consistent();
+    const qint64 remaining = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
+    const qint64 approved = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'A'");
+    // All or nothing: either only the approved invoices are left, or all of them.
+    EXPECT_TRUE(remaining == afterFirstDay || remaining == approved)
+        << remaining << " of " << afterFirstDay;
+
+    // Restarted on the same database, it serves and can finish the job.
+    ServerProcess again;
+    ASSERT_TRUE(again.start(tdb->connectionText())) << again.error.toStdString();
+    krt::HttpCallClient client(QStringLiteral("127.0.0.1"), again.port(), 60000);
+    client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), approved);
+    consistent();
+}
