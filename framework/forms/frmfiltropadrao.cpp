@@ -85,7 +85,9 @@ void TfrmFiltroPadrao::Close(int modalResult)
 
 void TfrmFiltroPadrao::done(int r)
 {
-    if (m_closing)
+    // Closing an already closed dialog (a subclass closing after the base
+    // cancel handler did) must not run FormClose again.
+    if (m_closing || (!m_showing && !isVisible()))
         return;
     TCloseAction action = caHide;
     m_closing = true;

@@ -2,7 +2,17 @@
 
 #include "framework/core/scriptedhostservices.h"
 
+#include <QString>
 #include <gtest/gtest.h>
+#include <ostream>
+
+// Readable QString values in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 // Fixture: scripted host services installed for the test; any question the
 // test did not script fails it.
