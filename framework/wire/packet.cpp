@@ -86,7 +86,11 @@ Packet Packet::decode(QByteArray bytes)
 {
     auto d = std::make_shared<Data>();
     d->buffer = std::move(bytes);
-    d->buffer.detach(); // the cell table points into this exact buffer
+    // The cell table points into this exact buffer. Shared (implicitly copied)
+    // data never moves while we hold it, but raw data (QByteArray::fromRawData,
+    // no allocated capacity) belongs to someone else: copy that.
+    if (d->buffer.capacity() == 0 && !d->buffer.isEmpty())
+        d->buffer.detach();
     const QByteArray& buf = d->buffer;
     ByteReader in(buf.constData(), buf.size(), "pacote de dados");
 
@@ -152,7 +156,7 @@ Packet Packet::decode(QByteArray bytes)
                 in.skip(8);
                 break;
             case FieldType::DateTime:
-                if (!fromWallClockMs(in.read<qint64>()))
+                if (!wallClockMsInRange(in.read<qint64>()))
                     in.fail(QStringLiteral("data fora do intervalo no campo %1, linha %2")
                                 .arg(QString::fromUtf8(field.name))
                                 .arg(r + 1));
@@ -264,6 +268,12 @@ QDateTime Packet::dateTime(int row, int col) const
     if (at == kNullCell)
         return {};
     return fromWallClockMs(loadLE<qint64>(d_->buffer.constData() + at)).value_or(QDateTime());
+}
+
+qint64 Packet::dateTimeMs(int row, int col) const
+{
+    const quint32 at = cellOffset(*d_, row, col, FieldType::DateTime);
+    return at == kNullCell ? 0 : loadLE<qint64>(d_->buffer.constData() + at);
 }
 
 bool Packet::boolean(int row, int col) const

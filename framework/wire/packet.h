@@ -73,6 +73,9 @@ public:
     double number(int row, int col) const;
     // Wall-clock date and time (no time zone), millisecond resolution.
     QDateTime dateTime(int row, int col) const;
+    // The same wall-clock value as milliseconds since 1970-01-01 00:00 on the
+    // same clock (0 for null): cheap to compare and sort, no time-zone work.
+    qint64 dateTimeMs(int row, int col) const;
     bool boolean(int row, int col) const;
     qint64 integer(int row, int col) const;
 

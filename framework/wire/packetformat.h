@@ -29,6 +29,8 @@ inline bool isKnownFieldType(quint8 code)
 // Milliseconds between 1970-01-01 00:00 and the given wall-clock time, as if
 // both were read on the same clock (no zone, no daylight saving).
 std::optional<qint64> wallClockMs(const QDateTime& value);
+// True when `ms` lies within the years 1 to 9999 (no QDateTime is built).
+bool wallClockMsInRange(qint64 ms);
 // Inverse of wallClockMs; nullopt when outside the years 1 to 9999.
 std::optional<QDateTime> fromWallClockMs(qint64 ms);
 

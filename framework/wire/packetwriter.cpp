@@ -48,7 +48,8 @@ struct PacketWriter::State
             throw WireError(QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
                                 .arg(kMaxPacketBytes));
         bitmapPos = buffer.size();
-        buffer.append(bitmapBytes, '\0');
+        buffer.resize(bitmapPos + bitmapBytes);
+        std::memset(buffer.data() + bitmapPos, 0, size_t(bitmapBytes));
     }
 
     void endValue()
@@ -155,7 +156,7 @@ void PacketWriter::addText(std::string_view utf8)
     s.openRowIfNeeded();
     s.cells.push_back(quint32(s.buffer.size()));
     appendLE<quint32>(s.buffer, quint32(utf8.size()));
-    s.buffer.append(utf8.data(), qsizetype(utf8.size()));
+    appendRaw(s.buffer, utf8.data(), qsizetype(utf8.size()));
     s.endValue();
 }
 

@@ -28,9 +28,14 @@ std::optional<qint64> wallClockMs(const QDateTime& value)
     return (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay + time.msecsSinceStartOfDay();
 }
 
+bool wallClockMsInRange(qint64 ms)
+{
+    return ms >= firstDayMs() && ms <= lastDayEndMs();
+}
+
 std::optional<QDateTime> fromWallClockMs(qint64 ms)
 {
-    if (ms < firstDayMs() || ms > lastDayEndMs())
+    if (!wallClockMsInRange(ms))
         return std::nullopt;
     qint64 days = ms / kMsPerDay;
     qint64 rest = ms % kMsPerDay;
