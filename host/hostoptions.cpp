@@ -1,0 +1,205 @@
+#include "host/hostoptions.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+bool parsePort(const QString& text, int& port)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 1 || value > 65535)
+        return false;
+    port = value;
+    return true;
+}
+
+bool parseFlag(const QString& text, bool& flag)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == "1" || t == "true" || t == "sim" || t == "s" || t == "yes")
+        flag = true;
+    else if (t == "0" || t == "false" || t == "nao" || t == "não" || t == "n" || t == "no")
+        flag = false;
+    else
+        return false;
+    return true;
+}
+
+// Applies the config file's values; returns an error text or an empty one.
+QString applyConfigFile(const QString& path, HostOptions& o)
+{
+    if (!QFileInfo(path).isReadable())
+        return QStringLiteral("Arquivo de configuração \"%1\" não encontrado ou sem permissão de "
+                              "leitura.")
+            .arg(path);
+    QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        return QStringLiteral("Arquivo de configuração \"%1\" com formato inválido.").arg(path);
+
+    const auto text = [&](const char* key, QString& target) {
+        if (ini.contains(key))
+            target = ini.value(key).toString();
+    };
+    text("module/path", o.modulePath);
+    if (!o.modulePath.isEmpty() && QFileInfo(o.modulePath).isRelative())
+        o.modulePath = QFileInfo(path).absoluteDir().absoluteFilePath(o.modulePath);
+    text("server/host", o.serverHost);
+    if (ini.contains("server/port") &&
+        !parsePort(ini.value("server/port").toString(), o.serverPort))
+        return QStringLiteral("Porta do servidor inválida em \"%1\": %2.")
+            .arg(path, ini.value("server/port").toString());
+    text("user/branch", o.branch);
+    if (ini.contains("user/branchFixed") &&
+        !parseFlag(ini.value("user/branchFixed").toString(), o.branchFixed))
+        return QStringLiteral("Valor inválido para branchFixed em \"%1\": %2.")
+            .arg(path, ini.value("user/branchFixed").toString());
+    text("user/productTreeMask", o.productTreeMask);
+    text("database/driver", o.dbDriver);
+    text("database/name", o.dbName);
+    if (!o.dbName.isEmpty() && o.dbDriver == "QSQLITE" && QFileInfo(o.dbName).isRelative())
+        o.dbName = QFileInfo(path).absoluteDir().absoluteFilePath(o.dbName);
+    text("database/host", o.dbHost);
+    if (ini.contains("database/port") &&
+        !parsePort(ini.value("database/port").toString(), o.dbPort))
+        return QStringLiteral("Porta do banco de dados inválida em \"%1\": %2.")
+            .arg(path, ini.value("database/port").toString());
+    text("database/user", o.dbUser);
+    text("database/password", o.dbPassword);
+    return {};
+}
+
+} // namespace
+
+QString defaultConfigFile()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .absoluteFilePath(QStringLiteral("krt52600/krt-host.ini"));
+}
+
+QString defaultModulePath(const QString& applicationDir)
+{
+    return QDir::cleanPath(applicationDir + QStringLiteral("/../lib/libkrt52600.so"));
+}
+
+HostOptionsResult readHostOptions(const QStringList& arguments, const QString& applicationDir)
+{
+    HostOptionsResult r;
+    HostOptions& o = r.options;
+
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Aplicação hospedeira: carrega o módulo KRT52600 e abre a tela "
+                       "\"Cancelamento da Consolidação de Vendas\"."));
+    const QCommandLineOption help({"h", "help"}, QStringLiteral("Mostra esta ajuda."));
+    const QCommandLineOption config("config", QStringLiteral("Arquivo de configuração (INI)."),
+                                    QStringLiteral("arquivo"));
+    const QCommandLineOption module("module", QStringLiteral("Caminho do módulo libkrt52600.so."),
+                                    QStringLiteral("arquivo"));
+    const QCommandLineOption serverHost("server-host",
+                                        QStringLiteral("Endereço do servidor de aplicação."),
+                                        QStringLiteral("endereço"));
+    const QCommandLineOption serverPort(
+        "server-port", QStringLiteral("Porta do servidor de aplicação."), QStringLiteral("porta"));
+    const QCommandLineOption branch("branch", QStringLiteral("Filial atual do usuário."),
+                                    QStringLiteral("código"));
+    const QCommandLineOption branchFixed("branch-fixed",
+                                         QStringLiteral("O usuário não pode trocar de filial."));
+    const QCommandLineOption mask("product-mask",
+                                  QStringLiteral("Máscara dos códigos da árvore de produtos."),
+                                  QStringLiteral("máscara"));
+    const QCommandLineOption db("db", QStringLiteral("Arquivo SQLite das consultas locais."),
+                                QStringLiteral("arquivo"));
+    const QCommandLineOption dbDriver("db-driver",
+                                      QStringLiteral("Driver do banco: QSQLITE ou QPSQL."),
+                                      QStringLiteral("driver"));
+    const QCommandLineOption dbName("db-name", QStringLiteral("Nome do banco (PostgreSQL)."),
+                                    QStringLiteral("nome"));
+    const QCommandLineOption dbHost("db-host", QStringLiteral("Servidor do banco (PostgreSQL)."),
+                                    QStringLiteral("endereço"));
+    const QCommandLineOption dbPort("db-port", QStringLiteral("Porta do banco (PostgreSQL)."),
+                                    QStringLiteral("porta"));
+    const QCommandLineOption dbUser("db-user", QStringLiteral("Usuário do banco."),
+                                    QStringLiteral("usuário"));
+    const QCommandLineOption dbPassword("db-password", QStringLiteral("Senha do banco."),
+                                        QStringLiteral("senha"));
+    const QCommandLineOption open("open",
+                                  QStringLiteral("Abre a tela de cancelamento ao iniciar."));
+    const QCommandLineOption screenshot(
+        "screenshot", QStringLiteral("Salva uma imagem da janela principal no arquivo e encerra."),
+        QStringLiteral("arquivo"));
+    p.addOptions({help, config, module, serverHost, serverPort, branch, branchFixed, mask, db,
+                  dbDriver, dbName, dbHost, dbPort, dbUser, dbPassword, open, screenshot});
+
+    if (!p.parse(arguments)) {
+        r.error = QStringLiteral("Opção inválida: %1").arg(p.errorText());
+        return r;
+    }
+    if (p.isSet(help)) {
+        r.helpText = p.helpText();
+        return r;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        r.error =
+            QStringLiteral("Argumento não reconhecido: %1").arg(p.positionalArguments().first());
+        return r;
+    }
+
+    // Config file first, so the command line wins.
+    QString configPath = p.isSet(config) ? p.value(config) : defaultConfigFile();
+    if (p.isSet(config) || QFileInfo::exists(configPath)) {
+        r.error = applyConfigFile(configPath, o);
+        if (!r.error.isEmpty())
+            return r;
+    }
+
+    if (p.isSet(module))
+        o.modulePath = p.value(module);
+    if (p.isSet(serverHost))
+        o.serverHost = p.value(serverHost);
+    if (p.isSet(serverPort) && !parsePort(p.value(serverPort), o.serverPort)) {
+        r.error = QStringLiteral("Porta do servidor inválida: %1.").arg(p.value(serverPort));
+        return r;
+    }
+    if (p.isSet(branch))
+        o.branch = p.value(branch);
+    if (p.isSet(branchFixed))
+        o.branchFixed = true;
+    if (p.isSet(mask))
+        o.productTreeMask = p.value(mask);
+    if (p.isSet(dbDriver))
+        o.dbDriver = p.value(dbDriver).toUpper();
+    if (p.isSet(db)) {
+        o.dbDriver = QStringLiteral("QSQLITE");
+        o.dbName = p.value(db);
+    }
+    if (p.isSet(dbName))
+        o.dbName = p.value(dbName);
+    if (p.isSet(dbHost))
+        o.dbHost = p.value(dbHost);
+    if (p.isSet(dbPort) && !parsePort(p.value(dbPort), o.dbPort)) {
+        r.error = QStringLiteral("Porta do banco de dados inválida: %1.").arg(p.value(dbPort));
+        return r;
+    }
+    if (p.isSet(dbUser))
+        o.dbUser = p.value(dbUser);
+    if (p.isSet(dbPassword))
+        o.dbPassword = p.value(dbPassword);
+    o.openScreen = p.isSet(open);
+    if (p.isSet(screenshot))
+        o.screenshotFile = p.value(screenshot);
+
+    if (o.dbDriver != "QSQLITE" && o.dbDriver != "QPSQL") {
+        r.error = QStringLiteral("Driver de banco de dados não suportado: %1 (use QSQLITE ou "
+                                 "QPSQL).")
+                      .arg(o.dbDriver);
+        return r;
+    }
+    if (o.modulePath.isEmpty())
+        o.modulePath = defaultModulePath(applicationDir);
+    return r;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Everything the host needs to start: where the module is, what the user's
+// working context is and which database the lookups use. Values come from
+// the built-in defaults, then the config file, then the command line.
+struct HostOptions
+{
+    QString modulePath;
+
+    // Application server.
+    QString serverHost = QStringLiteral("127.0.0.1");
+    int serverPort = 8421;
+
+    // User context.
+    QString branch;
+    bool branchFixed = false;
+    QString productTreeMask;
+
+    // Shared database connection: "QSQLITE" with a file, or "QPSQL".
+    QString dbDriver = QStringLiteral("QSQLITE");
+    QString dbName;
+    QString dbHost;
+    int dbPort = 0;
+    QString dbUser;
+    QString dbPassword;
+
+    // Opens the cancellation screen right after loading the module.
+    bool openScreen = false;
+    // Saves a picture of the main window to this file once it is up, then quits.
+    QString screenshotFile;
+};
+
+// Outcome of reading the options: either options, or an error text for the
+// user (in Portuguese), or a request to print help/version and stop.
+struct HostOptionsResult
+{
+    HostOptions options;
+    QString error;
+    QString helpText;
+    bool ok() const { return error.isEmpty() && helpText.isEmpty(); }
+};
+
+// The config file used when --config is not given: krt-host.ini in the user's
+// configuration folder (…/krt52600/krt-host.ini), read only when it exists.
+QString defaultConfigFile();
+
+// The module path used when neither the config file nor --module names one:
+// ../lib/libkrt52600.so next to the executable's folder.
+QString defaultModulePath(const QString& applicationDir);
+
+// Reads the options. `arguments` includes the program name first, as
+// QCoreApplication::arguments() gives it.
+HostOptionsResult readHostOptions(const QStringList& arguments, const QString& applicationDir);

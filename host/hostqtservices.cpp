@@ -1,0 +1,16 @@
+#include "host/hostqtservices.h"
+
+#include "framework/core/busyindicator.h"
+
+#include <QStatusBar>
+
+void HostQtServices::busyChanged(int depth, int kind)
+{
+    krt::QtHostServices::busyChanged(depth, kind);
+    if (!m_statusBar)
+        return;
+    if (depth > 0)
+        m_statusBar->showMessage(krt::busyText(kind));
+    else
+        m_statusBar->clearMessage();
+}

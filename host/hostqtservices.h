@@ -1,0 +1,17 @@
+#pragma once
+
+#include "framework/core/qthostservices.h"
+
+class QStatusBar;
+
+// The host's services: the framework's dialogs for people, plus the wait
+// text in the main window's status bar.
+class HostQtServices : public krt::QtHostServices
+{
+public:
+    void setStatusBar(QStatusBar* bar) { m_statusBar = bar; }
+    void busyChanged(int depth, int kind) override;
+
+private:
+    QPointer<QStatusBar> m_statusBar;
+};

@@ -1,0 +1,82 @@
+#include "framework/core/errors.h"
+#include "framework/core/hostservices.h"
+#include "framework/core/usercontext.h"
+#include "framework/db/dtmdbgeral.h"
+#include "host/hostdatabase.h"
+#include "host/hostoptions.h"
+#include "host/hostqtservices.h"
+#include "host/hostwindow.h"
+
+#include <QApplication>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("krt-host"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Retaguarda de Vendas"));
+
+    const HostOptionsResult read =
+        readHostOptions(QApplication::arguments(), QApplication::applicationDirPath());
+    if (!read.helpText.isEmpty()) {
+        std::fputs(qPrintable(read.helpText), stdout);
+        return 0;
+    }
+    if (!read.error.isEmpty()) {
+        std::fprintf(stderr, "krt-host: %s\n", qPrintable(read.error));
+        return 2;
+    }
+    const HostOptions& options = read.options;
+
+    krt::UserContext context;
+    context.branch = options.branch;
+    context.branchFixed = options.branchFixed;
+    context.webUrl = options.serverHost;
+    context.webPort = options.serverPort;
+    context.productTreeMask = options.productTreeMask;
+    krt::setUserContext(context);
+
+    HostQtServices services;
+    TdtmDBGeral database;
+    dtmDBGeral = &database;
+    int result = 0;
+    {
+        HostWindow window;
+        services.setMainWindow(&window);
+        services.setMdiArea(window.mdiArea());
+        services.setStatusBar(window.statusBar());
+        krt::setHostServices(&services);
+        window.setContextDescription(
+            QStringLiteral("Servidor %1:%2 | %3 | Filial %4")
+                .arg(options.serverHost)
+                .arg(options.serverPort)
+                .arg(describeHostDatabase(options),
+                     options.branch.isEmpty() ? QStringLiteral("(nenhuma)") : options.branch));
+        window.show();
+
+        // Errors at start are shown once the window is up; none of them stops the host.
+        QTimer::singleShot(0, &window, [&] {
+            try {
+                openHostDatabase(database, options);
+            } catch (const EKrtError& e) {
+                services.showError(e.message());
+            }
+            if (window.loadModule(options.modulePath) && options.openScreen)
+                window.openCancellationScreen();
+            if (!options.screenshotFile.isEmpty())
+                QTimer::singleShot(500, &window, [&] {
+                    if (!window.grab().save(options.screenshotFile))
+                        std::fprintf(stderr, "krt-host: não foi possível salvar %s\n",
+                                     qPrintable(options.screenshotFile));
+                    window.close();
+                });
+        });
+        result = QApplication::exec();
+        window.unloadModule();
+        krt::setHostServices(nullptr);
+    }
+    dtmDBGeral = nullptr;
+    return result;
+}

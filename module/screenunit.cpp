@@ -1,0 +1,41 @@
+#include "module/screenunit.h"
+
+#include "framework/forms/formtypes.h"
+#include "module/screencursor.h"
+#include "screen/frmcancelaconsoli.h"
+
+TfrmCancelaConsoli* frmCancelaConsoli = nullptr;
+bool boIdCriado = false;
+bool boPrimVez = false;
+QString stFilBool[2] = {QStringLiteral("N"), QStringLiteral("S")};
+QString stCdAlmox;
+QString stCdLocal;
+
+extern "C" void CriaCancelaConsoli()
+{
+    // An exception leaves the hourglass and boIdCriado as they are: the
+    // cursor comes back with the next successful opening.
+    SetScreenCursor(crHourGlass);
+    if (!boIdCriado) {
+        frmCancelaConsoli = krt::createForm<TfrmCancelaConsoli>();
+        boIdCriado = true;
+    }
+    frmCancelaConsoli->Show();
+    frmCancelaConsoli->setWindowState(wsNormal);
+    SetScreenCursor(crDefault);
+}
+
+void Cli_krt52600_Initialization()
+{
+    boIdCriado = false;
+}
+
+void Cli_krt52600_Finalization()
+{
+    stCdLocal.clear();
+    stCdAlmox.clear();
+    stFilBool[false].clear();
+    stFilBool[true].clear();
+    // The hourglass set by a failed opening belongs to the module: give it back.
+    SetScreenCursor(crDefault);
+}

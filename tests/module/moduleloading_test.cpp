@@ -1,0 +1,220 @@
+#include "filter/filtro.h"
+#include "framework/core/scriptedhostservices.h"
+#include "framework/forms/frmpadraogrid.h"
+#include "host/moduleloader.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QProcess>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString modulePath()
+{
+    return qEnvironmentVariable("KRT_LIB_DIR") + QStringLiteral("/libkrt52600.so");
+}
+
+bool moduleStillMapped()
+{
+    void* handle = dlopen(qPrintable(modulePath()), RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return false;
+    dlclose(handle);
+    return true;
+}
+
+// A host in miniature: an MDI area in a main window, scripted services, and
+// the module loaded by path.
+class LoadedModule : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window.setCentralWidget(area);
+        window.resize(1000, 700);
+        window.show();
+        services.setMdiArea(area);
+        services.setMainWindow(&window);
+        services.install();
+        ASSERT_TRUE(loader.load(modulePath())) << qPrintable(loader.errorString());
+        bind();
+    }
+
+    void TearDown() override { unload(); }
+
+    void bind()
+    {
+        frm = static_cast<TfrmPadraoGrid**>(loader.resolve("frmCancelaConsoli"));
+        boIdCriado = static_cast<bool*>(loader.resolve("boIdCriado"));
+        boPrimVez = static_cast<bool*>(loader.resolve("boPrimVez"));
+        stCdAlmox = static_cast<QString*>(loader.resolve("stCdAlmox"));
+        stCdLocal = static_cast<QString*>(loader.resolve("stCdLocal"));
+        stFilBool = static_cast<QString*>(loader.resolve("stFilBool"));
+        filtro = static_cast<TFiltro*>(loader.resolve("Filtro"));
+        ASSERT_TRUE(frm && boIdCriado && boPrimVez && stCdAlmox && stCdLocal && stFilBool &&
+                    filtro);
+    }
+
+    void unload()
+    {
+        loader.unload([this] {
+            for (QMdiSubWindow* sub : area->subWindowList())
+                delete sub;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w != &window && !w->parentWidget())
+                    delete w;
+        });
+    }
+
+    QMainWindow window;
+    QMdiArea* area = new QMdiArea;
+    krt::ScriptedHostServices services;
+    ModuleLoader loader;
+    TfrmPadraoGrid** frm = nullptr;
+    bool* boIdCriado = nullptr;
+    bool* boPrimVez = nullptr;
+    QString* stCdAlmox = nullptr;
+    QString* stCdLocal = nullptr;
+    QString* stFilBool = nullptr;
+    TFiltro* filtro = nullptr;
+};
+
+TEST_F(LoadedModule, OpeningAgainShowsTheSameScreenInNormalSize)
+{
+    loader.iniProc();
+    TfrmPadraoGrid* first = *frm;
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(*boIdCriado);
+    EXPECT_TRUE(*boPrimVez) << "FormCreate runs while the screen is created";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the hourglass is gone after opening";
+    ASSERT_EQ(area->subWindowList().size(), 1);
+    EXPECT_EQ(area->subWindowList().first()->widget(), first);
+
+    // FormCreate would set boPrimVez again: clearing it shows whether it ran.
+    for (TWindowState state : {wsMinimized, wsMaximized}) {
+        *boPrimVez = false;
+        first->setWindowState(state);
+        ASSERT_EQ(first->WindowState(), state);
+        loader.iniProc();
+        EXPECT_EQ(*frm, first);
+        EXPECT_FALSE(*boPrimVez) << "no second FormCreate";
+        EXPECT_EQ(first->WindowState(), wsNormal);
+        EXPECT_EQ(area->subWindowList().size(), 1);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_TRUE(services.errors().isEmpty()) << qPrintable(services.errors().join('\n'));
+}
+
+TEST_F(LoadedModule, ClosingLetsTheNextOpeningCreateAFreshScreen)
+{
+    loader.iniProc();
+    QPointer<TfrmPadraoGrid> first = *frm;
+    ASSERT_TRUE(first);
+    first->Close();
+    EXPECT_FALSE(*boIdCriado);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "a closed screen is released";
+
+    *boPrimVez = false;
+    loader.iniProc();
+    QPointer<TfrmPadraoGrid> second = *frm;
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(*boIdCriado);
+    EXPECT_TRUE(*boPrimVez) << "the new screen ran FormCreate";
+    EXPECT_EQ(area->subWindowList().size(), 1);
+    EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(LoadedModule, StartUpAndClosingWorkRunOncePerLoad)
+{
+    auto initialize = reinterpret_cast<void (*)()>(loader.resolve("Initialize"));
+    auto finalize = reinterpret_cast<void (*)()>(loader.resolve("Finalize"));
+    ASSERT_TRUE(initialize && finalize);
+    EXPECT_EQ(stFilBool[false], "N");
+    EXPECT_EQ(stFilBool[true], "S");
+
+    *boIdCriado = true;
+    initialize();
+    EXPECT_TRUE(*boIdCriado) << "a second start-up in the same load does nothing";
+
+    *stCdAlmox = "A1";
+    *stCdLocal = "L1";
+    filtro->stCdFilial = "0001";
+    filtro->stCaixas = "'0001001'";
+    filtro->stVendas = "'x'";
+    filtro->stLanctos = "'y'";
+    finalize();
+    EXPECT_TRUE(stCdAlmox->isEmpty());
+    EXPECT_TRUE(stCdLocal->isEmpty());
+    EXPECT_TRUE(stFilBool[false].isEmpty() && stFilBool[true].isEmpty());
+    EXPECT_TRUE(filtro->stCdFilial.isEmpty() && filtro->stCaixas.isEmpty() &&
+                filtro->stVendas.isEmpty() && filtro->stLanctos.isEmpty());
+
+    *stCdAlmox = "again";
+    finalize();
+    EXPECT_EQ(*stCdAlmox, "again") << "closing work runs once";
+    stCdAlmox->clear();
+}
+
+TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
+{
+    loader.iniProc();
+    *stCdAlmox = "A1";
+    *stCdLocal = "L1";
+    filtro->stCaixas = "'0001001'";
+    filtro->boTodosCaixas = true;
+    filtro->dtInicial = 46000;
+
+    unload();
+    EXPECT_FALSE(moduleStillMapped()) << "something keeps the module mapped (GNU unique symbols?)";
+    EXPECT_TRUE(area->subWindowList().isEmpty());
+
+    ASSERT_TRUE(loader.load(modulePath())) << qPrintable(loader.errorString());
+    bind();
+    EXPECT_FALSE(*boIdCriado);
+    EXPECT_EQ(*frm, nullptr);
+    EXPECT_TRUE(stCdAlmox->isEmpty());
+    EXPECT_TRUE(stCdLocal->isEmpty());
+    EXPECT_TRUE(filtro->stCaixas.isEmpty());
+    EXPECT_FALSE(filtro->boTodosCaixas);
+    EXPECT_EQ(filtro->dtInicial, 0);
+
+    loader.iniProc();
+    EXPECT_TRUE(*boIdCriado);
+    EXPECT_EQ(area->subWindowList().size(), 1);
+}
+
+TEST(ModuleExports, EntryPointsUndecoratedEverythingElseHiddenNothingUnique)
+{
+    QProcess nm;
+    nm.start("nm", {"-D", "--defined-only", modulePath()});
+    ASSERT_TRUE(nm.waitForFinished(30000));
+    QStringList names;
+    for (const QString& line : QString::fromLocal8Bit(nm.readAllStandardOutput()).split('\n'))
+        if (const QStringList parts = line.split(' ', Qt::SkipEmptyParts); parts.size() == 3)
+            names << parts[2];
+    for (const char* name :
+         {"Initialize", "Finalize", "IniProc", "CriaCancelaConsoli", "CriaFiltroCancelaConsoli",
+          "Filtro", "frmCancelaConsoli", "frmFiltroCancelaConsoli", "boIdCriado", "boPrimVez",
+          "stFilBool", "stCdAlmox", "stCdLocal"})
+        EXPECT_TRUE(names.contains(name)) << name;
+    for (const char* cls : {"TfrmCancelaConsoli", "TfrmFiltroCancelaConsoli"})
+        EXPECT_FALSE(names.filter(QString("%1%2").arg(strlen(cls)).arg(cls)).isEmpty()) << cls;
+    // Internal helpers stay inside the module.
+    EXPECT_TRUE(names.filter("SetScreenCursor").isEmpty());
+    EXPECT_TRUE(names.filter("Cli_krt5260").isEmpty());
+
+    QProcess readelf;
+    readelf.start("readelf", {"--dyn-syms", "-W", modulePath()});
+    ASSERT_TRUE(readelf.waitForFinished(30000));
+    const QString symbols = QString::fromLocal8Bit(readelf.readAllStandardOutput());
+    ASSERT_FALSE(symbols.isEmpty());
+    EXPECT_FALSE(symbols.contains("UNIQUE"));
+}
+
+} // namespace
