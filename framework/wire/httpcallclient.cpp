@@ -41,7 +41,10 @@ struct HttpCallClient::Impl
             const time_t usec = (timeoutMs % 1000) * 1000;
             http->set_keep_alive(true);
             http->set_tcp_nodelay(true);
-            http->set_connection_timeout(sec, usec);
+            // Establishing the connection never waits longer than 10 s, so an
+            // unreachable address is reported quickly even with a long call time-out.
+            const int connectMs = qMin(timeoutMs, 10000);
+            http->set_connection_timeout(connectMs / 1000, (connectMs % 1000) * 1000);
             http->set_read_timeout(sec, usec);
             http->set_write_timeout(sec, usec);
         }

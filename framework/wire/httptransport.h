@@ -41,7 +41,8 @@ bool isValidCallName(const QString& name);
 // are serialized). Every failure throws RemoteError with a Portuguese text that
 // names the method: server unreachable, no answer within the time-out, an HTTP
 // error, a malformed answer, or the server's own error reply. Nothing is
-// retried. The connection is kept open and reused between calls.
+// retried. The connection is kept open and reused between calls. `timeoutMs`
+// bounds each call; opening a connection waits at most min(timeoutMs, 10 s).
 class HttpCallClient
 {
 public:
