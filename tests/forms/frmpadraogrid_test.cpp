@@ -1,8 +1,10 @@
 #include "framework/core/errors.h"
 #include "framework/forms/frmpadraogrid.h"
 #include "framework/forms/gridexport.h"
+#include "framework/widgets/maskedit.h"
 #include "tests/core/scriptedtest.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -183,4 +185,53 @@ TEST(GridExport, CsvUsesTheGridColumnsAndQuotesWhatNeedsIt)
     grid.addColumn(QStringLiteral("NAME"));
     EXPECT_EQ(krt::gridToCsv(&grid), QStringLiteral("Cód.;Nome\r\n0001;\"Centro; Sul\"\r\n"
                                                     "0002;\"O \"\"Norte\"\"\"\r\n"));
+}
+
+namespace {
+
+// Like a screen whose first activation puts the focus into its edit panel.
+class PanelScreen : public TfrmPadraoGrid
+{
+public:
+    PanelScreen()
+    {
+        panFiltro = new TPanel(this);
+        medFilial = new TMaskEdit(panFiltro);
+        addTopPanel(panFiltro);
+        panFiltro->setFixedHeight(52);
+        panFiltro->OnEnter = [this](QObject*) { log << "enter"; };
+        panFiltro->OnExit = [this](QObject*) { log << "exit"; };
+    }
+    void FormActivate(QObject*) override
+    {
+        log << "activate";
+        if (first) {
+            first = false;
+            medFilial->setFocus();
+        }
+    }
+    TPanel* panFiltro;
+    TMaskEdit* medFilial;
+    QStringList log;
+    bool first = true;
+};
+
+} // namespace
+
+TEST_F(Screens, FocusPutIntoAPanelOnActivationEntersItAndSwitchingScreensDoesNotLeaveIt)
+{
+    Host h(host);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.main));
+    auto* a = krt::createForm<PanelScreen>();
+    a->Show();
+    EXPECT_EQ(QApplication::focusWidget(), a->medFilial);
+    EXPECT_EQ(a->log, (QStringList{"activate", "enter"}));
+
+    QStringList other;
+    auto* b = krt::createForm<RecordingScreen>(&other, QStringLiteral("B"));
+    b->Show();
+    b->edit->setFocus();
+    h.area->setActiveSubWindow(a->mdiSubWindow());
+    EXPECT_EQ(QApplication::focusWidget(), a->medFilial);
+    EXPECT_EQ(a->log, (QStringList{"activate", "enter", "activate"}));
 }
