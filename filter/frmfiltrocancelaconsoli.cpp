@@ -51,6 +51,21 @@ TBtnPesquisa* lookupButton(QGroupBox* box, const QFont& font, const char* name, 
     return button;
 }
 
+// The dialog's own font with every attribute set explicitly, so the controls
+// inside a group box do not inherit its bold caption font.
+QFont plainFont(const QFont& base)
+{
+    QFont font = base;
+    font.setFamily(base.family());
+    font.setBold(false);
+    font.setItalic(false);
+    if (base.pixelSize() > 0)
+        font.setPixelSize(base.pixelSize());
+    else
+        font.setPointSizeF(base.pointSizeF());
+    return font;
+}
+
 } // namespace
 
 TfrmFiltroCancelaConsoli::TfrmFiltroCancelaConsoli(QWidget* parent) : TfrmFiltroPadrao(parent)
@@ -61,7 +76,6 @@ TfrmFiltroCancelaConsoli::TfrmFiltroCancelaConsoli(QWidget* parent) : TfrmFiltro
     setHelpContext(13005401);
     setClientSize(377, 156);
     move(255, 101);
-    lblCodTela->setFixedWidth(53);
 
     createPickListData();
     createPeriodBox();
@@ -74,7 +88,7 @@ TfrmFiltroCancelaConsoli::~TfrmFiltroCancelaConsoli() = default;
 
 void TfrmFiltroCancelaConsoli::createPeriodBox()
 {
-    const QFont font = this->font();
+    const QFont font = plainFont(this->font());
     grbDtMov = groupBox(grbFiltroPadrao, "grbDtMov", QStringLiteral(" Data de Saída"), 4, 7, 11);
     lblnicial = inBox(named(new QLabel(QStringLiteral("Inicial"), grbDtMov), "lblnicial"), font, 6,
                       21, 44, 13);
@@ -99,7 +113,7 @@ void TfrmFiltroCancelaConsoli::createPeriodBox()
 
 void TfrmFiltroCancelaConsoli::createSelectionBoxes()
 {
-    const QFont font = this->font();
+    const QFont font = plainFont(this->font());
 
     grbCaixa = groupBox(grbFiltroPadrao, "grbCaixa", QStringLiteral(" Caixa "), 162, 7, 11);
     rbtTCaixa = inBox(named(new TRadioButton(QStringLiteral("Todas"), grbCaixa), "rbtTCaixa"), font,
