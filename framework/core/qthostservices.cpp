@@ -8,10 +8,18 @@
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QtDebug>
 
 namespace krt {
 
 namespace {
+
+// Without a widget application (a console tool, a core-only test) nothing
+// can be shown: the text goes to the log and questions get the negative answer.
+bool canShowWidgets()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 QWidget* dialogParent(QWidget* mainWindow)
 {
@@ -58,6 +66,10 @@ QString captionFor(TMsgDlgType type)
 
 void QtHostServices::showError(const QString& text)
 {
+    if (!canShowWidgets()) {
+        qWarning("krt: %s", qPrintable(text));
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, captionFor(mtError), text, QMessageBox::NoButton,
                     dialogParent(m_mainWindow));
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -67,6 +79,10 @@ void QtHostServices::showError(const QString& text)
 TModalResult QtHostServices::messageDlg(const QString& text, TMsgDlgType type,
                                         TMsgDlgButtons buttons, int /*helpCtx*/)
 {
+    if (!canShowWidgets()) {
+        qWarning("krt: %s", qPrintable(text));
+        return buttons.contains(mbCancel) ? mrCancel : buttons.contains(mbNo) ? mrNo : mrOk;
+    }
     QMessageBox box(iconFor(type), captionFor(type), text, QMessageBox::NoButton,
                     dialogParent(m_mainWindow));
     struct Choice

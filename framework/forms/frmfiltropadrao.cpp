@@ -24,23 +24,24 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
     sbtConfirma = new TButtonFlat(panBotoes);
     sbtConfirma->setObjectName(QStringLiteral("sbtConfirma"));
     sbtConfirma->setHint(QStringLiteral("Confirmar"));
-    sbtConfirma->setText(QStringLiteral("Confirmar"));
     sbtConfirma->setGlyph(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    sbtConfirma->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    sbtConfirma->setGeometry(4, 4, 48, 40);
+    sbtConfirma->setIconSize(QSize(24, 24));
+    sbtConfirma->setGeometry(10, 6, 36, 36);
 
     sbtCancel = new TButtonFlat(panBotoes);
     sbtCancel->setObjectName(QStringLiteral("sbtCancel"));
     sbtCancel->setHint(QStringLiteral("Cancelar"));
-    sbtCancel->setText(QStringLiteral("Cancelar"));
     sbtCancel->setGlyph(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    sbtCancel->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    sbtCancel->setGeometry(4, 48, 48, 40);
+    sbtCancel->setIconSize(QSize(24, 24));
+    sbtCancel->setGeometry(10, 46, 36, 36);
     sbtCancel->OnClick = [this](QObject* s) { sbtCancelClick(s); };
 
     lblCodTela = new QLabel(panMenu);
     lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
     lblCodTela->setAlignment(Qt::AlignCenter);
+    QFont small = lblCodTela->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    lblCodTela->setFont(small);
 
     setClientSize(377, 156);
 }

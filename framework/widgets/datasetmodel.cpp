@@ -63,11 +63,7 @@ int DataSetModel::columnWidth(int column) const
 {
     if (column < 0 || column >= m_shown.size())
         return 0;
-    if (m_shown.at(column).width > 0)
-        return m_shown.at(column).width;
-    const TField* f = fieldAt(column);
-    const int chars = f ? qBound(4, f->DisplayWidth(), 40) : 10;
-    return chars * 7 + 8;
+    return qMax(0, m_shown.at(column).width);
 }
 
 int DataSetModel::rowCount(const QModelIndex& parent) const

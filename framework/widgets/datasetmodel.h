@@ -36,6 +36,7 @@ public:
 
     // The field shown in a column (nullptr when the set has no such field).
     TField* fieldAt(int column) const;
+    // The width set for a column in pixels; 0 when the grid chooses.
     int columnWidth(int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;

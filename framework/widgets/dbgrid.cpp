@@ -15,7 +15,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSet
     setShowGrid(true);
     setAlternatingRowColors(false);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    verticalHeader()->setFixedWidth(12);
+    verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
     connect(m_model, &krt::DataSetModel::reloaded, this, [this] {
         applyWidths();
@@ -57,8 +57,19 @@ void TDBGrid::setColor(const QColor& color)
 
 void TDBGrid::applyWidths()
 {
-    for (int c = 0; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, m_model->columnWidth(c));
+    const QFontMetrics fm = fontMetrics();
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        int width = m_model->columnWidth(c);
+        if (width <= 0) {
+            // No width given: wide enough for the field's size and its title.
+            const TField* f = m_model->fieldAt(c);
+            const int chars = f ? qBound(4, f->DisplayWidth(), 40) : 10;
+            const QString title =
+                m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+            width = qMax(chars * fm.averageCharWidth(), fm.horizontalAdvance(title)) + 14;
+        }
+        setColumnWidth(c, width);
+    }
 }
 
 void TDBGrid::followDataSet()

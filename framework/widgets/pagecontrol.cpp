@@ -53,6 +53,9 @@ void TPageControl::addPage(TTabSheet* page)
     m_switching = true;
     m_tabBar->addTab(page->Caption());
     m_switching = false;
+    // A hidden tab bar does not tell its layout that it grew: the layout
+    // would keep the empty bar's height of zero.
+    m_tabBar->updateGeometry();
     if (!m_active) {
         m_active = page;
         m_switching = true;
@@ -75,6 +78,7 @@ void TPageControl::pageChanged(TTabSheet* page)
     // Qt moves the bar off a tab that gets disabled; the page in front stays.
     m_switching = true;
     m_tabBar->setTabText(index, page->Caption());
+    m_tabBar->updateGeometry();
     m_tabBar->setTabEnabled(index, page->isEnabled());
     m_tabBar->setCurrentIndex(ActivePageIndex());
     m_switching = false;

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QPointer>
+#include <QTabBar>
 #include <QTest>
 
 namespace {
@@ -151,6 +152,8 @@ TEST_F(Screens, BaseScreenStartsWithItsInheritedPartsInPlace)
     EXPECT_EQ(s->msgMensagensPadroes->Msg(QStringLiteral("Conf")),
               QStringLiteral("Confirma operação?"));
     EXPECT_EQ(s->dbgPadrao->DataSource(), s->dtsPadrao);
+    s->show(); // the page tabs must get their height although added while hidden
+    EXPECT_GT(s->pgcPadrao->tabBar()->height(), 0);
 
     // Keys that would edit a record are swallowed, the rest pass.
     int key = Qt::Key_Insert;

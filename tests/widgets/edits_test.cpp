@@ -33,6 +33,9 @@ TEST(MaskEdit, BranchMaskUpperCasesAndKeepsFourLettersOrDigits)
     EXPECT_EQ(edit.Text(), QStringLiteral("A1B2"));
     edit.clear();
     EXPECT_EQ(edit.Text(), QString());
+    edit.setMaxLength(4); // as the screens set it as well: changes nothing
+    QTest::keyClicks(&edit, QStringLiteral("abcde"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("ABCD"));
 }
 
 TEST(MaskEdit, WithoutMaskOnlyTheLengthIsLimitedAndChangesReachOnChange)
