@@ -1,0 +1,9 @@
+#include "framework/core/processmessages.h"
+
+#include <QCoreApplication>
+
+void ProcessMessages()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
