@@ -2,7 +2,17 @@
 
 #include "framework/wire/callcodec.h"
 
+#include <QDir>
 #include <atomic>
+#include <mutex>
+#include <set>
+#ifdef __linux__
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#endif
 #include <httplib.h>
 #include <thread>
 
@@ -22,6 +32,10 @@ struct HttpCallServer::Impl
     std::atomic<quint64> nextRequestId{1};
     std::atomic<bool> running{false};
     std::atomic<bool> listenerDone{false};
+    // Connections (peer address and port) whose request is being handled or
+    // answered: stopping must not cut them.
+    std::mutex busyMutex;
+    std::set<std::pair<std::string, int>> busy;
 
     void handle(const httplib::Request& req, httplib::Response& res);
 };
@@ -133,6 +147,17 @@ void HttpCallServer::start()
     });
     http.Post(R"(/call/([A-Za-z0-9_.]{1,200})/([A-Za-z0-9_.]{1,200}))",
               [&d](const httplib::Request& req, httplib::Response& res) { d.handle(req, res); });
+    // A request is busy from the moment it is read (pre-routing) until its
+    // answer has been written (the logger runs after writing).
+    http.set_pre_routing_handler([&d](const httplib::Request& req, httplib::Response&) {
+        std::lock_guard lock(d.busyMutex);
+        d.busy.emplace(req.remote_addr, req.remote_port);
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    http.set_logger([&d](const httplib::Request& req, const httplib::Response&) {
+        std::lock_guard lock(d.busyMutex);
+        d.busy.erase({req.remote_addr, req.remote_port});
+    });
     http.Get(kPingPath, [](const httplib::Request&, httplib::Response& res) {
         sendReply(res, 200, encodeReply(Variant(true)));
     });
@@ -195,11 +220,69 @@ bool HttpCallServer::isRunning() const
     return d_->running;
 }
 
+namespace {
+
+// An idle kept-alive connection holds its worker until the keep-alive time-out
+// runs out, and stopping waits for every worker. Ending the read side of the
+// idle connections accepted on the server's port lets their workers finish at
+// once. Busy connections are left alone (a half-closed socket counts as dead
+// to the library and the answer would be lost); they are ended once idle.
+void endIdleConnections(HttpCallServer::Impl& d)
+{
+#ifdef __linux__
+    const quint16 port = d.boundPort;
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    const QStringList entries = fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files);
+    for (const QString& entry : entries) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        struct stat st;
+        if (!ok || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
+            continue;
+        sockaddr_storage local{};
+        socklen_t localLength = sizeof local;
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
+            continue; // not a connected socket
+        quint16 localPort = 0;
+        int peerPort = 0;
+        if (local.ss_family == AF_INET) {
+            localPort = ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port);
+            peerPort = ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port);
+        } else if (local.ss_family == AF_INET6) {
+            localPort = ntohs(reinterpret_cast<sockaddr_in6*>(&local)->sin6_port);
+            peerPort = ntohs(reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port);
+        }
+        if (localPort != port)
+            continue;
+        char host[NI_MAXHOST] = {};
+        if (getnameinfo(reinterpret_cast<sockaddr*>(&peer), peerLength, host, sizeof host, nullptr,
+                        0, NI_NUMERICHOST) != 0)
+            continue;
+        std::lock_guard lock(d.busyMutex);
+        if (d.busy.count({std::string(host), peerPort}) == 0)
+            ::shutdown(fd, SHUT_RD);
+    }
+#else
+    Q_UNUSED(d);
+#endif
+}
+
+} // namespace
+
 void HttpCallServer::stop()
 {
     if (!d_->running)
         return;
     d_->http.stop();
+    // Keep ending idle connections until every worker is done: a busy one
+    // becomes idle once its answer is written.
+    while (!d_->listenerDone) {
+        endIdleConnections(*d_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (d_->listener.joinable())
         d_->listener.join();
     d_->running = false;

@@ -107,8 +107,9 @@ public:
     // Stops listening and waits for the calls in progress to end.
     void stop();
 
-private:
     struct Impl;
+
+private:
     std::unique_ptr<Impl> d_;
 };
 

@@ -28,6 +28,18 @@ public:
     quint16 port() const { return server_.port(); }
     HttpCallServer& server() { return server_; }
 
+    void waitUntilHolding()
+    {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return holding_; });
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
 private:
     Variant handle(const QString& method, const QList<Variant>& args, const CallContext& ctx)
     {
@@ -40,6 +52,14 @@ private:
         if (method == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(args.value(0).asInteger()));
             return Variant(true);
+        }
+        if (method == "hold") {
+            // Signals that it started, then waits until released.
+            std::unique_lock lock(mutex_);
+            holding_ = true;
+            cv_.notify_all();
+            cv_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; });
+            return Variant(QStringLiteral("terminou"));
         }
         if (method == "meet") {
             // Returns true only if another call arrives while this one waits.
@@ -55,6 +75,8 @@ private:
     std::mutex mutex_;
     std::condition_variable cv_;
     int arrived_ = 0;
+    bool holding_ = false;
+    bool released_ = false;
     HttpCallServer server_;
 };
 
@@ -185,4 +207,27 @@ TEST(HttpTransport, BindingATakenPortFails)
                           [](const QString&, const QString&, const QList<Variant>&,
                              const CallContext&) { return Variant(); });
     EXPECT_THROW(second.start(), TransportError);
+}
+
+TEST(HttpTransport, StopLetsTheCallInProgressAnswer)
+{
+    LoopbackServer server;
+    HttpCallClient idle("127.0.0.1", server.port(), 5000);
+    idle.call(kObject, "echo", {}); // leaves an idle kept-alive connection
+    QString answer;
+    std::thread caller([&] {
+        HttpCallClient c("127.0.0.1", server.port(), 15000);
+        answer = c.call(kObject, "hold", {}).asString();
+    });
+    server.waitUntilHolding();
+    std::thread stopper([&] { server.server().stop(); });
+    // Give stop() time to begin while the call is still held (ordering only;
+    // the test passes either way, it just covers less if the release wins).
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    server.release();
+    stopper.join();
+    caller.join();
+    EXPECT_EQ(answer, QStringLiteral("terminou"));
+    EXPECT_FALSE(server.server().isRunning());
+    EXPECT_THROW(idle.call(kObject, "echo", {}), RemoteError);
 }
