@@ -3,6 +3,16 @@
 #include "framework/core/busyindicator.h"
 
 #include <QStatusBar>
+#include <cstdio>
+
+void HostQtServices::showError(const QString& text)
+{
+    if (m_errorsToConsole) {
+        std::fprintf(stderr, "krt-host: %s\n", qPrintable(text));
+        return;
+    }
+    krt::QtHostServices::showError(text);
+}
 
 void HostQtServices::busyChanged(int depth, int kind)
 {

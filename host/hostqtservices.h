@@ -10,8 +10,13 @@ class HostQtServices : public krt::QtHostServices
 {
 public:
     void setStatusBar(QStatusBar* bar) { m_statusBar = bar; }
+    // Errors go to the standard error output instead of a dialog (unattended runs).
+    void setErrorsToConsole(bool on) { m_errorsToConsole = on; }
+
+    void showError(const QString& text) override;
     void busyChanged(int depth, int kind) override;
 
 private:
     QPointer<QStatusBar> m_statusBar;
+    bool m_errorsToConsole = false;
 };

@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     krt::setUserContext(context);
 
     HostQtServices services;
+    services.setErrorsToConsole(!options.screenshotFile.isEmpty());
     TdtmDBGeral database;
     dtmDBGeral = &database;
     int result = 0;

@@ -16,10 +16,14 @@ void TfrmCancelaConsoli::FormCreate(QObject* Sender)
     boPrimVez = true;
     if (pgcPadrao->ActivePage() != tshPadrao)
         pgcPadrao->SetActivePage(tshPadrao);
-    // The connection reports its own failures by staying closed (it does not
-    // raise), so the first server call tells the user what went wrong.
-    krt::BusyScope busy(krt::hostServices().mainWindow(), 0);
-    netCancConsoli->setConnected(true);
+    {
+        krt::BusyScope busy(krt::hostServices().mainWindow(), 0);
+        netCancConsoli->setConnected(true);
+    }
+    // The connection does not raise: the screen opens anyway and the user is
+    // told once why its server calls will fail.
+    if (!netCancConsoli->Connected() && !netCancConsoli->LastError().isEmpty())
+        krt::hostServices().showError(netCancConsoli->LastError());
 }
 
 void TfrmCancelaConsoli::FormActivate(QObject* Sender)

@@ -74,8 +74,7 @@ TEST(HostOptions, BadValuesAreReportedInPortuguese)
     EXPECT_NE(read({"--server-port", "abc"}).error.indexOf("abc"), -1);
     EXPECT_NE(read({"--db-port", "70000"}).error.indexOf("Porta do banco"), -1);
     EXPECT_NE(read({"--db-driver", "QOCI"}).error.indexOf("não suportado"), -1);
-    EXPECT_NE(read({"--config", "/nonexistent/krt.ini"}).error.indexOf("/nonexistent/krt.ini"),
-              -1);
+    EXPECT_NE(read({"--config", "/nonexistent/krt.ini"}).error.indexOf("/nonexistent/krt.ini"), -1);
     EXPECT_NE(read({"--unknown"}).error.indexOf("Opção inválida"), -1);
     EXPECT_NE(read({"stray"}).error.indexOf("stray"), -1);
 

@@ -2,8 +2,8 @@
 #include "host/moduleloader.h"
 
 #include <QFile>
-#include <QWidget>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
