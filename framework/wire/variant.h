@@ -36,6 +36,8 @@ public:
     Variant(bool value);
     Variant(int value);
     Variant(qint64 value);
+    Variant(long value) : Variant(qint64(value)) {}
+    Variant(uint value) : Variant(qint64(value)) {}
     Variant(double value);
     Variant(const QString& value);
     Variant(const char* utf8);
