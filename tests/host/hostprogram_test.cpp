@@ -1,0 +1,83 @@
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct HostRun
+{
+    int exitCode = -1;
+    QString errors;
+};
+
+// Runs the real host program unattended: it opens the screen, saves a picture
+// of its window and quits; errors go to its standard error output.
+HostRun runHost(const QStringList& args)
+{
+    QProcess host;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    host.setProcessEnvironment(env);
+    host.start(qEnvironmentVariable("KRT_BIN_DIR") + "/krt-host", args);
+    if (!host.waitForFinished(60000)) {
+        host.kill();
+        host.waitForFinished();
+    }
+    HostRun r;
+    r.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
+    r.errors = QString::fromUtf8(host.readAllStandardError());
+    return r;
+}
+
+QString lookupDatabase(const QTemporaryDir& dir)
+{
+    const QString file = dir.filePath("host.db");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "host-db");
+        db.setDatabaseName(file);
+        db.open();
+        QSqlQuery q(db);
+        q.exec("CREATE TABLE FILIAL (CDFILIAL VARCHAR(4), NMFILIAL VARCHAR(30))");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("host-db");
+    return file;
+}
+
+TEST(HostProgram, OpensTheScreenFromTheBuiltModuleAndEndsCleanly)
+{
+    QTemporaryDir dir;
+    const QString picture = dir.filePath("host.png");
+    const HostRun r = runHost({"--config", "/dev/null", "--db", lookupDatabase(dir), "--branch",
+                               "0001", "--server-port", "1", "--open", "--screenshot", picture});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.errors);
+    const QImage image(picture);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), 600);
+    // No server listens on port 1: the user is told, the screen opens anyway.
+    EXPECT_NE(r.errors.indexOf("127.0.0.1:1"), -1) << qPrintable(r.errors);
+}
+
+TEST(HostProgram, ABrokenModuleOrMissingDatabaseIsReportedNotACrash)
+{
+    QTemporaryDir dir;
+    const QString junk = dir.filePath("libkrt52600.so");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a library");
+    f.close();
+    const HostRun r =
+        runHost({"--config", "/dev/null", "--module", junk, "--db", dir.filePath("missing.db"),
+                 "--open", "--screenshot", dir.filePath("x.png")});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.errors);
+    EXPECT_NE(r.errors.indexOf("Não foi possível carregar o módulo"), -1) << qPrintable(r.errors);
+    EXPECT_NE(r.errors.indexOf("Banco de dados não encontrado"), -1) << qPrintable(r.errors);
+
+    EXPECT_EQ(runHost({"--server-port", "nope"}).exitCode, 2);
+}
+
+} // namespace
