@@ -1,6 +1,7 @@
 #include "framework/core/scriptedhostservices.h"
 
 #include "framework/core/datapositioning.h"
+#include "framework/data/dataset.h"
 #include "framework/wire/keylist.h"
 
 #include <QDialog>
@@ -34,6 +35,13 @@ void ScriptedHostServices::answerPickKeys(const QStringList& keys)
             list = formatKeyList(keys);
             return true;
         });
+}
+
+void ScriptedHostServices::answerSearchRow(int row)
+{
+    answerSearch([row](TDataSet* dataSet) {
+        return row >= 0 && dataSet && dataSet->Active() && dataSet->MoveTo(row);
+    });
 }
 
 void ScriptedHostServices::answerPickCancel()

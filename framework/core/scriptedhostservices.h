@@ -67,6 +67,8 @@ public:
     void answerPickKeys(const QStringList& keys);
     void answerPickCancel();
     void answerSearch(SearchAnswer answer) { m_searchAnswers.enqueue(std::move(answer)); }
+    // The search finds the record at this 0-based row (-1: finds nothing).
+    void answerSearchRow(int row);
     void driveModal(ModalDriver driver) { m_modalDrivers.enqueue(std::move(driver)); }
     void setOnUnscripted(std::function<void(const QString& what)> handler)
     {

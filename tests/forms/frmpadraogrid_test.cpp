@@ -171,10 +171,13 @@ TEST_F(Screens, SearchButtonSearchesTheGridInFront)
     TClientDataSet ds;
     fillCodes(ds, {{"0001", "Centro", ""}});
     s->dtsPadrao->setDataSet(&ds);
-    host.answerSearch([](TDataSet*) { return true; });
+    fillCodes(ds, {{"0001", "Centro", ""}, {"0002", "Norte", ""}});
+    host.answerSearchRow(1);
     s->sbtProcurar->click();
     ASSERT_EQ(host.searchCalls().size(), 1);
     EXPECT_EQ(host.searchCalls().at(0), &ds);
+    EXPECT_EQ(ds.RecNo(), 2);
+    EXPECT_EQ(s->dbgPadrao->currentIndex().row(), 1);
 }
 
 TEST(GridExport, CsvUsesTheGridColumnsAndQuotesWhatNeedsIt)

@@ -3,6 +3,7 @@
 #include "framework/widgets/maskedit.h"
 #include "tests/core/scriptedtest.h"
 
+#include <QCalendarWidget>
 #include <QTest>
 
 TEST(EditMask, ClassicMasksBecomeQtMasks)
@@ -100,4 +101,16 @@ TEST(DateEditPlus, WeekdayNamesStartOnSunday)
     EXPECT_EQ(edit.DayName(QDate(2024, 3, 3)), QStringLiteral("Domingo"));
     EXPECT_EQ(edit.DayName(QDate(2024, 3, 9)), QStringLiteral("Sábado"));
     EXPECT_EQ(edit.WeekDayNames().size(), 7);
+}
+
+TEST(DateEditPlus, ADayClickedInTheCalendarBecomesTheDate)
+{
+    TDateEditPlus edit;
+    edit.SetDate(QDate(2024, 3, 5));
+    edit.showCalendar();
+    ASSERT_NE(edit.calendar(), nullptr);
+    EXPECT_EQ(edit.calendar()->selectedDate(), QDate(2024, 3, 5));
+    emit edit.calendar()->clicked(QDate(2024, 4, 1));
+    EXPECT_EQ(edit.GetDate(), QDate(2024, 4, 1));
+    EXPECT_FALSE(edit.calendar()->isVisible());
 }
