@@ -4,6 +4,7 @@
 #include "host/moduleloader.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -171,6 +172,19 @@ TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
     filtro->stCaixas = "'0001001'";
     filtro->boTodosCaixas = true;
     filtro->dtInicial = 46000;
+
+    // The filter dialog is created once and kept hidden between uses.
+    auto criaFiltro = reinterpret_cast<void (*)()>(loader.resolve("CriaFiltroCancelaConsoli"));
+    auto** dialog = static_cast<QWidget**>(loader.resolve("frmFiltroCancelaConsoli"));
+    ASSERT_TRUE(criaFiltro && dialog);
+    services.driveModal([](QDialog&) { return 0; });
+    services.driveModal([](QDialog&) { return 0; });
+    criaFiltro();
+    QWidget* first = *dialog;
+    ASSERT_NE(first, nullptr);
+    criaFiltro();
+    EXPECT_EQ(*dialog, first);
+    EXPECT_EQ(services.modalCount(), 2);
 
     unload();
     EXPECT_FALSE(moduleStillMapped()) << "something keeps the module mapped (GNU unique symbols?)";
