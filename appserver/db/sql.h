@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <memory>
+#include <string_view>
+#include <vector>
 
 namespace krt::app {
 
@@ -14,30 +17,45 @@ namespace krt::app {
 // always bound, never pasted into the text. Failures throw DbError carrying
 // the driver's text. After exec() the next bind() starts again at the first
 // parameter, so one prepared statement serves a whole loop.
+//
+// The connection is always opened and owned by Qt Sql. On SQLite the
+// statement itself runs on the connection's own sqlite3 handle: Qt's generic
+// path turns every value into a QVariant and every text into UTF-16 and back,
+// which costs several times the query itself on long lists. PostgreSQL goes
+// through QSqlQuery. Callers see one interface either way.
 class Query
 {
 public:
     Query(const QSqlDatabase& db, const QString& sql);
+    ~Query();
+    Query(Query&& other) noexcept;
+    Query& operator=(Query&&) = delete;
+    Query(const Query&) = delete;
 
     Query& bind(const QVariant& value);
     Query& bindText(const QString& value); // an empty text binds as ''
     Query& bindDate(const QDate& value);
     void exec();
-    bool next() { return q_.next(); }
+    bool next();
 
-    QVariant value(int col) const { return q_.value(col); }
-    bool isNull(int col) const { return q_.isNull(col); }
-    QString text(int col) const { return q_.value(col).toString(); }
-    double number(int col) const { return q_.value(col).toDouble(); }
-    qint64 integer(int col) const { return q_.value(col).toLongLong(); }
+    QVariant value(int col) const;
+    bool isNull(int col) const;
+    QString text(int col) const;
+    // The text of a column as UTF-8, valid until the next row.
+    std::string_view utf8(int col) const;
+    double number(int col) const;
+    qint64 integer(int col) const;
     // A DATE column: SQLite hands back ISO text, PostgreSQL a date.
     QDate date(int col) const;
-    int rowsAffected() const { return q_.numRowsAffected(); }
+    int rowsAffected() const;
 
 private:
-    QSqlQuery q_;
+    struct Native;
+    std::unique_ptr<Native> native_;
+    std::unique_ptr<QSqlQuery> q_;
     QString sql_;
     int next_ = 0;
+    mutable std::vector<QByteArray> utf8Buffers_; // one per column (generic path)
 };
 
 // "?, ?, ?" for `count` parameters (count ≥ 1).

@@ -35,14 +35,6 @@ private:
     QDate last_;
 };
 
-QString navega(const QString& nota, const QString& lancto, const QDate& saida,
-               const QString& cliente)
-{
-    return QStringLiteral("NF %1 - Lanç. %2 - Saída %3 - %4")
-        .arg(nota, lancto, dayText(saida),
-             cliente.isEmpty() ? QStringLiteral("Consumidor") : cliente);
-}
-
 InvoiceFilter readFilter(const ArgReader& in, const Variant& filial, const Variant& loja,
                          const Variant& caixas, int caixasPos, const Variant& idCaixas,
                          int idCaixasPos, const Variant& dtInicial, int iniPos,
@@ -85,22 +77,27 @@ Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& lo
     f.appendWhere(b);
     b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
     Query q = b.run(db_.connection());
-    DayReader emissao, saida;
+    out.reserve(4096, 160);
+    std::string navega;
     while (q.next()) {
-        const QString nrLancto = q.text(3);
-        const QString cliente = q.text(4);
-        const QString nota = q.text(6);
-        const QDate dtSaida = saida.read(q, 8);
-        out.text(q.text(0))
-            .text(q.isNull(1) ? QString() : q.text(1))
-            .text(q.text(2))
-            .text(nrLancto)
-            .text(q.isNull(4) ? QString() : cliente)
-            .date(emissao.read(q, 5))
-            .text(nota)
-            .text(q.text(7))
-            .date(dtSaida)
-            .text(navega(nota, nrLancto, dtSaida, cliente));
+        const std::string_view nrLancto = q.utf8(3);
+        const std::string_view nota = q.utf8(6);
+        const std::string_view cliente = q.utf8(4);
+        const QDate dtSaida = q.date(8);
+        navega.assign("NF ").append(nota).append(" - Lanç. ").append(nrLancto).append(" - Saída ");
+        appendDayText(navega, dtSaida);
+        navega.append(" - ").append(cliente.empty() ? std::string_view("Consumidor") : cliente);
+        out.utf8(q.utf8(0));
+        if (q.isNull(1))
+            out.null();
+        else
+            out.utf8(q.utf8(1));
+        out.utf8(q.utf8(2)).utf8(nrLancto);
+        if (q.isNull(4))
+            out.null();
+        else
+            out.utf8(cliente);
+        out.date(q.date(5)).utf8(nota).utf8(q.utf8(7)).date(dtSaida).utf8(navega);
     }
     return out.finish();
 }

@@ -1,5 +1,7 @@
 #include "appserver/methods/rowwriter.h"
 
+#include <cstdio>
+
 namespace krt::app {
 
 RowWriter::RowWriter(const QList<FieldDef>& fields) : fields_(fields), writer_(fields) {}
@@ -34,6 +36,26 @@ RowWriter& RowWriter::text(const QString& value)
     return *this;
 }
 
+RowWriter& RowWriter::utf8(std::string_view value)
+{
+    const quint16 size = nextSize();
+    if (value.size() <= size) {
+        writer_.addText(value);
+        return *this;
+    }
+    // Cut after `size` characters, at a character boundary.
+    size_t cut = 0;
+    int chars = 0;
+    while (cut < value.size() && chars < size) {
+        ++cut;
+        while (cut < value.size() && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+            ++cut;
+        ++chars;
+    }
+    writer_.addText(value.substr(0, cut));
+    return *this;
+}
+
 RowWriter& RowWriter::number(double value)
 {
     nextSize();
@@ -54,7 +76,9 @@ RowWriter& RowWriter::date(const QDate& value)
     if (!value.isValid())
         writer_.addNull();
     else
-        writer_.addDateTime(QDateTime(value, QTime(0, 0)));
+        // UTC only to keep Qt from asking the system's time zone for every
+        // value: the wire carries the wall-clock day either way.
+        writer_.addDateTime(QDateTime(value, QTime(0, 0), Qt::UTC));
     return *this;
 }
 
@@ -70,9 +94,24 @@ QString branchKey(const QString& branch, const QString& number)
     return branch.leftJustified(4, QLatin1Char(' '), true) + number;
 }
 
+void appendDayText(std::string& out, const QDate& day)
+{
+    int y = 0, m = 0, d = 0;
+    day.getDate(&y, &m, &d);
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "%02d/%02d/%04d", d, m, y);
+    out.append(text, size_t(n));
+}
+
 QString dayText(const QDate& day)
 {
-    return day.isValid() ? day.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+    if (!day.isValid())
+        return {};
+    int y = 0, m = 0, d = 0;
+    day.getDate(&y, &m, &d);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d", d, m, y);
+    return QString::fromLatin1(text);
 }
 
 } // namespace krt::app

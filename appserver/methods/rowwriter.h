@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <string>
+#include <string_view>
 
 namespace krt::app {
 
@@ -17,12 +19,14 @@ class RowWriter
 public:
     explicit RowWriter(const QList<FieldDef>& fields);
 
-    RowWriter& text(const QString& value); // a null QString gives a null cell
+    RowWriter& text(const QString& value);   // a null QString gives a null cell
+    RowWriter& utf8(std::string_view value); // UTF-8 text, cut to the field's size
     RowWriter& number(double value);
     RowWriter& numberOrNull(const QVariant& value);
     RowWriter& date(const QDate& value); // an invalid date gives a null cell
     RowWriter& null();
 
+    void reserve(int rows, int bytesPerRow) { writer_.reserve(rows, bytesPerRow); }
     int rowCount() const { return writer_.rowCount(); }
     Packet finish() { return writer_.finish(); }
 
@@ -40,5 +44,6 @@ QString branchKey(const QString& branch, const QString& number);
 
 // Sales and invoice dates as the pick lists show them: dd/MM/yyyy.
 QString dayText(const QDate& day);
+void appendDayText(std::string& out, const QDate& day);
 
 } // namespace krt::app
