@@ -1,12 +1,12 @@
 #pragma once
 
+#include "framework/data/dataset.h"
 #include "framework/data/datasettypes.h"
 
 #include <QObject>
 #include <QPointer>
 #include <functional>
 
-class TDataSet;
 class TField;
 
 // Links observers (grids, navigators, labels, screen handlers) to a data set.
