@@ -3,8 +3,6 @@
 #include "framework/data/clientdataset.h"
 #include "framework/net/netconnection.h"
 
-#include <QTabBar>
-
 // The screen as it stands before any handler runs. Each part is built in
 // its own file; the order matters where one part refers to another (data
 // sources before the grids and lookup buttons that show them).
@@ -45,13 +43,4 @@ void TfrmCancelaConsoli::createConnection()
     netCancConsoli->setObjectName(QStringLiteral("netCancConsoli"));
     netCancConsoli->setServerName(QStringLiteral("Krt52600.rdmCancelaConsoli"));
     netCancConsoli->setThrowException(false);
-}
-
-void TfrmCancelaConsoli::showEvent(QShowEvent* event)
-{
-    TfrmPadraoGrid::showEvent(event);
-    // Tabs added while the screen was hidden leave the tab bars with the size
-    // they had without tabs; ask for a new layout now that they are shown.
-    pgcPadrao->tabBar()->updateGeometry();
-    pgcRetLanctoEstq->tabBar()->updateGeometry();
 }

@@ -256,9 +256,6 @@ public:
     virtual void sbtCancelaConsClick(QObject* Sender);
     virtual void mnuCanConsClick(QObject* Sender);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     // Building the screen, one part per file.
     void createToolbarAdditions();
