@@ -60,6 +60,7 @@ QString applyConfigFile(const QString& path, HostOptions& o)
             .arg(path, ini.value("user/branchFixed").toString());
     text("user/productTreeMask", o.productTreeMask);
     text("database/driver", o.dbDriver);
+    o.dbDriver = o.dbDriver.trimmed().toUpper();
     text("database/name", o.dbName);
     if (!o.dbName.isEmpty() && o.dbDriver == "QSQLITE" && QFileInfo(o.dbName).isRelative())
         o.dbName = QFileInfo(path).absoluteDir().absoluteFilePath(o.dbName);
