@@ -186,6 +186,7 @@ TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
     EXPECT_EQ(*dialog, first);
     EXPECT_EQ(services.modalCount(), 2);
 
+    ASSERT_TRUE(moduleStillMapped());
     unload();
     EXPECT_FALSE(moduleStillMapped()) << "something keeps the module mapped (GNU unique symbols?)";
     EXPECT_TRUE(area->subWindowList().isEmpty());
