@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -71,7 +72,7 @@ void TAnimate::paintEvent(QPaintEvent*)
     // The sheet follows an arc from one folder to the other.
     const qreal t = qreal(m_frame) / (FrameCount - 1);
     const qreal x = from.center().x() + (to.center().x() - from.center().x()) * t;
-    const qreal y = from.top() - std::sin(t * M_PI) * (h * 0.55);
+    const qreal y = from.top() - std::sin(t * std::numbers::pi) * (h * 0.55);
     const QRectF sheet(x - folderW * 0.22, y - folderH * 0.35, folderW * 0.44, folderH * 0.6);
     p.save();
     p.translate(sheet.center());
