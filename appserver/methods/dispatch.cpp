@@ -1,6 +1,7 @@
 // Calls by method name, as they arrive from the wire.
 #include "appserver/db/errors.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
+#include "server/methodtable.h"
 
 #include <functional>
 
@@ -78,6 +79,14 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
                                .arg(method)
                                .arg(e.arity)
                                .arg(args.size()));
+        // The shared table checks the kinds the client is meant to send.
+        if (const krt::api::MethodSpec* spec = krt::api::findMethod(method)) {
+            try {
+                krt::api::checkArguments(*spec, args);
+            } catch (const WireError& error) {
+                throw AppError(error.text());
+            }
+        }
         try {
             return e.run(*this, args, requester);
         } catch (const WireError& error) {

@@ -4,6 +4,8 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "appserver/methods/shapes.h"
+#include "server/packetfields.h"
 
 using krt::Packet;
 using krt::Variant;
@@ -302,4 +304,24 @@ TEST_F(MethodsTest, QuotesAndSqlInTextsAreData)
         EXPECT_EQ(obj->getItLanctoEst("0001", hostile).at(0).asPacket().rowCount(), 0);
     }
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
+}
+
+TEST(ResultShapes, AgreeWithTheTableTheClientUses)
+{
+    using namespace krt::app::shapes;
+    const QList<std::pair<QString, const QList<krt::FieldDef>*>> ours{
+        {"qryPrincipal", &principal()},
+        {"cdsItemVenda", &itemVenda()},
+        {"cdsItemProduto", &itemProduto()},
+        {"cdsItLanctoEst", &itLanctoEst()},
+        {"cdsRetLanctoEstq", &retLanctoEstq()},
+        {"cdsLanctoEstoq", &retLanctoEstq()},
+        {"cdsRetItLanctoEst", &retItLanctoEst()},
+        {"cdsParamFilial", &paramFilial()},
+        {"cdsParamVend", &paramVend()},
+        {"cdsInforPad", &inforPad()},
+        {"cdsVenda", &venda()},
+        {"cdsLancamento", &lancamento()}};
+    for (const auto& [name, fields] : ours)
+        EXPECT_EQ(krt::api::packetFields(name), *fields) << name.toStdString();
 }
