@@ -15,21 +15,6 @@
 #include <QPointer>
 #include <QStatusBar>
 
-namespace {
-
-// Every parentless window except the host's own: what the module created
-// (its screens wrapped in MDI subwindows live in the MDI area instead).
-QList<QWidget*> foreignTopLevelWindows(const QWidget* host)
-{
-    QList<QWidget*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != host && !w->parentWidget())
-            found << w;
-    return found;
-}
-
-} // namespace
-
 HostWindow::HostWindow(QWidget* parent)
     : QMainWindow(parent), m_mdiArea(new QMdiArea(this)), m_moduleLabel(new QLabel(this)),
       m_contextLabel(new QLabel(this))
@@ -85,17 +70,7 @@ void HostWindow::unloadModule()
 {
     if (!m_loader.isLoaded())
         return;
-    m_loader.unload([this] {
-        // Screens first (their subwindows belong to the MDI area), then any
-        // dialog the module keeps between uses.
-        const auto subWindows = m_mdiArea->subWindowList();
-        for (QMdiSubWindow* sub : subWindows) {
-            m_mdiArea->removeSubWindow(sub);
-            delete sub;
-        }
-        for (QWidget* w : foreignTopLevelWindows(this))
-            delete w;
-    });
+    m_loader.unload([this] { destroyModuleWindows(m_loader, m_mdiArea, this); });
     updateActions();
 }
 

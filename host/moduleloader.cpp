@@ -1,9 +1,13 @@
 #include "host/moduleloader.h"
 
 #include "framework/core/errors.h"
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QWidget>
+#include <dlfcn.h>
 
 #include <exception>
 
@@ -72,7 +76,33 @@ bool ModuleLoader::load(const QString& path)
         m_library.unload();
         return false;
     }
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(m_iniProc), &info))
+        m_imageBase = info.dli_fbase;
     return true;
+}
+
+bool ModuleLoader::isModuleObject(const QObject* object) const
+{
+    if (!object || !m_imageBase)
+        return false;
+    Dl_info info{};
+    return dladdr(object->metaObject(), &info) && info.dli_fbase == m_imageBase;
+}
+
+void destroyModuleWindows(const ModuleLoader& loader, QMdiArea* area, const QWidget* host)
+{
+    if (area) {
+        const auto subWindows = area->subWindowList();
+        for (QMdiSubWindow* sub : subWindows) {
+            area->removeSubWindow(sub);
+            delete sub;
+        }
+    }
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows)
+        if (w != host && !w->parentWidget() && loader.isModuleObject(w))
+            delete w;
 }
 
 void ModuleLoader::iniProc() const
@@ -101,5 +131,6 @@ void ModuleLoader::unload(const std::function<void()>& destroyModuleWidgets)
     if (m_finalize)
         m_finalize();
     m_initialize = m_finalize = m_iniProc = nullptr;
+    m_imageBase = nullptr;
     m_library.unload();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLibrary>
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -38,6 +39,10 @@ public:
     // Resolves an exported item of the loaded module (nullptr when absent).
     void* resolve(const char* symbol);
 
+    // Whether the object's class is defined in the loaded module (its
+    // meta-object lives in the module's image).
+    bool isModuleObject(const QObject* object) const;
+
 private:
     QLibrary m_library;
     QString m_path;
@@ -45,4 +50,13 @@ private:
     EntryPoint m_initialize = nullptr;
     EntryPoint m_finalize = nullptr;
     EntryPoint m_iniProc = nullptr;
+    const void* m_imageBase = nullptr;
 };
+
+class QMdiArea;
+class QWidget;
+
+// Deletes what the module shows: every subwindow of the MDI area (they hold
+// the module's screens) and every parentless window whose class the module
+// defines (its dialogs, kept hidden between uses). `host` is never touched.
+void destroyModuleWindows(const ModuleLoader& loader, QMdiArea* area, const QWidget* host);

@@ -63,13 +63,7 @@ protected:
 
     void unload()
     {
-        loader.unload([this] {
-            for (QMdiSubWindow* sub : area->subWindowList())
-                delete sub;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w != &window && !w->parentWidget())
-                    delete w;
-        });
+        loader.unload([this] { destroyModuleWindows(loader, area, &window); });
     }
 
     QMainWindow window;
@@ -190,6 +184,7 @@ TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
     unload();
     EXPECT_FALSE(moduleStillMapped()) << "something keeps the module mapped (GNU unique symbols?)";
     EXPECT_TRUE(area->subWindowList().isEmpty());
+    EXPECT_FALSE(QApplication::topLevelWidgets().contains(first)) << "the hidden dialog is gone";
 
     ASSERT_TRUE(loader.load(modulePath())) << qPrintable(loader.errorString());
     bind();
