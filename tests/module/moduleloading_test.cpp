@@ -1,4 +1,5 @@
 #include "filter/filtro.h"
+#include "framework/core/errors.h"
 #include "framework/core/scriptedhostservices.h"
 #include "framework/forms/frmpadraogrid.h"
 #include "host/moduleloader.h"
@@ -28,6 +29,20 @@ bool moduleStillMapped()
     dlclose(handle);
     return true;
 }
+
+// Scripted services whose error display can be made to fail, which makes
+// the screen's creation raise (it reports the missing server while created).
+class FallibleServices : public krt::ScriptedHostServices
+{
+public:
+    bool failOnError = false;
+    void showError(const QString& text) override
+    {
+        if (failOnError)
+            throw EKrtError(QStringLiteral("falha simulada: ") + text);
+        krt::ScriptedHostServices::showError(text);
+    }
+};
 
 // A host in miniature: an MDI area in a main window, scripted services, and
 // the module loaded by path.
@@ -68,7 +83,7 @@ protected:
 
     QMainWindow window;
     QMdiArea* area = new QMdiArea;
-    krt::ScriptedHostServices services;
+    FallibleServices services;
     ModuleLoader loader;
     TfrmPadraoGrid** frm = nullptr;
     bool* boIdCriado = nullptr;
@@ -125,6 +140,24 @@ TEST_F(LoadedModule, ClosingLetsTheNextOpeningCreateAFreshScreen)
     EXPECT_TRUE(*boPrimVez) << "the new screen ran FormCreate";
     EXPECT_EQ(area->subWindowList().size(), 1);
     EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(LoadedModule, AFailedCreationLeavesTheHourglassAndNoScreenUntilTheNextOpening)
+{
+    services.failOnError = true;
+    EXPECT_THROW(loader.iniProc(), EKrtError);
+    EXPECT_FALSE(*boIdCriado);
+    EXPECT_TRUE(area->subWindowList().isEmpty());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+
+    // Failing again does not pile up cursors; the next success clears it.
+    EXPECT_THROW(loader.iniProc(), EKrtError);
+    services.failOnError = false;
+    loader.iniProc();
+    EXPECT_TRUE(*boIdCriado);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(area->subWindowList().size(), 1);
 }
 
 TEST_F(LoadedModule, StartUpAndClosingWorkRunOncePerLoad)
