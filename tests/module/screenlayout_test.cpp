@@ -113,7 +113,7 @@ TEST_F(Screen, ColumnsOfHiddenFieldsAreShownWithTheirValues)
     EXPECT_EQ(sales->headerData(8, Qt::Horizontal).toString(), "Total");
 }
 
-TEST_F(Screen, StartsWithTheDocumentedStates)
+TEST_F(Screen, StartsWithCommandsPanelsAndDataSetsInTheirInitialStates)
 {
     EXPECT_EQ(screen.Caption(), "Cancelamento da Consolidação de Vendas");
     EXPECT_EQ(screen.ScreenCode(), "KRT52600");
