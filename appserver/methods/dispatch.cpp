@@ -93,6 +93,9 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
             // A value of the wrong kind deep inside a packet or array.
             throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));
         } catch (const DbError& error) {
+            // The connection may be the cause (a restarted database server):
+            // this thread opens a fresh one on its next call.
+            db_.releaseThisThread();
             throw DbError(QStringLiteral("%1: %2").arg(method, error.text()), error.transient());
         }
     }

@@ -325,3 +325,17 @@ TEST(ResultShapes, AgreeWithTheTableTheClientUses)
     for (const auto& [name, fields] : ours)
         EXPECT_EQ(krt::api::packetFields(name), *fields) << name.toStdString();
 }
+
+TEST_F(MethodsTest, ALostDatabaseConnectionFailsOneCallThenReconnects)
+{
+    if (!TestDatabase::isPostgres())
+        GTEST_SKIP() << "only a database server can drop its connections";
+    krt::app::Database own(tdb->options());
+    krt::app::RdmCancelaConsoli served(own);
+    ASSERT_EQ(served.getParamVend("0001").asPacket().rowCount(), 1);
+    // As when the database server restarts.
+    tdb->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+              "current_database() AND pid <> pg_backend_pid()");
+    EXPECT_APP_ERROR(served.dispatch("getParamVend", {Variant("0001")}, "t"), "getParamVend");
+    EXPECT_EQ(served.getParamVend("0001").asPacket().rowCount(), 1);
+}
