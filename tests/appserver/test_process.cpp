@@ -219,3 +219,27 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), approved);
     consistent();
 }
+
+TEST_F(ProcessTest, StartupProblemsEndTheProgramWithAClearMessage)
+{
+    const QString program = qEnvironmentVariable("KRT_BIN_DIR") + "/krt-appserver";
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(30000);
+        return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
+    };
+    auto [code, text] = run({"--database", "mysql://x"});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("Banco de dados inválido")) << text.toStdString();
+    std::tie(code, text) = run({"--database", tdb->connectionText(), "--port", "70000"});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("porta inválida")) << text.toStdString();
+
+    ServerProcess first;
+    ASSERT_TRUE(first.start(tdb->connectionText())) << first.error.toStdString();
+    std::tie(code, text) =
+        run({"--database", tdb->connectionText(), "--port", QString::number(first.port())});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains(QString::number(first.port()))) << text.toStdString();
+}
