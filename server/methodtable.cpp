@@ -4,25 +4,25 @@ namespace krt::api {
 
 namespace {
 
-constexpr ArgSpec text(const char* d)
+constexpr ArgSignature text(const char* d)
 {
     return {ArgKind::Text, d};
 }
-constexpr ArgSpec date(const char* d)
+constexpr ArgSignature date(const char* d)
 {
     return {ArgKind::Date, d};
 }
 
-QList<MethodSpec> buildMethods()
+QList<MethodSignature> buildMethods()
 {
-    const ArgSpec branch = text("filial");
-    const ArgSpec store = text("loja");
-    const ArgSpec cashList = text("lista de caixas");
-    const ArgSpec cashFlag = text("indicador de caixas");
-    const ArgSpec salesList = text("lista de vendas");
-    const ArgSpec salesFlag = text("indicador de vendas");
-    const ArgSpec startDate = date("data inicial");
-    const ArgSpec endDate = date("data final");
+    const ArgSignature branch = text("filial");
+    const ArgSignature store = text("loja");
+    const ArgSignature cashList = text("lista de caixas");
+    const ArgSignature cashFlag = text("indicador de caixas");
+    const ArgSignature salesList = text("lista de vendas");
+    const ArgSignature salesFlag = text("indicador de vendas");
+    const ArgSignature startDate = date("data inicial");
+    const ArgSignature endDate = date("data final");
     return {
         {"getInforPad", {branch}, ResultShape::Packet, 0, {"cdsInforPad"}},
         {"getParamVend", {branch}, ResultShape::Packet, 0, {"cdsParamVend"}},
@@ -89,15 +89,15 @@ bool kindMatches(ArgKind kind, const Variant& v)
 
 } // namespace
 
-const QList<MethodSpec>& methods()
+const QList<MethodSignature>& methods()
 {
-    static const QList<MethodSpec> table = buildMethods();
+    static const QList<MethodSignature> table = buildMethods();
     return table;
 }
 
-const MethodSpec* findMethod(const QString& name)
+const MethodSignature* findMethod(const QString& name)
 {
-    for (const MethodSpec& m : methods())
+    for (const MethodSignature& m : methods())
         if (name == QLatin1String(m.name))
             return &m;
     return nullptr;
@@ -118,7 +118,7 @@ QString argKindName(ArgKind kind)
     return QString();
 }
 
-void checkArguments(const MethodSpec& method, const QList<Variant>& args)
+void checkArguments(const MethodSignature& method, const QList<Variant>& args)
 {
     const QString name = QString::fromLatin1(method.name);
     if (args.size() != method.args.size())
@@ -127,17 +127,17 @@ void checkArguments(const MethodSpec& method, const QList<Variant>& args)
                             .arg(method.args.size())
                             .arg(args.size()));
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const ArgSpec& spec = method.args[i];
-        if (!kindMatches(spec.kind, args[i]))
+        const ArgSignature& signature = method.args[i];
+        if (!kindMatches(signature.kind, args[i]))
             throw WireError(QStringLiteral("%1: o argumento %2 (%3) deve ser %4, mas é %5.")
                                 .arg(name)
                                 .arg(i + 1)
-                                .arg(QString::fromUtf8(spec.description), argKindName(spec.kind),
+                                .arg(QString::fromUtf8(signature.description), argKindName(signature.kind),
                                      args[i].kindName()));
     }
 }
 
-void checkResult(const MethodSpec& method, const Variant& result)
+void checkResult(const MethodSignature& method, const Variant& result)
 {
     const QString name = QString::fromLatin1(method.name);
     switch (method.result) {

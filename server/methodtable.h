@@ -35,17 +35,17 @@ enum class ResultShape
     None, // nothing the caller reads
 };
 
-struct ArgSpec
+struct ArgSignature
 {
     ArgKind kind;
     // What the argument is, as errors name it ("data inicial").
     const char* description;
 };
 
-struct MethodSpec
+struct MethodSignature
 {
     const char* name;
-    QList<ArgSpec> args;
+    QList<ArgSignature> args;
     ResultShape result;
     // Number of packets in a PacketArray result (0 otherwise).
     int resultCount = 0;
@@ -54,20 +54,20 @@ struct MethodSpec
 };
 
 // All twelve methods, in the order of the table above.
-const QList<MethodSpec>& methods();
+const QList<MethodSignature>& methods();
 
 // The method named `name` (exact case), or nullptr.
-const MethodSpec* findMethod(const QString& name);
+const MethodSignature* findMethod(const QString& name);
 
 QString argKindName(ArgKind kind);
 
 // Throws WireError naming the method and the argument position (1-based) when
 // the count or a kind is wrong. A null or unassigned value passes for a text
 // (the empty text) and for a date (no date).
-void checkArguments(const MethodSpec& method, const QList<Variant>& args);
+void checkArguments(const MethodSignature& method, const QList<Variant>& args);
 
 // Throws WireError naming the method when `result` has not the method's
 // result shape.
-void checkResult(const MethodSpec& method, const Variant& result);
+void checkResult(const MethodSignature& method, const Variant& result);
 
 } // namespace krt::api

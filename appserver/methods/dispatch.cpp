@@ -80,9 +80,9 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
                                .arg(e.arity)
                                .arg(args.size()));
         // The shared table checks the kinds the client is meant to send.
-        if (const krt::api::MethodSpec* spec = krt::api::findMethod(method)) {
+        if (const krt::api::MethodSignature* signature = krt::api::findMethod(method)) {
             try {
-                krt::api::checkArguments(*spec, args);
+                krt::api::checkArguments(*signature, args);
             } catch (const WireError& error) {
                 throw AppError(error.text());
             }

@@ -15,7 +15,7 @@ QList<Variant> principalArgs()
             Variant("T"),    Variant(day),   Variant(day), Variant("S"), Variant("")};
 }
 
-QString errorOf(const MethodSpec& m, const QList<Variant>& args)
+QString errorOf(const MethodSignature& m, const QList<Variant>& args)
 {
     try {
         checkArguments(m, args);
@@ -51,7 +51,7 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
                     {"getDeletaRetiEst", 1, ResultShape::None, 0},
                     {"setDeletaNF", 2, ResultShape::Boolean, 0}};
     for (const auto& e : expected) {
-        const MethodSpec* m = findMethod(e.name);
+        const MethodSignature* m = findMethod(e.name);
         ASSERT_NE(m, nullptr) << e.name;
         EXPECT_EQ(m->args.size(), e.args) << e.name;
         EXPECT_EQ(m->result, e.shape) << e.name;
@@ -64,7 +64,7 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
         }
     }
     // Argument kinds where order matters most.
-    const MethodSpec& vendas = *findMethod("getVendas");
+    const MethodSignature& vendas = *findMethod("getVendas");
     EXPECT_EQ(vendas.args[3].kind, ArgKind::Date);
     EXPECT_EQ(vendas.args[5].kind, ArgKind::Boolean);
     EXPECT_EQ(findMethod("setDeletaNF")->args[1].kind, ArgKind::Packet);
@@ -73,7 +73,7 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
 
 TEST(MethodTable, ArgumentChecksNameTheMethodAndPosition)
 {
-    const MethodSpec& m = *findMethod("getPrincipal");
+    const MethodSignature& m = *findMethod("getPrincipal");
     EXPECT_EQ(errorOf(m, principalArgs()), QString());
 
     QList<Variant> nulls = principalArgs();
