@@ -5,6 +5,7 @@
 #include "framework/wire/utf8.h"
 
 #include <cstring>
+#include <utility>
 
 namespace krt {
 
@@ -31,7 +32,11 @@ void appendText(QByteArray& out, const QString& text)
     std::memcpy(out.data() + lengthPos, &length, 4);
 }
 
-void appendVariant(QByteArray& out, const Variant& value, int depth)
+// With `pieces`, packet bodies are not copied into `out`: what `out` holds so
+// far is moved to `pieces`, then the packet's own (shared) buffer follows, so a
+// large answer can be sent without being copied twice.
+void appendVariant(QByteArray& out, const Variant& value, int depth,
+                   QList<QByteArray>* pieces = nullptr)
 {
     if (depth > kMaxDepth)
         throw WireError(
@@ -63,14 +68,19 @@ void appendVariant(QByteArray& out, const Variant& value, int depth)
     case Variant::Kind::Packet: {
         const QByteArray bytes = value.asPacket().bytes();
         appendLE<quint32>(out, quint32(bytes.size()));
-        out.append(bytes);
+        if (pieces) {
+            pieces->append(std::exchange(out, QByteArray()));
+            pieces->append(bytes);
+        } else {
+            out.append(bytes);
+        }
         break;
     }
     case Variant::Kind::Array: {
         const qsizetype n = value.size();
         appendLE<quint32>(out, quint32(n));
         for (qsizetype i = 0; i < n; ++i)
-            appendVariant(out, value.at(i), depth + 1);
+            appendVariant(out, value.at(i), depth + 1, pieces);
         break;
     }
     }
@@ -212,6 +222,19 @@ QByteArray encodeReply(const Variant& result)
     appendLE<quint8>(out, kReplyOk);
     appendVariant(out, result, 0);
     return out;
+}
+
+QList<QByteArray> encodeReplyPieces(const Variant& result)
+{
+    QList<QByteArray> pieces;
+    QByteArray out;
+    out.append(kReplyMagic, 4);
+    appendLE<quint8>(out, kCallVersion);
+    appendLE<quint8>(out, kReplyOk);
+    appendVariant(out, result, 0, &pieces);
+    if (!out.isEmpty())
+        pieces.append(out);
+    return pieces;
 }
 
 QByteArray encodeErrorReply(const QString& text)

@@ -23,6 +23,9 @@ QByteArray encodeCall(const QString& object, const QString& method, const QList<
 Call decodeCall(const QByteArray& bytes);
 
 QByteArray encodeReply(const Variant& result);
+// The same bytes as encodeReply, in pieces that share the packets' own buffers
+// instead of copying them (for sending large answers).
+QList<QByteArray> encodeReplyPieces(const Variant& result);
 QByteArray encodeErrorReply(const QString& text);
 // The result of a successful reply; an error reply throws RemoteError with the
 // server's text.

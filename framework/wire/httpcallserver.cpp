@@ -48,6 +48,26 @@ void sendReply(httplib::Response& res, int status, const QByteArray& body)
     res.set_content(body.constData(), size_t(body.size()), kReplyContentType);
 }
 
+// A successful answer is written into the HTTP body straight from the
+// packets' buffers, so a large list is held once more as the body, not also as
+// an intermediate reply. (A streamed body would save that copy too, but the
+// HTTP library cuts streamed answers when the server stops, and stopping must
+// let every call in progress finish.)
+void sendResult(httplib::Response& res, const Variant& result)
+{
+    const QList<QByteArray> pieces = encodeReplyPieces(result);
+    size_t total = 0;
+    for (const QByteArray& piece : pieces)
+        total += size_t(piece.size());
+    std::string body;
+    body.reserve(total);
+    for (const QByteArray& piece : pieces)
+        body.append(piece.constData(), size_t(piece.size()));
+    res.status = 200;
+    res.body = std::move(body);
+    res.set_header("Content-Type", kReplyContentType);
+}
+
 void sendError(httplib::Response& res, int status, const QString& text)
 {
     sendReply(res, status, encodeErrorReply(text));
@@ -94,7 +114,7 @@ void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response
     context.requestId = nextRequestId.fetch_add(1);
     try {
         const Variant result = handler(call.object, call.method, call.args, context);
-        sendReply(res, 200, encodeReply(result));
+        sendResult(res, result);
     } catch (const std::exception& e) {
         sendError(res, 200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)));
     } catch (...) {

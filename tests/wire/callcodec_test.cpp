@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace krt;
 
 namespace {
@@ -53,6 +55,15 @@ TEST(CallCodec, RepliesCarryResultsOrTheServersErrorText)
     EXPECT_EQ(back.at(2).asPacket().rowCount(), 0);
 
     EXPECT_TRUE(decodeReply(encodeReply(Variant())).isUnassigned());
+
+    // The pieces a server sends are the same bytes, with the packets' buffers
+    // shared rather than copied.
+    const QList<QByteArray> pieces = encodeReplyPieces(result);
+    EXPECT_EQ(pieces.join(), encodeReply(result));
+    EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(), [&](const QByteArray& piece) {
+        return piece.constData() == result.at(0).asPacket().bytes().constData();
+    }));
+    EXPECT_EQ(QList<QByteArray>{encodeReply(Variant(true))}, encodeReplyPieces(Variant(true)));
 
     try {
         decodeReply(
