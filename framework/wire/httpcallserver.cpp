@@ -24,6 +24,7 @@ struct HttpCallServer::Impl
     quint16 requestedPort;
     qint64 maxBodyBytes;
     CallHandler handler;
+    RejectionListener onRejected;
     int threads = 8;
     int keepAliveSeconds = 5;
     httplib::Server http;
@@ -38,6 +39,9 @@ struct HttpCallServer::Impl
     std::set<std::pair<std::string, int>> busy;
 
     void handle(const httplib::Request& req, httplib::Response& res);
+    // Answers a call that never reached the handler and tells the listener.
+    void reject(const httplib::Request& req, httplib::Response& res, int status,
+                const QString& method, const QString& text);
 };
 
 namespace {
@@ -84,12 +88,29 @@ QString describe(const std::exception& e)
 
 } // namespace
 
+void HttpCallServer::Impl::reject(const httplib::Request& req, httplib::Response& res,
+                                  int status, const QString& method, const QString& text)
+{
+    sendError(res, status, text);
+    if (!onRejected)
+        return;
+    CallContext context;
+    context.peerAddress = QString::fromStdString(req.remote_addr);
+    context.peerPort = quint16(req.remote_port);
+    context.requestId = nextRequestId.fetch_add(1);
+    try {
+        onRejected(method, text, context);
+    } catch (...) {
+        // A failing listener must not take the answer down with it.
+    }
+}
+
 void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
 {
     const QString object = QString::fromStdString(req.matches[1]);
     const QString method = QString::fromStdString(req.matches[2]);
     if (req.get_header_value("Content-Type") != kCallContentType) {
-        sendError(res, 415,
+        reject(req, res, 415, method,
                   QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
                       .arg(method, QString::fromStdString(req.get_header_value("Content-Type")),
                            QString::fromLatin1(kCallContentType)));
@@ -99,11 +120,12 @@ void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response
     try {
         call = decodeCall(QByteArray::fromStdString(req.body));
     } catch (const WireError& e) {
-        sendError(res, 400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
+        reject(req, res, 400, method,
+               QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
         return;
     }
     if (call.object != object || call.method != method) {
-        sendError(res, 400,
+        reject(req, res, 400, method,
                   QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o caminho %4.%1.")
                       .arg(method, call.object, call.method, object));
         return;
@@ -145,6 +167,11 @@ void HttpCallServer::setThreadCount(int count)
 void HttpCallServer::setKeepAliveTimeoutSeconds(int seconds)
 {
     d_->keepAliveSeconds = qMax(seconds, 1);
+}
+
+void HttpCallServer::setRejectionListener(RejectionListener listener)
+{
+    d_->onRejected = std::move(listener);
 }
 
 void HttpCallServer::start()
@@ -199,8 +226,7 @@ void HttpCallServer::start()
         else
             text =
                 QStringLiteral("Chamada recusada: erro HTTP %1 em %2.").arg(res.status).arg(path);
-        const QByteArray body = encodeErrorReply(text);
-        res.set_content(body.constData(), size_t(body.size()), kReplyContentType);
+        d.reject(req, res, res.status, path, text);
         return httplib::Server::HandlerResponse::Handled;
     }));
 

@@ -78,6 +78,13 @@ struct CallContext
     quint64 requestId = 0;
 };
 
+// Told about every call refused before it reached the handler (wrong content
+// type, malformed body, wrong path, oversize body), with the method name (or
+// the path when there is none) and the text of the error answer. Runs on the
+// serving thread; it must not throw.
+using RejectionListener =
+    std::function<void(const QString& method, const QString& text, const CallContext& context)>;
+
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
@@ -97,6 +104,7 @@ public:
     // kept-alive connection stays open (default 5 s).
     void setThreadCount(int count);
     void setKeepAliveTimeoutSeconds(int seconds);
+    void setRejectionListener(RejectionListener listener);
 
     // Binds and starts serving in the background; throws TransportError when
     // the address cannot be bound.

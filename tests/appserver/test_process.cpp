@@ -87,6 +87,7 @@ TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
                                   {"0001", "LJ01", "", "T", "", "T", day(2), day(6), "S", ""})
                             .asPacket();
     EXPECT_GT(list.rowCount(), 0);
+    const qint64 invoicesBefore = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
 
     EXPECT_TRUE(failure(client, "dropTables", {}).contains("dropTables"));
     EXPECT_TRUE(failure(client, "getParamVend", {Variant("0001")}, "Outro.Objeto")
@@ -103,8 +104,7 @@ TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
     EXPECT_TRUE(rawCall(server.port(), "SELECT * FROM NOTAFISCAL; --").contains("400"));
     // Still serving, and nothing changed.
     EXPECT_EQ(client.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
-    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"),
-              tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"));
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoicesBefore);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM AUDITCANCEL"), 0);
 
     ASSERT_TRUE(server.stopWith(SIGTERM));
@@ -115,6 +115,12 @@ TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
         << log.toStdString();
     EXPECT_TRUE(log.contains(QRegularExpression("getPrincipal ok rows=\\d+ ms=")));
     EXPECT_TRUE(log.contains(QRegularExpression("dropTables erro rows=0 ms=[0-9.]+ \"")));
+    // Calls refused before decoding are logged too.
+    EXPECT_TRUE(log.contains(QRegularExpression(
+        "getPrincipal erro rows=0 ms=[0-9.]+ \"Chamada de getPrincipal recusada")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(
+        QRegularExpression("setDeletaNF erro rows=0 ms=[0-9.]+ \"Chamada recusada: corpo maior")));
     EXPECT_TRUE(log.contains("krt-appserver encerrado"));
 }
 
