@@ -132,8 +132,8 @@ void checkArguments(const MethodSignature& method, const QList<Variant>& args)
             throw WireError(QStringLiteral("%1: o argumento %2 (%3) deve ser %4, mas é %5.")
                                 .arg(name)
                                 .arg(i + 1)
-                                .arg(QString::fromUtf8(signature.description), argKindName(signature.kind),
-                                     args[i].kindName()));
+                                .arg(QString::fromUtf8(signature.description),
+                                     argKindName(signature.kind), args[i].kindName()));
     }
 }
 

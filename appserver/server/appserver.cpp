@@ -42,12 +42,11 @@ void AppServer::start()
         });
     // Calls the transport refuses (garbage, oversize, wrong path) get a log
     // line too, so every call that reached the server leaves a trace.
-    http_->setRejectionListener(
-        [this](const QString& method, const QString& text, const CallContext& context) {
-            const QString peer =
-                QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
-            log_.call(context.requestId, peer, method.left(200), false, 0, 0.0, text);
-        });
+    http_->setRejectionListener([this](const QString& method, const QString& text,
+                                       const CallContext& context) {
+        const QString peer = QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
+        log_.call(context.requestId, peer, method.left(200), false, 0, 0.0, text);
+    });
     http_->setThreadCount(options_.threads);
     http_->start();
 }

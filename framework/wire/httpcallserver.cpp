@@ -88,8 +88,8 @@ QString describe(const std::exception& e)
 
 } // namespace
 
-void HttpCallServer::Impl::reject(const httplib::Request& req, httplib::Response& res,
-                                  int status, const QString& method, const QString& text)
+void HttpCallServer::Impl::reject(const httplib::Request& req, httplib::Response& res, int status,
+                                  const QString& method, const QString& text)
 {
     sendError(res, status, text);
     if (!onRejected)
@@ -111,9 +111,9 @@ void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response
     const QString method = QString::fromStdString(req.matches[2]);
     if (req.get_header_value("Content-Type") != kCallContentType) {
         reject(req, res, 415, method,
-                  QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
-                      .arg(method, QString::fromStdString(req.get_header_value("Content-Type")),
-                           QString::fromLatin1(kCallContentType)));
+               QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
+                   .arg(method, QString::fromStdString(req.get_header_value("Content-Type")),
+                        QString::fromLatin1(kCallContentType)));
         return;
     }
     Call call;
@@ -126,8 +126,8 @@ void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response
     }
     if (call.object != object || call.method != method) {
         reject(req, res, 400, method,
-                  QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o caminho %4.%1.")
-                      .arg(method, call.object, call.method, object));
+               QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o caminho %4.%1.")
+                   .arg(method, call.object, call.method, object));
         return;
     }
     CallContext context;
