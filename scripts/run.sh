@@ -14,7 +14,7 @@ DB=var/demo.db
 
 if [ ! -f "$DB" ]; then
   echo "run: creating the demo database $DB"
-  "$BIN/krt-admin" create-demo -d "sqlite:$DB"
+  "$BIN/krt-admin" create-demo -d "sqlite:$DB" --to "$(date +%F)"
 fi
 
 PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null || echo 8421)

@@ -1,5 +1,5 @@
 // krt-admin: creates and maintains the application server's databases.
-//   krt-admin create-demo --database sqlite:demo.db [--invoices N] [--seed S] [--force]
+//   krt-admin create-demo --database sqlite:demo.db [--invoices N] [--seed S] [--to DAY] [--force]
 //   krt-admin migrate --database ...
 //   krt-admin consolidate --database ... --branch 0001 --store LJ01 --from 2026-03-02 --to ...
 #include "appserver/consolidation/consolidator.h"
@@ -69,8 +69,10 @@ int main(int argc, char** argv)
     const QCommandLineOption from(QStringLiteral("from"),
                                   QStringLiteral("Data inicial (AAAA-MM-DD)."),
                                   QStringLiteral("data"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Data final (AAAA-MM-DD)."),
-                                QStringLiteral("data"));
+    const QCommandLineOption to(
+        QStringLiteral("to"),
+        QStringLiteral("Data final (AAAA-MM-DD); em create-demo, o último dia de vendas."),
+        QStringLiteral("data"));
     parser.addOptions({database, invoices, seed, force, branch, store, from, to});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
@@ -108,6 +110,14 @@ int main(int argc, char** argv)
                 config = krt::app::DemoConfig::forInvoices(n);
             }
             config.seed = parser.value(seed).toUInt();
+            if (parser.isSet(to)) {
+                // The same data for the same seed, shifted so that the sales
+                // end on the given day (the screen's period defaults to today).
+                const QDate last = QDate::fromString(parser.value(to), Qt::ISODate);
+                if (!last.isValid())
+                    return fail(QStringLiteral("--to inválido \"%1\".").arg(parser.value(to)));
+                config.firstDay = last.addDays(-(config.days - 1));
+            }
             const krt::app::DemoSummary s = krt::app::generateDemo(db, config);
             say(QStringLiteral("banco de demonstração %1: %2 filiais, %3 lojas, %4 caixas, %5 "
                                "clientes, %6 produtos, %7 vendas de %8 a %9, %10 notas fiscais "
