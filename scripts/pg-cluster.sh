@@ -3,14 +3,10 @@
 # Source it, then call pg_cluster_start / pg_cluster_stop. Exports
 # KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER, KRT_PG_DB for the tests.
 
-pg_bin() { ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1; }
+# shellcheck source=scripts/freeport.sh
+source "$(dirname "${BASH_SOURCE[0]}")/freeport.sh"
 
-free_port() {
-  python3 - <<'PY' 2>/dev/null || echo 55432
-import socket
-s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
-PY
-}
+pg_bin() { ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1; }
 
 as_postgres() {
   if [ "$(id -u)" -eq 0 ]; then su postgres -s /bin/bash -c "$*"; else bash -c "$*"; fi

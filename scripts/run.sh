@@ -17,7 +17,9 @@ if [ ! -f "$DB" ]; then
   "$BIN/krt-admin" create-demo -d "sqlite:$DB" --to "$(date +%F)"
 fi
 
-PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null || echo 8421)
+# shellcheck source=scripts/freeport.sh
+source scripts/freeport.sh
+PORT=$(free_port)
 "$BIN/krt-appserver" -d "sqlite:$DB" -l 127.0.0.1 -p "$PORT" --log var/appserver.log &
 SERVER_PID=$!
 trap 'kill $SERVER_PID 2>/dev/null; wait $SERVER_PID 2>/dev/null || true' EXIT
