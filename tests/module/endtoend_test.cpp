@@ -12,7 +12,9 @@
 #include "framework/net/netconnection.h"
 #include "screen/frmcancelaconsoli.h"
 
+#include <QCoreApplication>
 #include <QDate>
+#include <QEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
