@@ -53,7 +53,7 @@ struct MethodSignature
     QStringList targets;
 };
 
-// All twelve methods, in the order of the table above.
+// All twelve methods of the remote object, in a fixed order.
 const QList<MethodSignature>& methods();
 
 // The method named `name` (exact case), or nullptr.

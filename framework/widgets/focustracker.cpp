@@ -143,11 +143,20 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
     std::stable_sort(exits.begin(), exits.end(), byDepth);     // innermost first
     std::stable_sort(enters.rbegin(), enters.rend(), byDepth); // outermost first
     recompute(now);
+    // A scope counts as left only when its own exit runs: an inner exit handler
+    // that puts the focus back (and raises) must not make the outer ones look
+    // entered again, and one that moves the focus elsewhere exits them itself.
+    for (const QPointer<QWidget>& w : exits)
+        if (Scope* s = w ? find(w) : nullptr)
+            s->inside = true;
 
     QPointer<QWidget> previous = old;
     for (const QPointer<QWidget>& w : exits) {
         Scope* s = w ? find(w) : nullptr;
-        if (!s || !s->onExit)
+        if (!s || !s->inside) // a nested focus move already handled this exit
+            continue;
+        s->inside = contains(w, QApplication::focusWidget());
+        if (s->inside || !s->onExit)
             continue;
         s->exiting = true;
         TNotifyEvent handler = s->onExit;

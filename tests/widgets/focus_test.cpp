@@ -118,3 +118,46 @@ TEST_F(Focus, AnotherWindowTakingActivationIsNotAnExit)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
     EXPECT_TRUE(w.log.isEmpty()) << w.log.join(", ").toStdString();
 }
+
+TEST_F(Focus, EditExitThatRaisesAfterRefocusingItselfDoesNotReenterItsPanel)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.store->setFocus();
+    w.log.clear();
+    // A check on leaving the edit: focus back on the edit, then raise. The whole
+    // move is refused, so the panel around it was never left nor entered again.
+    w.store->OnExit = [&](QObject*) {
+        w.log << "store exit";
+        w.store->setFocus();
+        MensErro(QStringLiteral("Loja não cadastrada."));
+    };
+    w.outside->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.store);
+    EXPECT_EQ(w.log, QStringList{"store exit"});
+    EXPECT_TRUE(krt::FocusTracker::instance().isInside(w.panel));
+
+    // With the check passing, leaving exits the edit and then the panel, once each.
+    w.store->OnExit = [&](QObject*) { w.log << "store exit ok"; };
+    w.log.clear();
+    w.outside->setFocus();
+    EXPECT_EQ(w.log, (QStringList{"store exit ok", "panel exit"}));
+}
+
+TEST_F(Focus, EditExitThatMovesTheFocusOutOfThePanelExitsThePanelOnce)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.store->setFocus();
+    w.log.clear();
+    QLineEdit* elsewhere = new QLineEdit(&w.window);
+    elsewhere->show();
+    w.store->OnExit = [&](QObject*) {
+        w.log << "store exit";
+        elsewhere->setFocus();
+    };
+    w.outside->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.log, (QStringList{"store exit", "panel exit"}));
+}
