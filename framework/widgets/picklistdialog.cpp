@@ -64,7 +64,9 @@ PickListDialog::PickListDialog(TDataSource* source, const QString& keyField, con
                                          : QAbstractItemView::NoSelection);
     m_table->verticalHeader()->setVisible(false);
     for (int r = 0; r < rows; ++r) {
-        const QString k = key ? key->DisplayTextAt(r) : QString();
+        // The stored value is the key, whatever its display text looks like.
+        const QVariant stored = key ? key->ValueAt(r) : QVariant();
+        const QString k = stored.isNull() ? QString() : stored.toString();
         m_keys << k;
         for (int c = 0; c < columns.size(); ++c) {
             auto* item = new QTableWidgetItem(columns.at(c)->DisplayTextAt(r));

@@ -1,4 +1,5 @@
 #include "framework/core/errors.h"
+#include "framework/core/lookuproutines.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/dbgrid.h"
 #include "framework/widgets/dbnavigator.h"
@@ -212,4 +213,32 @@ TEST_F(DataAware, SearchDialogPositionsOnTheFirstMatch)
     EXPECT_FALSE(dlg.search());
     EXPECT_EQ(dlg.statusText(), QStringLiteral("Registro não encontrado."));
     EXPECT_EQ(c.ds.RecNo(), 2);
+}
+
+TEST_F(DataAware, PickListWritesStoredKeysAndRefusesAMissingKeyField)
+{
+    Codes c;
+    // How a key is shown must not change the key handed on.
+    c.ds.FieldByName(QStringLiteral("CODE"))->OnGetText = [](TField*, QString& text, bool) {
+        text = QStringLiteral("Cód. ") + text;
+    };
+    QString list;
+    host.driveModal([](QDialog& d) {
+        dynamic_cast<krt::PickListDialog&>(d).setRowChecked(1, true);
+        return int(QDialog::Accepted);
+    });
+    EXPECT_TRUE(
+        krt::runPickList(&c.src, QStringLiteral("CODE"), QStringLiteral("Caixa"), false, list));
+    EXPECT_EQ(list, QStringLiteral("'0002'"));
+
+    // A key field the set does not have is an error naming it, not a list of empty keys.
+    list = QStringLiteral("'0001'");
+    try {
+        PesquisaLista(&c.src, QStringLiteral("CHAVE"), QStringLiteral("Caixa"), false, list);
+        ADD_FAILURE() << "no error for a missing key field";
+    } catch (const EKrtError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("CHAVE"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(list, QStringLiteral("'0001'"));
+    EXPECT_TRUE(host.pickCalls().isEmpty());
 }
