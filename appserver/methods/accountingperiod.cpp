@@ -5,13 +5,14 @@
 
 namespace krt::app {
 
-OpenPeriod openPeriodOf(const QSqlDatabase& db, const QString& branch)
+OpenPeriod openPeriodOf(const QSqlDatabase& db, const QString& branch, const QString& lockClause)
 {
     // A branch row ('' sorts before any code) wins over the company row.
     Query q(db, QStringLiteral("SELECT P.DTINICIAL, P.DTFINAL FROM PERIODOCTB P"
                                " JOIN FILIAL F ON F.CDEMPRESA = P.CDEMPRESA"
                                " WHERE F.CDFILIAL = ? AND (P.CDFILIAL = ? OR P.CDFILIAL = '')"
-                               " ORDER BY P.CDFILIAL DESC"));
+                               " ORDER BY P.CDFILIAL DESC") +
+                    lockClause);
     q.bindText(branch).bindText(branch).exec();
     OpenPeriod p;
     if (q.next()) {

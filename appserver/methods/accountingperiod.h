@@ -17,7 +17,10 @@ struct OpenPeriod
     bool contains(const QDate& day) const { return !configured || (day >= from && day <= to); }
 };
 
-OpenPeriod openPeriodOf(const QSqlDatabase& db, const QString& branch);
+// `lockClause` (e.g. " FOR SHARE OF P") is appended to the query: a writer
+// that relies on the period keeps it from being closed until it commits.
+OpenPeriod openPeriodOf(const QSqlDatabase& db, const QString& branch,
+                        const QString& lockClause = {});
 
 // True when no invoice and no stock posting of the branch dated within
 // [from, to] lies outside the branch's open accounting period.

@@ -118,7 +118,8 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                                                " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
             Query dropInvoice(db, QStringLiteral("DELETE FROM NOTAFISCAL"
                                                  " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
-            const OpenPeriod& open = stock.periodOf(branch);
+            // A copy: looking up the postings' branches below adds to the cache.
+            const OpenPeriod open = stock.periodOf(branch);
             for (const Key& k : keys) {
                 // The database's copy decides, never the packet's.
                 status.bindText(k.first).bindText(k.second).exec();

@@ -40,7 +40,10 @@ const OpenPeriod& StockReversal::periodOf(const QString& branch)
 {
     auto it = periods_.find(branch);
     if (it == periods_.end())
-        it = periods_.insert(branch, openPeriodOf(db_, branch));
+        it = periods_.insert(branch, openPeriodOf(db_, branch,
+                                                  kind_ == DbKind::PostgreSQL
+                                                      ? QStringLiteral(" FOR SHARE OF P")
+                                                      : QString()));
     return it.value();
 }
 

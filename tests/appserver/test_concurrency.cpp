@@ -2,7 +2,10 @@
 // connection: every invoice is undone once, never twice.
 #include "cancellationtest.h"
 
+#include "appserver/db/errors.h"
+
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using krt::Packet;
@@ -83,4 +86,34 @@ TEST_F(CancellationTest, ConcurrentCancellationsOfDifferentBranchesBothComplete)
     EXPECT_EQ(cancelled, 4);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P'"), 0);
     expectBalancesMatchPostings();
+}
+
+// An accountant closes days while a clerk cancels them: the cancellation must
+// see the closed period (wait for the accountant's commit), never the period
+// as it was before the close.
+TEST_F(CancellationTest, APeriodClosedDuringTheCancellationRefusesIt)
+{
+    const QStringList all = tdb->invoiceKeys();
+    const Packet list = principal("0001", "LJ01");
+    ASSERT_GT(list.rowCount(), 0);
+    QSqlDatabase accountant = tdb->db().connection();
+    krt::app::Transaction close(accountant, tdb->db().kind(), krt::app::Transaction::Mode::Write);
+    krt::app::execStatement(accountant,
+                            QStringLiteral("UPDATE PERIODOCTB SET DTINICIAL = '2026-03-05'"));
+    std::atomic<bool> refused{false};
+    std::thread clerk([&] {
+        krt::app::RdmCancelaConsoli own(tdb->db());
+        try {
+            own.setDeletaNF("0001", list, "clerk");
+        } catch (const krt::app::AppError& e) {
+            refused = e.text().contains(QStringLiteral("Operação Bloqueada!"));
+        }
+        tdb->db().releaseThisThread();
+    });
+    // Let the clerk reach the period check before the close is committed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    close.commit();
+    clerk.join();
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(tdb->invoiceKeys(), all);
 }
