@@ -211,6 +211,28 @@ TEST_F(Screen, WithdrawalPanelCoversTheInvoicePagesAndTheWindowResizes)
     EXPECT_EQ(screen.pgcRetLanctoEstq->ActivePage(), screen.tshRetLanctoEstq);
 }
 
+// Shown over the invoice pages, the withdrawal panel must be the one on top:
+// a click in the middle of the list area lands in its grid, not in the
+// invoice grid underneath.
+TEST_F(Screen, ShownWithdrawalPanelIsOnTopOfTheInvoicePages)
+{
+    screen.resize(689, 418);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+    QWidget* client = screen.pgcPadrao->parentWidget();
+    ASSERT_EQ(screen.panRetLanctoEstq->parentWidget(), client);
+    const QPoint middle = screen.pgcPadrao->geometry().center();
+
+    EXPECT_TRUE(screen.pgcPadrao->isAncestorOf(client->childAt(middle)));
+    screen.panRetLanctoEstq->show();
+    QCoreApplication::processEvents();
+    QWidget* hit = client->childAt(middle);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(screen.panRetLanctoEstq->isAncestorOf(hit)) << qPrintable(hit->objectName());
+    screen.panRetLanctoEstq->hide();
+    EXPECT_TRUE(screen.pgcPadrao->isAncestorOf(client->childAt(middle)));
+}
+
 TEST_F(Screen, FilterDialogStartsWithAllChosenAndItsLookupButtonsDisabled)
 {
     TfrmFiltroCancelaConsoli dialog;
