@@ -2,8 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QHash>
 #include <QStandardPaths>
 
 namespace {
@@ -30,34 +31,78 @@ bool parseFlag(const QString& text, bool& flag)
     return true;
 }
 
-// Applies the config file's values; returns an error text or an empty one.
-QString applyConfigFile(const QString& path, HostOptions& o)
+// The config file's values by "section/key". Each value is taken as written
+// after the "=" (only the blanks around it and one pair of surrounding double
+// quotes go): edit masks and passwords carry semicolons and commas, which a
+// general INI reader would cut as a comment or split into a list. Lines that
+// start with ";" or "#" are comments. Returns an error text or an empty one.
+QString readConfigValues(const QString& path, QHash<QString, QString>& values)
 {
-    if (!QFileInfo(path).isReadable())
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         return QStringLiteral("Arquivo de configuração \"%1\" não encontrado ou sem permissão de "
                               "leitura.")
             .arg(path);
-    QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError)
-        return QStringLiteral("Arquivo de configuração \"%1\" com formato inválido.").arg(path);
+    QString section;
+    int lineNumber = 0;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        ++lineNumber;
+        if (lineNumber == 1 && line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
+            line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = equals > 0 ? line.left(equals).trimmed() : QString();
+        if (key.isEmpty())
+            return QStringLiteral("Arquivo de configuração \"%1\" com formato inválido na linha "
+                                  "%2: %3")
+                .arg(path)
+                .arg(lineNumber)
+                .arg(line);
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+            value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        values.insert(section.isEmpty() ||
+                              section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0
+                          ? key
+                          : section + QLatin1Char('/') + key,
+                      value);
+    }
+    return {};
+}
+
+// Applies the config file's values; returns an error text or an empty one.
+QString applyConfigFile(const QString& path, HostOptions& o)
+{
+    QHash<QString, QString> ini;
+    if (const QString error = readConfigValues(path, ini); !error.isEmpty())
+        return error;
 
     const auto text = [&](const char* key, QString& target) {
-        if (ini.contains(key))
-            target = ini.value(key).toString();
+        if (ini.contains(QLatin1String(key)))
+            target = ini.value(QLatin1String(key));
     };
     text("module/path", o.modulePath);
     if (!o.modulePath.isEmpty() && QFileInfo(o.modulePath).isRelative())
         o.modulePath = QFileInfo(path).absoluteDir().absoluteFilePath(o.modulePath);
     text("server/host", o.serverHost);
-    if (ini.contains("server/port") &&
-        !parsePort(ini.value("server/port").toString(), o.serverPort))
+    if (ini.contains(QStringLiteral("server/port")) &&
+        !parsePort(ini.value(QStringLiteral("server/port")), o.serverPort))
         return QStringLiteral("Porta do servidor inválida em \"%1\": %2.")
-            .arg(path, ini.value("server/port").toString());
+            .arg(path, ini.value(QStringLiteral("server/port")));
     text("user/branch", o.branch);
-    if (ini.contains("user/branchFixed") &&
-        !parseFlag(ini.value("user/branchFixed").toString(), o.branchFixed))
+    if (ini.contains(QStringLiteral("user/branchFixed")) &&
+        !parseFlag(ini.value(QStringLiteral("user/branchFixed")), o.branchFixed))
         return QStringLiteral("Valor inválido para branchFixed em \"%1\": %2.")
-            .arg(path, ini.value("user/branchFixed").toString());
+            .arg(path, ini.value(QStringLiteral("user/branchFixed")));
     text("user/productTreeMask", o.productTreeMask);
     text("database/driver", o.dbDriver);
     o.dbDriver = o.dbDriver.trimmed().toUpper();
@@ -65,10 +110,10 @@ QString applyConfigFile(const QString& path, HostOptions& o)
     if (!o.dbName.isEmpty() && o.dbDriver == "QSQLITE" && QFileInfo(o.dbName).isRelative())
         o.dbName = QFileInfo(path).absoluteDir().absoluteFilePath(o.dbName);
     text("database/host", o.dbHost);
-    if (ini.contains("database/port") &&
-        !parsePort(ini.value("database/port").toString(), o.dbPort))
+    if (ini.contains(QStringLiteral("database/port")) &&
+        !parsePort(ini.value(QStringLiteral("database/port")), o.dbPort))
         return QStringLiteral("Porta do banco de dados inválida em \"%1\": %2.")
-            .arg(path, ini.value("database/port").toString());
+            .arg(path, ini.value(QStringLiteral("database/port")));
     text("database/user", o.dbUser);
     text("database/password", o.dbPassword);
     return {};

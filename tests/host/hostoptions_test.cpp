@@ -68,6 +68,34 @@ TEST(HostOptions, CommandLineOverridesTheConfigFile)
     EXPECT_TRUE(r.options.openScreen);
 }
 
+// Edit masks carry semicolons and commas ("!99.99.999;1;_"), passwords may
+// too: a config value is taken as written, never cut at a semicolon nor
+// turned into a list at a comma.
+TEST(HostOptions, ConfigValuesAreTakenAsWritten)
+{
+    QTemporaryDir dir;
+    const QString config = writeConfig(dir, "; the user's context\n"
+                                            "[user]\n"
+                                            "productTreeMask = !99.999,99;1;_ \n"
+                                            "branch=\"0001\"\n"
+                                            "# the lookups' database\n"
+                                            "[database]\n"
+                                            "driver=qpsql\n"
+                                            "password=se,nh;a\n"
+                                            "user=operação\n");
+    const HostOptionsResult r = read({"--config", config});
+    ASSERT_TRUE(r.ok()) << qPrintable(r.error);
+    EXPECT_EQ(r.options.productTreeMask, "!99.999,99;1;_");
+    EXPECT_EQ(r.options.branch, "0001") << "surrounding quotes are dropped";
+    EXPECT_EQ(r.options.dbPassword, "se,nh;a");
+    EXPECT_EQ(r.options.dbUser, "operação");
+    EXPECT_EQ(r.options.dbDriver, "QPSQL");
+
+    const QString broken = writeConfig(dir, "[server]\nhost=10.0.0.5\nport 9000\n");
+    const QString error = read({"--config", broken}).error;
+    EXPECT_NE(error.indexOf("linha 3"), -1) << qPrintable(error);
+}
+
 TEST(HostOptions, BadValuesAreReportedInPortuguese)
 {
     EXPECT_NE(read({"--server-port", "0"}).error.indexOf("Porta do servidor inválida"), -1);
