@@ -33,6 +33,10 @@ QString keyText(const Key& k)
 QList<Key> keysOf(const ArgReader& in, const Packet& packet, const char* branchField,
                   const char* numberField, int numberSize, QStringList& skipped)
 {
+    // A closed list may come as a packet without rows or even without fields:
+    // there is nothing to cancel then, which is an answer, not an error.
+    if (packet.rowCount() == 0)
+        return {};
     const int cb = packet.fieldIndex(std::string_view(branchField));
     const int cn = packet.fieldIndex(std::string_view(numberField));
     if (cb < 0 || cn < 0)

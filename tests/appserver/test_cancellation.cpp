@@ -100,6 +100,17 @@ TEST_F(CancellationTest, RepeatingACancellationAnswersFalseAndChangesNothing)
     EXPECT_FALSE(obj->setDeletaNF("0002", Packet::empty(list.fields()), "c").asBool());
 }
 
+// A list that was never loaded may come without rows and without fields: the
+// answer is "nothing cancelled", through the wire as well, not an error.
+TEST_F(CancellationTest, APacketWithoutFieldsCancelsNothing)
+{
+    const QStringList all = tdb->invoiceKeys();
+    EXPECT_FALSE(
+        obj->dispatch("setDeletaNF", {Variant("0001"), Variant(Packet::empty({}))}, "e").asBool());
+    EXPECT_FALSE(obj->dispatch("getDeletaRetiEst", {Variant(Packet::empty({}))}, "e").asBool());
+    EXPECT_EQ(tdb->invoiceKeys(), all);
+}
+
 TEST_F(CancellationTest, TheDatabaseDecidesStatusAndBranchNotThePacket)
 {
     const QStringList approved = tdb->invoiceKeys("IDSTATUS = 'A' AND CDFILIAL = '0001'");
