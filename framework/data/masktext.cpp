@@ -30,7 +30,10 @@ QString formatMaskText(const QString& editMask, const QString& value)
 {
     const QStringList parts = editMask.split(u';');
     const QString picture = parts.value(0);
-    if (picture.isEmpty() || parts.value(1) == u"1")
+    // Only a "0" in the second field says the literals are not stored with the
+    // value (the same rule the masked edit follows); otherwise the value already
+    // holds them and is shown as it is.
+    if (picture.isEmpty() || parts.size() < 2 || parts.at(1) != u"0")
         return value;
     const QChar blank = parts.size() > 2 && !parts.at(2).isEmpty() ? parts.at(2).at(0) : u'_';
 

@@ -10,7 +10,7 @@ namespace krt {
 // characters. Picture characters: 0 9 # L l A a C c take a character of the
 // value; > and < switch to upper and lower case, <> back to as-is; \ makes the
 // next character a literal; _ shows a blank; anything else is a literal.
-// Stored literals (second part "1") leave the text as it is.
+// Stored literals (any second part but "0", or none) leave the text as it is.
 QString formatMaskText(const QString& editMask, const QString& value);
 
 } // namespace krt

@@ -57,6 +57,8 @@ TEST_F(FieldsFixture, DisplayTextFollowsEachTypesFormat)
     EXPECT_EQ(code->DisplayText(), "12.3_.___");
     code->setEditMask("99.99;1;_"); // literals stored with the value
     EXPECT_EQ(code->DisplayText(), "123");
+    code->setEditMask("99.99"); // no save flag: the literals are stored, as the edit keeps them
+    EXPECT_EQ(code->DisplayText(), "123");
 
     ds.Next(); // the null row: every text empty, IsNull everywhere
     for (TField* f : ds.Fields()) {
