@@ -72,6 +72,8 @@ void HostWindow::unloadModule()
         return;
     m_loader.unload([this] { destroyModuleWindows(m_loader, m_mdiArea, this); });
     updateActions();
+    if (!m_loader.errorString().isEmpty())
+        krt::hostServices().showError(m_loader.errorString());
 }
 
 void HostWindow::openCancellationScreen()

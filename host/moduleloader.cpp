@@ -128,8 +128,22 @@ void ModuleLoader::unload(const std::function<void()>& destroyModuleWidgets)
     // Deletions queued with deleteLater run code of the module: let them run
     // while it is still mapped.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (m_finalize)
-        m_finalize();
+    // A failing closing work must not keep the module loaded nor reach the
+    // caller (a menu command, the host's destructor): it is recorded instead.
+    m_error.clear();
+    if (m_finalize) {
+        try {
+            m_finalize();
+        } catch (const EKrtError& e) {
+            m_error =
+                QStringLiteral("Falha na finalização do módulo %1: %2").arg(m_path, e.message());
+        } catch (const std::exception& e) {
+            m_error = QStringLiteral("Falha na finalização do módulo %1: %2")
+                          .arg(m_path, QString::fromUtf8(e.what()));
+        } catch (...) {
+            m_error = QStringLiteral("Falha na finalização do módulo %1.").arg(m_path);
+        }
+    }
     m_initialize = m_finalize = m_iniProc = nullptr;
     m_imageBase = nullptr;
     m_library.unload();

@@ -33,7 +33,9 @@ public:
     void iniProc() const;
 
     // Runs the module's closing work and unloads it. `destroyModuleWidgets`
-    // runs first and must delete every window the module created.
+    // runs first and must delete every window the module created. A closing
+    // work that raises is reported in errorString(); the module is unloaded
+    // all the same.
     void unload(const std::function<void()>& destroyModuleWidgets = {});
 
     // Resolves an exported item of the loaded module (nullptr when absent).

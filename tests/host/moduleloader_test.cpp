@@ -62,4 +62,22 @@ TEST(ModuleLoader, LoadsTheModuleAndUnloadsAfterDestroyingItsWindows)
     EXPECT_EQ(loader.resolve("IniProc"), nullptr);
 }
 
+// A module whose closing work throws is still unloaded, and the failure is
+// told instead of escaping into the host (an exception leaving an unload run
+// from a menu command or the host's destructor would end the program).
+TEST(ModuleLoader, AModuleWhoseClosingWorkFailsIsStillUnloaded)
+{
+    ModuleLoader loader;
+    ASSERT_TRUE(loader.load(KRT_FAULTY_MODULE)) << qPrintable(loader.errorString());
+    EXPECT_THROW(loader.iniProc(), std::runtime_error);
+    EXPECT_NO_THROW(loader.unload());
+    EXPECT_FALSE(loader.isLoaded());
+    EXPECT_NE(loader.errorString().indexOf("closing work failed"), -1)
+        << qPrintable(loader.errorString());
+
+    ASSERT_TRUE(loader.load(KRT_FAULTY_MODULE)) << "loads again after a failed unload";
+    EXPECT_TRUE(loader.errorString().isEmpty());
+    EXPECT_NO_THROW(loader.unload());
+}
+
 } // namespace
