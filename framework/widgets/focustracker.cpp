@@ -143,12 +143,17 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
     std::stable_sort(exits.begin(), exits.end(), byDepth);     // innermost first
     std::stable_sort(enters.rbegin(), enters.rend(), byDepth); // outermost first
     recompute(now);
-    // A scope counts as left only when its own exit runs: an inner exit handler
-    // that puts the focus back (and raises) must not make the outer ones look
-    // entered again, and one that moves the focus elsewhere exits them itself.
+    // A scope changes state only when its own transition runs. An exit handler
+    // that puts the focus back (and raises) must not make the scopes still to
+    // be left look entered again, nor the scopes still to be entered look left
+    // (their exit handlers would check a control never entered); a focus move
+    // made by a handler handles the transitions it causes itself.
     for (const QPointer<QWidget>& w : exits)
         if (Scope* s = w ? find(w) : nullptr)
             s->inside = true;
+    for (const QPointer<QWidget>& w : enters)
+        if (Scope* s = w ? find(w) : nullptr)
+            s->inside = false;
 
     QPointer<QWidget> previous = old;
     for (const QPointer<QWidget>& w : exits) {
@@ -186,7 +191,10 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
 
     for (const QPointer<QWidget>& w : enters) {
         Scope* s = w ? find(w) : nullptr;
-        if (!s || !s->onEnter || !contains(w, QApplication::focusWidget()))
+        if (!s || s->inside || !contains(w, QApplication::focusWidget()))
+            continue; // already entered by a nested focus move, or the focus went elsewhere
+        s->inside = true;
+        if (!s->onEnter)
             continue;
         TNotifyEvent handler = s->onEnter;
         invokeHandler("OnEnter", [&] { handler(w); });

@@ -161,3 +161,38 @@ TEST_F(Focus, EditExitThatMovesTheFocusOutOfThePanelExitsThePanelOnce)
     QCoreApplication::processEvents();
     EXPECT_EQ(w.log, (QStringList{"store exit", "panel exit"}));
 }
+
+TEST_F(Focus, RefusedMoveBetweenTwoEditsNeverExitsTheEditItWasGoingTo)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.branch->setFocus();
+    w.log.clear();
+    w.branch->OnExit = [&](QObject*) {
+        w.log << "branch exit";
+        w.branch->setFocus();
+        MensErro(QStringLiteral("Filial não cadastrada."));
+    };
+    w.store->OnEnter = [&](QObject*) { w.log << "store enter"; };
+    w.store->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.branch);
+    // The store edit was never entered, so it has nothing to exit (nor to check).
+    EXPECT_EQ(w.log, QStringList{"branch exit"});
+    EXPECT_EQ(host.errors(), QStringList{QStringLiteral("Filial não cadastrada.")});
+
+    // An exit handler that moves the focus elsewhere inside the target panel: one enter.
+    auto* other = new TMaskEdit(&w.window);
+    w.window.layout()->addWidget(other);
+    other->show();
+    other->OnExit = [&](QObject*) {
+        w.log << "other exit";
+        w.store->setFocus();
+    };
+    w.branch->OnExit = [&](QObject*) { w.log << "branch exit"; };
+    other->setFocus();
+    w.log.clear();
+    w.branch->setFocus();
+    EXPECT_EQ(QApplication::focusWidget(), w.store);
+    EXPECT_EQ(w.log, (QStringList{"other exit", "panel enter", "store enter"}));
+}
