@@ -121,9 +121,15 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
         return;
     }
 
+    QWidget* nowRoot = focusRoot(now);
+    // The focus coming back to a window whose exit handler is still running
+    // (after an error box or another window it showed) is not a move of its
+    // own: the move being decided there settles the scopes when it ends.
+    if (m_exitRoot && nowRoot == m_exitRoot && (!old || focusRoot(old) != m_exitRoot))
+        return;
+
     // Decide every transition first, from the state before this move.
     QList<QPointer<QWidget>> exits, enters;
-    QWidget* nowRoot = focusRoot(now);
     for (Scope& s : m_scopes) {
         // The focus moving to another window (a dialog, another MDI child)
         // neither leaves nor enters: the scope's own window keeps its focus.
@@ -165,7 +171,10 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
             continue;
         s->exiting = true;
         TNotifyEvent handler = s->onExit;
+        QWidget* const outerExitRoot = m_exitRoot;
+        m_exitRoot = focusRoot(w);
         const bool ok = invokeHandlerChecked("OnExit", [&] { handler(w); });
+        m_exitRoot = outerExitRoot;
         s = w ? find(w) : nullptr;
         if (!s)
             continue;

@@ -54,6 +54,8 @@ private:
 
     QList<Scope> m_scopes;
     int m_silent = 0;
+    // The window whose exit handler is running (nullptr when none).
+    QWidget* m_exitRoot = nullptr;
 };
 
 } // namespace krt

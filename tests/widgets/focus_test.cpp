@@ -196,3 +196,31 @@ TEST_F(Focus, RefusedMoveBetweenTwoEditsNeverExitsTheEditItWasGoingTo)
     EXPECT_EQ(QApplication::focusWidget(), w.store);
     EXPECT_EQ(w.log, (QStringList{"other exit", "panel enter", "store enter"}));
 }
+
+TEST_F(Focus, RefusingExitThatShowsAWindowFirstDoesNotEnterTheTargetWhenTheFocusComesBack)
+{
+    PanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.window));
+    w.branch->setFocus();
+    w.store->OnEnter = [&](QObject*) { w.log << "store enter"; };
+    w.log.clear();
+    // Like an error box shown from the handler before it raises: another window
+    // takes the focus, then the focus comes back to the control the move went to.
+    w.branch->OnExit = [&](QObject*) {
+        w.log << "branch exit";
+        QWidget box;
+        auto* ok = new QLineEdit(&box);
+        box.show();
+        box.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&box));
+        ok->setFocus();
+        box.close();
+        w.window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w.window));
+        MensErro(QStringLiteral("Filial não cadastrada."));
+    };
+    w.store->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w.branch);
+    EXPECT_EQ(w.log, QStringList{"branch exit"});
+}
