@@ -1,9 +1,9 @@
 #pragma once
 
 // The remote object's methods as both sides see them: names, argument kinds in
-// order and the shape of the result. The client checks what it sends and what
-// it gets back against this table; the application server checks what it
-// receives.
+// order and the shape of the result. The application server checks every call
+// it receives against this table; a client can check its calls and the results
+// it gets back with checkArguments and checkResult.
 
 #include "framework/wire/variant.h"
 
