@@ -65,7 +65,14 @@ QString ArgReader::text(const Variant& v, int position, const char* what) const
         fail(QStringLiteral("o argumento %1 (%2) deve ser um texto, mas é %3.")
                  .arg(position)
                  .arg(QString::fromUtf8(what), v.kindName()));
-    return v.asString();
+    QString value = v.asString();
+    // No database column holds a NUL character, and PostgreSQL refuses the
+    // whole statement over one: say so here, the same on every database.
+    if (value.contains(QChar(0)))
+        fail(QStringLiteral("o argumento %1 (%2) contém um caractere nulo.")
+                 .arg(position)
+                 .arg(QString::fromUtf8(what)));
+    return value;
 }
 
 QDate ArgReader::day(const Variant& v, int position, const char* what) const

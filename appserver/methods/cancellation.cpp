@@ -55,7 +55,8 @@ QList<Key> keysOf(const ArgReader& in, const Packet& packet, const char* branchF
     for (int r = 0; r < packet.rowCount(); ++r) {
         const QString branch = packet.isNull(r, cb) ? QString() : packet.textQ(r, cb);
         const QString number = packet.isNull(r, cn) ? QString() : packet.textQ(r, cn);
-        if (branch.size() != 4 || number.isEmpty() || number.size() > numberSize) {
+        if (branch.size() != 4 || number.isEmpty() || number.size() > numberSize ||
+            branch.contains(QChar(0)) || number.contains(QChar(0))) {
             skipped << QStringLiteral("linha %1: chave inválida").arg(r + 1);
             continue;
         }

@@ -228,3 +228,24 @@ TEST_F(CancellationTest, HostilePacketsChangeNothing)
     EXPECT_EQ(tdb->invoiceKeys(), all);
     EXPECT_EQ(tdb->balances(), balances);
 }
+
+// A NUL character cannot be stored by any of the databases (PostgreSQL fails
+// the whole statement over it): an argument holding one is refused with a
+// clear error, and a packet row holding one is skipped like any bad key.
+TEST_F(CancellationTest, NulCharactersAreRefusedOrSkippedNeverSentToTheDatabase)
+{
+    const QString nul = QStringLiteral("00") + QChar(0) + QStringLiteral("1");
+    EXPECT_APP_ERROR(obj->getParamVend(nul), "caractere nulo");
+    EXPECT_APP_ERROR(principal("0001", "LJ01", krt::formatKeyList({nul}), "N"), "caractere nulo");
+    EXPECT_APP_ERROR(obj->setDeletaNF(nul, principal("0001", "LJ01"), "n"), "caractere nulo");
+
+    const QStringList pending = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'");
+    ASSERT_FALSE(pending.isEmpty());
+    EXPECT_TRUE(obj->setDeletaNF("0001",
+                                 invoicePacket({pending.first(), QStringLiteral("0001") + nul,
+                                                nul + QStringLiteral("0000000001")}),
+                                 "n")
+                    .asBool());
+    EXPECT_EQ(tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'"), pending.mid(1));
+    expectBalancesMatchPostings();
+}
