@@ -1,5 +1,7 @@
 #include "appserver/methods/rowwriter.h"
 
+#include "framework/wire/errors.h"
+
 #include <cstdio>
 
 namespace krt::app {
@@ -21,9 +23,15 @@ RowWriter& RowWriter::text(const QString& value)
         writer_.addNull();
         return *this;
     }
+    addCut(value, size);
+    return *this;
+}
+
+void RowWriter::addCut(const QString& value, quint16 size)
+{
     if (value.size() <= size) {
         writer_.addText(value);
-        return *this;
+        return;
     }
     // Count characters, not UTF-16 units, and never split a surrogate pair.
     qsizetype cut = 0;
@@ -33,14 +41,13 @@ RowWriter& RowWriter::text(const QString& value)
         ++chars;
     }
     writer_.addText(value.left(cut));
-    return *this;
 }
 
 RowWriter& RowWriter::utf8(std::string_view value)
 {
     const quint16 size = nextSize();
     if (value.size() <= size) {
-        writer_.addText(value);
+        addUtf8(value, size);
         return *this;
     }
     // Cut after `size` characters, at a character boundary.
@@ -52,8 +59,19 @@ RowWriter& RowWriter::utf8(std::string_view value)
             ++cut;
         ++chars;
     }
-    writer_.addText(value.substr(0, cut));
+    addUtf8(value.substr(0, cut), size);
     return *this;
+}
+
+void RowWriter::addUtf8(std::string_view value, quint16 size)
+{
+    try {
+        writer_.addText(value);
+    } catch (const WireError&) {
+        // Bytes that are not UTF-8 (written by some other program): shown with
+        // replacement characters instead of failing the whole answer.
+        addCut(QString::fromUtf8(value.data(), qsizetype(value.size())), size);
+    }
 }
 
 RowWriter& RowWriter::number(double value)

@@ -32,6 +32,8 @@ public:
 
 private:
     quint16 nextSize();
+    void addUtf8(std::string_view value, quint16 size);
+    void addCut(const QString& value, quint16 size);
 
     QList<FieldDef> fields_;
     PacketWriter writer_;

@@ -339,3 +339,31 @@ TEST_F(MethodsTest, ALostDatabaseConnectionFailsOneCallThenReconnects)
     EXPECT_APP_ERROR(served.dispatch("getParamVend", {Variant("0001")}, "t"), "getParamVend");
     EXPECT_EQ(served.getParamVend("0001").asPacket().rowCount(), 1);
 }
+
+// Another program may have stored bytes that are not UTF-8 (a name in
+// Latin-1): the lists still load, with replacement characters.
+TEST_F(MethodsTest, TextsThatAreNotUtf8DoNotFailTheLists)
+{
+    if (TestDatabase::isPostgres())
+        GTEST_SKIP() << "PostgreSQL refuses such bytes when they are stored";
+    const Packet before = principal("0001", "LJ01");
+    ASSERT_GT(before.rowCount(), 0);
+    const QString customer = before.textQ(0, before.fieldIndex(std::string_view("CDCLIENTE")));
+    ASSERT_FALSE(customer.isEmpty());
+    // "Jo\xE3o" (João in Latin-1), and a long one cut in the middle of the bad bytes.
+    tdb->exec(QStringLiteral("UPDATE CLIENTE SET NMRAZSOCCLIE = CAST(X'4A6FE36F' AS TEXT)"
+                             " WHERE CDCLIENTE = '%1'")
+                  .arg(customer));
+    Packet after = principal("0001", "LJ01");
+    ASSERT_EQ(after.rowCount(), before.rowCount());
+    EXPECT_EQ(after.textQ(0, after.fieldIndex(std::string_view("NMRAZSOCCLIE"))),
+              QStringLiteral("Jo\uFFFDo"));
+    EXPECT_TRUE(after.textQ(0, after.fieldIndex(std::string_view("NAVEGA")))
+                    .endsWith(QStringLiteral("Jo\uFFFDo")));
+    tdb->exec(QStringLiteral("UPDATE CLIENTE SET NMRAZSOCCLIE = CAST(X'%1' AS TEXT)"
+                             " WHERE CDCLIENTE = '%2'")
+                  .arg(QString(QByteArray(49, 'A').toHex() + "E3E3E3E3"), customer));
+    after = principal("0001", "LJ01");
+    EXPECT_EQ(after.textQ(0, after.fieldIndex(std::string_view("NMRAZSOCCLIE"))),
+              QString(49, QLatin1Char('A')) + QChar(0xFFFD));
+}
