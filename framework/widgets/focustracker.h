@@ -17,7 +17,9 @@ namespace krt {
 // An exit handler that raises refuses the exit: the focus stays inside (the
 // handler usually put it on the control concerned; if it did not, the focus is
 // moved back silently to where it was) and no enter event follows for the
-// widget. Other exits and enters of the same focus move are dropped.
+// widget. Other exits and enters of the same focus move are dropped: the
+// controls it was going to are neither entered nor left, also when the focus
+// comes back from an error box the handler showed.
 // Handlers run through the handler boundary, exits (innermost first) before enters.
 class FocusTracker : public QObject
 {
