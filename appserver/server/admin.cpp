@@ -109,7 +109,10 @@ int main(int argc, char** argv)
                         QStringLiteral("--invoices inválido \"%1\".").arg(parser.value(invoices)));
                 config = krt::app::DemoConfig::forInvoices(n);
             }
-            config.seed = parser.value(seed).toUInt();
+            bool seedOk = false;
+            config.seed = parser.value(seed).toUInt(&seedOk);
+            if (!seedOk)
+                return fail(QStringLiteral("--seed inválido \"%1\".").arg(parser.value(seed)));
             if (parser.isSet(to)) {
                 // The same data for the same seed, shifted so that the sales
                 // end on the given day (the screen's period defaults to today).
