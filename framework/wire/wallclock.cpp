@@ -43,8 +43,15 @@ std::optional<QDateTime> fromWallClockMs(qint64 ms)
         rest += kMsPerDay;
         --days;
     }
-    return QDateTime(QDate::fromJulianDay(days + kUnixEpochJulianDay),
-                     QTime::fromMSecsSinceStartOfDay(int(rest)));
+    const QDate date = QDate::fromJulianDay(days + kUnixEpochJulianDay);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(rest));
+    QDateTime local(date, time);
+    if (local.isValid() && local.time() == time)
+        return local;
+    // The local clock skipped this time (the hour daylight saving starts on):
+    // keep the stored wall clock with the day's own offset instead of losing
+    // or shifting it.
+    return QDateTime(date, time, Qt::OffsetFromUTC, QDateTime(date, QTime(12, 0)).offsetFromUtc());
 }
 
 } // namespace krt::wire

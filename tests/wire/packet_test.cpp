@@ -1,5 +1,6 @@
 #include "framework/wire/packet.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace krt;
@@ -178,4 +179,31 @@ TEST(PacketAccess, CopiesShareTheBufferAndTextViewsOutliveTheOriginal)
     }
     EXPECT_EQ(view, std::string_view("ol\xc3\xa1"));
     EXPECT_EQ(copy.textQ(0, 0), QStringLiteral("olá"));
+}
+
+TEST(PacketRoundTrip, WallClockTimesThatTheLocalZoneSkipsAreKept)
+{
+    // Brazil started daylight saving at midnight: 2018-11-04 00:00 never
+    // happened on a Sao Paulo clock, yet a sale dated that day is stored so.
+    const QByteArray savedTz = qgetenv("TZ");
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    PacketWriter w({{"DT", FieldType::DateTime, 0}});
+    w.addDateTime(QDateTime(QDate(2018, 11, 4), QTime(0, 0), Qt::UTC));
+    const Packet p = Packet::decode(w.finish().bytes());
+    const QDateTime read = p.dateTime(0, 0);
+    PacketWriter again({{"DT", FieldType::DateTime, 0}});
+    again.addDateTime(read); // what a data set gives back
+    const Packet back = again.finish();
+    if (savedTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedTz);
+    tzset();
+
+    ASSERT_TRUE(read.isValid());
+    EXPECT_EQ(read.date(), QDate(2018, 11, 4));
+    EXPECT_EQ(read.time(), QTime(0, 0));
+    EXPECT_FALSE(back.isNull(0, 0));
+    EXPECT_EQ(back, p);
 }
