@@ -36,22 +36,24 @@ FieldType typeOfColumn(QMetaType type)
     }
 }
 
+// Only the wall-clock fields (date and time) of the result reach the packet,
+// so texts and dates are read as plain wall-clock values: a time that the
+// local clock skips (the hour daylight saving starts on) stays as written.
 QDateTime readDateTime(const QVariant& v)
 {
     if (v.typeId() == QMetaType::QDate)
-        return v.toDate().startOfDay();
+        return v.toDate().startOfDay(Qt::UTC);
     if (v.typeId() == QMetaType::QDateTime)
         return v.toDateTime();
-    QString text = v.toString().trimmed();
-    QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!dt.isValid())
-        dt = QDateTime::fromString(QString(text).replace(u' ', u'T'), Qt::ISODateWithMs);
-    if (!dt.isValid()) {
+    const QString text = v.toString().trimmed().replace(u' ', u'T');
+    if (text.size() == 10) { // a date alone
         const QDate d = QDate::fromString(text, Qt::ISODate);
-        if (d.isValid())
-            dt = d.startOfDay();
+        return d.isValid() ? d.startOfDay(Qt::UTC) : QDateTime();
     }
-    return dt;
+    // Without an offset of its own the text is a wall-clock time: read it as
+    // one (as UTC, which no clock change touches); else honour its offset.
+    const QDateTime wall = QDateTime::fromString(text + u'Z', Qt::ISODateWithMs);
+    return wall.isValid() ? wall : QDateTime::fromString(text, Qt::ISODateWithMs);
 }
 
 // Converts one cell to its field's type; text length is tracked by the caller.

@@ -5,6 +5,7 @@
 
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,3 +167,35 @@ TEST(DatabaseModule, OpeningFailuresAreReported)
 }
 
 } // namespace
+
+TEST_F(SqliteLookups, DateTextsThatTheLocalClockSkipsAreReadAsWritten)
+{
+    // 2018-11-04 00:00 never happened on a Sao Paulo clock (daylight saving
+    // started at midnight); the database text still means that wall-clock time.
+    const QByteArray savedTz = qgetenv("TZ");
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    TADOIBQuery q;
+    q.setObjectName("qryDatas");
+    q.setConnection(&db);
+    q.SQL = QStringList{"SELECT '2018-11-04' AS DIA, '2018-11-04 00:30:00' AS HORA"};
+    new TDateTimeField(&q, "DIA");
+    new TDateTimeField(&q, "HORA");
+    QDateTime day, time;
+    try {
+        q.Open();
+        day = q.FieldByName("DIA")->AsDateTime();
+        time = q.FieldByName("HORA")->AsDateTime();
+    } catch (const EKrtError& e) {
+        ADD_FAILURE() << e.message().toStdString();
+    }
+    if (savedTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedTz);
+    tzset();
+    EXPECT_EQ(day.date(), QDate(2018, 11, 4));
+    EXPECT_EQ(day.time(), QTime(0, 0));
+    EXPECT_EQ(time.date(), QDate(2018, 11, 4));
+    EXPECT_EQ(time.time(), QTime(0, 30));
+}
