@@ -262,10 +262,6 @@ void TfrmCancelaConsoli::createWithdrawalPanel()
 
     panRetLanctoEstq->hide();
     addClientOverlay(panRetLanctoEstq);
-    // Adding a widget to the client stack puts it underneath what is already
-    // there; once shown, the panel must cover the invoice pages, not hide
-    // behind them.
-    panRetLanctoEstq->raise();
 }
 
 void TfrmCancelaConsoli::createMenuAdditions()

@@ -228,6 +228,9 @@ void TfrmPadraoGrid::addClientOverlay(QWidget* overlay)
 {
     const bool visible = !overlay->isHidden();
     m_client->addWidget(overlay);
+    // A stacked layout puts a new widget underneath the ones it already holds;
+    // an overlay, once shown, must cover the pages instead.
+    overlay->raise();
     overlay->setVisible(visible);
 }
 
