@@ -120,6 +120,11 @@ Packet Packet::decode(QByteArray bytes)
         in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(rows).arg(in.remaining()));
     if (rows > quint32(std::numeric_limits<int>::max()))
         in.fail(QStringLiteral("linhas demais"));
+    if (qint64(rows) * qint64(fieldCount) > kMaxPacketCells)
+        in.fail(QStringLiteral("%1 linhas de %2 campos passam do limite de %3 células")
+                    .arg(rows)
+                    .arg(fieldCount)
+                    .arg(kMaxPacketCells));
     d->rows = int(rows);
 
     d->cells.resize(size_t(rows) * size_t(fieldCount));

@@ -20,6 +20,11 @@ inline constexpr int kMaxFieldNameBytes = 255;
 inline constexpr quint32 kNullCell = std::numeric_limits<quint32>::max();
 // Offsets in the cell table are 32 bits wide.
 inline constexpr qsizetype kMaxPacketBytes = qsizetype(std::numeric_limits<quint32>::max()) - 1;
+// Rows times fields. A null cell costs one bit on the wire but four bytes in
+// the cell table, so without a cap a body of nulls would claim 32 times its
+// size in memory; 64 Mi cells bound the table to 256 MiB (a 100,000-row list
+// of ten fields is one million cells).
+inline constexpr qint64 kMaxPacketCells = qint64(64) * 1024 * 1024;
 
 inline bool isKnownFieldType(quint8 code)
 {

@@ -249,6 +249,12 @@ Packet PacketWriter::finish()
     if (s.buffer.size() > kMaxPacketBytes)
         throw WireError(
             QStringLiteral("Pacote de dados maior que o limite de %1 bytes.").arg(kMaxPacketBytes));
+    if (qint64(s.rows) * qint64(s.fields.size()) > kMaxPacketCells)
+        throw WireError(QStringLiteral("Pacote de dados com %1 linhas de %2 campos: passa do "
+                                       "limite de %3 células.")
+                            .arg(s.rows)
+                            .arg(s.fields.size())
+                            .arg(kMaxPacketCells));
     const quint32 rows = qToLittleEndian(quint32(s.rows));
     std::memcpy(s.buffer.data() + s.rowCountPos, &rows, 4);
     s.finished = true;

@@ -5,6 +5,7 @@
 #include "framework/wire/packet.h"
 
 #include <QtEndian>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -234,4 +235,31 @@ TEST(MalformedCall, HostileNestingAndCountsAreRejected)
     for (int i = 0; i < 40; ++i)
         v = Variant(QList<Variant>{v});
     EXPECT_THROW(encodeReply(v), WireError);
+}
+
+TEST(MalformedPacket, ABodyOfNullsCannotClaimACellTableManyTimesItsSize)
+{
+    // 64 fields, one row of nulls: the row is just its 8-byte null bitmap, so
+    // the row count sits right before it.
+    QList<FieldDef> fields;
+    for (int f = 0; f < 64; ++f)
+        fields.append({QByteArray("F") + QByteArray::number(f), FieldType::String, 10});
+    PacketWriter w(fields);
+    for (int f = 0; f < 64; ++f)
+        w.addNull();
+    QByteArray bytes = w.finish().bytes();
+    const qsizetype rowCountPos = bytes.size() - 8 - 4;
+
+    // One row more than the cap allows: 8 MiB of wire for what would be a
+    // 256 MiB cell table.
+    const quint32 rows = quint32(64 * 1024 * 1024 / 64 + 1);
+    const quint32 le = qToLittleEndian(rows);
+    std::memcpy(bytes.data() + rowCountPos, &le, 4);
+    bytes.append(QByteArray(qsizetype(rows - 1) * 8, '\xff'));
+    try {
+        Packet::decode(bytes);
+        FAIL() << "a packet over the cell limit was accepted";
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("limite"))) << e.text().toStdString();
+    }
 }
