@@ -4,6 +4,7 @@
 #include "framework/wire/packetformat.h"
 #include "framework/wire/utf8.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -22,6 +23,10 @@ constexpr quint8 kReplyError = 1;
 // hostile body cannot exhaust the stack.
 constexpr int kMaxDepth = 16;
 constexpr quint32 kMaxNameBytes = 1024;
+// A claimed element count only needs one byte per element to pass the size
+// check, while an element takes far more in memory: reserve no more than this
+// up front and let real elements grow the list.
+constexpr quint32 kMaxReserve = 1024;
 
 void appendText(QByteArray& out, const QString& text)
 {
@@ -139,7 +144,7 @@ Variant readVariant(ByteReader& in, int depth)
                         .arg(count)
                         .arg(in.remaining()));
         QList<Variant> items;
-        items.reserve(count);
+        items.reserve(qsizetype(std::min<quint32>(count, kMaxReserve)));
         for (quint32 i = 0; i < count; ++i)
             items.append(readVariant(in, depth + 1));
         return Variant(items);
@@ -207,7 +212,7 @@ Call decodeCall(const QByteArray& bytes)
     if (qsizetype(count) > in.remaining())
         in.fail(
             QStringLiteral("%1 argumentos não cabem em %2 bytes").arg(count).arg(in.remaining()));
-    call.args.reserve(count);
+    call.args.reserve(qsizetype(std::min<quint32>(count, kMaxReserve)));
     for (quint32 i = 0; i < count; ++i)
         call.args.append(readVariant(in, 1));
     expectEnd(in);
