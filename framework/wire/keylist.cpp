@@ -2,6 +2,8 @@
 
 #include "framework/wire/errors.h"
 
+#include <algorithm>
+
 namespace krt {
 
 QString formatKeyList(const QStringList& keys)
@@ -25,10 +27,18 @@ namespace {
 
 [[noreturn]] void malformed(const QString& text, qsizetype pos, const QString& what)
 {
+    // Quote the list around the fault only: a list can be megabytes long and
+    // the message travels back to the client and into the log.
+    constexpr qsizetype kContext = 40;
+    const qsizetype from = std::max<qsizetype>(0, pos - kContext);
+    const qsizetype to = std::min<qsizetype>(text.size(), pos + kContext);
+    const QString excerpt = (from > 0 ? QStringLiteral("…") : QString()) +
+                            text.mid(from, to - from) +
+                            (to < text.size() ? QStringLiteral("…") : QString());
     throw WireError(QStringLiteral("Lista de chaves inválida (%1 na posição %2): %3")
                         .arg(what)
                         .arg(pos + 1)
-                        .arg(text));
+                        .arg(excerpt));
 }
 
 } // namespace

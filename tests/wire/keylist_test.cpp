@@ -31,4 +31,16 @@ TEST(KeyList, MalformedTextIsRejected)
     } catch (const WireError& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("posição 4"))) << e.text().toStdString();
     }
+    // A long list is quoted only around the fault.
+    QStringList keys;
+    for (int i = 0; i < 20000; ++i)
+        keys << QStringLiteral("0001%1").arg(i, 10, 10, QLatin1Char('0'));
+    const QString longList = formatKeyList(keys) + QStringLiteral(",x");
+    try {
+        parseKeyList(longList);
+        FAIL() << "malformed long list accepted";
+    } catch (const WireError& e) {
+        EXPECT_LT(e.text().size(), 200) << "the whole list was echoed back";
+        EXPECT_TRUE(e.text().contains(QStringLiteral(",x"))) << e.text().toStdString();
+    }
 }
