@@ -6,15 +6,6 @@
 
 namespace {
 
-TADOIBStringField* lookupField(TADOIBQuery* query, const char* name, int size,
-                               const QString& label = {}, bool visible = true)
-{
-    auto* field = new TADOIBStringField(query, QString::fromLatin1(name), size);
-    field->setDisplayLabel(label);
-    field->setVisible(visible);
-    return field;
-}
-
 TDataSource* newDataSource(QObject* owner, const char* name, TDataSet* dataSet)
 {
     auto* source = new TDataSource(dataSet, owner);
@@ -86,8 +77,8 @@ void TfrmFiltroCancelaConsoli::createPickListData()
     };
     qryCaixa->Parameters().AddParameter("CDFILIAL");
     qryCaixa->Parameters().AddParameter("CDLOJA");
-    qryCaixaCDCAIXA = lookupField(qryCaixa, "CDCAIXA", 3, "Código");
-    qryCaixaNMCAIXA = lookupField(qryCaixa, "NMCAIXA", 30, "Nome");
-    qryCaixaCHAVE = lookupField(qryCaixa, "CHAVE", 33, {}, hidden);
+    qryCaixaCDCAIXA = qryCaixa->addQueryStringField("CDCAIXA", 3, "Código");
+    qryCaixaNMCAIXA = qryCaixa->addQueryStringField("NMCAIXA", 30, "Nome");
+    qryCaixaCHAVE = qryCaixa->addQueryStringField("CHAVE", 33, {}, hidden);
     dtsCaixa = newDataSource(this, "dtsCaixa", qryCaixa);
 }

@@ -3,19 +3,6 @@
 #include "framework/data/datasource.h"
 #include "framework/db/adoibquery.h"
 
-namespace {
-
-TADOIBStringField* lookupField(TADOIBQuery* query, const char* name, int size,
-                               const QString& label = {}, bool visible = true)
-{
-    auto* field = new TADOIBStringField(query, QString::fromLatin1(name), size);
-    field->setDisplayLabel(label);
-    field->setVisible(visible);
-    return field;
-}
-
-} // namespace
-
 // The branch and store lookups read the host's database directly, one
 // statement per dialect; the query runs the one that fits the connection.
 void TfrmCancelaConsoli::createLookupQueries()
@@ -61,14 +48,14 @@ void TfrmCancelaConsoli::createLookupQueries()
         "   FI.CDFILIAL",
     };
     qryFilial->Parameters().AddParameter("P_CDFILIAL");
-    qryFilialCDFILIAL = lookupField(qryFilial, "CDFILIAL", 4, "Código");
-    qryFilialNMFILIAL = lookupField(qryFilial, "NMFILIAL", 30, "Nome");
-    qryFilialCDSERIE = lookupField(qryFilial, "CDSERIE", 5, "Série Padrão");
-    qryFilialCDEMPRESA = lookupField(qryFilial, "CDEMPRESA", 2, {}, false);
-    qryFilialCDINSCESTA = lookupField(qryFilial, "CDINSCESTA", 16, {}, false);
-    qryFilialNMEMPRESA = lookupField(qryFilial, "NMEMPRESA", 40, {}, false);
-    qryFilialNMRAZSOCEMPR = lookupField(qryFilial, "NMRAZSOCEMPR", 80, {}, false);
-    qryFilialCDINSCMUNI = lookupField(qryFilial, "CDINSCMUNI", 16, "Inscrição Municipal");
+    qryFilialCDFILIAL = qryFilial->addQueryStringField("CDFILIAL", 4, "Código");
+    qryFilialNMFILIAL = qryFilial->addQueryStringField("NMFILIAL", 30, "Nome");
+    qryFilialCDSERIE = qryFilial->addQueryStringField("CDSERIE", 5, "Série Padrão");
+    qryFilialCDEMPRESA = qryFilial->addQueryStringField("CDEMPRESA", 2, {}, false);
+    qryFilialCDINSCESTA = qryFilial->addQueryStringField("CDINSCESTA", 16, {}, false);
+    qryFilialNMEMPRESA = qryFilial->addQueryStringField("NMEMPRESA", 40, {}, false);
+    qryFilialNMRAZSOCEMPR = qryFilial->addQueryStringField("NMRAZSOCEMPR", 80, {}, false);
+    qryFilialCDINSCMUNI = qryFilial->addQueryStringField("CDINSCMUNI", 16, "Inscrição Municipal");
 
     qryLoja = new TADOIBQuery(this);
     qryLoja->setObjectName(QStringLiteral("qryLoja"));
@@ -108,6 +95,6 @@ void TfrmCancelaConsoli::createLookupQueries()
     };
     qryLoja->Parameters().AddParameter("P_CDLOJA");
     qryLoja->Parameters().AddParameter("P_CDFILIAL");
-    qryLojaCDLOJA = lookupField(qryLoja, "CDLOJA", 10, "Código");
-    qryLojaNMLOJA = lookupField(qryLoja, "NMLOJA", 50, "Nome");
+    qryLojaCDLOJA = qryLoja->addQueryStringField("CDLOJA", 10, "Código");
+    qryLojaNMLOJA = qryLoja->addQueryStringField("NMLOJA", 50, "Nome");
 }

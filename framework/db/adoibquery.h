@@ -35,6 +35,10 @@ public:
     QStringList SQL_MSSQL;
     QStringList SQL_IB;
 
+    // A text column of the result, as the lookups declare them.
+    TADOIBStringField* addQueryStringField(const QString& name, int size, const QString& label = {},
+                                           bool visible = true);
+
     TParameters& Parameters() { return m_parameters; }
     const TParameters& Parameters() const { return m_parameters; }
     TParameter* ParamByName(const QString& name) const { return m_parameters.ParamByName(name); }
