@@ -46,6 +46,11 @@ QDate DayCountToDate(double dayCount)
     return kDayZero.addDays(qint64(std::floor(dayCount)));
 }
 
+QDateTime DayCountToDateTime(double dayCount)
+{
+    return QDateTime(DayCountToDate(dayCount), QTime(0, 0));
+}
+
 void Cli_krt52601_Initialization()
 {
     // Nothing to do: the record is zeroed when the module is loaded.

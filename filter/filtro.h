@@ -3,6 +3,7 @@
 #include "module/krt52600export.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 
 // The selection the user made in the filter dialog, shared by the screen and
@@ -42,6 +43,8 @@ KRT52600_EXPORT TSelecao SelecaoVendas(const TFiltro& filtro);
 // Day count ↔ calendar date. A null date gives 0; 0 gives 30/12/1899.
 KRT52600_EXPORT double DateToDayCount(const QDate& date);
 KRT52600_EXPORT QDate DayCountToDate(double dayCount);
+// The day as the server takes a date: midnight on the wall clock.
+KRT52600_EXPORT QDateTime DayCountToDateTime(double dayCount);
 
 // Start-up and closing work of the filter unit (run by the module's load protocol).
 void Cli_krt52601_Initialization();

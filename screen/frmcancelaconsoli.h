@@ -270,4 +270,11 @@ private:
     void createConnection();
     void fillMessages();
     void wireEvents();
+
+    // The cancellation's progress panel, shown and painted, or hidden.
+    void showProgress(bool visible);
+    // The standard Yes/No question with the text of `key`; true for Yes.
+    bool confirma(const QString& key);
+
+    bool m_cancelando = false;
 };

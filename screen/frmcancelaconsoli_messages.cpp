@@ -40,6 +40,7 @@ void TfrmCancelaConsoli::fillMessages()
                        "cancelamento da consolidação ?"),
         QStringLiteral("Cancel_OK|Cancelamento realizado com sucesso."),
         QStringLiteral("Cancel_NOk|Não há notas fiscais a serem canceladas."),
+        QStringLiteral("Cancel_NOkRet|Não há retiradas a serem canceladas."),
 
         // Consolidation and stock, kept with the table for the screens that share it.
         QStringLiteral("Inc_bloq_prod|Inclusão bloqueada: produto bloqueado."),

@@ -61,7 +61,7 @@ QList<MethodSignature> buildMethods()
         {"getPeriodoCTBOK", {branch, startDate, endDate}, ResultShape::Boolean, 0, {}},
         {"getDeletaRetiEst",
          {{ArgKind::Packet, "pacote de cdsLanctoEstoq"}},
-         ResultShape::None,
+         ResultShape::Boolean,
          0,
          {}},
         {"setDeletaNF",

@@ -48,7 +48,7 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
                     {"getVendas", 6, ResultShape::Packet, 0},
                     {"getLancamento", 8, ResultShape::Packet, 0},
                     {"getPeriodoCTBOK", 3, ResultShape::Boolean, 0},
-                    {"getDeletaRetiEst", 1, ResultShape::None, 0},
+                    {"getDeletaRetiEst", 1, ResultShape::Boolean, 0},
                     {"setDeletaNF", 2, ResultShape::Boolean, 0}};
     for (const auto& e : expected) {
         const MethodSignature* m = findMethod(e.name);
@@ -113,7 +113,9 @@ TEST(MethodTable, ResultChecksRejectTheWrongShape)
     EXPECT_THROW(checkResult(*findMethod("getRetLanctoEstq"), two), WireError);
     EXPECT_THROW(checkResult(*findMethod("getPrincipal"), Variant(true)), WireError);
     EXPECT_THROW(checkResult(*findMethod("setDeletaNF"), Variant(1)), WireError);
-    EXPECT_NO_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant()));
+    EXPECT_NO_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant(false)));
+    EXPECT_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant()), WireError)
+        << "the screen reads whether anything was reversed";
 }
 
 TEST(PacketFields, LayoutsAreValidAndCarryTheDeclaredSizes)
