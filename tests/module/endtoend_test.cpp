@@ -1,107 +1,275 @@
-// The whole chain once, for real: the screen's connection takes the server's
-// address from the user context, reaches a krt-appserver process over HTTP,
-// and the packets it answers load into the screen's own client data sets and
-// go back to the server for a cancellation.
+// The whole chain, for real and through the screen's own handlers: the module
+// opened by its entry points, a krt-appserver process on a demo database, the
+// refresh and cancel commands clicked, the questions answered by the scripted
+// host services, and the database read back to see what really changed.
 #include "../appserver/serverprocess.h"
+#include "../core/scriptedtest.h"
 
-#include "framework/core/checkresult.h"
-#include "framework/core/scriptedhostservices.h"
+#include "filter/filtro.h"
 #include "framework/core/usercontext.h"
 #include "framework/data/clientdataset.h"
-#include "framework/forms/formtypes.h"
+#include "framework/db/dtmdbgeral.h"
 #include "framework/net/netconnection.h"
+#include "framework/widgets/maskedit.h"
+#include "framework/widgets/pagecontrol.h"
+#include "module/pkg_krt52600.h"
+#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QEvent>
+#include <QMap>
 #include <QPointer>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <QTest>
 
 namespace {
 
-using krt::Variant;
-
-Variant day(int d)
+// Reads the demo database beside the server (SQLite lets readers in while it writes).
+class DatabaseProbe
 {
-    return Variant(QDateTime(QDate(2026, 3, d), QTime(0, 0)));
+public:
+    explicit DatabaseProbe(const QString& file)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
+        db.setDatabaseName(file);
+        db.open();
+    }
+    ~DatabaseProbe()
+    {
+        {
+            QSqlDatabase::database(kName).close();
+        }
+        QSqlDatabase::removeDatabase(kName);
+    }
+
+    int count(const QString& sql, const QVariantList& binds = {}) const
+    {
+        QSqlQuery q(QSqlDatabase::database(kName));
+        q.prepare(sql);
+        for (const QVariant& b : binds)
+            q.addBindValue(b);
+        if (!q.exec() || !q.next())
+            return -1;
+        return q.value(0).toInt();
+    }
+
+    // Product → quantity.
+    QMap<QString, double> perProduct(const QString& sql, const QVariantList& binds = {}) const
+    {
+        QMap<QString, double> out;
+        QSqlQuery q(QSqlDatabase::database(kName));
+        q.prepare(sql);
+        for (const QVariant& b : binds)
+            q.addBindValue(b);
+        q.exec();
+        while (q.next())
+            out[q.value(0).toString()] += q.value(1).toDouble();
+        return out;
+    }
+
+private:
+    static inline const QString kName = QStringLiteral("endtoend_probe");
+};
+
+// The balances of branch 0001 plus what the given stock postings took out.
+QMap<QString, double> expectedBalances(const DatabaseProbe& probe, const QString& postingFilter)
+{
+    QMap<QString, double> expected =
+        probe.perProduct("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
+    const QMap<QString, double> out = probe.perProduct(
+        "SELECT I.CDPRODUTO, CASE L.IDTIPOLANC WHEN 'S' THEN I.QTLANCTOEST ELSE -I.QTLANCTOEST END"
+        " FROM ITLANCTOEST I JOIN LANCTOESTQ L"
+        " ON L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ = I.NRLANCESTQ WHERE " +
+        postingFilter);
+    for (auto it = out.cbegin(); it != out.cend(); ++it)
+        expected[it.key()] += it.value();
+    return expected;
 }
 
-Variant load(TNetConnection* net, const QString& method, const QList<Variant>& args)
+void expectBalances(const DatabaseProbe& probe, const QMap<QString, double>& expected)
 {
-    return CheckResultServ(net->AppServer().call(method, args), true, 0);
+    const QMap<QString, double> now =
+        probe.perProduct("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
+    ASSERT_EQ(now.keys(), expected.keys());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        EXPECT_NEAR(now.value(it.key()), it.value(), 1e-6) << it.key().toStdString();
+}
+
+class EndToEnd : public ScriptedTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptedTest::SetUp();
+        file = dir.filePath(QStringLiteral("demo.db"));
+        QProcess admin;
+        admin.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"),
+                    {QStringLiteral("create-demo"), QStringLiteral("--database"),
+                     QStringLiteral("sqlite:") + file, QStringLiteral("--to"),
+                     QStringLiteral("2026-03-06")});
+        ASSERT_TRUE(admin.waitForFinished(60000));
+        ASSERT_EQ(admin.exitCode(), 0) << admin.readAllStandardError().toStdString();
+        ASSERT_TRUE(server.start(QStringLiteral("sqlite:") + file)) << server.error.toStdString();
+
+        // The host's lookups read the same file.
+        database.openSqlite(file);
+        dtmDBGeral = &database;
+
+        krt::UserContext context;
+        context.branch = QStringLiteral("0001");
+        context.webUrl = QStringLiteral("127.0.0.1");
+        context.webPort = server.port();
+        krt::setUserContext(context);
+
+        // The module as the host opens it.
+        Initialize();
+        IniProc();
+        screen = frmCancelaConsoli;
+        ASSERT_TRUE(screen);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
+        ASSERT_TRUE(screen->netCancConsoli->Connected())
+            << screen->netCancConsoli->LastError().toStdString();
+
+        // The branch, store and period of the demo's consolidated sales.
+        screen->medFilial->setText(QStringLiteral("0001"));
+        screen->medCdLoja->setText(QStringLiteral("LJ01"));
+        Filtro.dtInicial = DateToDayCount(QDate(2026, 3, 2));
+        Filtro.dtFinal = DateToDayCount(QDate(2026, 3, 6));
+        Filtro.boTodosCaixas = true;
+        Filtro.boTodasVendas = true;
+        host.clearRecords();
+    }
+
+    void TearDown() override
+    {
+        if (screen) {
+            screen->Close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        Finalize();
+        dtmDBGeral = nullptr;
+        database.Close();
+    }
+
+    QStringList infoMessages() const
+    {
+        QStringList out;
+        for (const auto& s : host.shown())
+            if (s.kind == krt::ScriptedHostServices::Shown::Message && s.type == mtInformation)
+                out << s.text;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    QString file;
+    ServerProcess server;
+    TdtmDBGeral database;
+    QPointer<TfrmCancelaConsoli> screen;
+};
+
+TEST_F(EndToEnd, RefreshListsTheInvoicesCancelRemovesThePendingOnesAndRestoresTheStock)
+{
+    screen->sbtVerificar->click();
+    ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
+    TClientDataSet* list = screen->qryPrincipal;
+    ASSERT_GT(list->RecordCount(), 1);
+    EXPECT_FALSE(screen->cdsItemVenda->IsEmpty()) << "the first invoice's sales";
+    EXPECT_FALSE(screen->cdsItemProduto->IsEmpty());
+    EXPECT_FALSE(screen->cdsItLanctoEst->IsEmpty());
+    const QString firstSaleInvoice = screen->cdsItemVenda->FieldByName("NRLANCTONF")->AsString();
+    EXPECT_EQ(firstSaleInvoice, list->FieldByName("NRLANCTONF")->AsString());
+
+    // Moving through the grid loads the next invoice's details.
+    list->Next();
+    EXPECT_EQ(screen->cdsItemVenda->FieldByName("NRLANCTONF")->AsString(),
+              list->FieldByName("NRLANCTONF")->AsString());
+
+    QStringList pending, approved;
+    for (int row = 0; row < list->RecordCount(); ++row) {
+        list->MoveTo(row);
+        const QString key = list->FieldByName("NRLANCTONF")->AsString();
+        (list->FieldByName("IDSTATUS")->AsString() == "A" ? approved : pending) << key;
+    }
+    ASSERT_FALSE(pending.isEmpty());
+    ASSERT_FALSE(approved.isEmpty()) << "the demo approves about a fifth of the invoices";
+
+    DatabaseProbe probe(file);
+    const QString listed = "'" + pending.join("','") + "'";
+    const QMap<QString, double> expected =
+        expectedBalances(probe, "L.CDFILIALNF = '0001' AND L.NRLANCTONF IN (" + listed + ")");
+
+    host.answerMessage(mrYes);
+    screen->mnuCanCons->Click();
+    ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
+    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+
+    EXPECT_EQ(probe.count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = '0001'"
+                          " AND NRLANCTONF IN (" +
+                          listed + ")"),
+              0);
+    EXPECT_EQ(probe.count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = '0001'"
+                          " AND NRLANCTONF IN ('" +
+                          approved.join("','") + "')"),
+              approved.size())
+        << "approved invoices stay";
+    EXPECT_EQ(probe.count("SELECT COUNT(*) FROM LANCTOESTQ WHERE CDFILIALNF = '0001'"
+                          " AND NRLANCTONF IN (" +
+                          listed + ")"),
+              0);
+    EXPECT_EQ(probe.count("SELECT COUNT(*) FROM VENDA WHERE CDFILIALNF = '0001'"
+                          " AND NRLANCTONF IN (" +
+                          listed + ")"),
+              0)
+        << "the sales are waiting again";
+    expectBalances(probe, expected);
+
+    // The same list again: nothing left to cancel.
+    host.clearRecords();
+    host.answerMessage(mrYes);
+    screen->mnuCanCons->Click();
+    EXPECT_EQ(infoMessages(), (QStringList{"Não há notas fiscais a serem canceladas."}));
+}
+
+TEST_F(EndToEnd, WithdrawalModeListsAndReversesTheWithdrawalsOfTheBranch)
+{
+    screen->ckbCancRetirada->setChecked(true);
+    screen->pgcRetLanctoEstq->SetActivePage(screen->tshRetLanctoEstq);
+    screen->sbtVerificar->click();
+    ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
+    ASSERT_FALSE(screen->cdsRetLanctoEstq->IsEmpty());
+    EXPECT_EQ(screen->cdsLanctoEstoq->RecordCount(), screen->cdsRetLanctoEstq->RecordCount());
+    EXPECT_FALSE(screen->cdsRetItLanctoEst->IsEmpty()) << "the first withdrawal's items";
+
+    DatabaseProbe probe(file);
+    const QString inPeriod = "DTRETIRADA BETWEEN '2026-03-02' AND '2026-03-06'";
+    const int before = probe.count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001'");
+    ASSERT_GT(before, 0);
+    const QMap<QString, double> expected = expectedBalances(
+        probe, "L.CDFILIAL = '0001' AND L.NRRETEST IN (SELECT NRRETEST FROM RETIRADAEST WHERE "
+               "CDFILIAL = '0001' AND " +
+                   inPeriod + ")");
+
+    host.answerMessage(mrYes);
+    screen->mnuCanCons->Click();
+    ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
+    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+    EXPECT_EQ(
+        probe.count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' AND " + inPeriod), 0);
+    EXPECT_EQ(probe.count("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = '0001' AND NRRETEST IS NOT "
+                          "NULL AND DTVENDA BETWEEN '2026-03-02' AND '2026-03-06'"),
+              0);
+    expectBalances(probe, expected);
+
+    host.clearRecords();
+    host.answerMessage(mrYes);
+    screen->mnuCanCons->Click();
+    EXPECT_EQ(infoMessages(), (QStringList{"Não há retiradas a serem canceladas."}));
 }
 
 } // namespace
-
-TEST(EndToEnd, ScreenConnectsLoadsServerPacketsAndSendsTheListBackToCancel)
-{
-    QTemporaryDir dir;
-    const QString database = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("demo.db"));
-    QProcess admin;
-    admin.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"),
-                {QStringLiteral("create-demo"), QStringLiteral("--database"), database,
-                 QStringLiteral("--to"), QStringLiteral("2026-03-06")});
-    ASSERT_TRUE(admin.waitForFinished(60000));
-    ASSERT_EQ(admin.exitCode(), 0) << admin.readAllStandardError().toStdString();
-
-    ServerProcess server;
-    ASSERT_TRUE(server.start(database)) << server.error.toStdString();
-
-    krt::ScriptedHostServices services;
-    services.install();
-    krt::UserContext context;
-    context.branch = QStringLiteral("0001");
-    context.webUrl = QStringLiteral("127.0.0.1");
-    context.webPort = server.port();
-    krt::setUserContext(context);
-
-    auto* screen = krt::createForm<TfrmCancelaConsoli>();
-    TNetConnection* net = screen->netCancConsoli;
-    ASSERT_TRUE(net->Connected()) << net->LastError().toStdString();
-    EXPECT_TRUE(services.errors().isEmpty());
-
-    screen->cdsParamVend->setData(load(net, "getParamVend", {Variant("0001")}).asPacket());
-    EXPECT_EQ(screen->cdsParamVend->FieldByName("CDLOJA")->AsString(), "LJ01");
-
-    // The invoice list as the screen asks for it, then the details of its first invoice.
-    screen->qryPrincipal->setData(
-        load(net, "getPrincipal",
-             {Variant("0001"), Variant("LJ01"), Variant(""), Variant("T"), Variant(""),
-              Variant("T"), day(2), day(6), Variant("S"), Variant("")})
-            .asPacket());
-    ASSERT_FALSE(screen->qryPrincipal->IsEmpty());
-    const Variant details =
-        load(net, "getItLanctoEst",
-             {Variant(screen->qryPrincipal->FieldByName("CDFILIALNF")->AsString()),
-              Variant(screen->qryPrincipal->FieldByName("NRLANCTONF")->AsString())});
-    screen->cdsItLanctoEst->setData(details.at(2).asPacket());
-    screen->cdsItemProduto->setData(details.at(1).asPacket());
-    screen->cdsItemVenda->setData(details.at(0).asPacket());
-    EXPECT_FALSE(screen->cdsItemVenda->IsEmpty());
-    EXPECT_FALSE(screen->cdsItemProduto->IsEmpty());
-
-    // The withdrawal lists arrive as two packets of the same rows.
-    const Variant withdrawals = load(
-        net, "getRetLanctoEstq",
-        {Variant("0001"), Variant(""), Variant("T"), Variant(""), Variant("S"), day(2), day(6)});
-    screen->cdsRetLanctoEstq->setData(withdrawals.at(0).asPacket());
-    screen->cdsLanctoEstoq->setData(withdrawals.at(1).asPacket());
-    EXPECT_EQ(screen->cdsRetLanctoEstq->RecordCount(), screen->cdsLanctoEstoq->RecordCount());
-
-    // The whole loaded list goes back; the approved invoices stay, the others go.
-    EXPECT_TRUE(load(net, "getPeriodoCTBOK", {Variant("0001"), day(2), day(6)}).asBool());
-    EXPECT_TRUE(load(net, "setDeletaNF", {Variant("0001"), Variant(screen->qryPrincipal->Data())})
-                    .asBool());
-    EXPECT_FALSE(
-        load(net, "setDeletaNF", {Variant("0001"), Variant(screen->qryPrincipal->Data())}).asBool())
-        << "a second identical cancellation finds nothing left to cancel";
-
-    QPointer<TfrmCancelaConsoli> closed(screen);
-    screen->Close();
-    EXPECT_FALSE(net->Connected());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(closed.isNull()) << "a closed screen is released";
-}

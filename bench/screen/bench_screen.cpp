@@ -1,0 +1,204 @@
+// The cancellation screen's invoice load against a real krt-appserver on a
+// generated database (100 000 invoices by default), offscreen.
+//
+//   screen load: the refresh click until the grid's model holds every row,
+//                the first invoice's details included;
+//   bare list:   getPrincipal over the same connection, decoded, nothing loaded;
+//   memory:      the client's heap growth for the loaded list beside the
+//                packet's size;
+//   scrolling:   the grid scrolled to the end and back, with the server calls
+//                counted (there must be none).
+//
+// Last lines: "screen load ratio: <screen / bare list>" and
+// "client memory ratio: <growth / packet bytes>".
+#include "../../tests/appserver/serverprocess.h"
+
+#include "appserver/db/database.h"
+#include "appserver/db/migrator.h"
+#include "appserver/demo/demogenerator.h"
+#include "filter/filtro.h"
+#include "framework/core/scriptedhostservices.h"
+#include "framework/core/usercontext.h"
+#include "framework/data/clientdataset.h"
+#include "framework/forms/formtypes.h"
+#include "framework/net/netconnection.h"
+#include "framework/widgets/maskedit.h"
+#include "module/screenunit.h"
+#include "screen/frmcancelaconsoli.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <malloc.h>
+#include <vector>
+
+namespace {
+
+void say(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+double msSince(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// Bytes the allocator has handed out and not taken back.
+qint64 heapInUse()
+{
+    malloc_trim(0);
+    return qint64(mallinfo2().uordblks) + qint64(mallinfo2().hblkhd);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int callsIn(const QString& log, const QString& method)
+{
+    return int(log.count(QLatin1Char(' ') + method + QLatin1Char(' ')));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qputenv("KRT_BIN_DIR", QCoreApplication::applicationDirPath().toUtf8());
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption invoicesOpt("invoices", "Notas fiscais da base (100000).", "n",
+                                         "100000");
+    const QCommandLineOption runsOpt("runs", "Repetições (3).", "n", "3");
+    parser.addOptions({invoicesOpt, runsOpt});
+    parser.process(app);
+    const int invoices = parser.value(invoicesOpt).toInt();
+    const int runs = std::max(1, parser.value(runsOpt).toInt());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bench.db");
+    krt::app::DemoConfig config = krt::app::DemoConfig::forInvoices(invoices);
+    {
+        krt::app::Database db(krt::app::DbOptions::sqlite(path));
+        krt::app::Migrator(db).migrate();
+        const krt::app::DemoSummary s = krt::app::generateDemo(db, config);
+        say(QStringLiteral("base gerada: %1 notas fiscais").arg(s.invoices));
+    }
+    ServerProcess server;
+    if (!server.start("sqlite:" + path)) {
+        say("erro: o servidor não iniciou: " + server.error);
+        return 1;
+    }
+
+    krt::ScriptedHostServices services;
+    services.install();
+    krt::UserContext context;
+    context.branch = QStringLiteral("0001");
+    context.webPort = server.port();
+    krt::setUserContext(context);
+
+    auto* screen = krt::createForm<TfrmCancelaConsoli>();
+    frmCancelaConsoli = screen;
+    screen->resize(900, 600);
+    screen->show();
+    screen->medFilial->setText(QStringLiteral("0001"));
+    screen->medCdLoja->setText(QStringLiteral("LJ01"));
+    Filtro.dtInicial = DateToDayCount(config.firstDay);
+    Filtro.dtFinal = DateToDayCount(config.lastDay());
+    Filtro.boTodosCaixas = true;
+    Filtro.boTodasVendas = true;
+    const QList<krt::Variant> args{krt::Variant("0001"),
+                                   krt::Variant("LJ01"),
+                                   krt::Variant(""),
+                                   krt::Variant("T"),
+                                   krt::Variant(""),
+                                   krt::Variant("T"),
+                                   krt::Variant(DayCountToDateTime(Filtro.dtInicial)),
+                                   krt::Variant(DayCountToDateTime(Filtro.dtFinal)),
+                                   krt::Variant("S"),
+                                   krt::Variant("")};
+
+    QAbstractItemModel* model = screen->dbgPadrao->model();
+    std::vector<double> screenMs, bareMs;
+    qint64 growth = 0, packetBytes = 0;
+    int rows = 0;
+    for (int r = 0; r < runs; ++r) {
+        // The bare list: the same call on the same connection, only decoded.
+        {
+            QElapsedTimer t;
+            t.start();
+            const krt::Variant list =
+                screen->netCancConsoli->AppServer().call("getPrincipal", args);
+            rows = list.asPacket().rowCount();
+            bareMs.push_back(msSince(t));
+        }
+
+        screen->qryPrincipal->Close();
+        QCoreApplication::processEvents();
+        const qint64 before = heapInUse();
+        QElapsedTimer t;
+        t.start();
+        screen->sbtVerificar->click();
+        const int shown = model ? model->rowCount() : -1;
+        screenMs.push_back(msSince(t));
+        growth = heapInUse() - before;
+        packetBytes = screen->qryPrincipal->Data().bytes().size();
+        if (!services.errors().isEmpty() || shown != rows) {
+            say("erro: " + services.errors().join(" / ") +
+                QStringLiteral(" (grade com %1 linhas de %2)").arg(shown).arg(rows));
+            return 1;
+        }
+        say(QStringLiteral("execução %1: tela %2 ms, lista pura %3 ms, %4 linhas")
+                .arg(r + 1)
+                .arg(screenMs.back(), 0, 'f', 1)
+                .arg(bareMs.back(), 0, 'f', 1)
+                .arg(rows));
+    }
+
+    // Scrolling the whole grid and back moves no cursor and calls nothing.
+    const int detailsBefore = callsIn(server.log(), "getItLanctoEst");
+    const int recNo = screen->qryPrincipal->RecNo();
+    QScrollBar* bar = screen->dbgPadrao->verticalScrollBar();
+    QElapsedTimer scroll;
+    scroll.start();
+    for (int step = 0; step <= 20; ++step) {
+        bar->setValue(bar->maximum() * step / 20);
+        QCoreApplication::processEvents();
+    }
+    for (int step = 20; step >= 0; --step) {
+        bar->setValue(bar->maximum() * step / 20);
+        QCoreApplication::processEvents();
+    }
+    const double scrollMs = msSince(scroll);
+    const int detailsAfter = callsIn(server.log(), "getItLanctoEst");
+    say(QStringLiteral("rolagem até o fim e de volta: %1 ms, %2 chamadas ao servidor, registro "
+                       "atual %3 → %4")
+            .arg(scrollMs, 0, 'f', 1)
+            .arg(detailsAfter - detailsBefore)
+            .arg(recNo)
+            .arg(screen->qryPrincipal->RecNo()));
+
+    const double screenMedian = median(screenMs), bareMedian = median(bareMs);
+    say(QStringLiteral("carga da tela (mediana): %1 ms; lista pura (mediana): %2 ms")
+            .arg(screenMedian, 0, 'f', 1)
+            .arg(bareMedian, 0, 'f', 1));
+    say(QStringLiteral("memória do cliente: +%1 KB para um pacote de %2 KB")
+            .arg(growth / 1024)
+            .arg(packetBytes / 1024));
+    delete screen;
+    say(QStringLiteral("screen load ratio: %1").arg(screenMedian / bareMedian, 0, 'f', 2));
+    say(QStringLiteral("client memory ratio: %1")
+            .arg(double(growth) / double(packetBytes), 0, 'f', 2));
+    return 0;
+}
