@@ -256,6 +256,11 @@ public:
     virtual void sbtCancelaConsClick(QObject* Sender);
     virtual void mnuCanConsClick(QObject* Sender);
 
+protected:
+    // Listagem and Exportar act on the grid the user sees: in withdrawal mode
+    // the one of the withdrawal pages.
+    TDBGrid* gridInFront() const override;
+
 private:
     // Building the screen, one part per file.
     void createToolbarAdditions();
@@ -275,6 +280,8 @@ private:
     void showProgress(bool visible);
     // The standard Yes/No question with the text of `key`; true for Yes.
     bool confirma(const QString& key);
+    // The name of the branch `codigo`, looked up when qryFilial holds another row.
+    QString nomeDaFilial(const QString& codigo);
 
     bool m_cancelando = false;
 };

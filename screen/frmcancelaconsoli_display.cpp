@@ -1,15 +1,46 @@
 #include "screen/frmcancelaconsoli.h"
 
-// ---- Display rules and navigation ----
+#include "filter/frmfiltrocancelaconsoli.h"
+#include "framework/core/lookuproutines.h"
+#include "framework/data/clientdataset.h"
+
+#include <QCheckBox>
+
+namespace {
+
+// Open and in plain browse state.
+bool browsable(const TDataSet* dataSet)
+{
+    return dataSet->State() == dsBrowse;
+}
+
+// A link field counts as filled when it is neither null nor an empty text.
+bool filled(const TField* field)
+{
+    return !field->IsNull() && !field->AsString().isEmpty();
+}
+
+} // namespace
 
 void TfrmCancelaConsoli::sbtProcurarClick(QObject*)
 {
-    // Not implemented yet.
+    TDataSet* alvo;
+    if (ckbCancRetirada->isChecked())
+        alvo = pgcRetLanctoEstq->ActivePage() == tshRetLanctoEstq ? cdsRetLanctoEstq
+                                                                  : cdsRetItLanctoEst;
+    else
+        // Any detail page searches the sales of the invoice.
+        alvo = pgcPadrao->ActivePage() == tshPadrao ? qryPrincipal : cdsItemVenda;
+    Procura(alvo);
 }
 
 void TfrmCancelaConsoli::sbtFiltroClick(QObject*)
 {
-    // Not implemented yet.
+    if (ckbCancRetirada->isChecked())
+        pgcRetLanctoEstq->SetActivePage(tshRetLanctoEstq);
+    else
+        pgcPadrao->SetActivePage(tshPadrao);
+    CriaFiltroCancelaConsoli();
 }
 
 void TfrmCancelaConsoli::mnuFiltrarClick(QObject*)
@@ -19,17 +50,32 @@ void TfrmCancelaConsoli::mnuFiltrarClick(QObject*)
 
 void TfrmCancelaConsoli::dtsItemVendaStateChange(QObject*)
 {
-    // Not implemented yet.
+    const bool listaNaFrente = pgcPadrao->ActivePage() == tshPadrao;
+    const TDataSet* referencia = listaNaFrente ? qryPrincipal : cdsItemVenda;
+    sbtListagem->setEnabled(browsable(referencia));
+    sbtExportar->setEnabled(browsable(referencia));
+    mnuListagem->setEnabled(sbtListagem->isEnabled());
+    mnuExportar->setEnabled(sbtExportar->isEnabled());
+    if (listaNaFrente) {
+        const bool comNotas = !qryPrincipal->IsEmpty();
+        tshItemNota->setEnabled(comNotas);
+        tshItens->setEnabled(comNotas);
+        tshItLanctoEst->setEnabled(comNotas);
+    }
 }
 
 void TfrmCancelaConsoli::dtsRetLanctoEstqStateChange(QObject*)
 {
-    // Not implemented yet.
+    sbtListagem->setEnabled(browsable(cdsRetLanctoEstq) && !cdsRetLanctoEstq->IsEmpty());
+    sbtExportar->setEnabled(browsable(cdsRetLanctoEstq) && !cdsRetLanctoEstq->IsEmpty());
+    mnuListagem->setEnabled(sbtListagem->isEnabled());
+    mnuExportar->setEnabled(sbtExportar->isEnabled());
 }
 
 void TfrmCancelaConsoli::cdsItemVendaCalcFields(TDataSet*)
 {
-    // Not implemented yet.
+    cdsItemVendaIDNOTAFISCAL->setValue(filled(cdsItemVendaNRLANCTONF) ||
+                                       filled(cdsItemVendaCDFILIALNF));
 }
 
 void TfrmCancelaConsoli::qryPrincipalBeforeClose(TDataSet*)
@@ -37,7 +83,23 @@ void TfrmCancelaConsoli::qryPrincipalBeforeClose(TDataSet*)
     // Closing the invoice list or its details needs no work of the screen.
 }
 
-void TfrmCancelaConsoli::qryPrincipalIDSTATUSGetText(TField*, QString&, bool)
+void TfrmCancelaConsoli::qryPrincipalIDSTATUSGetText(TField*, QString& Text, bool)
 {
-    // Not implemented yet.
+    if (qryPrincipal->IsEmpty())
+        return;
+    Text = msgPadrao->Msg(qryPrincipalIDSTATUS->AsString() == QStringLiteral("A")
+                              ? QStringLiteral("Aprovado")
+                              : QStringLiteral("NAprovado"));
+}
+
+TDBGrid* TfrmCancelaConsoli::gridInFront() const
+{
+    // In withdrawal mode the user sees the withdrawal pages, not the invoices.
+    if (panRetLanctoEstq->isVisibleTo(const_cast<TfrmCancelaConsoli*>(this))) {
+        if (TTabSheet* page = pgcRetLanctoEstq->ActivePage())
+            if (auto* grid = page->findChild<TDBGrid*>())
+                return grid;
+        return dbgRetLanctoEstq;
+    }
+    return TfrmPadraoGrid::gridInFront();
 }

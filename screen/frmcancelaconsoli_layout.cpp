@@ -272,6 +272,11 @@ void TfrmCancelaConsoli::createMenuAdditions()
     mnuOperacao->Add(mnuItemVenda);
     mnuVenda = menuItem(this, "mnuVenda", QStringLiteral("&Venda"));
     mnuVenda->setItemChecked(true);
+    // A mark, not a choice: choosing the item must not take the mark away.
+    QObject::connect(mnuVenda, &QAction::toggled, mnuVenda, [item = mnuVenda](bool checked) {
+        if (!checked)
+            item->setChecked(true);
+    });
     mnuOperacao->Add(mnuVenda);
 
     for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuCancelar, mnuConfirmar})

@@ -1,13 +1,18 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "filter/filtro.h"
 #include "framework/core/busyindicator.h"
 #include "framework/core/errors.h"
 #include "framework/core/hostservices.h"
 #include "framework/core/usercontext.h"
+#include "framework/data/clientdataset.h"
 #include "framework/net/netconnection.h"
+#include "framework/net/servercall.h"
+#include "framework/widgets/btnpesquisa.h"
+#include "framework/widgets/maskedit.h"
 #include "module/screenunit.h"
 
-// ---- Life cycle ----
+#include <QDate>
 
 void TfrmCancelaConsoli::FormCreate(QObject* Sender)
 {
@@ -16,20 +21,46 @@ void TfrmCancelaConsoli::FormCreate(QObject* Sender)
     boPrimVez = true;
     if (pgcPadrao->ActivePage() != tshPadrao)
         pgcPadrao->SetActivePage(tshPadrao);
-    {
-        krt::BusyScope busy(krt::hostServices().mainWindow(), 0);
-        netCancConsoli->setConnected(true);
-    }
-    // The connection does not raise: the screen opens anyway and the user is
-    // told once why its server calls will fail.
-    if (!netCancConsoli->Connected() && !netCancConsoli->LastError().isEmpty())
-        krt::hostServices().showError(netCancConsoli->LastError());
+    // The connection does not raise: when the server cannot be reached the
+    // screen opens anyway, the first server call says why (once), and the
+    // connection opens again on the next call once the server is back.
+    krt::BusyScope busy(krt::hostServices().mainWindow(), 0);
+    netCancConsoli->setConnected(true);
 }
 
 void TfrmCancelaConsoli::FormActivate(QObject* Sender)
 {
     TfrmPadraoGrid::FormActivate(Sender);
-    // Not implemented yet.
+    update();
+    if (!boPrimVez)
+        return;
+
+    Filtro.stCdFilial = FiliProc();
+    Filtro.dtInicial = DateToDayCount(QDate::currentDate());
+    Filtro.dtFinal = DateToDayCount(QDate::currentDate());
+    Filtro.boTodasVendas = true;
+    Filtro.boTodosCaixas = true;
+    Filtro.boTodosLanctos = true;
+    Filtro.stVendas.clear();
+
+    medFilial->setText(Filtro.stCdFilial);
+    Vd_CDFilial(false);
+    {
+        krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
+        cdsInforPad->setData(
+            krt::callChecked(netCancConsoli, QStringLiteral("getInforPad"), {medFilial->Text()})
+                .asPacket());
+    }
+    cdsItemVendaCDARVPROD->setEditMask(DBPict(ptArvoreProduto));
+    cdsItLanctoEstCDARVPROD->setEditMask(DBPict(ptArvoreProduto));
+    LJ_PADRAO();
+    medFilial->setEnabled(!ModuFili());
+    btpPesqFilial->setEnabled(medFilial->isEnabled());
+    if (medFilial->isEnabled())
+        medFilial->setFocus();
+    else
+        medCdLoja->setFocus();
+    boPrimVez = false;
 }
 
 void TfrmCancelaConsoli::FormClose(QObject* Sender, TCloseAction& Action)
@@ -44,7 +75,17 @@ void TfrmCancelaConsoli::FormClose(QObject* Sender, TCloseAction& Action)
 
 void TfrmCancelaConsoli::LJ_PADRAO()
 {
-    // Not implemented yet.
+    if (medFilial->Text() == QString())
+        return;
+    krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
+    cdsParamVend->setData(
+        krt::callChecked(netCancConsoli, QStringLiteral("getParamVend"), {medFilial->Text()})
+            .asPacket());
+    if (!cdsParamVend->IsEmpty()) {
+        // The code first: its change handler clears the name.
+        medCdLoja->setText(cdsParamVendCDLOJA->AsString());
+        edtNmLoja->setText(cdsParamVendNMLOJA->AsString());
+    }
 }
 
 void TfrmCancelaConsoli::netCancConsoliBeforeConnect(QObject* Sender)

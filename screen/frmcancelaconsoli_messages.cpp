@@ -42,6 +42,10 @@ void TfrmCancelaConsoli::fillMessages()
         QStringLiteral("Cancel_NOk|Não há notas fiscais a serem canceladas."),
         QStringLiteral("Cancel_NOkRet|Não há retiradas a serem canceladas."),
 
+        // Status of an invoice in the list.
+        QStringLiteral("Aprovado|Aprovada"),
+        QStringLiteral("NAprovado|Não aprovada"),
+
         // Consolidation and stock, kept with the table for the screens that share it.
         QStringLiteral("Inc_bloq_prod|Inclusão bloqueada: produto bloqueado."),
         QStringLiteral("Alt_bloq_prod|Alteração bloqueada: produto bloqueado."),

@@ -1,68 +1,184 @@
 #include "screen/frmcancelaconsoli.h"
 
-// ---- Branch and store ----
+#include "filter/filtro.h"
+#include "filter/frmfiltrocancelaconsoli.h"
+#include "framework/core/busyindicator.h"
+#include "framework/core/errors.h"
+#include "framework/core/hostservices.h"
+#include "framework/core/textroutines.h"
+#include "framework/data/clientdataset.h"
+#include "framework/db/adoibquery.h"
+#include "framework/net/servercall.h"
+#include "framework/widgets/maskedit.h"
+#include "framework/widgets/pagecontrol.h"
 
-void TfrmCancelaConsoli::Vd_CDFilial(bool)
+#include <QCheckBox>
+#include <QLineEdit>
+
+// ---- Checks ----
+
+void TfrmCancelaConsoli::Vd_CDFilial(bool boObrigatorio)
 {
-    // Not implemented yet.
+    const bool vazio = EmptyString(medFilial->Text());
+    try {
+        if (boObrigatorio && vazio)
+            MensErro(msgPadrao->Msg(QStringLiteral("INFO_COD_FILIAL")), true);
+        if (!vazio && !boObrigatorio) {
+            medFilial->setText(Ajusta(medFilial->Text(), 4));
+            qryFilial->Close();
+            qryFilial->ParamByName(QStringLiteral("P_CDFILIAL"))->setValue(medFilial->Text());
+            qryFilial->Open();
+            if (qryFilial->IsEmpty())
+                MensErro(msgPadrao->Msg(QStringLiteral("COD_NAO_CAD_FILIAL")), true);
+            Filtro.stCdFilial = qryFilialCDFILIAL->AsString();
+        }
+    } catch (...) {
+        medFilial->setFocus();
+        throw;
+    }
+    if (vazio)
+        edtFilial->clear();
+    else
+        edtFilial->setText(nomeDaFilial(medFilial->Text()));
 }
 
-void TfrmCancelaConsoli::Vd_Loja(bool)
+QString TfrmCancelaConsoli::nomeDaFilial(const QString& codigo)
 {
-    // Not implemented yet.
+    // The query may hold another branch's row (the whole list after a
+    // cancelled pick): the name shown is always that of the code in the edit.
+    if (qryFilial->Active() && qryFilialCDFILIAL->AsString() == codigo)
+        return qryFilialNMFILIAL->AsString();
+    if (qryFilial->Active() && qryFilial->Locate(QStringLiteral("CDFILIAL"), codigo))
+        return qryFilialNMFILIAL->AsString();
+    qryFilial->Close();
+    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL"))->setValue(codigo);
+    qryFilial->Open();
+    return qryFilial->IsEmpty() ? QString() : qryFilialNMFILIAL->AsString();
 }
+
+void TfrmCancelaConsoli::Vd_Loja(bool boObrigatorio)
+{
+    const bool vazio = EmptyString(medCdLoja->Text());
+    try {
+        if (boObrigatorio && vazio)
+            MensErro(msgPadrao->Msg(QStringLiteral("Loja_inf")), true);
+        if (!vazio) {
+            qryLoja->Close();
+            qryLoja->ParamByName(QStringLiteral("P_CDLOJA"))->setValue(medCdLoja->Text());
+            qryLoja->Open();
+            if (qryLoja->IsEmpty())
+                MensErro(msgPadrao->Msg(QStringLiteral("Loja_cad")), true);
+            edtNmLoja->setText(qryLojaNMLOJA->AsString());
+        }
+    } catch (...) {
+        medCdLoja->setFocus();
+        throw;
+    }
+}
+
+// ---- The panel ----
 
 void TfrmCancelaConsoli::panFiltroEnter(QObject*)
 {
-    // Not implemented yet.
+    qryPrincipal->Close();
+    if (cdsRetLanctoEstq->Active())
+        cdsRetLanctoEstq->Close();
+    if (cdsRetItLanctoEst->Active())
+        cdsRetItLanctoEst->Close();
+    // The rows a withdrawal cancellation sends go with the list they came
+    // from: Ctrl+N must not reverse withdrawals no longer on screen.
+    if (cdsLanctoEstoq->Active())
+        cdsLanctoEstoq->Close();
+    if (ckbCancRetirada->isChecked())
+        pgcRetLanctoEstq->SetActivePage(tshRetLanctoEstq);
+    else
+        pgcPadrao->SetActivePage(tshPadrao);
+    sbtFiltro->setEnabled(false);
+    mnuFiltrar->setEnabled(false);
+    sbtCancelaCons->setEnabled(false);
+    mnuCanCons->setEnabled(false);
 }
 
 void TfrmCancelaConsoli::panFiltroExit(QObject*)
 {
-    // Not implemented yet.
+    Vd_CDFilial(true);
+    Vd_Loja(true);
+    {
+        krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
+        cdsParamFilial->setData(
+            krt::callChecked(netCancConsoli, QStringLiteral("getParamFilial"), {medFilial->Text()})
+                .asPacket());
+    }
+    {
+        krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
+        cdsParamVend->setData(
+            krt::callChecked(netCancConsoli, QStringLiteral("getParamVend"), {medFilial->Text()})
+                .asPacket());
+    }
+    CriaFiltroCancelaConsoli();
+    sbtFiltro->setEnabled(true);
+    mnuFiltrar->setEnabled(true);
+    mnuCanCons->setEnabled(true);
+    TDataSource* lista = ckbCancRetirada->isChecked() ? dtsRetLanctoEstq : dtsPrincipal;
+    dbnPadrao->setDataSource(lista);
+    dbtNome->setDataField(QString());
+    dbtNome->setDataSource(lista);
+    dbtNome->setDataField(ckbCancRetirada->isChecked() ? QStringLiteral("NRLANCESTQ")
+                                                       : QStringLiteral("NAVEGA"));
 }
+
+// ---- Edits ----
 
 void TfrmCancelaConsoli::medFilialChange(QObject*)
 {
-    // Not implemented yet.
+    edtFilial->clear();
+    medCdLoja->clear();
 }
 
 void TfrmCancelaConsoli::medFilialExit(QObject*)
 {
-    // Not implemented yet.
+    Vd_CDFilial(false);
 }
 
 void TfrmCancelaConsoli::medCdLojaChange(QObject*)
 {
-    // Not implemented yet.
+    edtNmLoja->clear();
 }
 
 void TfrmCancelaConsoli::medCdLojaExit(QObject*)
 {
-    // Not implemented yet.
+    Vd_Loja(false);
 }
+
+// ---- Lookup buttons ----
 
 void TfrmCancelaConsoli::btpPesqFilialBeforePesq(QObject*, bool&)
 {
-    // Not implemented yet.
+    qryFilial->Close();
+    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL"))->Clear();
+    qryFilial->Open();
 }
 
 void TfrmCancelaConsoli::btpPesqFilialAfterPesq(QObject*)
 {
-    // Not implemented yet.
+    medFilial->setText(qryFilialCDFILIAL->AsString());
+    edtFilial->setText(qryFilialNMFILIAL->AsString());
 }
 
 void TfrmCancelaConsoli::btpLojaBeforePesq(QObject*, bool&)
 {
-    // Not implemented yet.
+    qryLoja->Close();
+    qryLoja->ParamByName(QStringLiteral("P_CDLOJA"))->Clear();
+    qryLoja->Open();
 }
 
 void TfrmCancelaConsoli::btpLojaAfterPesq(QObject*)
 {
-    // Not implemented yet.
+    medCdLoja->setText(qryLojaCDLOJA->AsString());
+    edtNmLoja->setText(qryLojaNMLOJA->AsString());
 }
 
 void TfrmCancelaConsoli::qryLojaBeforeOpen(TDataSet*)
 {
-    // Not implemented yet.
+    qryLoja->ParamByName(QStringLiteral("P_CDFILIAL"))->setValue(medFilial->Text());
 }

@@ -40,6 +40,10 @@ void TfrmCancelaConsoli::wireEvents()
     cdsItemProduto->BeforeClose = [this](TDataSet* d) { qryPrincipalBeforeClose(d); };
     cdsItLanctoEst->BeforeClose = [this](TDataSet* d) { qryPrincipalBeforeClose(d); };
     cdsRetLanctoEstq->AfterScroll = [this](TDataSet* d) { cdsRetLanctoEstqAfterScroll(d); };
+    // The status letter reads as a word.
+    qryPrincipalIDSTATUS->OnGetText = [this](TField* f, QString& text, bool display) {
+        qryPrincipalIDSTATUSGetText(f, text, display);
+    };
 
     // Data sources.
     for (TDataSource* source : {dtsPrincipal, dtsItemVenda, dtsItemProduto, dtsItlanctoEst})

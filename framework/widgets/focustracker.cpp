@@ -122,6 +122,13 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
     }
 
     QWidget* nowRoot = focusRoot(now);
+    // The window itself taking the focus (an MDI child minimised, or its
+    // frame clicked) is no move between its controls: they keep their state,
+    // so the focus coming back to the same control later is no move either,
+    // and going to another one is judged against where it was before.
+    if (now == nowRoot && !find(now))
+        return;
+
     // The focus coming back to a window whose exit handler is still running
     // (after an error box or another window it showed) is not a move of its
     // own: the move being decided there settles the scopes when it ends.

@@ -20,6 +20,8 @@ namespace krt {
 // widget. Other exits and enters of the same focus move are dropped: the
 // controls it was going to are neither entered nor left, also when the focus
 // comes back from an error box the handler showed.
+// The focus going to a window itself (an MDI child when it is minimised) is
+// neither: the window's controls keep their state until the focus comes back.
 // Handlers run through the handler boundary, exits (innermost first) before enters.
 class FocusTracker : public QObject
 {

@@ -2,6 +2,7 @@
 #include "framework/core/scriptedhostservices.h"
 #include "framework/db/adoibquery.h"
 #include "framework/db/dtmdbgeral.h"
+#include "framework/widgets/maskedit.h"
 #include "screen/frmcancelaconsoli.h"
 
 #include <QSqlDatabase>
@@ -96,7 +97,9 @@ TEST_F(LookupQueries, StoreLookupStaysInsideTheBranch)
 {
     TfrmCancelaConsoli screen;
     TADOIBQuery* q = screen.qryLoja;
-    q->ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0001"));
+    // Every opening takes the branch from the branch edit.
+    q->ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0002"));
+    screen.medFilial->setText(QStringLiteral("0001"));
     q->ParamByName("P_CDLOJA")->Clear();
     q->Open();
     EXPECT_EQ(column(q, "CDLOJA"), QStringList({"L1", "L2"}));
@@ -110,6 +113,11 @@ TEST_F(LookupQueries, StoreLookupStaysInsideTheBranch)
     q->ParamByName("P_CDLOJA")->setValue(QStringLiteral("L9"));
     q->Open();
     EXPECT_TRUE(q->IsEmpty()) << "a store of another branch is not found";
+
+    q->Close();
+    screen.medFilial->setText(QStringLiteral("0002"));
+    q->Open();
+    EXPECT_EQ(column(q, "NMLOJA"), QStringList({"Loja Nove"}));
 }
 
 TEST_F(LookupQueries, CashRegistersOfOneStoreWithBranchAndRegisterAsKey)

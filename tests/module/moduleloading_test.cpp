@@ -30,8 +30,8 @@ bool moduleStillMapped()
     return true;
 }
 
-// Scripted services whose error display can be made to fail, which makes
-// the screen's creation raise (it reports the missing server while created).
+// Scripted services that can be made to fail, which makes the screen's
+// creation raise.
 class FallibleServices : public krt::ScriptedHostServices
 {
 public:
@@ -41,6 +41,14 @@ public:
         if (failOnError)
             throw EKrtError(QStringLiteral("falha simulada: ") + text);
         krt::ScriptedHostServices::showError(text);
+    }
+    // The screen asks for the main window while it is created (for the wait
+    // animation around connecting): failing there fails the creation.
+    QWidget* mainWindow() override
+    {
+        if (failOnError)
+            throw EKrtError(QStringLiteral("falha simulada: janela principal indisponível"));
+        return krt::ScriptedHostServices::mainWindow();
     }
 };
 

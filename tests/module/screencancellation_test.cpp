@@ -205,13 +205,13 @@ TEST_F(ScreenCancellation, YesSendsTheBranchAndTheWholeInvoiceListAndReportsTheA
 {
     screen->qryPrincipal->Last(); // the cursor does not limit what is sent
     server.clearCalls();
+    const krt::Packet loaded = screen->qryPrincipal->Data();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
     ASSERT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "setDeletaNF"}));
     const FakeAppServer::Call call = server.calls().at(1);
     EXPECT_EQ(call.args.at(0).asString(), "0001");
-    EXPECT_EQ(call.args.at(1).asPacket(), screen->qryPrincipal->Data())
-        << "every loaded invoice, approved ones included";
+    EXPECT_EQ(call.args.at(1).asPacket(), loaded) << "every loaded invoice, approved ones included";
     EXPECT_EQ(call.args.at(1).asPacket().rowCount(), 3);
     EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
     EXPECT_EQ(krt::busyDepth(), 0);
@@ -230,11 +230,12 @@ TEST_F(ScreenCancellation, WithdrawalModeSendsTheHiddenCompanionAndReportsNothin
     screen->ckbCancRetirada->setChecked(true);
     screen->CarregaRetiradas();
     server.clearCalls();
+    const krt::Packet companion = screen->cdsLanctoEstoq->Data();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
     EXPECT_EQ(questions(), (QStringList{"Confirma cancelamento da consolidação?"}));
     ASSERT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "getDeletaRetiEst"}));
-    EXPECT_EQ(server.calls().at(1).args.at(0).asPacket(), screen->cdsLanctoEstoq->Data());
+    EXPECT_EQ(server.calls().at(1).args.at(0).asPacket(), companion);
     EXPECT_EQ(server.calls().at(1).args.at(0).asPacket().rowCount(), 2)
         << "cdsLanctoEstoq, not the visible list";
     EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));

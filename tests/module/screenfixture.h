@@ -41,6 +41,8 @@ protected:
         screen = krt::createForm<TfrmCancelaConsoli>();
         frmCancelaConsoli = screen;
         boIdCriado = true;
+        // The first activation's work has its own tests; these start after it.
+        boPrimVez = false;
         screen->medFilial->setText(QStringLiteral("0001"));
         screen->medCdLoja->setText(QStringLiteral("LJ01"));
         host.clearRecords();

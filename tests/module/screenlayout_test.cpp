@@ -8,6 +8,7 @@
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/maskedit.h"
 #include "framework/wire/packet.h"
+#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
 
 #include <QCheckBox>
@@ -33,7 +34,12 @@ public:
 class Screen : public ::testing::Test
 {
 protected:
-    void SetUp() override { services.install(); }
+    void SetUp() override
+    {
+        services.install();
+        // The first activation's work is tested with a server behind the screen.
+        boPrimVez = false;
+    }
     krt::ScriptedHostServices services;
     WatchedScreen screen;
 };
@@ -64,11 +70,12 @@ TEST_F(Screen, MenuShortcutsRunTheButtonHandlersWithTheButtonAsSender)
     screen.show();
     screen.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&screen));
-    screen.medCdLoja->setFocus();
+    // Outside the branch panel, whose entry withdraws the commands.
+    screen.dbgPadrao->setFocus();
 
     ASSERT_FALSE(screen.sbtCancelaCons->isEnabled()) << "disabled at creation";
-    QTest::keyClick(screen.medCdLoja, Qt::Key_N, Qt::ControlModifier);
-    QTest::keyClick(screen.medCdLoja, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(screen.dbgPadrao, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(screen.dbgPadrao, Qt::Key_L, Qt::ControlModifier);
     ASSERT_EQ(screen.cancelSenders.size(), 1) << "Ctrl+N runs even with the button disabled";
     EXPECT_EQ(screen.cancelSenders[0], screen.sbtCancelaCons);
     ASSERT_EQ(screen.filterSenders.size(), 1);
@@ -108,7 +115,7 @@ TEST_F(Screen, ColumnsOfHiddenFieldsAreShownWithTheirValues)
     const QAbstractItemModel* model = screen.dbgPadrao->model();
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Status");
-    EXPECT_EQ(model->index(0, 0).data().toString(), "A");
+    EXPECT_EQ(model->index(0, 0).data().toString(), "Aprovada") << "the status reads as a word";
 
     const QAbstractItemModel* sales = screen.dbgItens->model();
     EXPECT_EQ(sales->headerData(2, Qt::Horizontal).toString(), "Nr da Venda");
@@ -170,8 +177,8 @@ TEST_F(Screen, MenusCarryTheAdditionsInPlace)
 TEST_F(Screen, MessageTableHoldsItsDistinctKeysWithTheScreensTexts)
 {
     // The 52 entries of the classic table plus the withdrawal answer "nothing
-    // reversed" (Cancel_NOkRet).
-    const int expected = 53;
+    // reversed" (Cancel_NOkRet) and the two status words (Aprovado, NAprovado).
+    const int expected = 55;
     const QStringList items = screen.msgPadrao->Items();
     EXPECT_EQ(items.size(), expected);
     QSet<QString> keys;
@@ -191,8 +198,8 @@ TEST_F(Screen, MessageTableHoldsItsDistinctKeysWithTheScreensTexts)
               "entrar em contato com a Contabilidade.");
     EXPECT_EQ(screen.msgPadrao->Msg("PERIODO_INV"),
               "Data final deve ser maior ou igual à data inicial.");
-    EXPECT_FALSE(screen.msgPadrao->contains("Aprovado"));
-    EXPECT_FALSE(screen.msgPadrao->contains("NAprovado"));
+    EXPECT_EQ(screen.msgPadrao->Msg("Aprovado"), "Aprovada");
+    EXPECT_EQ(screen.msgPadrao->Msg("NAprovado"), "Não aprovada");
 }
 
 TEST_F(Screen, WithdrawalPanelCoversTheInvoicePagesAndTheWindowResizes)

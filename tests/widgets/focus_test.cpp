@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -223,4 +226,67 @@ TEST_F(Focus, RefusingExitThatShowsAWindowFirstDoesNotEnterTheTargetWhenTheFocus
     QCoreApplication::processEvents();
     EXPECT_EQ(QApplication::focusWidget(), w.branch);
     EXPECT_EQ(w.log, QStringList{"branch exit"});
+}
+
+namespace {
+
+// The same panel in a child of an MDI area, as the host shows screens.
+struct MdiPanelWindow
+{
+    QMainWindow main;
+    QMdiArea* area = new QMdiArea(&main);
+    PanelWindow* content = new PanelWindow;
+    QMdiSubWindow* sub = nullptr;
+
+    MdiPanelWindow()
+    {
+        main.setCentralWidget(area);
+        main.resize(900, 600);
+        content->window.hide();
+        sub = area->addSubWindow(&content->window);
+        sub->resize(400, 300);
+        main.show();
+        sub->show();
+        area->setActiveSubWindow(sub);
+    }
+    ~MdiPanelWindow()
+    {
+        content->window.setParent(nullptr);
+        delete content;
+    }
+};
+
+} // namespace
+
+TEST_F(Focus, AWindowsOwnStateChangeOrClosingIsNoFocusMoveBetweenControls)
+{
+    MdiPanelWindow w;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.main));
+    PanelWindow& c = *w.content;
+    c.branch->setFocus();
+    ASSERT_TRUE(c.branch->hasFocus());
+    c.log.clear();
+    w.sub->showMinimized();
+    QApplication::processEvents();
+    EXPECT_TRUE(c.log.isEmpty()) << "minimise: " << c.log.join(", ").toStdString();
+    w.sub->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(c.log.isEmpty()) << "restore: " << c.log.join(", ").toStdString();
+    w.sub->showMaximized();
+    QApplication::processEvents();
+    EXPECT_TRUE(c.log.isEmpty()) << "maximise: " << c.log.join(", ").toStdString();
+    w.sub->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(c.log.isEmpty()) << "restore: " << c.log.join(", ").toStdString();
+
+    // After all that the panel still knows where the focus is.
+    c.branch->setFocus();
+    c.outside->setFocus();
+    EXPECT_EQ(c.log, (QStringList{"branch exit", "panel exit"}));
+    c.branch->setFocus();
+    c.log.clear();
+
+    w.sub->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(c.log.isEmpty()) << "close: " << c.log.join(", ").toStdString();
 }
