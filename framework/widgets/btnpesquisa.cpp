@@ -31,6 +31,16 @@ QString TBtnPesquisa::KeyField() const
 
 void TBtnPesquisa::Pesquisa()
 {
+    // The button takes no focus, yet using it is going to its edit: the focus
+    // moves there first, so the edit's panel is entered (and the control the
+    // focus leaves is checked) before a picked code changes anything. A move
+    // that the control being left refuses also cancels the pick.
+    if (m_control && m_control->isEnabled() && m_control->isVisible() &&
+        m_control->window()->isActiveWindow() && !m_control->hasFocus()) {
+        m_control->setFocus(Qt::MouseFocusReason);
+        if (!m_control->hasFocus())
+            return;
+    }
     bool cancel = false;
     if (OnBeforePesq)
         OnBeforePesq(this, cancel);

@@ -128,6 +128,13 @@ void FocusTracker::onFocusChanged(QWidget* old, QWidget* now)
     // and going to another one is judged against where it was before.
     if (now == nowRoot && !find(now))
         return;
+    // Nor is Qt moving the focus away from a control it is hiding (a page of
+    // a page control being switched away, a window closing): it passes the
+    // focus to the next control in the chain on its way to where it lands,
+    // often through a panel it has nothing to do with. The controls keep
+    // their state; the move that settles the focus is judged against it.
+    if (old && !old->isVisible() && focusRoot(old) == nowRoot)
+        return;
 
     // The focus coming back to a window whose exit handler is still running
     // (after an error box or another window it showed) is not a move of its

@@ -20,8 +20,9 @@ namespace krt {
 // widget. Other exits and enters of the same focus move are dropped: the
 // controls it was going to are neither entered nor left, also when the focus
 // comes back from an error box the handler showed.
-// The focus going to a window itself (an MDI child when it is minimised) is
-// neither: the window's controls keep their state until the focus comes back.
+// The focus going to a window itself (an MDI child when it is minimised), or
+// passed on by Qt from a control it hides (a page switched away, a window
+// closing), is neither: the controls keep their state until the next move.
 // Handlers run through the handler boundary, exits (innermost first) before enters.
 class FocusTracker : public QObject
 {

@@ -1,6 +1,7 @@
 #include "framework/core/errors.h"
 #include "framework/widgets/focustracker.h"
 #include "framework/widgets/maskedit.h"
+#include "framework/widgets/pagecontrol.h"
 #include "framework/widgets/panel.h"
 #include "tests/core/scriptedtest.h"
 
@@ -242,7 +243,6 @@ struct MdiPanelWindow
     {
         main.setCentralWidget(area);
         main.resize(900, 600);
-        content->window.hide();
         sub = area->addSubWindow(&content->window);
         sub->resize(400, 300);
         main.show();
@@ -289,4 +289,41 @@ TEST_F(Focus, AWindowsOwnStateChangeOrClosingIsNoFocusMoveBetweenControls)
     w.sub->close();
     QApplication::processEvents();
     EXPECT_TRUE(c.log.isEmpty()) << "close: " << c.log.join(", ").toStdString();
+}
+
+TEST_F(Focus, SwitchingAwayThePageThatHoldsTheFocusNeverPassesThroughAPanel)
+{
+    // The panel comes first in the focus chain, the pages after it: hiding
+    // the page that holds the focus makes Qt try the panel on the way.
+    QWidget window;
+    auto* panel = new TPanel(&window);
+    auto* edit = new TMaskEdit(panel);
+    (new QVBoxLayout(panel))->addWidget(edit);
+    auto* pages = new TPageControl(&window);
+    auto* first = new TTabSheet(pages, QStringLiteral("Um"));
+    auto* second = new TTabSheet(pages, QStringLiteral("Dois"));
+    auto* firstGrid = new QLineEdit(first);
+    auto* secondGrid = new QLineEdit(second);
+    (new QVBoxLayout(first))->addWidget(firstGrid);
+    (new QVBoxLayout(second))->addWidget(secondGrid);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(panel);
+    layout->addWidget(pages);
+    QStringList log;
+    panel->OnEnter = [&](QObject*) { log << "enter"; };
+    panel->OnExit = [&](QObject*) { log << "exit"; };
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    firstGrid->setFocus();
+    log.clear();
+
+    pages->SetActivePage(second);
+    EXPECT_TRUE(secondGrid->hasFocus());
+    pages->SetActivePage(first);
+    EXPECT_TRUE(log.isEmpty()) << log.join(", ").toStdString();
+
+    // Real moves still count.
+    edit->setFocus();
+    firstGrid->setFocus();
+    EXPECT_EQ(log, (QStringList{"enter", "exit"}));
 }
