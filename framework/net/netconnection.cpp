@@ -16,6 +16,7 @@ void TNetConnection::setConnected(bool connected)
 {
     if (connected == Connected())
         return;
+    wanted_ = connected;
     if (!connected) {
         client_.reset();
         emit connectedChanged(false);
@@ -57,6 +58,20 @@ void TNetConnection::setConnected(bool connected)
 
 krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::Variant>& args)
 {
+    if (!client_ && wanted_) {
+        // The server could not be reached when the connection was opened:
+        // try again now, so that a server that has come back serves this call
+        // without the screen being opened again.
+        const bool raise = throwException_;
+        throwException_ = false;
+        try {
+            setConnected(true);
+        } catch (...) {
+            throwException_ = raise;
+            throw;
+        }
+        throwException_ = raise;
+    }
     if (!client_) {
         QString text = QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
                                       "não está aberta.")

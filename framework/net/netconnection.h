@@ -35,8 +35,9 @@ private:
 // Port), then checks that the server answers.
 //
 // With ThrowException on, a failure to open throws EKrtError; with it off the
-// connection stays closed and LastError() tells why, and the first call made
-// through the closed connection raises a clear error.
+// connection stays closed and LastError() tells why. A call made while a
+// failed opening is still wanted (not closed since) tries to open again first;
+// when that fails too, or after Close(), the call raises a clear error.
 class TNetConnection : public QObject
 {
     Q_OBJECT
@@ -94,5 +95,6 @@ private:
     bool throwException_ = true;
     int timeoutMs_ = kDefaultTimeoutMs;
     QString lastError_;
+    bool wanted_ = false; // the last setConnected asked for an open connection
     std::unique_ptr<krt::HttpCallClient> client_;
 };

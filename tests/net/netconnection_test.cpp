@@ -142,3 +142,36 @@ TEST(NetConnection, CallFailuresBecomeFrameworkErrorsNamingTheMethod)
     EXPECT_EQ(net.AppServer().call("getInforPad", {Variant("0002")}).at(2).asString(),
               QStringLiteral("0002"));
 }
+
+TEST(NetConnection, AServerThatComesBackServesTheNextCallWithoutReopening)
+{
+    const quint16 port = deadPort();
+    TNetConnection net;
+    net.setServerName(kObject);
+    net.setThrowException(false);
+    int openings = 0;
+    net.BeforeConnect = [&](QObject* s) {
+        ++openings;
+        static_cast<TNetConnection*>(s)->setHost("127.0.0.1");
+        static_cast<TNetConnection*>(s)->setPort(port);
+    };
+    net.setConnected(true);
+    ASSERT_FALSE(net.Connected());
+    EXPECT_FALSE(errorText([&] { net.AppServer().call("getInforPad"); }).isEmpty());
+    EXPECT_EQ(openings, 2) << "the call tried to open again";
+
+    HttpCallServer back("127.0.0.1", port, 1 << 20,
+                        [](const QString&, const QString& method, const QList<Variant>&,
+                           const CallContext&) { return Variant(method); });
+    back.start();
+    EXPECT_EQ(net.AppServer().call("getInforPad").asString(), QStringLiteral("getInforPad"));
+    EXPECT_TRUE(net.Connected());
+
+    // A connection closed on purpose stays closed.
+    net.Close();
+    EXPECT_TRUE(errorText([&] {
+                    net.AppServer().call("getInforPad");
+                }).contains(QStringLiteral("não está aberta")));
+    EXPECT_FALSE(net.Connected());
+    back.stop();
+}
