@@ -12,6 +12,7 @@ class TClientDataSet;
 class TDataSource;
 class TDateEditPlus;
 class TDateTimeField;
+class TfrmCancelaConsoli;
 class TRadioButton;
 class TStringField;
 
@@ -103,6 +104,14 @@ public:
     virtual void btpLancamentoClick(QObject* Sender);
 
 private:
+    // The screen the dialog works on; an error when none is open.
+    TfrmCancelaConsoli& tela() const;
+    // The check of one date edit (Vd_DataIni, Vd_DataFin).
+    void verificaData(TDateEditPlus* edit, bool boObrigatorio, const QString& chaveVazia,
+                      double& destino);
+    // Moves the focus to a control whose value a check refused.
+    void focaliza(QWidget* control);
+
     void createPeriodBox();
     void createSelectionBoxes();
     void createPickListData();

@@ -1,6 +1,19 @@
+#include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
-
+#include "framework/core/busyindicator.h"
+#include "framework/core/errors.h"
+#include "framework/core/textroutines.h"
+#include "framework/data/clientdataset.h"
 #include "framework/forms/formtypes.h"
+#include "framework/widgets/btnpesquisa.h"
+#include "framework/widgets/checkwidgets.h"
+#include "framework/widgets/dateeditplus.h"
+#include "framework/widgets/focustracker.h"
+#include "module/screenunit.h"
+#include "screen/frmcancelaconsoli.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
 
 TfrmFiltroCancelaConsoli* frmFiltroCancelaConsoli = nullptr;
 
@@ -11,26 +24,82 @@ extern "C" void CriaFiltroCancelaConsoli()
     frmFiltroCancelaConsoli->ShowModal();
 }
 
-// ---- Period ----
+namespace {
 
-void TfrmFiltroCancelaConsoli::Vd_DataIni(bool)
+// A radio pair shows its flag: "Todas"/"Todos" for all, "Lista" with its
+// lookup button for a list.
+void mostraPar(TRadioButton* todos, TRadioButton* lista, TBtnPesquisa* botao, bool boTodos)
 {
-    // Not implemented yet.
+    // Checking one button of the box unchecks the other.
+    (boTodos ? todos : lista)->setChecked(true);
+    botao->setEnabled(!boTodos);
 }
 
-void TfrmFiltroCancelaConsoli::Vd_DataFin(bool)
+// The flag follows the pair at once; the list can be picked only under "Lista".
+void registraPar(TRadioButton* todos, TRadioButton* lista, TBtnPesquisa* botao, bool& boTodos)
 {
-    // Not implemented yet.
+    boTodos = todos->isChecked();
+    botao->setEnabled(lista->isChecked());
+}
+
+} // namespace
+
+TfrmCancelaConsoli& TfrmFiltroCancelaConsoli::tela() const
+{
+    if (!frmCancelaConsoli)
+        throw EKrtError(QStringLiteral("A tela Cancelamento da Consolidação de Vendas não está "
+                                       "aberta."));
+    return *frmCancelaConsoli;
+}
+
+void TfrmFiltroCancelaConsoli::focaliza(QWidget* control)
+{
+    // Silently: the check that refused the value has run already, and the
+    // control being left must not run its own exit check on top of it.
+    krt::FocusTracker::instance().setFocusSilently(control);
+}
+
+// ---- Period ----
+
+void TfrmFiltroCancelaConsoli::verificaData(TDateEditPlus* edit, bool boObrigatorio,
+                                            const QString& chaveVazia, double& destino)
+{
+    try {
+        const QString texto = edit->Text();
+        const bool vazio = EmptyString(texto);
+        if (boObrigatorio && vazio)
+            MensErro(tela().msgPadrao->Msg(chaveVazia), true);
+        if (vazio)
+            return;
+        if (!edit->IsDateValid())
+            MensErro(QLatin1Char('\'') + texto + QStringLiteral("' ") +
+                         tela().msgPadrao->Msg(QStringLiteral("DATA_INV")),
+                     true);
+        destino = DateToDayCount(edit->GetDate());
+    } catch (...) {
+        focaliza(edit);
+        throw;
+    }
+}
+
+void TfrmFiltroCancelaConsoli::Vd_DataIni(bool boObrigatorio)
+{
+    verificaData(depInicial, boObrigatorio, QStringLiteral("DATAINI_VAZIA"), Filtro.dtInicial);
+}
+
+void TfrmFiltroCancelaConsoli::Vd_DataFin(bool boObrigatorio)
+{
+    verificaData(depFinal, boObrigatorio, QStringLiteral("DATAFIM_VAZIA"), Filtro.dtFinal);
 }
 
 void TfrmFiltroCancelaConsoli::depInicialExit(QObject*)
 {
-    // Not implemented yet.
+    Vd_DataIni(false);
 }
 
 void TfrmFiltroCancelaConsoli::depFinalExit(QObject*)
 {
-    // Not implemented yet.
+    Vd_DataFin(false);
 }
 
 // ---- Opening and closing ----
@@ -38,7 +107,19 @@ void TfrmFiltroCancelaConsoli::depFinalExit(QObject*)
 void TfrmFiltroCancelaConsoli::FormActivate(QObject* Sender)
 {
     TfrmFiltroPadrao::FormActivate(Sender);
-    // Not implemented yet.
+    repaint();
+    // The postings selection reaches only the invoice list.
+    grbLancamento->setVisible(!tela().ckbCancRetirada->isChecked());
+    // The dialog comes back to the front after every message box and pick
+    // list shown over it: only the first activation of an opening fills the
+    // controls, so a date typed and not yet stored is not replaced.
+    if (!FirstActivation())
+        return;
+    depInicial->SetDate(DayCountToDate(Filtro.dtInicial));
+    depFinal->SetDate(DayCountToDate(Filtro.dtFinal));
+    mostraPar(rbtTCaixa, rbtCaixa, btpCaixa, Filtro.boTodosCaixas);
+    mostraPar(rbtTVenda, rbtVenda, btpVenda, Filtro.boTodasVendas);
+    mostraPar(rbtTLancamento, rbtLancamento, btpLancamento, Filtro.boTodosLanctos);
 }
 
 void TfrmFiltroCancelaConsoli::FormClose(QObject*, TCloseAction& Action)
@@ -49,6 +130,7 @@ void TfrmFiltroCancelaConsoli::FormClose(QObject*, TCloseAction& Action)
 
 void TfrmFiltroCancelaConsoli::sbtCancelClick(QObject* Sender)
 {
+    // Nothing typed or picked is undone: Filtro keeps it for the next refresh.
     TfrmFiltroPadrao::sbtCancelClick(Sender);
     if (isVisible())
         Close(mrCancel);
@@ -56,54 +138,77 @@ void TfrmFiltroCancelaConsoli::sbtCancelClick(QObject* Sender)
 
 void TfrmFiltroCancelaConsoli::sbtConfirmaClick(QObject*)
 {
-    // Not implemented yet.
+    TfrmCancelaConsoli& screen = tela();
+
+    Vd_DataIni(true);
+    Vd_DataFin(true);
+    if (depInicial->GetDate() > depFinal->GetDate()) {
+        // The focus first: MensErro does not come back.
+        focaliza(depFinal);
+        MensErro(screen.msgPadrao->Msg(QStringLiteral("PERIODO_INV")), true);
+    }
+    if (EmptyString(Filtro.stCaixas) && rbtCaixa->isChecked()) {
+        focaliza(rbtCaixa);
+        MensErro(msgPadrao->Msg(QStringLiteral("CXA_N_INF")), true);
+    }
+    if (EmptyString(Filtro.stVendas) && rbtVenda->isChecked()) {
+        focaliza(rbtVenda);
+        MensErro(msgPadrao->Msg(QStringLiteral("VENDA_N_INF")), true);
+    }
+    const bool retirada = screen.ckbCancRetirada->isChecked();
+    // Withdrawals have no postings selection.
+    if (!retirada && EmptyString(Filtro.stLanctos) && rbtLancamento->isChecked()) {
+        focaliza(rbtLancamento);
+        MensErro(msgPadrao->Msg(QStringLiteral("LANCTO_N_INF")), true);
+    }
+
+    Filtro.boTodosCaixas = rbtTCaixa->isChecked();
+    Filtro.boTodasVendas = rbtTVenda->isChecked();
+    Filtro.boTodosLanctos = rbtTLancamento->isChecked();
+
+    {
+        krt::BusyScope busy(this, 6);
+        if (retirada)
+            screen.CarregaRetiradas();
+        else
+            screen.CarregaPrincipal();
+    }
+
+    screen.panRetLanctoEstq->setVisible(retirada);
+    TDataSet* lista = retirada ? static_cast<TDataSet*>(screen.cdsRetLanctoEstq)
+                               : static_cast<TDataSet*>(screen.qryPrincipal);
+    screen.sbtCancelaCons->setEnabled(lista->State() == dsBrowse && !lista->IsEmpty());
+    Close(mrOk);
 }
 
 // ---- Selections ----
 
 void TfrmFiltroCancelaConsoli::rbtTCaixaClick(QObject*)
 {
-    // Not implemented yet.
+    registraPar(rbtTCaixa, rbtCaixa, btpCaixa, Filtro.boTodosCaixas);
 }
 
 void TfrmFiltroCancelaConsoli::rbtCaixaClick(QObject*)
 {
-    // Not implemented yet.
+    registraPar(rbtTCaixa, rbtCaixa, btpCaixa, Filtro.boTodosCaixas);
 }
 
 void TfrmFiltroCancelaConsoli::rbtTVendaClick(QObject*)
 {
-    // Not implemented yet.
+    registraPar(rbtTVenda, rbtVenda, btpVenda, Filtro.boTodasVendas);
 }
 
 void TfrmFiltroCancelaConsoli::rbtVendaClick(QObject*)
 {
-    // Not implemented yet.
+    registraPar(rbtTVenda, rbtVenda, btpVenda, Filtro.boTodasVendas);
 }
 
 void TfrmFiltroCancelaConsoli::rbtTLancamentoClick(QObject*)
 {
-    // Not implemented yet.
+    registraPar(rbtTLancamento, rbtLancamento, btpLancamento, Filtro.boTodosLanctos);
 }
 
 void TfrmFiltroCancelaConsoli::rbtLancamentoClick(QObject*)
 {
-    // Not implemented yet.
-}
-
-// ---- Pick lists ----
-
-void TfrmFiltroCancelaConsoli::btpCaixaClick(QObject*)
-{
-    // Not implemented yet.
-}
-
-void TfrmFiltroCancelaConsoli::btpVendaClick(QObject*)
-{
-    // Not implemented yet.
-}
-
-void TfrmFiltroCancelaConsoli::btpLancamentoClick(QObject*)
-{
-    // Not implemented yet.
+    registraPar(rbtTLancamento, rbtLancamento, btpLancamento, Filtro.boTodosLanctos);
 }

@@ -1,8 +1,19 @@
+#include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
-
+#include "framework/core/busyindicator.h"
+#include "framework/core/lookuproutines.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
 #include "framework/db/adoibquery.h"
+#include "framework/net/servercall.h"
+#include "framework/widgets/checkwidgets.h"
+#include "framework/widgets/dateeditplus.h"
+#include "framework/widgets/maskedit.h"
+#include "screen/frmcancelaconsoli.h"
+
+#include <QCheckBox>
+
+using krt::Variant;
 
 namespace {
 
@@ -11,6 +22,13 @@ TDataSource* newDataSource(QObject* owner, const char* name, TDataSet* dataSet)
     auto* source = new TDataSource(dataSet, owner);
     source->setObjectName(QString::fromLatin1(name));
     return source;
+}
+
+// The date in an edit as the server takes it; no date when the text is not one.
+Variant diaDe(const TDateEditPlus* edit)
+{
+    const QDate date = edit->GetDate();
+    return date.isValid() ? Variant(QDateTime(date, QTime(0, 0))) : Variant::null();
 }
 
 } // namespace
@@ -81,4 +99,56 @@ void TfrmFiltroCancelaConsoli::createPickListData()
     qryCaixaNMCAIXA = qryCaixa->addQueryStringField("NMCAIXA", 30, "Nome");
     qryCaixaCHAVE = qryCaixa->addQueryStringField("CHAVE", 33, {}, hidden);
     dtsCaixa = newDataSource(this, "dtsCaixa", qryCaixa);
+}
+
+// The candidates are fetched again at every click, for the dates in the edits
+// and the radio buttons as they stand now (not yet stored in Filtro), and
+// the pick writes its list straight into Filtro.
+
+void TfrmFiltroCancelaConsoli::btpCaixaClick(QObject*)
+{
+    TfrmCancelaConsoli& screen = tela();
+    qryCaixa->Close();
+    qryCaixa->ParamByName(QStringLiteral("CDFILIAL"))->setAsString(screen.medFilial->Text());
+    qryCaixa->ParamByName(QStringLiteral("CDLOJA"))->setAsString(screen.medCdLoja->Text());
+    qryCaixa->Open();
+    PesquisaLista(dtsCaixa, QStringLiteral("CHAVE"), msgPadrao->Msg(QStringLiteral("Caixa")), false,
+                  Filtro.stCaixas);
+}
+
+void TfrmFiltroCancelaConsoli::btpVendaClick(QObject*)
+{
+    TfrmCancelaConsoli& screen = tela();
+    {
+        krt::BusyScope busy(this, 6);
+        const TSelecao caixas = SelecaoCaixas(rbtTCaixa->isChecked(), Filtro.stCaixas);
+        const Variant vendas = krt::callChecked(
+            screen.netCancConsoli, QStringLiteral("getVendas"),
+            {Variant(screen.medFilial->Text()), Variant(caixas.lista), Variant(caixas.codigo),
+             diaDe(depInicial), diaDe(depFinal), Variant(screen.ckbCancRetirada->isChecked())});
+        cdsVenda->setData(vendas.asPacket());
+    }
+    PesquisaLista(dtsVenda, QStringLiteral("CHAVE"), msgPadrao->Msg(QStringLiteral("Venda")), false,
+                  Filtro.stVendas);
+}
+
+void TfrmFiltroCancelaConsoli::btpLancamentoClick(QObject*)
+{
+    TfrmCancelaConsoli& screen = tela();
+    const TSelecao caixas = SelecaoCaixas(rbtTCaixa->isChecked(), Filtro.stCaixas);
+    const TSelecao vendas = SelecaoVendas(rbtTVenda->isChecked(), Filtro.stVendas);
+    {
+        krt::BusyScope busy(this, 6);
+        // Here the sales code goes before the sales list.
+        const Variant lancamentos =
+            krt::callChecked(screen.netCancConsoli, QStringLiteral("getLancamento"),
+                             {Variant(screen.medFilial->Text()), Variant(screen.medCdLoja->Text()),
+                              Variant(caixas.lista), Variant(caixas.codigo), diaDe(depInicial),
+                              diaDe(depFinal), Variant(vendas.codigo), Variant(vendas.lista)});
+        cdsLancamento->setData(lancamentos.asPacket());
+    }
+    PesquisaLista(dtsLancamento, QStringLiteral("CHAVE"),
+                  msgPadrao->Msg(QStringLiteral("Lancto")) + QLatin1Char('|') +
+                      msgPadrao->Msg(QStringLiteral("LAN_N_CAD")),
+                  false, Filtro.stLanctos);
 }

@@ -4,6 +4,7 @@
 #include "framework/core/hostservices.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QStyle>
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
@@ -65,7 +66,8 @@ int TfrmFiltroPadrao::ShowModal()
     // the host (or a test's driver) gets it; the window's own activation
     // event that follows is then not a new one.
     m_skipNextActivate = true;
-    krt::invokeHandler("FormActivate", [this] { FormActivate(this); });
+    m_firstActivation = true;
+    activate();
     int r = 0;
     try {
         r = krt::hostServices().execModal(*this);
@@ -97,6 +99,7 @@ void TfrmFiltroPadrao::done(int r)
     if (!ok || action == caNone || action == caMinimize)
         return;
     m_showing = false;
+    m_firstActivation = true;
     QDialog::done(r);
     if (action == caFree)
         deleteLater();
@@ -108,9 +111,42 @@ bool TfrmFiltroPadrao::event(QEvent* event)
         if (m_skipNextActivate)
             m_skipNextActivate = false;
         else
-            krt::invokeHandler("FormActivate", [this] { FormActivate(this); });
+            activate();
     }
     return QDialog::event(event);
+}
+
+void TfrmFiltroPadrao::activate()
+{
+    krt::invokeHandler("FormActivate", [this] { FormActivate(this); });
+    m_firstActivation = false;
+}
+
+void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
+{
+    // Keys reach the dialog only when the control with the focus left them:
+    // edits and radio buttons do not use Enter and Esc.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A held key must not confirm again the dialog that comes back
+            // after an error message.
+            if (!event->isAutoRepeat())
+                sbtConfirma->click();
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            if (!event->isAutoRepeat())
+                sbtCancel->click();
+            event->accept();
+            return;
+        default:
+            break;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TfrmFiltroPadrao::FormCreate(QObject*) {}

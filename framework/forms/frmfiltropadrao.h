@@ -19,6 +19,10 @@
 // FormClose decides what closing does (caHide by default: hidden and kept).
 // sbtCancel runs the virtual sbtCancelClick, which by default closes with
 // mrCancel. Button handlers run through the handler boundary.
+//
+// Keyboard: Enter anywhere in the dialog does what a click of sbtConfirma
+// does, Esc what a click of sbtCancel does (a control that uses the key
+// itself, such as a calendar or a list opened over the dialog, keeps it).
 class TfrmFiltroPadrao : public QDialog
 {
     Q_OBJECT
@@ -48,6 +52,11 @@ public:
     void Close(int modalResult);
     void Close() { Close(result()); }
     bool isShowingModal() const { return m_showing; }
+    // True while FormActivate runs for the first time since the dialog was
+    // opened (ShowModal) or created; later activations of the same opening
+    // (the dialog coming back to the front after a message box or a pick
+    // list) see false.
+    bool FirstActivation() const { return m_firstActivation; }
 
     virtual void FormCreate(QObject* Sender);
     virtual void FormActivate(QObject* Sender);
@@ -58,10 +67,14 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void activate();
+
     int m_helpContext = 0;
     bool m_showing = false;
     bool m_skipNextActivate = false;
     bool m_closing = false;
+    bool m_firstActivation = true;
 };

@@ -22,6 +22,7 @@ struct People
 krt::PickListDialog& shown(QDialog& d)
 {
     auto& pick = dynamic_cast<krt::PickListDialog&>(d);
+    pick.setModal(true);
     pick.show();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&pick));
     return pick;
