@@ -1,6 +1,7 @@
 #include "host/hostwindow.h"
 
 #include "framework/core/busyindicator.h"
+#include "framework/core/dialogtypes.h"
 #include "framework/core/handlerboundary.h"
 #include "framework/core/hostservices.h"
 
@@ -29,8 +30,10 @@ HostWindow::HostWindow(QWidget* parent)
     QMenu* arquivo = menuBar()->addMenu(QStringLiteral("&Arquivo"));
     m_loadModule = arquivo->addAction(QStringLiteral("&Carregar módulo..."), this,
                                       &HostWindow::chooseAndLoadModule);
-    m_unloadModule =
-        arquivo->addAction(QStringLiteral("&Descarregar módulo"), this, &HostWindow::unloadModule);
+    m_unloadModule = arquivo->addAction(QStringLiteral("&Descarregar módulo"), this,
+                                        &HostWindow::requestUnloadModule);
+    m_loadModule->setObjectName(QStringLiteral("actCarregarModulo"));
+    m_unloadModule->setObjectName(QStringLiteral("actDescarregarModulo"));
     arquivo->addSeparator();
     QAction* sair = arquivo->addAction(QStringLiteral("Sai&r"), this, &QWidget::close);
     sair->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
@@ -76,6 +79,39 @@ void HostWindow::unloadModule()
         krt::hostServices().showError(m_loader.errorString());
 }
 
+bool HostWindow::closeModuleScreens()
+{
+    const auto open = [this] {
+        int count = 0;
+        for (QMdiSubWindow* sub : m_mdiArea->subWindowList())
+            if (sub->isVisible() || sub->isMinimized())
+                ++count;
+        return count;
+    };
+    if (open() == 0)
+        return true;
+    const TModalResult answer = krt::hostServices().messageDlg(
+        QStringLiteral("Há telas do módulo abertas. Fechá-las e descarregar o módulo?"),
+        mtConfirmation, {mbYes, mbNo}, 0);
+    if (answer != mrYes)
+        return false;
+    // As the user closes them: each screen's closing work runs (its
+    // connection to the server is closed) and it may refuse.
+    m_mdiArea->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList())
+        if (sub->isVisible() && !sub->isMinimized())
+            return false;
+    return true;
+}
+
+bool HostWindow::requestUnloadModule()
+{
+    if (m_loader.isLoaded() && closeModuleScreens())
+        unloadModule();
+    return !m_loader.isLoaded();
+}
+
 void HostWindow::openCancellationScreen()
 {
     krt::invokeHandler("IniProc", [this] { m_loader.iniProc(); });
@@ -107,7 +143,7 @@ void HostWindow::chooseAndLoadModule()
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Carregar módulo"), m_loader.path(),
                                      QStringLiteral("Módulos (*.so);;Todos os arquivos (*)"));
-    if (!path.isEmpty())
+    if (!path.isEmpty() && (!m_loader.isLoaded() || closeModuleScreens()))
         loadModule(path);
 }
 

@@ -25,6 +25,10 @@ public:
     bool loadModule(const QString& path);
     // Destroys the module's windows, runs its closing work and unloads it.
     void unloadModule();
+    // The user's command: with screens of the module open, asks first and
+    // closes them as the user would (their closing work runs); unloads only
+    // when every one closed. True when the module is no longer loaded.
+    bool requestUnloadModule();
     // Runs the module's IniProc through the handler boundary.
     void openCancellationScreen();
 
@@ -36,6 +40,9 @@ protected:
 
 private:
     void chooseAndLoadModule();
+    // Asks whether to close the module's open screens and closes them; true
+    // when none is left open.
+    bool closeModuleScreens();
     void updateActions();
 
     ModuleLoader m_loader;

@@ -6,6 +6,7 @@
 #include "host/hostoptions.h"
 #include "host/hostqtservices.h"
 #include "host/hostwindow.h"
+#include "host/translations.h"
 
 #include <QApplication>
 #include <QStatusBar>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("krt-host"));
     QApplication::setApplicationDisplayName(QStringLiteral("Retaguarda de Vendas"));
+    installPortugueseTranslations(app);
 
     const HostOptionsResult read =
         readHostOptions(QApplication::arguments(), QApplication::applicationDirPath());

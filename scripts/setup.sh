@@ -13,6 +13,7 @@ PACKAGES=(
   nlohmann-json3-dev libcpp-httplib-dev
   libsqlite3-dev sqlite3 libpq-dev postgresql
   clang-format
+  qt6-translations-l10n
 )
 
 missing=()
