@@ -1,0 +1,239 @@
+// Pick-list benchmark: how long the sales pick list takes to open over a
+// large candidate list, against how long the same candidates take to arrive.
+//
+//   load: getVendas over the whole period from a krt-appserver on a generated
+//         database (about N invoiced sales), loaded into the filter dialog's
+//         own cdsVenda, best of `runs`;
+//   open: the pick list over that cdsVenda, from nothing to its first paint
+//         (model built, dialog laid out and shown, the list's viewport
+//         painted once, offscreen), best of `runs`.
+//
+// Also shown: opening with a large list already picked, the first letter
+// typed in the filter (which reads every row once) and the next ones.
+// The last line is "pick list open ratio: <open / load>".
+#include "filter/frmfiltrocancelaconsoli.h"
+#include "framework/data/clientdataset.h"
+#include "framework/data/datasource.h"
+#include "framework/widgets/picklistdialog.h"
+#include "framework/wire/httptransport.h"
+#include "framework/wire/keylist.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+
+void say(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+double msSince(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+class Server
+{
+public:
+    bool start(const QString& database, const QString& logPath)
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-appserver"),
+                       {"--database", database, "--port", "0", "--log", logPath});
+        if (!process_.waitForStarted(5000))
+            return false;
+        static const QRegularExpression serving(QStringLiteral("em [0-9.]+:(\\d+)"));
+        for (int i = 0; i < 1500; ++i) {
+            QFile f(logPath);
+            if (f.open(QIODevice::ReadOnly)) {
+                const auto m = serving.match(QString::fromUtf8(f.readAll()));
+                if (m.hasMatch()) {
+                    port = quint16(m.captured(1).toUInt());
+                    return true;
+                }
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    ~Server()
+    {
+        ::kill(pid_t(process_.processId()), SIGTERM);
+        process_.waitForFinished(30000);
+    }
+    quint16 port = 0;
+
+private:
+    QProcess process_;
+};
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// From nothing to the list's first paint.
+double openOnce(TDataSource* source, const QString& list, int* rows)
+{
+    QElapsedTimer t;
+    t.start();
+    krt::PickListDialog dialog(source, QStringLiteral("CHAVE"), QStringLiteral("Venda"), false,
+                               list);
+    PaintCounter counter;
+    dialog.view()->viewport()->installEventFilter(&counter);
+    dialog.show();
+    while (counter.paints == 0 && t.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double ms = msSince(t);
+    if (counter.paints == 0)
+        say(QStringLiteral("aviso: a lista não foi pintada em 60 s"));
+    *rows = dialog.rowCount();
+    dialog.hide();
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption salesOpt("sales", "Vendas faturadas candidatas (100000).", "n",
+                                      "100000");
+    const QCommandLineOption runsOpt("runs", "Repetições de cada medida (3).", "n", "3");
+    parser.addOptions({salesOpt, runsOpt});
+    parser.process(app);
+    const int sales = parser.value(salesOpt).toInt();
+    const int runs = std::max(1, parser.value(runsOpt).toInt());
+
+    // One invoice per sale: about `sales` invoiced sales.
+    QTemporaryDir dir;
+    const QString database = QStringLiteral("sqlite:") + dir.filePath("bench.db");
+    {
+        QElapsedTimer t;
+        t.start();
+        QProcess admin;
+        admin.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        admin.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-admin"),
+                    {"create-demo", "--database", database, "--invoices", QString::number(sales)});
+        if (!admin.waitForFinished(-1) || admin.exitCode() != 0) {
+            say("erro: krt-admin create-demo falhou");
+            return 1;
+        }
+        say(QStringLiteral("base gerada em %1 s: %2")
+                .arg(msSince(t) / 1000, 0, 'f', 1)
+                .arg(QString::fromUtf8(admin.readAllStandardOutput())
+                         .trimmed()
+                         .split(QLatin1Char('\n'))
+                         .constLast()));
+    }
+
+    Server server;
+    if (!server.start(database, dir.filePath("server.log"))) {
+        say("erro: o servidor não iniciou");
+        return 1;
+    }
+    krt::HttpCallClient client("127.0.0.1", server.port, 600000);
+    // Every generated day: the candidates are all invoiced sales of the branch.
+    const QDateTime from(QDate(2000, 1, 1), QTime(0, 0)), to(QDate(2099, 12, 31), QTime(0, 0));
+
+    // The dialog's own data set and source.
+    TfrmFiltroCancelaConsoli form;
+    double load = 1e18;
+    qsizetype packetBytes = 0;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer t;
+        t.start();
+        const krt::Packet packet =
+            client.call(kObject, "getVendas", {"0001", "", "T", from, to, false}).asPacket();
+        form.cdsVenda->setData(packet);
+        load = std::min(load, msSince(t));
+        packetBytes = packet.bytes().size();
+    }
+    const int candidates = form.cdsVenda->RecordCount();
+    say(QStringLiteral("carga: %1 vendas (%2 MB no pacote) do servidor em cdsVenda em %3 ms")
+            .arg(candidates)
+            .arg(packetBytes / 1048576.0, 0, 'f', 1)
+            .arg(load, 0, 'f', 1));
+    if (candidates == 0) {
+        say("erro: nenhuma venda candidata");
+        return 1;
+    }
+
+    double open = 1e18;
+    int rows = 0;
+    for (int r = 0; r < runs; ++r)
+        open = std::min(open, openOnce(form.dtsVenda, {}, &rows));
+    say(QStringLiteral("abertura: lista de seleção com %1 vendas até a primeira pintura em %2 ms")
+            .arg(rows)
+            .arg(open, 0, 'f', 1));
+
+    // Reopening with a large pick: the keys already chosen come checked.
+    QStringList picked;
+    const int pick = std::min(candidates, 10000);
+    for (int r = 0; r < pick; ++r)
+        picked << form.cdsVenda->FieldByName("CHAVE")->ValueAt(r * (candidates / pick)).toString();
+    const QString list = krt::formatKeyList(picked);
+    double reopen = 1e18;
+    for (int r = 0; r < runs; ++r)
+        reopen = std::min(reopen, openOnce(form.dtsVenda, list, &rows));
+    say(QStringLiteral("reabertura com %1 chaves já escolhidas: %2 ms")
+            .arg(picked.size())
+            .arg(reopen, 0, 'f', 1));
+
+    // Typing in the filter: the first letter reads every row once, the next
+    // ones narrow what is shown.
+    {
+        krt::PickListDialog dialog(form.dtsVenda, QStringLiteral("CHAVE"), QStringLiteral("Venda"),
+                                   false, {});
+        QElapsedTimer t;
+        t.start();
+        dialog.setFilterText(QStringLiteral("1"));
+        const double first = msSince(t);
+        const int shown = dialog.shownRowCount();
+        t.restart();
+        dialog.setFilterText(QStringLiteral("12"));
+        dialog.setFilterText(QStringLiteral("123"));
+        const double next = msSince(t) / 2;
+        t.restart();
+        dialog.setFilterText(QStringLiteral("1"));
+        const double back = msSince(t);
+        say(QStringLiteral("filtro: primeira letra %1 ms (%2 exibidas), letras seguintes %3 ms "
+                           "cada, apagando de volta %4 ms")
+                .arg(first, 0, 'f', 1)
+                .arg(shown)
+                .arg(next, 0, 'f', 1)
+                .arg(back, 0, 'f', 1));
+    }
+
+    say(QStringLiteral("pick list open ratio: %1").arg(open / load, 0, 'f', 2));
+    return 0;
+}
