@@ -84,6 +84,7 @@ PickListModel::PickListModel(TDataSet* dataSet, const QString& keyField, bool ch
         // The list is modal, but a set reloaded under it must not be read past its end.
         connect(dataSet, &TDataSet::dataChanged, this, &PickListModel::reloadFromDataSet);
         connect(dataSet, &TDataSet::stateChanged, this, &PickListModel::reloadFromDataSet);
+        connect(dataSet, &QObject::destroyed, this, &PickListModel::reloadFromDataSet);
     }
     m_candidates = dataSet && dataSet->Active() ? dataSet->RecordCount() : 0;
     m_checked.assign(size_t(m_candidates), 0);
@@ -91,8 +92,13 @@ PickListModel::PickListModel(TDataSet* dataSet, const QString& keyField, bool ch
 
 void PickListModel::reloadFromDataSet()
 {
-    const QStringList keep = checkedKeys();
+    // The checks belong to the rows that are gone: start again unchecked,
+    // with the same filter over the new rows.
     beginResetModel();
+    if (!m_dataSet) {
+        m_columns.clear();
+        m_key = nullptr;
+    }
     m_candidates = m_dataSet && m_dataSet->Active() ? m_dataSet->RecordCount() : 0;
     m_checked.assign(size_t(m_candidates), 0);
     m_checkedCount = 0;
@@ -102,7 +108,6 @@ void PickListModel::reloadFromDataSet()
     const QStringList words = m_filterWords;
     m_filterWords.clear();
     endResetModel();
-    checkKeys(keep);
     if (!words.isEmpty())
         setFilterText(m_filterText);
     emit checkedCountChanged(m_checkedCount);

@@ -66,6 +66,15 @@ TEST_F(PickList, FilterSearchesEveryShownColumnIgnoringCaseAndAccents)
     EXPECT_EQ(dlg.filterEdit()->text(), QStringLiteral("0002 silva"));
     dlg.setFilterText({});
     EXPECT_EQ(dlg.shownRowCount(), 4);
+
+    // The set reloaded under the list: the new rows, never the old count.
+    dlg.setRowChecked(3, true);
+    dlg.setFilterText(QStringLiteral("sil"));
+    fillCodes(p.ds, {{"0009", "Silvia", ""}, {"0010", "Paulo", ""}});
+    EXPECT_EQ(dlg.rowCount(), 2);
+    EXPECT_EQ(dlg.shownRowCount(), 1);
+    EXPECT_EQ(dlg.model()->index(0, 0).data().toString(), QStringLiteral("0009"));
+    EXPECT_EQ(dlg.checkedCount(), 0);
 }
 
 TEST_F(PickList, MarkAllAndNoneActOnWhatTheFilterShowsAndChecksOutliveTheFilter)
