@@ -77,7 +77,7 @@ public:
         if (QWidget* back =
                 dialog.parentWidget() ? dialog.parentWidget()->window() : mainWindow()) {
             back->activateWindow();
-            QTest::qWaitForWindowActive(back);
+            (void)QTest::qWaitForWindowActive(back);
         }
         return result;
     }
@@ -98,12 +98,12 @@ public:
                 QMessageBox box(QMessageBox::Information, QStringLiteral("Informação"), text,
                                 QMessageBox::Ok, over);
                 box.show();
-                QTest::qWaitForWindowExposed(&box);
+                (void)QTest::qWaitForWindowExposed(&box);
                 picture(&box, qPrintable(messageShots.takeFirst()));
             }
             if (over) {
                 over->activateWindow();
-                QTest::qWaitForWindowActive(over);
+                (void)QTest::qWaitForWindowActive(over);
             }
         }
         return krt::ScriptedHostServices::messageDlg(text, type, buttons, help);
