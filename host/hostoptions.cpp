@@ -79,6 +79,19 @@ QString readConfigValues(const QString& path, QHash<QString, QString>& values)
     return {};
 }
 
+// The first line of a password file; returns an error text or an empty one.
+QString readPasswordFile(const QString& path, QString& password)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("Não foi possível ler o arquivo de senha \"%1\": %2.")
+            .arg(path, f.errorString());
+    password = QString::fromUtf8(f.readLine(4096));
+    while (password.endsWith(QLatin1Char('\n')) || password.endsWith(QLatin1Char('\r')))
+        password.chop(1);
+    return {};
+}
+
 // Applies the config file's values; returns an error text or an empty one.
 QString applyConfigFile(const QString& path, HostOptions& o)
 {
@@ -98,6 +111,20 @@ QString applyConfigFile(const QString& path, HostOptions& o)
         !parsePort(ini.value(QStringLiteral("server/port")), o.serverPort))
         return QStringLiteral("Porta do servidor inválida em \"%1\": %2.")
             .arg(path, ini.value(QStringLiteral("server/port")));
+    text("server/user", o.serverUser);
+    text("server/password", o.serverPassword);
+    QString passwordFile;
+    text("server/passwordFile", passwordFile);
+    if (!passwordFile.isEmpty()) {
+        if (QFileInfo(passwordFile).isRelative())
+            passwordFile = QFileInfo(path).absoluteDir().absoluteFilePath(passwordFile);
+        if (const QString error = readPasswordFile(passwordFile, o.serverPassword);
+            !error.isEmpty())
+            return error;
+    }
+    text("server/caFile", o.serverCaFile);
+    if (!o.serverCaFile.isEmpty() && QFileInfo(o.serverCaFile).isRelative())
+        o.serverCaFile = QFileInfo(path).absoluteDir().absoluteFilePath(o.serverCaFile);
     text("user/branch", o.branch);
     if (ini.contains(QStringLiteral("user/branchFixed")) &&
         !parseFlag(ini.value(QStringLiteral("user/branchFixed")), o.branchFixed))
@@ -151,6 +178,17 @@ HostOptionsResult readHostOptions(const QStringList& arguments, const QString& a
                                         QStringLiteral("endereço"));
     const QCommandLineOption serverPort(
         "server-port", QStringLiteral("Porta do servidor de aplicação."), QStringLiteral("porta"));
+    const QCommandLineOption serverUser("server-user",
+                                        QStringLiteral("Usuário do servidor de aplicação."),
+                                        QStringLiteral("usuário"));
+    const QCommandLineOption serverPasswordFile(
+        "server-password-file",
+        QStringLiteral("Arquivo cuja primeira linha é a senha do servidor de aplicação "
+                       "(também: variável KRT_SERVER_PASSWORD)."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption serverCa(
+        "server-ca", QStringLiteral("Usa TLS e aceita só certificados destas autoridades (PEM)."),
+        QStringLiteral("arquivo"));
     const QCommandLineOption branch("branch", QStringLiteral("Filial atual do usuário."),
                                     QStringLiteral("código"));
     const QCommandLineOption branchFixed("branch-fixed",
@@ -178,8 +216,10 @@ HostOptionsResult readHostOptions(const QStringList& arguments, const QString& a
     const QCommandLineOption screenshot(
         "screenshot", QStringLiteral("Salva uma imagem da janela principal no arquivo e encerra."),
         QStringLiteral("arquivo"));
-    p.addOptions({help, config, module, serverHost, serverPort, branch, branchFixed, mask, db,
-                  dbDriver, dbName, dbHost, dbPort, dbUser, dbPassword, open, screenshot});
+    p.addOptions(
+        {help,     config, module,      serverHost, serverPort, serverUser, serverPasswordFile,
+         serverCa, branch, branchFixed, mask,       db,         dbDriver,   dbName,
+         dbHost,   dbPort, dbUser,      dbPassword, open,       screenshot});
 
     if (!p.parse(arguments)) {
         r.error = QStringLiteral("Opção inválida: %1").arg(p.errorText());
@@ -211,6 +251,17 @@ HostOptionsResult readHostOptions(const QStringList& arguments, const QString& a
         r.error = QStringLiteral("Porta do servidor inválida: %1.").arg(p.value(serverPort));
         return r;
     }
+    if (p.isSet(serverUser))
+        o.serverUser = p.value(serverUser);
+    if (qEnvironmentVariableIsSet("KRT_SERVER_PASSWORD"))
+        o.serverPassword = qEnvironmentVariable("KRT_SERVER_PASSWORD");
+    if (p.isSet(serverPasswordFile)) {
+        r.error = readPasswordFile(p.value(serverPasswordFile), o.serverPassword);
+        if (!r.error.isEmpty())
+            return r;
+    }
+    if (p.isSet(serverCa))
+        o.serverCaFile = p.value(serverCa);
     if (p.isSet(branch))
         o.branch = p.value(branch);
     if (p.isSet(branchFixed))

@@ -13,6 +13,14 @@ struct HostOptions
     // Application server.
     QString serverHost = QStringLiteral("127.0.0.1");
     int serverPort = 8421;
+    // Who logs in to the server. The password comes from a file
+    // (--server-password-file, server/passwordFile), the environment
+    // (KRT_SERVER_PASSWORD) or the config file (server/password), never from
+    // the command line; without user or password the host asks at start.
+    QString serverUser;
+    QString serverPassword;
+    // TLS: the CAs the server's certificate must come from (PEM).
+    QString serverCaFile;
 
     // User context.
     QString branch;

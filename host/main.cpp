@@ -3,9 +3,11 @@
 #include "framework/core/usercontext.h"
 #include "framework/db/dtmdbgeral.h"
 #include "host/hostdatabase.h"
+#include "host/hostlogin.h"
 #include "host/hostoptions.h"
 #include "host/hostqtservices.h"
 #include "host/hostwindow.h"
+#include "host/logindialog.h"
 #include "host/translations.h"
 
 #include <QApplication>
@@ -38,6 +40,21 @@ int main(int argc, char** argv)
     context.webUrl = options.serverHost;
     context.webPort = options.serverPort;
     context.productTreeMask = options.productTreeMask;
+    context.serverCaFile = options.serverCaFile;
+    // Log in before the module starts: the screen's connection then logs in
+    // on its own with the same credentials. A picture-only run never asks.
+    const bool mayAsk = options.screenshotFile.isEmpty();
+    loginAtStart(options, context, [&](const QString& message, Credentials& credentials) {
+        if (!mayAsk)
+            return false;
+        LoginDialog dialog(QStringLiteral("%1:%2").arg(options.serverHost).arg(options.serverPort),
+                           credentials.user);
+        dialog.setMessage(message);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        credentials = {dialog.user(), dialog.password()};
+        return true;
+    });
     krt::setUserContext(context);
 
     HostQtServices services;
@@ -52,11 +69,13 @@ int main(int argc, char** argv)
         services.setStatusBar(window.statusBar());
         krt::setHostServices(&services);
         window.setContextDescription(
-            QStringLiteral("Servidor %1:%2 | %3 | Filial %4")
+            QStringLiteral("Servidor %1:%2%3 | Usuário %4 | %5 | Filial %6")
                 .arg(options.serverHost)
                 .arg(options.serverPort)
-                .arg(describeHostDatabase(options),
-                     options.branch.isEmpty() ? QStringLiteral("(nenhuma)") : options.branch));
+                .arg(options.serverCaFile.isEmpty() ? QString() : QStringLiteral(" (TLS)"),
+                     context.serverUser.isEmpty() ? QStringLiteral("(nenhum)") : context.serverUser,
+                     describeHostDatabase(options),
+                     context.branch.isEmpty() ? QStringLiteral("(nenhuma)") : context.branch));
         window.show();
 
         // Errors at start are shown once the window is up; none of them stops the host.

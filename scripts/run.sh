@@ -17,6 +17,12 @@ if [ ! -f "$DB" ]; then
   "$BIN/krt-admin" create-demo -d "sqlite:$DB" --to "$(date +%F)"
 fi
 
+# A database made before the server had users gets the demo user now.
+if ! "$BIN/krt-admin" user list -d "sqlite:$DB" | grep -q "^demo"$'\t'; then
+  echo "run: adding the demo user to $DB"
+  printf 'demo\n' | "$BIN/krt-admin" user add demo --all-branches -d "sqlite:$DB" >/dev/null
+fi
+
 # shellcheck source=scripts/freeport.sh
 source scripts/freeport.sh
 PORT=$(free_port)
@@ -31,7 +37,11 @@ for _ in $(seq 1 100); do
 done
 echo "run: application server on 127.0.0.1:$PORT (log: var/appserver.log)"
 
-HOST_ARGS=(--server-host 127.0.0.1 --server-port "$PORT" --db "$DB" --branch "${KRT_BRANCH:-0001}" --open)
+# The demo database's documented user (docs/appserver.md); the password goes
+# through the environment, never on a command line.
+export KRT_SERVER_PASSWORD=${KRT_SERVER_PASSWORD:-demo}
+HOST_ARGS=(--server-host 127.0.0.1 --server-port "$PORT" --server-user "${KRT_USER:-demo}"
+           --db "$DB" --branch "${KRT_BRANCH:-0001}" --open)
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "run: opening the host with the screen \"Cancelamento da Consolidação de Vendas\""
   "$BIN/krt-host" "${HOST_ARGS[@]}" "$@"

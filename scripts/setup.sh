@@ -10,9 +10,9 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase
   libgl-dev xvfb xauth
   libgtest-dev libbenchmark-dev
-  nlohmann-json3-dev libcpp-httplib-dev
+  nlohmann-json3-dev libboost1.81-dev libssl-dev openssl libsodium-dev
   libsqlite3-dev sqlite3 libpq-dev postgresql
-  clang-format
+  clang clang-format
   qt6-translations-l10n
 )
 

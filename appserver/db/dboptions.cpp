@@ -2,6 +2,7 @@
 
 #include "appserver/db/errors.h"
 
+#include <QFile>
 #include <QUrl>
 
 namespace krt::app {
@@ -46,12 +47,33 @@ DbOptions DbOptions::parse(const QString& text)
                                "porta/banco.")
                     .arg(DbOptions::postgres(url.host(), url.port(5432), url.userName(), database)
                              .describe()));
-        return postgres(url.host(), url.port(5432), url.userName(), database, url.password());
+        if (!url.password().isEmpty())
+            throw AppError(QStringLiteral(
+                "Banco de dados inválido: a senha não pode ir em --database, onde qualquer "
+                "usuário da máquina a vê na lista de processos. Use --database-password-file, a "
+                "variável KRT_DB_PASSWORD ou o arquivo de senhas do PostgreSQL (~/.pgpass)."));
+        return postgres(url.host(), url.port(5432), url.userName(), database);
     }
     throw AppError(
         QStringLiteral("Banco de dados inválido: use sqlite:ARQUIVO ou postgres://usuário@máquina:"
                        "porta/banco (recebido \"%1\").")
             .arg(text.left(200)));
+}
+
+void DbOptions::loadPassword(const QString& passwordFile)
+{
+    if (!passwordFile.isEmpty()) {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            throw AppError(
+                QStringLiteral("Não foi possível ler o arquivo de senha do banco %1: %2.")
+                    .arg(passwordFile, file.errorString()));
+        const QByteArray line = file.readLine(4096);
+        password = QString::fromUtf8(line).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        return;
+    }
+    if (qEnvironmentVariableIsSet("KRT_DB_PASSWORD"))
+        password = qEnvironmentVariable("KRT_DB_PASSWORD");
 }
 
 QString DbOptions::describe() const

@@ -30,4 +30,12 @@ private:
     bool transient_;
 };
 
+// The caller may not touch what it asked for (a branch outside its own).
+// Nothing was changed; the refusal is already in the audit trail.
+class AccessDenied : public AppError
+{
+public:
+    using AppError::AppError;
+};
+
 } // namespace krt::app

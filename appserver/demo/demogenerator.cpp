@@ -1,5 +1,7 @@
 #include "appserver/demo/demogenerator.h"
 
+#include "appserver/auth/users.h"
+
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/sql.h"
 
@@ -253,6 +255,9 @@ DemoSummary generateDemo(Database& database, const DemoConfig& c)
         }
         tx.commit();
     }
+    // The documented demo user: every branch, password "demo".
+    UserStore(database).add(QString::fromLatin1(kDemoUser), QString::fromLatin1(kDemoPassword),
+                            true, {}, false);
 
     if (!c.consolidate)
         return sum;

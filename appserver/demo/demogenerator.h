@@ -47,7 +47,12 @@ struct DemoSummary
     int withdrawals = 0;
 };
 
-// Fills an empty, migrated database: companies, branches, stores, cash
+// The user every demo database has (all branches), documented for the run
+// command and the examples.
+inline constexpr char kDemoUser[] = "demo";
+inline constexpr char kDemoPassword[] = "demo";
+
+// Fills an empty, migrated database: the demo user, companies, branches, stores, cash
 // registers, customers, products, balances, parameters, an open accounting
 // period covering the generated days, and the sales; then (unless told not
 // to) consolidates every store through the server's own routine and approves

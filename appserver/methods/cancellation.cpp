@@ -70,6 +70,13 @@ QList<Key> keysOf(const ArgReader& in, const Packet& packet, const char* branchF
     return keys;
 }
 
+// A document of the request touches a branch the caller may not touch: the
+// whole request is refused and nothing changes.
+struct AccessRefusal
+{
+    QString what;
+};
+
 // Records a refused request after its transaction was rolled back.
 void auditRefusal(Database& database, AuditEntry entry, const QString& reason)
 {
@@ -91,7 +98,7 @@ void auditRefusal(Database& database, AuditEntry entry, const QString& reason)
 } // namespace
 
 Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& principal,
-                                       const QString& requester)
+                                       const Caller& caller)
 {
     const ArgReader in("setDeletaNF");
     const QString branch = in.text(filial, 1, "filial");
@@ -104,7 +111,13 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
     AuditEntry audit;
     audit.operation = QStringLiteral("setDeletaNF");
     audit.branch = branch;
-    audit.requester = requester;
+    audit.requester = caller.requester;
+    audit.user = caller.user;
+    const auto denied = [&](const QString& key, const QString& other) {
+        return AccessRefusal{QStringLiteral("o usuário %1 não tem acesso à filial %2 (nota "
+                                            "fiscal %3; tem %4).")
+                                 .arg(caller.user, other, key, caller.allowedText())};
+    };
     try {
         const int cancelled = withRetry([&] {
             audit.cancelled.clear();
@@ -123,9 +136,20 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                                                " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
             Query dropInvoice(db, QStringLiteral("DELETE FROM NOTAFISCAL"
                                                  " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
+            // Branches other than the invoice's own that undoing it would
+            // touch: its stock postings' and its sales'.
+            Query otherBranches(
+                db, QStringLiteral("SELECT CDFILIAL FROM LANCTOESTQ WHERE CDFILIALNF = ? AND "
+                                   "NRLANCTONF = ? AND CDFILIAL <> ?"
+                                   " UNION SELECT CDFILIAL FROM VENDA WHERE CDFILIALNF = ? AND "
+                                   "NRLANCTONF = ? AND CDFILIAL <> ?"));
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
             for (const Key& k : keys) {
+                // The key names the invoice's own branch: a caller may not
+                // even ask about another's.
+                if (!caller.allows(k.first))
+                    throw denied(keyText(k), k.first);
                 // The database's copy decides, never the packet's.
                 status.bindText(k.first).bindText(k.second).exec();
                 if (!status.next()) {
@@ -138,8 +162,32 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                 const QDate exitDay = status.date(3);
                 while (status.next()) {
                 }
-                if (owner != branch) {
+                QStringList touched{k.first};
+                if (owner != k.first)
+                    touched << owner;
+                otherBranches.bindText(k.first)
+                    .bindText(k.second)
+                    .bindText(k.first)
+                    .bindText(k.first)
+                    .bindText(k.second)
+                    .bindText(k.first)
+                    .exec();
+                while (otherBranches.next())
+                    touched << otherBranches.text(0);
+                touched.removeDuplicates();
+                for (const QString& b : touched)
+                    if (!caller.allows(b))
+                        throw denied(keyText(k), b);
+                // The invoice is the branch's only when its own branch
+                // (CDFILIALNF), its sales' branch (CDFILIAL), its postings and
+                // its sales all are: undoing it must not move another
+                // branch's stock or free another branch's sales.
+                if (k.first != branch || owner != branch) {
                     audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
+                    continue;
+                }
+                if (touched.size() > 1) {
+                    audit.skipped << keyText(k) + QStringLiteral(": envolve outra filial");
                     continue;
                 }
                 if (state == QLatin1String("A")) {
@@ -169,10 +217,13 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
     } catch (const PeriodRefusal& refusal) {
         auditRefusal(db_, audit, refusal.what);
         in.fail(periodBlockedText());
+    } catch (const AccessRefusal& refusal) {
+        auditRefusal(db_, audit, refusal.what);
+        throw AccessDenied(QStringLiteral("setDeletaNF: %1 Nada foi cancelado.").arg(refusal.what));
     }
 }
 
-Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const QString& requester)
+Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Caller& caller)
 {
     const ArgReader in("getDeletaRetiEst");
     const Packet packet = in.packet(lanctoEstoq, 1, "retiradas");
@@ -186,7 +237,19 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const QS
     AuditEntry audit;
     audit.operation = QStringLiteral("getDeletaRetiEst");
     audit.branch = branches.size() == 1 ? branches.first() : QString();
-    audit.requester = requester;
+    audit.requester = caller.requester;
+    audit.user = caller.user;
+    // A withdrawal, its postings and its sales are all of the key's branch.
+    for (const Key& k : keys) {
+        if (caller.allows(k.first))
+            continue;
+        audit.skipped = badRows;
+        const QString why = QStringLiteral("o usuário %1 não tem acesso à filial %2 (retirada %3; "
+                                           "tem %4).")
+                                .arg(caller.user, k.first, keyText(k), caller.allowedText());
+        auditRefusal(db_, audit, why);
+        throw AccessDenied(QStringLiteral("getDeletaRetiEst: %1 Nada foi cancelado.").arg(why));
+    }
     try {
         const int cancelled = withRetry([&] {
             audit.cancelled.clear();

@@ -1,5 +1,7 @@
 // Calls by method name, as they arrive from the wire.
 #include "appserver/db/errors.h"
+#include "appserver/db/sql.h"
+#include "appserver/methods/audit.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "server/methodtable.h"
 
@@ -10,7 +12,7 @@ namespace krt::app {
 namespace {
 
 using Args = QList<Variant>;
-using Handler = std::function<Variant(RdmCancelaConsoli&, const Args&, const QString&)>;
+using Handler = std::function<Variant(RdmCancelaConsoli&, const Args&, const Caller&)>;
 
 struct Entry
 {
@@ -23,42 +25,81 @@ const QList<Entry>& table()
 {
     using R = RdmCancelaConsoli;
     static const QList<Entry> entries{
-        {"getInforPad", 1, [](R& o, const Args& a, const QString&) { return o.getInforPad(a[0]); }},
+        {"getInforPad", 1, [](R& o, const Args& a, const Caller&) { return o.getInforPad(a[0]); }},
         {"getParamVend", 1,
-         [](R& o, const Args& a, const QString&) { return o.getParamVend(a[0]); }},
+         [](R& o, const Args& a, const Caller&) { return o.getParamVend(a[0]); }},
         {"getParamFilial", 1,
-         [](R& o, const Args& a, const QString&) { return o.getParamFilial(a[0]); }},
+         [](R& o, const Args& a, const Caller&) { return o.getParamFilial(a[0]); }},
         {"getPrincipal", 10,
-         [](R& o, const Args& a, const QString&) {
+         [](R& o, const Args& a, const Caller&) {
              return o.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]);
          }},
         {"getItLanctoEst", 2,
-         [](R& o, const Args& a, const QString&) { return o.getItLanctoEst(a[0], a[1]); }},
+         [](R& o, const Args& a, const Caller&) { return o.getItLanctoEst(a[0], a[1]); }},
         {"getRetLanctoEstq", 7,
-         [](R& o, const Args& a, const QString&) {
+         [](R& o, const Args& a, const Caller&) {
              return o.getRetLanctoEstq(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
          }},
         {"getRetItLanctoEst", 2,
-         [](R& o, const Args& a, const QString&) { return o.getRetItLanctoEst(a[0], a[1]); }},
+         [](R& o, const Args& a, const Caller&) { return o.getRetItLanctoEst(a[0], a[1]); }},
         {"getVendas", 6,
-         [](R& o, const Args& a, const QString&) {
+         [](R& o, const Args& a, const Caller&) {
              return o.getVendas(a[0], a[1], a[2], a[3], a[4], a[5]);
          }},
         {"getLancamento", 8,
-         [](R& o, const Args& a, const QString&) {
+         [](R& o, const Args& a, const Caller&) {
              return o.getLancamento(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
          }},
         {"getPeriodoCTBOK", 3,
-         [](R& o, const Args& a, const QString&) { return o.getPeriodoCTBOK(a[0], a[1], a[2]); }},
+         [](R& o, const Args& a, const Caller&) { return o.getPeriodoCTBOK(a[0], a[1], a[2]); }},
         {"getDeletaRetiEst", 1,
-         [](R& o, const Args& a, const QString& who) { return o.getDeletaRetiEst(a[0], who); }},
+         [](R& o, const Args& a, const Caller& who) { return o.getDeletaRetiEst(a[0], who); }},
         {"setDeletaNF", 2,
-         [](R& o, const Args& a, const QString& who) { return o.setDeletaNF(a[0], a[1], who); }},
+         [](R& o, const Args& a, const Caller& who) { return o.setDeletaNF(a[0], a[1], who); }},
     };
     return entries;
 }
 
+// Records a refused call in the audit trail, in its own transaction (the
+// call itself changed nothing).
+void auditAccessRefusal(Database& database, const QString& method, const QString& branch,
+                        const Caller& caller, const QString& reason)
+{
+    AuditEntry entry;
+    entry.operation = method;
+    entry.branch = branch;
+    entry.requester = caller.requester;
+    entry.user = caller.user;
+    entry.result = QStringLiteral("RECUSADO");
+    entry.reason = reason;
+    try {
+        withRetry([&] {
+            QSqlDatabase db = database.connection();
+            Transaction tx(db, database.kind(), Transaction::Mode::Write);
+            writeAudit(db, entry);
+            tx.commit();
+        });
+    } catch (const AppError&) {
+        // The refusal itself still reaches the client.
+    }
+}
+
 } // namespace
+
+void refuseAccess(Database& database, const QString& method, const QString& branch,
+                  const Caller& caller, const QString& reason)
+{
+    auditAccessRefusal(database, method, branch, caller, reason);
+    throw AccessDenied(QStringLiteral("%1: %2").arg(method, reason));
+}
+
+int RdmCancelaConsoli::arity(const QString& method)
+{
+    for (const Entry& e : table())
+        if (method == QLatin1String(e.name))
+            return e.arity;
+    return -1;
+}
 
 QStringList RdmCancelaConsoli::methodNames()
 {
@@ -69,7 +110,7 @@ QStringList RdmCancelaConsoli::methodNames()
 }
 
 Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
-                                    const QString& requester)
+                                    const Caller& caller)
 {
     for (const Entry& e : table()) {
         if (method != QLatin1String(e.name))
@@ -87,8 +128,17 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
                 throw AppError(error.text());
             }
         }
+        // Every method but getDeletaRetiEst is asked about one branch, its
+        // first argument. The writing methods also check each document.
+        if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
+            const QString branch = args[0].isText() ? args[0].asString() : QString();
+            if (!branch.isEmpty() && !caller.allows(branch))
+                refuseAccess(db_, method, branch.left(4), caller,
+                             QStringLiteral("o usuário %1 não tem acesso à filial %2 (tem %3).")
+                                 .arg(caller.user, branch.left(10), caller.allowedText()));
+        }
         try {
-            return e.run(*this, args, requester);
+            return e.run(*this, args, caller);
         } catch (const WireError& error) {
             // A value of the wrong kind deep inside a packet or array.
             throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));

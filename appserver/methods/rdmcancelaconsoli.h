@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appserver/db/database.h"
+#include "appserver/methods/caller.h"
 #include "framework/wire/variant.h"
 
 #include <QList>
@@ -42,14 +43,19 @@ public:
                           const Variant& idVendas, const Variant& vendas);
     Variant getPeriodoCTBOK(const Variant& filial, const Variant& dtInicial,
                             const Variant& dtFinal);
-    // `requester` names who asked (client address, user) for the audit trail.
-    Variant getDeletaRetiEst(const Variant& lanctoEstoq, const QString& requester);
-    Variant setDeletaNF(const Variant& filial, const Variant& principal, const QString& requester);
+    // The writing methods check every branch each document touches against
+    // what `caller` may touch, and name the caller in the audit trail.
+    Variant getDeletaRetiEst(const Variant& lanctoEstoq, const Caller& caller);
+    Variant setDeletaNF(const Variant& filial, const Variant& principal, const Caller& caller);
 
-    // Runs the method called `method` with `args` (count checked here, kinds in
-    // each method). Unknown methods throw AppError.
-    Variant dispatch(const QString& method, const QList<Variant>& args, const QString& requester);
+    // Runs the method called `method` with `args` for `caller`: the count is
+    // checked here, the kinds in each method, and the branch a reading method
+    // is asked about against the caller's branches (a refusal is audited and
+    // throws AccessDenied). Unknown methods throw AppError.
+    Variant dispatch(const QString& method, const QList<Variant>& args, const Caller& caller);
     static QStringList methodNames();
+    // Arguments `method` takes, or -1 when there is no such method.
+    static int arity(const QString& method);
 
     Database& database() { return db_; }
 

@@ -2,6 +2,11 @@
 //   krt-admin create-demo --database sqlite:demo.db [--invoices N] [--seed S] [--to DAY] [--force]
 //   krt-admin migrate --database ...
 //   krt-admin consolidate --database ... --branch 0001 --store LJ01 --from 2026-03-02 --to ...
+//   krt-admin user add NAME (--branches 0001,0002 [--fixed-branch] | --all-branches)
+//   krt-admin user passwd NAME | disable NAME | enable NAME | list
+// Passwords are read from --password-file or from the first line of standard
+// input, never from the command line.
+#include "appserver/auth/users.h"
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/database.h"
 #include "appserver/db/errors.h"
@@ -36,6 +41,66 @@ bool hasData(krt::app::Database& db)
     return q.next() && q.integer(0) > 0;
 }
 
+// The password of `krt-admin user add|passwd`: the first line of the file, or
+// of standard input.
+QString readPassword(const QString& file)
+{
+    QFile in;
+    if (file.isEmpty()) {
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            throw krt::app::AppError(QStringLiteral("não foi possível ler a senha da entrada."));
+    } else {
+        in.setFileName(file);
+        if (!in.open(QIODevice::ReadOnly))
+            throw krt::app::AppError(
+                QStringLiteral("não foi possível ler o arquivo de senha %1.").arg(file));
+    }
+    QString line = QString::fromUtf8(in.readLine(4096));
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
+int userCommand(krt::app::Database& db, const QStringList& args, const QString& branches,
+                bool allBranches, bool fixedBranch, const QString& passwordFile)
+{
+    krt::app::UserStore users(db);
+    const QString action = args.value(1);
+    const QString name = args.value(2);
+    if (action == QLatin1String("list") && args.size() == 2) {
+        for (const krt::app::UserRecord& u : users.list())
+            say(QStringLiteral("%1\t%2\t%3%4")
+                    .arg(u.name, u.active ? QStringLiteral("ativo") : QStringLiteral("desativado"),
+                         u.allBranches ? QStringLiteral("todas as filiais")
+                                       : u.branches.join(QLatin1Char(',')),
+                         u.fixedBranch ? QStringLiteral(" (filial fixa)") : QString()));
+        return 0;
+    }
+    if (args.size() != 3 || name.isEmpty())
+        return fail(QStringLiteral("use: user add|passwd|disable|enable NOME, ou user list."));
+    if (action == QLatin1String("add")) {
+        QStringList list;
+        for (const QString& b : branches.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            list << b.trimmed();
+        users.add(name, readPassword(passwordFile), allBranches, list, fixedBranch);
+        say(QStringLiteral("usuário %1 criado.").arg(name));
+        return 0;
+    }
+    if (action == QLatin1String("passwd")) {
+        users.setPassword(name, readPassword(passwordFile));
+        say(QStringLiteral("senha do usuário %1 alterada.").arg(name));
+        return 0;
+    }
+    if (action == QLatin1String("disable") || action == QLatin1String("enable")) {
+        users.setActive(name, action == QLatin1String("enable"));
+        say(QStringLiteral("usuário %1 %2.")
+                .arg(name, action == QLatin1String("enable") ? QStringLiteral("ativado")
+                                                             : QStringLiteral("desativado")));
+        return 0;
+    }
+    return fail(QStringLiteral("ação de usuário desconhecida \"%1\".").arg(action.left(40)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -45,10 +110,10 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Administração do banco do servidor de aplicação.\n"
-                       "Comandos: create-demo | migrate | consolidate"));
+                       "Comandos: create-demo | migrate | consolidate | user"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("create-demo, migrate ou consolidate"));
+                                 QStringLiteral("create-demo, migrate, consolidate ou user"));
     const QCommandLineOption database({QStringLiteral("d"), QStringLiteral("database")},
                                       QStringLiteral("sqlite:ARQUIVO ou postgres://..."),
                                       QStringLiteral("banco"),
@@ -73,15 +138,35 @@ int main(int argc, char** argv)
         QStringLiteral("to"),
         QStringLiteral("Data final (AAAA-MM-DD); em create-demo, o último dia de vendas."),
         QStringLiteral("data"));
-    parser.addOptions({database, invoices, seed, force, branch, store, from, to});
+    const QCommandLineOption branches(QStringLiteral("branches"),
+                                      QStringLiteral("user add: filiais do usuário (0001,0002)."),
+                                      QStringLiteral("filiais"));
+    const QCommandLineOption allBranches(QStringLiteral("all-branches"),
+                                         QStringLiteral("user add: acesso a todas as filiais."));
+    const QCommandLineOption fixedBranch(
+        QStringLiteral("fixed-branch"),
+        QStringLiteral("user add: o usuário trabalha só na sua (única) filial."));
+    const QCommandLineOption passwordFile(
+        QStringLiteral("password-file"),
+        QStringLiteral("user add/passwd: arquivo cuja primeira linha é a senha (padrão: a "
+                       "primeira linha da entrada)."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption dbPasswordFile(
+        QStringLiteral("database-password-file"),
+        QStringLiteral("Arquivo cuja primeira linha é a senha do PostgreSQL."),
+        QStringLiteral("arquivo"));
+    parser.addOptions({database, invoices, seed, force, branch, store, from, to, branches,
+                       allBranches, fixedBranch, passwordFile, dbPasswordFile});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 1)
-        return fail(QStringLiteral("informe um comando: create-demo, migrate ou consolidate."));
-    const QString command = args.first();
+    const QString command = args.value(0);
+    if (args.isEmpty() || (command != QLatin1String("user") && args.size() != 1))
+        return fail(
+            QStringLiteral("informe um comando: create-demo, migrate, consolidate ou user."));
 
     try {
-        const krt::app::DbOptions options = krt::app::DbOptions::parse(parser.value(database));
+        krt::app::DbOptions options = krt::app::DbOptions::parse(parser.value(database));
+        options.loadPassword(parser.value(dbPasswordFile));
         if (command == QLatin1String("create-demo") && parser.isSet(force) &&
             options.kind == krt::app::DbKind::SQLite) {
             for (const QString& suffix :
@@ -94,6 +179,10 @@ int main(int argc, char** argv)
 
         if (command == QLatin1String("migrate"))
             return 0;
+
+        if (command == QLatin1String("user"))
+            return userCommand(db, args, parser.value(branches), parser.isSet(allBranches),
+                               parser.isSet(fixedBranch), parser.value(passwordFile));
 
         if (command == QLatin1String("create-demo")) {
             if (hasData(db))

@@ -1,11 +1,38 @@
 #include "appserver/server/appserver.h"
 
 #include "appserver/db/errors.h"
-#include "framework/wire/httptransport.h"
+#include "server/methodtable.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
+#include <QScopeGuard>
 
 namespace krt::app {
+
+namespace {
+
+// What the gate learned about the caller: the session's user.
+struct Identity
+{
+    QString user;
+};
+
+QString userOf(const CallContext& context)
+{
+    if (const auto* id = static_cast<const Identity*>(context.identity.get()))
+        return id->user;
+    return {};
+}
+
+QString peerOf(const CallContext& context)
+{
+    return QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
+}
+
+const QString kSession = QString::fromLatin1(kSessionObject);
+const QString kLogin = QString::fromLatin1(kLoginMethod);
+
+} // namespace
 
 qint64 resultRows(const Variant& result)
 {
@@ -20,8 +47,16 @@ qint64 resultRows(const Variant& result)
     return result.isEmpty() ? 0 : 1;
 }
 
+bool isLoopbackAddress(const QString& address)
+{
+    if (address == QLatin1String("localhost"))
+        return true;
+    const QHostAddress host(address);
+    return !host.isNull() && host.isLoopback();
+}
+
 AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
-    : db_(db), log_(log), options_(std::move(options)), object_(db)
+    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db)
 {
 }
 
@@ -35,19 +70,23 @@ void AppServer::start()
     http_ = std::make_unique<HttpCallServer>(
         options_.address, options_.port, options_.maxBodyBytes,
         [this](const QString& object, const QString& method, const QList<Variant>& args,
-               const CallContext& context) {
-            const QString peer =
-                QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
-            return handle(object, method, args, peer, context.requestId);
-        });
-    // Calls the transport refuses (garbage, oversize, wrong path) get a log
-    // line too, so every call that reached the server leaves a trace.
+               const CallContext& context) { return handle(object, method, args, context); });
+    // Requests refused before they reach a method (garbage, oversize, wrong
+    // path, not logged in, a slow client cut off) get a log line too, so
+    // everything that reached the server leaves a trace with its address.
     http_->setRejectionListener([this](const QString& method, const QString& text,
                                        const CallContext& context) {
-        const QString peer = QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
-        log_.call(context.requestId, peer, method.left(200), false, 0, 0.0, text);
+        log_.call(context.requestId, peerOf(context), userOf(context), method, false, 0, 0.0, text);
     });
+    http_->setRequestGate([this](CallContext& context) { gate(context); });
+    http_->setCallCheck(
+        [this](const QString& object, const QString& method, quint32 count,
+               const CallContext& context) { check(object, method, count, context); });
     http_->setThreadCount(options_.threads);
+    http_->setKeepAliveTimeoutSeconds(options_.keepAliveSeconds);
+    http_->setLimits(options_.limits);
+    if (!options_.tlsCert.isEmpty() || !options_.tlsKey.isEmpty())
+        http_->setTls(options_.tlsCert, options_.tlsKey);
     http_->start();
 }
 
@@ -64,24 +103,144 @@ void AppServer::stop()
     }
 }
 
-Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
-                          const QString& peer, quint64 requestId)
+// Before the body is read: a login may come in (with a small body); any other
+// call needs a live session token.
+void AppServer::gate(CallContext& context)
+{
+    if (context.object == kSession) {
+        if (context.method != kLogin)
+            throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                                       .arg(context.method, kSession));
+        context.maxBodyBytes = 16 * 1024;
+        return;
+    }
+    const std::optional<QString> user = sessions_.userOf(context.bearerToken);
+    if (!user)
+        throw CallRefused(
+            401, QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
+                                "expirada). Entre com usuário e senha.")
+                     .arg(context.method));
+    context.identity = std::make_shared<const Identity>(Identity{*user});
+}
+
+// Before any argument is decoded: the object, the method and the count.
+void AppServer::check(const QString& object, const QString& method, quint32 count,
+                      const CallContext&)
+{
+    int arity = -1;
+    if (object == kSession)
+        arity = method == kLogin ? 2 : -1;
+    else if (object == QLatin1String(RdmCancelaConsoli::kObjectName))
+        arity = RdmCancelaConsoli::arity(method);
+    else
+        throw CallRefused(404, QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
+                                              "atende %3.")
+                                   .arg(method.left(100), object.left(100),
+                                        QString::fromLatin1(RdmCancelaConsoli::kObjectName)));
+    if (arity < 0)
+        throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                                   .arg(method.left(100), object));
+    if (count != quint32(arity))
+        throw CallRefused(400, QStringLiteral("%1: espera %2 argumentos e recebeu %3.")
+                                   .arg(method)
+                                   .arg(arity)
+                                   .arg(count));
+}
+
+Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
 {
     QElapsedTimer timer;
     timer.start();
+    const QString peer = peerOf(context);
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
+    const int wait = throttle_.waitFor(context.peerAddress);
+    if (wait > 0) {
+        const QString text = QStringLiteral("Muitas tentativas de login sem sucesso deste "
+                                            "endereço; tente de novo em %1 s.")
+                                 .arg(wait);
+        log_.call(context.requestId, peer, {}, kLogin, false, 0, elapsed(), text);
+        throw CallRefused(429, text);
+    }
+    if (!args[0].isText() || !args[1].isText())
+        throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));
+    const QString name = args[0].asString();
+    const QString password = args[1].asString();
+    UserRecord user;
+    UserStore::Verdict verdict;
+    {
+        hashing_.acquire();
+        const auto release = qScopeGuard([this] { hashing_.release(); });
+        verdict = users_.verify(name, password, &user);
+    }
+    if (verdict != UserStore::Verdict::Ok) {
+        const int failures = throttle_.failed(context.peerAddress);
+        const QString text = verdict == UserStore::Verdict::Disabled
+                                 ? QStringLiteral("O usuário %1 está desativado.").arg(name)
+                                 : QStringLiteral("Usuário ou senha inválidos.");
+        log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(),
+                  QStringLiteral("%1 (%2ª falha seguida deste endereço)").arg(text).arg(failures));
+        throw CallRefused(401, text);
+    }
+    throttle_.succeeded(context.peerAddress);
+    SessionInfo info;
+    info.token = QString::fromLatin1(sessions_.open(user.name));
+    info.user = user.name;
+    info.allBranches = user.allBranches;
+    info.branches = user.branches;
+    if (user.fixedBranch && user.branches.size() == 1)
+        info.fixedBranch = user.branches.first();
+    log_.call(context.requestId, peer, user.name, kLogin, true, 1, elapsed());
+    return info.toVariant();
+}
+
+Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
+                          const CallContext& context)
+{
+    if (object == kSession)
+        return login(args, context);
+    QElapsedTimer timer;
+    timer.start();
+    auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
+    const QString peer = peerOf(context);
+    const QString userName = userOf(context);
     try {
-        if (object != QLatin1String(RdmCancelaConsoli::kObjectName))
-            throw AppError(QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor atende "
-                                          "%3.")
-                               .arg(method.left(100), object.left(100),
-                                    QString::fromLatin1(RdmCancelaConsoli::kObjectName)));
-        const QString requester = QStringLiteral("%1 #%2").arg(peer).arg(requestId);
-        Variant result = object_.dispatch(method, args, requester);
-        log_.call(requestId, peer, method, true, resultRows(result), elapsed());
+        // Read again on every call, so that disabling a user or changing its
+        // branches takes effect at once, not at its next login.
+        const std::optional<UserRecord> user = users_.find(userName);
+        if (!user || !user->active) {
+            sessions_.closeUser(userName);
+            throw CallRefused(401, QStringLiteral("Chamada de %1 recusada: o usuário %2 está "
+                                                  "desativado.")
+                                       .arg(method, userName));
+        }
+        Caller caller;
+        caller.user = user->name;
+        caller.requester =
+            QStringLiteral("%1 (%2 #%3)").arg(user->name, peer).arg(context.requestId);
+        caller.allBranches = user->allBranches;
+        caller.branches = user->branches;
+        Variant result = object_.dispatch(method, args, caller);
+        log_.call(context.requestId, peer, userName, method, true, resultRows(result), elapsed());
         return result;
+    } catch (const CallRefused& e) {
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
+        throw;
+    } catch (const AccessDenied& e) {
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
+        throw CallRefused(
+            403,
+            QStringLiteral("Erro no método %1: %2").arg(method, e.text().mid(method.size() + 2)));
+    } catch (const DbError& e) {
+        // The database's own text (with the statement) stays in the log; the
+        // caller learns that the database failed, not how.
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
+        throw std::runtime_error(
+            QStringLiteral("falha no banco de dados do servidor (pedido #%1; detalhes no log do "
+                           "servidor).")
+                .arg(context.requestId)
+                .toStdString());
     } catch (const AppError& e) {
-        log_.call(requestId, peer, method, false, 0, elapsed(), e.text());
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
         // The transport puts the method's name in front of the text itself.
         QString text = e.text();
         const QString prefix = method + QStringLiteral(": ");
@@ -89,7 +248,8 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
             text = text.mid(prefix.size());
         throw std::runtime_error(text.toStdString());
     } catch (const std::exception& e) {
-        log_.call(requestId, peer, method, false, 0, elapsed(), QString::fromUtf8(e.what()));
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
+                  QString::fromUtf8(e.what()));
         throw;
     }
 }

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "appserver/auth/users.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/server/calllog.h"
+#include "appserver/server/sessions.h"
+#include "framework/wire/httptransport.h"
 
+#include <QSemaphore>
 #include <QString>
 #include <memory>
-
-namespace krt {
-class HttpCallServer;
-}
 
 namespace krt::app {
 
@@ -19,11 +19,19 @@ struct ServerOptions
     quint16 port = 8421; // 0: any free port
     int threads = 8;
     qint64 maxBodyBytes = 64 * 1024 * 1024;
+    int keepAliveSeconds = 5;
+    // Both set: serve TLS only.
+    QString tlsCert;
+    QString tlsKey;
+    ServerLimits limits;
 };
 
-// The remote object on the wire: decoded calls for "Krt52600.rdmCancelaConsoli"
-// go to RdmCancelaConsoli on the worker thread's own connection; each call is
-// logged. Errors go back to the caller as error replies naming the method.
+// The remote object on the wire: a caller logs in (object "Krt.Sessao",
+// method "login") and gets a session token; every call of
+// "Krt52600.rdmCancelaConsoli" must carry one. Calls run on the worker
+// thread's own connection with the session's user as the caller, so each
+// method checks the branches it touches against that user's. Every call and
+// every refusal is logged; errors go back as error replies naming the method.
 class AppServer
 {
 public:
@@ -37,17 +45,30 @@ public:
     void stop();
 
 private:
+    void gate(CallContext& context);
+    void check(const QString& object, const QString& method, quint32 count,
+               const CallContext& context);
     Variant handle(const QString& object, const QString& method, const QList<Variant>& args,
-                   const QString& peer, quint64 requestId);
+                   const CallContext& context);
+    Variant login(const QList<Variant>& args, const CallContext& context);
 
     Database& db_;
     CallLog& log_;
     ServerOptions options_;
     RdmCancelaConsoli object_;
+    UserStore users_;
+    SessionTable sessions_;
+    LoginThrottle throttle_;
+    // Password hashing takes memory on purpose: a few at a time.
+    QSemaphore hashing_{2};
     std::unique_ptr<HttpCallServer> http_;
 };
 
 // Rows in a result, for the log: the rows of its packets, 1 for a scalar.
 qint64 resultRows(const Variant& result);
+
+// True for the loopback addresses (127.0.0.0/8, ::1, "localhost"), which the
+// server may serve without TLS.
+bool isLoopbackAddress(const QString& address);
 
 } // namespace krt::app

@@ -43,8 +43,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     const QCommandLineOption database(
         {QStringLiteral("d"), QStringLiteral("database")},
-        QStringLiteral("Banco de dados: sqlite:ARQUIVO ou postgres://usuário@máquina:porta/banco "
-                       "(padrão sqlite:krt52600.db)."),
+        QStringLiteral("Banco de dados: sqlite:ARQUIVO ou postgres://usuário@máquina:porta/banco, "
+                       "sem senha (padrão sqlite:krt52600.db)."),
         QStringLiteral("banco"), QStringLiteral("sqlite:krt52600.db"));
     const QCommandLineOption listen({QStringLiteral("l"), QStringLiteral("listen")},
                                     QStringLiteral("Endereço de escuta (padrão 127.0.0.1)."),
@@ -62,7 +62,27 @@ int main(int argc, char** argv)
     const QCommandLineOption logFile(QStringLiteral("log"),
                                      QStringLiteral("Arquivo de log (padrão: saída de erros)."),
                                      QStringLiteral("arquivo"));
-    parser.addOptions({database, listen, port, threads, maxBody, logFile});
+    const QCommandLineOption passwordFile(
+        QStringLiteral("database-password-file"),
+        QStringLiteral("Arquivo cuja primeira linha é a senha do PostgreSQL (também: variável "
+                       "KRT_DB_PASSWORD, PGPASSWORD ou ~/.pgpass)."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
+                                     QStringLiteral("Certificado do servidor (PEM, com a cadeia)."),
+                                     QStringLiteral("arquivo"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"),
+                                    QStringLiteral("Chave privada do certificado (PEM)."),
+                                    QStringLiteral("arquivo"));
+    const QCommandLineOption insecure(
+        QStringLiteral("insecure-plaintext"),
+        QStringLiteral("Aceita servir sem TLS num endereço que não é local (senhas e dados "
+                       "passam em claro pela rede)."));
+    const QCommandLineOption keepAlive(
+        QStringLiteral("keep-alive"),
+        QStringLiteral("Segundos que uma conexão ociosa fica aberta (padrão 5)."),
+        QStringLiteral("s"), QStringLiteral("5"));
+    parser.addOptions({database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
+                       tlsKey, insecure, keepAlive});
     parser.process(app);
 
     bool ok = false;
@@ -79,6 +99,21 @@ int main(int argc, char** argv)
     options.maxBodyBytes = parser.value(maxBody).toLongLong(&ok);
     if (!ok || options.maxBodyBytes < 1024)
         return fail(QStringLiteral("limite de corpo inválido \"%1\".").arg(parser.value(maxBody)));
+    options.keepAliveSeconds = parser.value(keepAlive).toInt(&ok);
+    if (!ok || options.keepAliveSeconds < 1 || options.keepAliveSeconds > 3600)
+        return fail(QStringLiteral("tempo de conexão ociosa inválido \"%1\".")
+                        .arg(parser.value(keepAlive)));
+    options.tlsCert = parser.value(tlsCert);
+    options.tlsKey = parser.value(tlsKey);
+    if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())
+        return fail(QStringLiteral("--tls-cert e --tls-key vão juntos."));
+    // Passwords and business data must not cross a network in clear text: off
+    // the loopback, TLS is required unless the operator says otherwise.
+    if (options.tlsCert.isEmpty() && !krt::app::isLoopbackAddress(options.address) &&
+        !parser.isSet(insecure))
+        return fail(QStringLiteral("o endereço %1 não é local: use --tls-cert e --tls-key, ou "
+                                   "--insecure-plaintext para servir sem criptografia.")
+                        .arg(options.address));
 
     krt::app::CallLog log(parser.value(logFile));
     if (!log.isOpen())
@@ -86,17 +121,20 @@ int main(int argc, char** argv)
             QStringLiteral("não foi possível abrir o log \"%1\".").arg(parser.value(logFile)));
 
     try {
-        krt::app::Database db(krt::app::DbOptions::parse(parser.value(database)));
+        krt::app::DbOptions dbOptions = krt::app::DbOptions::parse(parser.value(database));
+        dbOptions.loadPassword(parser.value(passwordFile));
+        krt::app::Database db(dbOptions);
         const QStringList applied = krt::app::Migrator(db).migrate();
         for (const QString& name : applied)
             log.note(QStringLiteral("migração aplicada: %1").arg(name));
 
         krt::app::AppServer server(db, log, options);
         server.start();
-        log.note(QStringLiteral("krt-appserver servindo Krt52600.rdmCancelaConsoli em %1:%2 (%3)")
+        log.note(QStringLiteral("krt-appserver servindo Krt52600.rdmCancelaConsoli em %1:%2 (%3%4)")
                      .arg(options.address)
                      .arg(server.port())
-                     .arg(db.options().describe()));
+                     .arg(db.options().describe(),
+                          options.tlsCert.isEmpty() ? QString() : QStringLiteral(", TLS")));
         // The main thread's own connection is not needed while serving.
         db.releaseThisThread();
 

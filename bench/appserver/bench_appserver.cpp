@@ -273,6 +273,7 @@ int main(int argc, char** argv)
         return 1;
     }
     krt::HttpCallClient client("127.0.0.1", server.port, 600000);
+    client.setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
     const QDateTime from(config.firstDay, QTime(0, 0)), to(config.lastDay(), QTime(0, 0));
     const qint64 rssBefore = procKb(server.pid(), "VmRSS");
 

@@ -106,6 +106,9 @@ int main(int argc, char** argv)
     krt::UserContext context;
     context.branch = QStringLiteral("0001");
     context.webPort = server.port();
+    // The demo database's documented user.
+    context.serverUser = QStringLiteral("demo");
+    context.serverPassword = QStringLiteral("demo");
     krt::setUserContext(context);
 
     auto* screen = krt::createForm<TfrmCancelaConsoli>();

@@ -16,6 +16,14 @@ struct UserContext
     QString webUrl = QStringLiteral("127.0.0.1");
     int webPort = 0;
     QString productTreeMask;
+    // Who the application server should see: the connection logs in with
+    // these before its first call. Empty user: no login (the server refuses
+    // the calls).
+    QString serverUser;
+    QString serverPassword;
+    // Talk TLS to the server and trust only certificates from the CAs in this
+    // PEM file; empty: plain HTTP.
+    QString serverCaFile;
 };
 
 const UserContext& userContext();

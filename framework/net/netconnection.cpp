@@ -1,6 +1,7 @@
 #include "framework/net/netconnection.h"
 
 #include "framework/core/errors.h"
+#include "framework/core/usercontext.h"
 #include "framework/wire/httptransport.h"
 
 TNetConnection::TNetConnection(QObject* parent) : QObject(parent) {}
@@ -36,8 +37,19 @@ void TNetConnection::setConnected(bool connected)
 
     auto client = std::make_unique<krt::HttpCallClient>(host_, quint16(port_), timeoutMs_);
     if (failure.isEmpty()) {
+        const krt::UserContext& context = krt::userContext();
+        const QString user = user_.isEmpty() ? context.serverUser : user_;
+        const QString password = user_.isEmpty() ? context.serverPassword : password_;
+        const QString caFile = caFile_.isEmpty() ? context.serverCaFile : caFile_;
         try {
+            if (!caFile.isEmpty())
+                client->setTls(caFile);
             client->ping();
+            // A wrong password shows when the screen opens, not at its first call.
+            if (!user.isEmpty()) {
+                client->setCredentials(user, password);
+                client->login();
+            }
         } catch (const krt::RemoteError& e) {
             failure = e.text();
         }

@@ -32,7 +32,10 @@ private:
 
 // Connection to one remote object of the application server (ServerName) at
 // Host:Port. Opening runs BeforeConnect first (which usually fills in Host and
-// Port), then checks that the server answers.
+// Port), then checks that the server answers and logs in. The user, password
+// and CA file come from the host's user context (krt::userContext()) unless
+// set on the connection itself; with a CA file the connection talks TLS and
+// accepts only a server certificate from those CAs.
 //
 // With ThrowException on, a failure to open throws EKrtError; with it off the
 // connection stays closed and LastError() tells why. A call made while a
@@ -65,6 +68,14 @@ public:
     int TimeoutMs() const { return timeoutMs_; }
     void setTimeoutMs(int ms) { timeoutMs_ = ms > 0 ? ms : kDefaultTimeoutMs; }
 
+    // Override the user context's credentials and CA file for this connection.
+    void setCredentials(const QString& user, const QString& password)
+    {
+        user_ = user;
+        password_ = password;
+    }
+    void setCaFile(const QString& file) { caFile_ = file; }
+
     bool Connected() const { return client_ != nullptr; }
     // true opens (BeforeConnect, then the server check), false closes. Setting
     // the state it already has does nothing.
@@ -96,5 +107,8 @@ private:
     int timeoutMs_ = kDefaultTimeoutMs;
     QString lastError_;
     bool wanted_ = false; // the last setConnected asked for an open connection
+    QString user_;
+    QString password_;
+    QString caFile_;
     std::unique_ptr<krt::HttpCallClient> client_;
 };

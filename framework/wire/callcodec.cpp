@@ -23,10 +23,31 @@ constexpr quint8 kReplyError = 1;
 // hostile body cannot exhaust the stack.
 constexpr int kMaxDepth = 16;
 constexpr quint32 kMaxNameBytes = 1024;
-// A claimed element count only needs one byte per element to pass the size
-// check, while an element takes far more in memory: reserve no more than this
-// up front and let real elements grow the list.
-constexpr quint32 kMaxReserve = 1024;
+// What decoding may allocate, as a multiple of the encoded size (plus a little
+// for small calls). A value takes one byte on the wire (unassigned, null) but
+// a whole Variant in memory, a text twice its UTF-8 bytes as UTF-16, a packet
+// its bytes again plus its cell table (at most four times its bytes): every
+// one is charged before it is allocated, so no body, however built, makes the
+// decoder take more than this.
+constexpr qint64 kMemoryFactor = 8;
+constexpr qint64 kMemorySlack = 64 * 1024;
+
+class Budget
+{
+public:
+    explicit Budget(qsizetype encodedBytes) : left_(kMemoryFactor * encodedBytes + kMemorySlack) {}
+    void charge(ByteReader& in, qint64 bytes)
+    {
+        if (bytes > left_)
+            in.fail(QStringLiteral("os valores ocupariam em memória mais de %1 vezes o tamanho "
+                                   "recebido")
+                        .arg(kMemoryFactor));
+        left_ -= bytes;
+    }
+
+private:
+    qint64 left_;
+};
 
 void appendText(QByteArray& out, const QString& text)
 {
@@ -91,19 +112,21 @@ void appendVariant(QByteArray& out, const Variant& value, int depth,
     }
 }
 
-QString readText(ByteReader& in, quint32 maxBytes, const char* what)
+QString readText(ByteReader& in, quint32 maxBytes, const char* what, Budget* budget = nullptr)
 {
     const quint32 length = in.read<quint32>();
     if (length > maxBytes)
         in.fail(
             QStringLiteral("%1 longo demais (%2 bytes)").arg(QString::fromUtf8(what)).arg(length));
     const std::string_view bytes = in.readBytes(qsizetype(length));
+    if (budget)
+        budget->charge(in, 2 * qint64(length));
     if (utf8CodePoints(bytes) < 0)
         in.fail(QStringLiteral("%1 não é UTF-8 válido").arg(QString::fromUtf8(what)));
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
-Variant readVariant(ByteReader& in, int depth)
+Variant readVariant(ByteReader& in, int depth, Budget& budget)
 {
     if (depth > kMaxDepth)
         in.fail(QStringLiteral("vetores aninhados demais (mais de %1 níveis)").arg(kMaxDepth));
@@ -124,7 +147,7 @@ Variant readVariant(ByteReader& in, int depth)
     case Variant::Kind::Float:
         return Variant(in.readDouble());
     case Variant::Kind::Text:
-        return Variant(readText(in, quint32(in.remaining()), "texto"));
+        return Variant(readText(in, quint32(in.remaining()), "texto", &budget));
     case Variant::Kind::DateTime: {
         const std::optional<QDateTime> dt = fromWallClockMs(in.read<qint64>());
         if (!dt)
@@ -134,6 +157,8 @@ Variant readVariant(ByteReader& in, int depth)
     case Variant::Kind::Packet: {
         const quint32 length = in.read<quint32>();
         const std::string_view bytes = in.readBytes(qsizetype(length));
+        // The packet's own copy of its bytes and its cell table.
+        budget.charge(in, 5 * qint64(length));
         return Variant(Packet::decode(QByteArray(bytes.data(), qsizetype(bytes.size()))));
     }
     case Variant::Kind::Array: {
@@ -143,10 +168,11 @@ Variant readVariant(ByteReader& in, int depth)
             in.fail(QStringLiteral("vetor de %1 elementos não cabe em %2 bytes")
                         .arg(count)
                         .arg(in.remaining()));
+        budget.charge(in, qint64(count) * qint64(sizeof(Variant)));
         QList<Variant> items;
-        items.reserve(qsizetype(std::min<quint32>(count, kMaxReserve)));
+        items.reserve(qsizetype(count));
         for (quint32 i = 0; i < count; ++i)
-            items.append(readVariant(in, depth + 1));
+            items.append(readVariant(in, depth + 1, budget));
         return Variant(items);
     }
     }
@@ -183,7 +209,8 @@ QByteArray encodeVariant(const Variant& value)
 Variant decodeVariant(const QByteArray& bytes)
 {
     ByteReader in(bytes.constData(), bytes.size(), "valor");
-    Variant v = readVariant(in, 0);
+    Budget budget(bytes.size());
+    Variant v = readVariant(in, 0, budget);
     expectEnd(in);
     return v;
 }
@@ -201,7 +228,7 @@ QByteArray encodeCall(const QString& object, const QString& method, const QList<
     return out;
 }
 
-Call decodeCall(const QByteArray& bytes)
+Call decodeCall(const QByteArray& bytes, const CallHeadCheck& check)
 {
     ByteReader in(bytes.constData(), bytes.size(), "chamada");
     readHeader(in, kCallMagic);
@@ -212,9 +239,15 @@ Call decodeCall(const QByteArray& bytes)
     if (qsizetype(count) > in.remaining())
         in.fail(
             QStringLiteral("%1 argumentos não cabem em %2 bytes").arg(count).arg(in.remaining()));
-    call.args.reserve(qsizetype(std::min<quint32>(count, kMaxReserve)));
+    // Who is called and with how many arguments is settled before a single
+    // argument is decoded.
+    if (check)
+        check(call.object, call.method, count);
+    Budget budget(bytes.size());
+    budget.charge(in, qint64(count) * qint64(sizeof(Variant)));
+    call.args.reserve(qsizetype(count));
     for (quint32 i = 0; i < count; ++i)
-        call.args.append(readVariant(in, 1));
+        call.args.append(readVariant(in, 1, budget));
     expectEnd(in);
     return call;
 }
@@ -259,7 +292,8 @@ Reply decodeReplyFull(const QByteArray& bytes)
     Reply reply;
     const quint8 status = in.read<quint8>();
     if (status == kReplyOk) {
-        reply.result = readVariant(in, 0);
+        Budget budget(bytes.size());
+        reply.result = readVariant(in, 0, budget);
     } else if (status == kReplyError) {
         reply.isError = true;
         reply.errorText = readText(in, quint32(in.remaining()), "texto do erro");

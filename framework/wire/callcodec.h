@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace krt {
 
@@ -20,7 +21,13 @@ struct Call
 // decoder validates the whole input and throws WireError on anything malformed;
 // none reads outside the bytes it is given.
 QByteArray encodeCall(const QString& object, const QString& method, const QList<Variant>& args);
-Call decodeCall(const QByteArray& bytes);
+// Told the object, the method and the argument count of a call before any
+// argument is decoded; it throws to refuse the call.
+using CallHeadCheck =
+    std::function<void(const QString& object, const QString& method, quint32 argumentCount)>;
+// Decoding takes at most a small multiple of the body's size in memory,
+// whatever the body claims (see docs/protocol.md).
+Call decodeCall(const QByteArray& bytes, const CallHeadCheck& check = {});
 
 QByteArray encodeReply(const Variant& result);
 // The same bytes as encodeReply, in pieces that share the packets' own buffers

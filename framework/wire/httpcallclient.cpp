@@ -1,13 +1,30 @@
+// The calling side on Boost.Beast. Calls are synchronous for the caller; each
+// network step runs as an asynchronous operation on the client's own
+// io_context with the call's deadline, so a server that stops answering ends
+// in a clear time-out instead of a hang.
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/callcodec.h"
+#include "framework/wire/keylist.h"
+
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 
 #include <QElapsedTimer>
-#include <functional>
-#include <httplib.h>
+#include <QFile>
 #include <mutex>
+#include <optional>
 
 namespace krt {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+using tcp = net::ip::tcp;
 
 bool isValidCallName(const QString& name)
 {
@@ -23,34 +40,320 @@ bool isValidCallName(const QString& name)
     return true;
 }
 
+Variant SessionInfo::toVariant() const
+{
+    return Variant(QList<Variant>{Variant(token), Variant(user), Variant(allBranches),
+                                  Variant(formatKeyList(branches)), Variant(fixedBranch)});
+}
+
+SessionInfo SessionInfo::fromVariant(const Variant& value)
+{
+    if (!value.isArray() || value.size() != 5)
+        throw WireError(QStringLiteral("Resposta de login malformada."));
+    SessionInfo info;
+    info.token = value.at(0).asString();
+    info.user = value.at(1).asString();
+    info.allBranches = value.at(2).asBool();
+    info.branches = parseKeyList(value.at(3).asString());
+    info.fixedBranch = value.at(4).asString();
+    return info;
+}
+
+namespace {
+
+QString seconds(int ms)
+{
+    if (ms % 1000 == 0)
+        return QString::number(ms / 1000);
+    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',');
+}
+
+// One HTTP exchange's outcome.
+struct Response
+{
+    int status = 0;
+    QByteArray body;
+};
+
+// A failure of the network step, already in the user's words (without the
+// "Falha ao chamar m: " prefix).
+struct StepFailure
+{
+    QString text;
+};
+
+} // namespace
+
 struct HttpCallClient::Impl
 {
     QString host;
-    quint16 port;
-    int timeoutMs;
+    quint16 port = 0;
+    int timeoutMs = 120000;
     std::mutex mutex;
-    std::unique_ptr<httplib::Client> http;
+
+    QString caFile;
+    std::optional<ssl::context> tls;
+    QString user;
+    QString password;
+    SessionInfo session;
+
+    net::io_context ioc;
+    std::optional<beast::tcp_stream> plain;
+    std::optional<beast::ssl_stream<beast::tcp_stream>> secure;
+    beast::flat_buffer buffer;
+    QElapsedTimer idleSince;
+    // How long the server keeps an idle connection (its Keep-Alive header).
+    int serverIdleMs = 5000;
 
     QString address() const { return QStringLiteral("%1:%2").arg(host).arg(port); }
+    bool connected() const { return plain.has_value() || secure.has_value(); }
+    beast::tcp_stream& lowest() { return secure ? beast::get_lowest_layer(*secure) : *plain; }
 
-    httplib::Client& connection()
+    void drop()
     {
-        if (!http) {
-            http = std::make_unique<httplib::Client>(host.toStdString(), int(port));
-            const time_t sec = timeoutMs / 1000;
-            const time_t usec = (timeoutMs % 1000) * 1000;
-            http->set_keep_alive(true);
-            http->set_tcp_nodelay(true);
-            // Establishing the connection never waits longer than 10 s, so an
-            // unreachable address is reported quickly even with a long call time-out.
-            const int connectMs = qMin(timeoutMs, 10000);
-            http->set_connection_timeout(connectMs / 1000, (connectMs % 1000) * 1000);
-            http->set_read_timeout(sec, usec);
-            http->set_write_timeout(sec, usec);
+        beast::error_code ignored;
+        if (connected()) {
+            lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+            lowest().close();
         }
-        return *http;
+        secure.reset();
+        plain.reset();
+        buffer.clear();
+        ioc.restart();
+        ioc.poll(); // lets the cancelled operations finish
+        ioc.restart();
+    }
+
+    // Runs the io_context until the operation started by `start` completes.
+    // tcp_stream's own expiry closes the socket at the deadline, which ends
+    // every pending operation with beast::error::timeout.
+    template <class Start> beast::error_code run(Start start)
+    {
+        beast::error_code result = net::error::would_block;
+        start([&result](const beast::error_code& ec, auto&&...) { result = ec; });
+        ioc.restart();
+        while (result == net::error::would_block && ioc.run_one() > 0) {
+        }
+        return result;
+    }
+
+    // A kept connection the server may have closed meanwhile is not reused:
+    // a call written into it could be lost without a word.
+    bool stale()
+    {
+        if (!connected())
+            return false;
+        if (idleSince.isValid() && idleSince.elapsed() > serverIdleMs - 1000)
+            return true;
+        beast::error_code ec;
+        tcp::socket& socket = lowest().socket();
+        const std::size_t waiting = socket.available(ec);
+        if (ec || waiting > 0)
+            return true;
+        // Readable with nothing available: the server closed it.
+        socket.non_blocking(true, ec);
+        char probe;
+        socket.receive(net::buffer(&probe, 1), tcp::socket::message_peek, ec);
+        const bool closed = !ec || ec != net::error::would_block;
+        socket.non_blocking(false, ec);
+        return closed;
+    }
+
+    void connect()
+    {
+        if (stale())
+            drop();
+        if (connected())
+            return;
+        const int connectMs = qMin(timeoutMs, 10000);
+        tcp::resolver resolver(ioc);
+        tcp::resolver::results_type endpoints;
+        beast::error_code ec = run([&](auto done) {
+            resolver.async_resolve(
+                host.toStdString(), std::to_string(port),
+                [&endpoints, done](const beast::error_code& e, tcp::resolver::results_type r) {
+                    endpoints = std::move(r);
+                    done(e);
+                });
+        });
+        if (ec)
+            throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
+        beast::tcp_stream stream(ioc);
+        stream.expires_after(std::chrono::milliseconds(connectMs));
+        ec = run([&](auto done) {
+            stream.async_connect(
+                endpoints, [done](const beast::error_code& e, const tcp::endpoint&) { done(e); });
+        });
+        if (ec)
+            throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
+        beast::error_code ignored;
+        stream.socket().set_option(tcp::no_delay(true), ignored);
+        if (!tls) {
+            plain.emplace(std::move(stream));
+            buffer.clear();
+            return;
+        }
+        secure.emplace(std::move(stream), *tls);
+        // Server name for SNI, and the name (or address) the certificate must carry.
+        const std::string name = host.toStdString();
+        beast::error_code parseError;
+        net::ip::make_address(name, parseError);
+        if (parseError)
+            SSL_set_tlsext_host_name(secure->native_handle(), name.c_str());
+        secure->set_verify_mode(ssl::verify_peer);
+        secure->set_verify_callback(ssl::host_name_verification(name));
+        beast::get_lowest_layer(*secure).expires_after(std::chrono::milliseconds(connectMs));
+        ec = run([&](auto done) {
+            secure->async_handshake(ssl::stream_base::client,
+                                    [done](const beast::error_code& e) { done(e); });
+        });
+        if (ec) {
+            QString why = QString::fromStdString(ec.message());
+            if (ec.category() == net::error::get_ssl_category()) {
+                const long verify = SSL_get_verify_result(secure->native_handle());
+                if (verify != X509_V_OK)
+                    why = QString::fromUtf8(X509_verify_cert_error_string(verify));
+            }
+            secure.reset();
+            if (ec == beast::error::timeout)
+                throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
+            throw StepFailure{QStringLiteral("a conexão segura (TLS) com o servidor %1 falhou: %2.")
+                                  .arg(address(), why)};
+        }
+        buffer.clear();
+    }
+
+    // One request and its response, within the call's time-out.
+    Response exchange(http::request<http::string_body>& req)
+    {
+        connect();
+        QElapsedTimer clock;
+        clock.start();
+        req.set(http::field::host, host.toStdString());
+        req.keep_alive(true);
+        req.prepare_payload();
+        lowest().expires_after(std::chrono::milliseconds(timeoutMs));
+        beast::error_code ec = run([&](auto done) {
+            if (secure)
+                http::async_write(*secure, req, done);
+            else
+                http::async_write(*plain, req, done);
+        });
+        http::response_parser<http::string_body> parser;
+        // Answers are as large as the lists they carry; the packet format
+        // itself bounds them.
+        parser.body_limit(boost::none);
+        parser.header_limit(64 * 1024);
+        if (!ec)
+            ec = run([&](auto done) {
+                if (secure)
+                    http::async_read(*secure, buffer, parser, done);
+                else
+                    http::async_read(*plain, buffer, parser, done);
+            });
+        if (ec) {
+            // Never reuse a connection after a failure: a late answer could be
+            // read as the answer to the next call.
+            drop();
+            if (ec == beast::error::timeout)
+                throw StepFailure{QStringLiteral("o servidor %1 não respondeu em %2 s.")
+                                      .arg(address(), seconds(timeoutMs))};
+            throw StepFailure{
+                QStringLiteral("a comunicação com o servidor %1 foi interrompida (%2).")
+                    .arg(address(), QString::fromStdString(ec.message()))};
+        }
+        lowest().expires_never();
+        auto res = parser.release();
+        Response out;
+        out.status = int(res.result_int());
+        out.body = QByteArray::fromStdString(res.body());
+        const beast::string_view keepAlive = res[http::field::keep_alive];
+        const auto at = keepAlive.find("timeout=");
+        if (at != beast::string_view::npos) {
+            const int secs =
+                QByteArray(keepAlive.data() + at + 8, qsizetype(keepAlive.size() - at - 8))
+                    .split(',')
+                    .value(0)
+                    .trimmed()
+                    .toInt();
+            if (secs > 0)
+                serverIdleMs = secs * 1000;
+        }
+        if (!res.keep_alive())
+            drop();
+        idleSince.start();
+        return out;
+    }
+
+    Response post(const QString& object, const QString& method, const QByteArray& body)
+    {
+        http::request<http::string_body> req{
+            http::verb::post, QStringLiteral("/call/%1/%2").arg(object, method).toStdString(), 11};
+        req.set(http::field::content_type, kCallContentType);
+        if (!session.token.isEmpty())
+            req.set(http::field::authorization, "Bearer " + session.token.toStdString());
+        req.body().assign(body.constData(), size_t(body.size()));
+        return exchange(req);
     }
 };
+
+namespace {
+
+// Turns an answer into its result, or a RemoteError starting with `prefix`;
+// `name` is what an error reply must mention to be passed on as it is.
+Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix,
+                 const QString& name)
+{
+    Reply reply;
+    try {
+        reply = decodeReplyFull(res.body);
+    } catch (const WireError& e) {
+        if (res.status != 200)
+            throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                           .arg(d.address())
+                                           .arg(res.status));
+        throw RemoteError(
+            prefix +
+            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), e.text()));
+    }
+    if (reply.isError) {
+        // The server's text normally names the method already.
+        if (reply.errorText.contains(name))
+            throw RemoteError(reply.errorText);
+        throw RemoteError(prefix + reply.errorText);
+    }
+    if (res.status != 200)
+        throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                       .arg(d.address())
+                                       .arg(res.status));
+    return reply.result;
+}
+
+SessionInfo loginLocked(HttpCallClient::Impl& d)
+{
+    const QString prefix = QStringLiteral("Falha ao entrar no servidor de aplicação: ");
+    d.session = SessionInfo();
+    if (d.user.isEmpty())
+        throw RemoteError(prefix + QStringLiteral("usuário não informado."));
+    const QByteArray body =
+        encodeCall(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod),
+                   {Variant(d.user), Variant(d.password)});
+    Response res;
+    try {
+        res = d.post(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod), body);
+    } catch (const StepFailure& f) {
+        throw RemoteError(prefix + f.text);
+    }
+    const Variant result = resultOf(d, res, prefix, QStringLiteral("\x01"));
+    try {
+        d.session = SessionInfo::fromVariant(result);
+    } catch (const WireError& e) {
+        throw RemoteError(prefix + e.text());
+    }
+    return d.session;
+}
+
+} // namespace
 
 HttpCallClient::HttpCallClient(const QString& host, quint16 port, int timeoutMs)
     : d_(std::make_unique<Impl>())
@@ -60,7 +363,47 @@ HttpCallClient::HttpCallClient(const QString& host, quint16 port, int timeoutMs)
     d_->timeoutMs = qMax(timeoutMs, 1);
 }
 
-HttpCallClient::~HttpCallClient() = default;
+HttpCallClient::~HttpCallClient()
+{
+    std::lock_guard lock(d_->mutex);
+    d_->drop();
+}
+
+void HttpCallClient::setTls(const QString& caFile)
+{
+    std::lock_guard lock(d_->mutex);
+    if (!QFile::exists(caFile))
+        throw RemoteError(
+            QStringLiteral("Arquivo de autoridades certificadoras não encontrado: %1.")
+                .arg(caFile));
+    try {
+        ssl::context context(ssl::context::tls_client);
+        context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                            ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
+                            ssl::context::no_tlsv1_1);
+        context.load_verify_file(caFile.toStdString());
+        context.set_verify_mode(ssl::verify_peer);
+        d_->tls.emplace(std::move(context));
+        d_->caFile = caFile;
+    } catch (const boost::system::system_error& e) {
+        throw RemoteError(QStringLiteral("Arquivo de autoridades certificadoras inválido: %1 (%2).")
+                              .arg(caFile, QString::fromStdString(e.what())));
+    }
+    d_->drop();
+}
+
+bool HttpCallClient::usesTls() const
+{
+    return d_->tls.has_value();
+}
+
+void HttpCallClient::setCredentials(const QString& user, const QString& password)
+{
+    std::lock_guard lock(d_->mutex);
+    d_->user = user;
+    d_->password = password;
+    d_->session = SessionInfo();
+}
 
 QString HttpCallClient::host() const
 {
@@ -75,69 +418,16 @@ int HttpCallClient::timeoutMs() const
     return d_->timeoutMs;
 }
 
+void HttpCallClient::setTimeoutMs(int timeoutMs)
+{
+    std::lock_guard lock(d_->mutex);
+    d_->timeoutMs = qMax(timeoutMs, 1);
+}
+
 void HttpCallClient::disconnect()
 {
     std::lock_guard lock(d_->mutex);
-    d_->http.reset();
-}
-
-namespace {
-
-QString seconds(int ms)
-{
-    if (ms % 1000 == 0)
-        return QString::number(ms / 1000);
-    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',');
-}
-
-} // namespace
-
-// Sends one request and turns every failure into a RemoteError starting with
-// `prefix`; `name` is what an error reply must mention to be passed on as is.
-static Variant roundTrip(HttpCallClient::Impl& d, const QString& prefix, const QString& name,
-                         const std::function<httplib::Result(httplib::Client&)>& send)
-{
-    QElapsedTimer clock;
-    clock.start();
-    httplib::Result result = send(d.connection());
-    if (!result) {
-        // Never reuse a connection after a failure: a late answer could be read
-        // as the answer to the next call.
-        d.http.reset();
-        const httplib::Error error = result.error();
-        if (error == httplib::Error::Connection || error == httplib::Error::ConnectionTimeout)
-            throw RemoteError(prefix + QStringLiteral("servidor %1 inacessível.").arg(d.address()));
-        if (error == httplib::Error::Read && clock.elapsed() + 50 >= d.timeoutMs)
-            throw RemoteError(prefix + QStringLiteral("o servidor %1 não respondeu em %2 s.")
-                                           .arg(d.address(), seconds(d.timeoutMs)));
-        throw RemoteError(prefix +
-                          QStringLiteral("a comunicação com o servidor %1 foi interrompida (%2).")
-                              .arg(d.address(), QString::fromStdString(httplib::to_string(error))));
-    }
-
-    Reply reply;
-    try {
-        reply = decodeReplyFull(QByteArray::fromStdString(result->body));
-    } catch (const WireError& e) {
-        if (result->status != 200)
-            throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                           .arg(d.address())
-                                           .arg(result->status));
-        throw RemoteError(
-            prefix +
-            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), e.text()));
-    }
-    if (reply.isError) {
-        // The server's text normally names the method already.
-        if (reply.errorText.contains(name))
-            throw RemoteError(reply.errorText);
-        throw RemoteError(prefix + reply.errorText);
-    }
-    if (result->status != 200)
-        throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                       .arg(d.address())
-                                       .arg(result->status));
-    return reply.result;
+    d_->drop();
 }
 
 Variant HttpCallClient::call(const QString& object, const QString& method,
@@ -154,22 +444,51 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
     } catch (const WireError& e) {
         throw RemoteError(prefix + e.text());
     }
-    const std::string path = QStringLiteral("/call/%1/%2").arg(object, method).toStdString();
     std::lock_guard lock(d_->mutex);
-    return roundTrip(*d_, prefix, method, [&](httplib::Client& http) {
-        return http.Post(path, body.constData(), size_t(body.size()), kCallContentType);
-    });
+    Impl& d = *d_;
+    if (d.session.token.isEmpty() && !d.user.isEmpty())
+        loginLocked(d);
+    Response res;
+    try {
+        res = d.post(object, method, body);
+        // The server forgot the session (restarted, expired): the call was
+        // not run, so log in again and send it once more.
+        if (res.status == 401 && !d.session.token.isEmpty() && !d.user.isEmpty()) {
+            loginLocked(d);
+            res = d.post(object, method, body);
+        }
+    } catch (const StepFailure& f) {
+        throw RemoteError(prefix + f.text);
+    }
+    return resultOf(d, res, prefix, method);
 }
 
 void HttpCallClient::ping()
 {
     const QString prefix = QStringLiteral("Falha ao conectar ao servidor de aplicação: ");
     std::lock_guard lock(d_->mutex);
-    const Variant answer = roundTrip(*d_, prefix, QStringLiteral("ping"),
-                                     [](httplib::Client& http) { return http.Get(kPingPath); });
+    http::request<http::string_body> req{http::verb::get, kPingPath, 11};
+    Variant answer;
+    try {
+        answer = resultOf(*d_, d_->exchange(req), prefix, QStringLiteral("ping"));
+    } catch (const StepFailure& f) {
+        throw RemoteError(prefix + f.text);
+    }
     if (!answer.isBool() || !answer.asBool())
         throw RemoteError(prefix +
                           QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()));
+}
+
+SessionInfo HttpCallClient::login()
+{
+    std::lock_guard lock(d_->mutex);
+    return loginLocked(*d_);
+}
+
+SessionInfo HttpCallClient::session() const
+{
+    std::lock_guard lock(d_->mutex);
+    return d_->session;
 }
 
 } // namespace krt

@@ -1,80 +1,49 @@
+// The call server on Boost.Beast: every connection is a chain of asynchronous
+// operations on a strand of a small network pool, so an idle or slow client
+// costs a socket and a buffer, never a thread. Decoding and the handler run on
+// a separate pool of workers; their answers go back to the connection's strand.
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/callcodec.h"
 
-#include <QDir>
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+
+#include <QFile>
+#include <array>
 #include <atomic>
+#include <condition_variable>
+#include <future>
+#include <map>
 #include <mutex>
-#include <set>
-#ifdef __linux__
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#endif
-#include <httplib.h>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace krt {
 
-struct HttpCallServer::Impl
-{
-    QString address;
-    quint16 requestedPort;
-    qint64 maxBodyBytes;
-    CallHandler handler;
-    RejectionListener onRejected;
-    int threads = 8;
-    int keepAliveSeconds = 5;
-    httplib::Server http;
-    std::thread listener;
-    std::atomic<quint16> boundPort{0};
-    std::atomic<quint64> nextRequestId{1};
-    std::atomic<bool> running{false};
-    std::atomic<bool> listenerDone{false};
-    // Connections (peer address and port) whose request is being handled or
-    // answered: stopping must not cut them.
-    std::mutex busyMutex;
-    std::set<std::pair<std::string, int>> busy;
-
-    void handle(const httplib::Request& req, httplib::Response& res);
-    // Answers a call that never reached the handler and tells the listener.
-    void reject(const httplib::Request& req, httplib::Response& res, int status,
-                const QString& method, const QString& text);
-};
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+using tcp = net::ip::tcp;
 
 namespace {
 
-void sendReply(httplib::Response& res, int status, const QByteArray& body)
+// One answer as it goes out: an HTTP status and the reply's bytes in pieces
+// (which may share the packets' own buffers).
+struct Answer
 {
-    res.status = status;
-    res.set_content(body.constData(), size_t(body.size()), kReplyContentType);
-}
+    int status = 200;
+    QList<QByteArray> pieces;
+};
 
-// A successful answer is written into the HTTP body straight from the
-// packets' buffers, so a large list is held once more as the body, not also as
-// an intermediate reply. (A streamed body would save that copy too, but the
-// HTTP library cuts streamed answers when the server stops, and stopping must
-// let every call in progress finish.)
-void sendResult(httplib::Response& res, const Variant& result)
+Answer errorAnswer(int status, const QString& text)
 {
-    const QList<QByteArray> pieces = encodeReplyPieces(result);
-    size_t total = 0;
-    for (const QByteArray& piece : pieces)
-        total += size_t(piece.size());
-    std::string body;
-    body.reserve(total);
-    for (const QByteArray& piece : pieces)
-        body.append(piece.constData(), size_t(piece.size()));
-    res.status = 200;
-    res.body = std::move(body);
-    res.set_header("Content-Type", kReplyContentType);
-}
-
-void sendError(httplib::Response& res, int status, const QString& text)
-{
-    sendReply(res, status, encodeErrorReply(text));
+    return Answer{status, {encodeErrorReply(text)}};
 }
 
 QString describe(const std::exception& e)
@@ -83,65 +52,799 @@ QString describe(const std::exception& e)
         return w->text();
     if (const auto* r = dynamic_cast<const RemoteError*>(&e))
         return r->text();
+    if (const auto* c = dynamic_cast<const CallRefused*>(&e))
+        return c->text();
+    if (const auto* t = dynamic_cast<const TransportError*>(&e))
+        return t->text();
     return QString::fromUtf8(e.what());
 }
 
-} // namespace
-
-void HttpCallServer::Impl::reject(const httplib::Request& req, httplib::Response& res, int status,
-                                  const QString& method, const QString& text)
+QString fromView(beast::string_view text)
 {
-    sendError(res, status, text);
-    if (!onRejected)
-        return;
-    CallContext context;
-    context.peerAddress = QString::fromStdString(req.remote_addr);
-    context.peerPort = quint16(req.remote_port);
-    context.requestId = nextRequestId.fetch_add(1);
-    try {
-        onRejected(method, text, context);
-    } catch (...) {
-        // A failing listener must not take the answer down with it.
-    }
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-void HttpCallServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
+// The text a client gets for a request that failed HTTP parsing.
+std::pair<int, QString> parseFailure(const beast::error_code& ec, qint64 maxBody, int headerBytes)
 {
-    const QString object = QString::fromStdString(req.matches[1]);
-    const QString method = QString::fromStdString(req.matches[2]);
-    if (req.get_header_value("Content-Type") != kCallContentType) {
-        reject(req, res, 415, method,
-               QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
-                   .arg(method, QString::fromStdString(req.get_header_value("Content-Type")),
-                        QString::fromLatin1(kCallContentType)));
-        return;
+    if (ec == http::error::body_limit)
+        return {
+            413,
+            QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes.").arg(maxBody)};
+    if (ec == http::error::bad_version)
+        return {505, QStringLiteral("Versão de HTTP não suportada (aceitas 1.0 e 1.1).")};
+    if (ec == http::error::header_limit)
+        return {431, QStringLiteral("Pedido HTTP recusado: cabeçalho maior que o limite de %1 "
+                                    "bytes.")
+                         .arg(headerBytes)};
+    return {400,
+            QStringLiteral("Pedido HTTP inválido: %1.").arg(QString::fromStdString(ec.message()))};
+}
+
+class SessionBase : public std::enable_shared_from_this<SessionBase>
+{
+public:
+    virtual ~SessionBase() = default;
+    virtual void start() = 0;
+    // Stopping: ends the connection unless it is serving a call (or always,
+    // with `force`). Safe from any thread.
+    virtual void shutdown(bool force) = 0;
+};
+
+} // namespace
+
+struct HttpCallServer::Impl
+{
+    QString address;
+    quint16 requestedPort = 0;
+    qint64 maxBodyBytes = 0;
+    CallHandler handler;
+    StreamingCallHandler streamingHandler;
+    RejectionListener onRejected;
+    RequestGate gate;
+    CallCheck check;
+    int threads = 8;
+    int keepAliveMs = 5000;
+    ServerLimits limits;
+    std::optional<ssl::context> tls;
+
+    net::io_context ioc{2};
+    std::optional<net::executor_work_guard<net::io_context::executor_type>> work;
+    std::optional<tcp::acceptor> acceptor;
+    std::vector<std::thread> networkThreads;
+    std::optional<net::thread_pool> workers;
+
+    std::atomic<quint16> boundPort{0};
+    std::atomic<quint64> nextRequestId{1};
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopping{false};
+
+    mutable std::mutex sessionsMutex;
+    std::condition_variable sessionsChanged;
+    std::map<SessionBase*, std::weak_ptr<SessionBase>> sessions;
+
+    void accept();
+    void added(SessionBase* s, const std::shared_ptr<SessionBase>& strong)
+    {
+        std::lock_guard lock(sessionsMutex);
+        sessions.emplace(s, strong);
     }
-    Call call;
-    try {
-        call = decodeCall(QByteArray::fromStdString(req.body));
-    } catch (const WireError& e) {
-        reject(req, res, 400, method,
-               QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
-        return;
+    void removed(SessionBase* s)
+    {
+        std::lock_guard lock(sessionsMutex);
+        sessions.erase(s);
+        sessionsChanged.notify_all();
     }
-    if (call.object != object || call.method != method) {
-        reject(req, res, 400, method,
-               QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o caminho %4.%1.")
-                   .arg(method, call.object, call.method, object));
-        return;
+    void shutdownAll(bool force)
+    {
+        std::vector<std::shared_ptr<SessionBase>> live;
+        {
+            std::lock_guard lock(sessionsMutex);
+            for (auto& [raw, weak] : sessions)
+                if (auto s = weak.lock())
+                    live.push_back(std::move(s));
+        }
+        for (auto& s : live)
+            s->shutdown(force);
     }
-    CallContext context;
-    context.peerAddress = QString::fromStdString(req.remote_addr);
-    context.peerPort = quint16(req.remote_port);
-    context.requestId = nextRequestId.fetch_add(1);
-    try {
-        const Variant result = handler(call.object, call.method, call.args, context);
-        sendResult(res, result);
-    } catch (const std::exception& e) {
-        sendError(res, 200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)));
-    } catch (...) {
-        sendError(res, 200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method));
+    void tellRejected(const QString& method, const QString& text, const CallContext& context)
+    {
+        if (!onRejected)
+            return;
+        try {
+            onRejected(method, text, context);
+        } catch (...) {
+            // A failing listener must not take the answer down with it.
+        }
     }
+};
+
+namespace {
+
+template <class Stream> class Session : public SessionBase
+{
+public:
+    Session(HttpCallServer::Impl& server, Stream&& stream)
+        : server_(server), stream_(std::move(stream))
+    {
+        beast::error_code ec;
+        const tcp::endpoint peer = lowest().socket().remote_endpoint(ec);
+        if (!ec) {
+            net::ip::address address = peer.address();
+            if (address.is_v6() && address.to_v6().is_v4_mapped())
+                address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
+            peerAddress_ = QString::fromStdString(address.to_string());
+            peerPort_ = peer.port();
+        }
+    }
+
+    ~Session() override { server_.removed(this); }
+
+    void start() override
+    {
+        server_.added(this, shared_from_this());
+        net::dispatch(lowest().get_executor(), [self = self()] {
+            if constexpr (kTls)
+                self->handshake();
+            else
+                self->readHead();
+        });
+    }
+
+    void shutdown(bool force) override
+    {
+        net::post(lowest().get_executor(), [self = self(), force] {
+            if (force || self->state_ == State::Reading || self->state_ == State::Idle)
+                self->closeNow();
+        });
+    }
+
+private:
+    static constexpr bool kTls = !std::is_same_v<Stream, beast::tcp_stream>;
+    enum class State
+    {
+        Idle,    // between requests or before the first
+        Reading, // a request is arriving
+        Busy,    // a worker has the call
+        Writing, // the answer is going out
+        Closed,
+    };
+
+    std::shared_ptr<Session> self()
+    {
+        return std::static_pointer_cast<Session>(shared_from_this());
+    }
+    beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
+    const ServerLimits& limits() const { return server_.limits; }
+
+    CallContext freshContext()
+    {
+        CallContext context;
+        context.peerAddress = peerAddress_;
+        context.peerPort = peerPort_;
+        context.requestId = server_.nextRequestId.fetch_add(1);
+        context.secure = kTls;
+        return context;
+    }
+
+    void handshake()
+    {
+        state_ = State::Reading;
+        lowest().expires_after(std::chrono::milliseconds(limits().headerTimeoutMs));
+        if constexpr (kTls) {
+            stream_.async_handshake(ssl::stream_base::server,
+                                    [self = self()](const beast::error_code& ec) {
+                                        if (ec) {
+                                            self->failedHandshake(ec);
+                                            return;
+                                        }
+                                        self->readHead();
+                                    });
+        }
+    }
+
+    void failedHandshake(const beast::error_code& ec)
+    {
+        if (ec != beast::error::timeout && ec != net::error::eof &&
+            ec != net::error::operation_aborted)
+            server_.tellRejected(QStringLiteral("-"),
+                                 QStringLiteral("Falha na negociação TLS: %1.")
+                                     .arg(QString::fromStdString(ec.message())),
+                                 freshContext());
+        closeNow();
+    }
+
+    void readHead()
+    {
+        if (server_.stopping || state_ == State::Closed) {
+            closeNow();
+            return;
+        }
+        state_ = State::Idle;
+        head_.emplace();
+        head_->header_limit(std::uint32_t(limits().headerBytes));
+        head_->body_limit(std::uint64_t(server_.maxBodyBytes));
+        // A kept-alive connection gets the idle time for its next request; a
+        // new one the head time-out. Either way a head dripped byte by byte
+        // is cut off when the time runs out.
+        lowest().expires_after(std::chrono::milliseconds(served_ == 0 ? limits().headerTimeoutMs
+                                                                      : server_.keepAliveMs));
+        http::async_read_header(
+            stream_, buffer_, *head_,
+            [self = self()](const beast::error_code& ec, std::size_t) { self->onHead(ec); });
+        // Bytes already waiting (a pipelined request) mean it is arriving.
+        if (buffer_.size() > 0)
+            state_ = State::Reading;
+    }
+
+    void onHead(beast::error_code ec)
+    {
+        if (state_ == State::Closed)
+            return;
+        const bool gotSome = head_ && head_->got_some();
+        if (ec) {
+            if (!gotSome &&
+                (ec == http::error::end_of_stream || ec == beast::error::timeout ||
+                 ec == net::error::operation_aborted || ec == net::error::eof ||
+                 ec == net::error::connection_reset || ec == ssl::error::stream_truncated)) {
+                // Idle connection ended by either side: nothing to say.
+                closeNow();
+                return;
+            }
+            if (ec == beast::error::timeout) {
+                server_.tellRejected(
+                    QStringLiteral("-"),
+                    QStringLiteral("Pedido HTTP incompleto: o cabeçalho não chegou em %1 ms; "
+                                   "conexão encerrada.")
+                        .arg(served_ == 0 ? limits().headerTimeoutMs : server_.keepAliveMs),
+                    freshContext());
+                closeNow();
+                return;
+            }
+            if (ec == net::error::operation_aborted || ec == net::error::connection_reset ||
+                ec == net::error::eof || ec == http::error::end_of_stream) {
+                closeNow();
+                return;
+            }
+            if (ec == http::error::body_limit) {
+                // The head is complete: name the method it calls.
+                CallContext context = freshContext();
+                const QStringList parts = fromView(head_->get().target()).split(u'/');
+                const QString method =
+                    parts.size() == 4 && isValidCallName(parts[3]) ? parts[3] : QStringLiteral("-");
+                context.method = method;
+                refuse(
+                    context, 413, method,
+                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
+                        .arg(server_.maxBodyBytes)
+                        .arg(method));
+                return;
+            }
+            const auto [status, text] =
+                parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
+            refuse(freshContext(), status, QStringLiteral("-"), text);
+            return;
+        }
+        state_ = State::Reading;
+        checkHead();
+    }
+
+    // Answers `text` with `status`, tells the listener and closes the
+    // connection afterwards (the request's body, if any, is never read).
+    void refuse(const CallContext& context, int status, const QString& method, const QString& text)
+    {
+        server_.tellRejected(method, text, context);
+        keepAlive_ = false;
+        send(errorAnswer(status, text));
+    }
+
+    void checkHead()
+    {
+        const auto& req = head_->get();
+        CallContext context = freshContext();
+        keepAlive_ = req.keep_alive();
+        const QString target = fromView(req.target());
+        const QStringList parts = target.split(u'/');
+        const bool callPath = parts.size() == 4 && parts[0].isEmpty() &&
+                              parts[1] == QLatin1String("call") && isValidCallName(parts[2]) &&
+                              isValidCallName(parts[3]);
+        // What the log names for a refusal: the method, when the path has one.
+        const QString name = callPath ? parts[3] : QStringLiteral("-");
+        if (callPath) {
+            context.object = parts[2];
+            context.method = parts[3];
+        }
+        if (req.version() != 10 && req.version() != 11) {
+            refuse(context, 505, name,
+                   QStringLiteral("Versão de HTTP não suportada (aceitas 1.0 e 1.1)."));
+            return;
+        }
+        if (std::distance(req.begin(), req.end()) > limits().headerFields) {
+            refuse(context, 431, name,
+                   QStringLiteral("Pedido HTTP recusado: mais de %1 campos de cabeçalho.")
+                       .arg(limits().headerFields));
+            return;
+        }
+        // One framing only: a single Content-Length of digits, or chunked.
+        int lengths = 0;
+        for (const auto& field : req) {
+            if (field.name() != http::field::content_length)
+                continue;
+            ++lengths;
+            const beast::string_view value = field.value();
+            if (value.empty() || value.find_first_not_of("0123456789") != beast::string_view::npos)
+                lengths = 99;
+        }
+        if (lengths > 1) {
+            refuse(context, 400, name,
+                   QStringLiteral("Pedido HTTP inválido: Content-Length repetido ou malformado."));
+            return;
+        }
+        if (req.count(http::field::transfer_encoding) > 0 &&
+            (req.count(http::field::transfer_encoding) > 1 ||
+             !beast::iequals(req[http::field::transfer_encoding], "chunked"))) {
+            refuse(context, 400, name,
+                   QStringLiteral("Pedido HTTP inválido: só a codificação chunked é aceita."));
+            return;
+        }
+        if (req.count(http::field::range) > 0) {
+            refuse(context, 400, name,
+                   QStringLiteral("Pedido HTTP inválido: Range não é aceito em chamadas."));
+            return;
+        }
+        if (target == QLatin1String(kPingPath)) {
+            if (req.method() != http::verb::get) {
+                refuse(context, 405, QStringLiteral("-"),
+                       QStringLiteral("Chamada recusada: %1 só aceita GET.").arg(target));
+                return;
+            }
+            if (head_->chunked() || head_->content_length().value_or(0) > 0) {
+                refuse(context, 400, QStringLiteral("-"),
+                       QStringLiteral("Chamada recusada: %1 não leva corpo.").arg(target));
+                return;
+            }
+            send(Answer{200, {encodeReply(Variant(true))}});
+            return;
+        }
+        if (!callPath) {
+            refuse(context, 404, target.left(200),
+                   QStringLiteral("Chamada recusada: caminho inválido %1 %2.")
+                       .arg(fromView(req.method_string()).left(20), target.left(200)));
+            return;
+        }
+        if (req.method() != http::verb::post) {
+            refuse(context, 405, context.method,
+                   QStringLiteral("Chamada de %1 recusada: use POST.").arg(context.method));
+            return;
+        }
+        const QString type = fromView(req[http::field::content_type]);
+        if (type != QLatin1String(kCallContentType)) {
+            refuse(context, 415, context.method,
+                   QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
+                       .arg(context.method, type.left(100), QString::fromLatin1(kCallContentType)));
+            return;
+        }
+        const beast::string_view authorization = req[http::field::authorization];
+        if (authorization.size() > 7 && beast::iequals(authorization.substr(0, 7), "Bearer "))
+            context.bearerToken =
+                QByteArray(authorization.data() + 7, qsizetype(authorization.size() - 7)).trimmed();
+        if (server_.gate) {
+            try {
+                server_.gate(context);
+            } catch (const CallRefused& e) {
+                refuse(context, e.status(), context.method, e.text());
+                return;
+            } catch (const std::exception& e) {
+                refuse(context, 500, context.method, describe(e));
+                return;
+            }
+        }
+        if (context.maxBodyBytes >= 0 &&
+            head_->content_length().value_or(0) > std::uint64_t(context.maxBodyBytes)) {
+            refuse(context, 413, context.method,
+                   QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
+                       .arg(context.maxBodyBytes)
+                       .arg(context.method));
+            return;
+        }
+        context_ = std::move(context);
+        if (beast::iequals(req[http::field::expect], "100-continue")) {
+            auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
+                                                                           req.version());
+            lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
+            http::async_write(stream_, *cont,
+                              [self = self(), cont](const beast::error_code& ec, std::size_t) {
+                                  if (ec) {
+                                      self->closeNow();
+                                      return;
+                                  }
+                                  self->readBody();
+                              });
+            return;
+        }
+        readBody();
+    }
+
+    void readBody()
+    {
+        if (server_.stopping) {
+            closeNow();
+            return;
+        }
+        body_.emplace(std::move(*head_));
+        head_.reset();
+        body_->body_limit(std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
+                                                                   : server_.maxBodyBytes));
+        lowest().expires_after(std::chrono::milliseconds(limits().bodyTimeoutMs));
+        http::async_read(
+            stream_, buffer_, *body_,
+            [self = self()](const beast::error_code& ec, std::size_t) { self->onBody(ec); });
+    }
+
+    void onBody(const beast::error_code& ec)
+    {
+        if (state_ == State::Closed)
+            return;
+        if (ec) {
+            if (ec == beast::error::timeout) {
+                server_.tellRejected(context_.method,
+                                     QStringLiteral("Chamada de %1 incompleta: o corpo não chegou "
+                                                    "em %2 ms; conexão encerrada.")
+                                         .arg(context_.method)
+                                         .arg(limits().bodyTimeoutMs),
+                                     context_);
+                closeNow();
+                return;
+            }
+            if (ec == net::error::operation_aborted || ec == net::error::connection_reset ||
+                ec == net::error::eof || ec == http::error::end_of_stream ||
+                ec == http::error::partial_message) {
+                closeNow();
+                return;
+            }
+            auto [status, text] = parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
+            if (status == 413)
+                text =
+                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
+                        .arg(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
+                                                        : server_.maxBodyBytes)
+                        .arg(context_.method);
+            refuse(context_, status, context_.method, text);
+            return;
+        }
+        state_ = State::Busy;
+        lowest().expires_never();
+        auto body = std::make_shared<std::string>(body_->release().body());
+        body_.reset();
+        net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
+            self->runCall(*body, context);
+        });
+    }
+
+    // On a worker: decode, check, run the handler, hand the answer back.
+    void runCall(const std::string& body, CallContext& context)
+    {
+        const QString& method = context.method;
+        Answer answer;
+        bool streamed = false;
+        // Refusals before the handler are the transport's to report; the
+        // handler reports its own.
+        bool checked = false;
+        try {
+            const QByteArray bytes = QByteArray::fromRawData(body.data(), qsizetype(body.size()));
+            Call call;
+            try {
+                call = decodeCall(
+                    bytes, [&](const QString& object, const QString& name, quint32 count) {
+                        if (object != context.object || name != method)
+                            throw CallRefused(
+                                400,
+                                QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o "
+                                               "caminho %4.%1.")
+                                    .arg(method, object.left(200), name.left(200), context.object));
+                        if (server_.check)
+                            server_.check(object, name, count, context);
+                    });
+            } catch (const WireError& e) {
+                throw CallRefused(
+                    400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
+            }
+            checked = true;
+            if (server_.streamingHandler) {
+                ChunkWriter out(self());
+                try {
+                    server_.streamingHandler(call, context, out);
+                } catch (...) {
+                    if (out.started()) {
+                        out.abort();
+                        return;
+                    }
+                    throw;
+                }
+                out.finish();
+                streamed = true;
+            } else {
+                const Variant result =
+                    server_.handler(call.object, call.method, call.args, context);
+                answer.pieces = encodeReplyPieces(result);
+            }
+        } catch (const CallRefused& e) {
+            if (!checked)
+                server_.tellRejected(method, e.text(), context);
+            answer = errorAnswer(e.status(), e.text());
+        } catch (const std::exception& e) {
+            answer =
+                errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)));
+        } catch (...) {
+            answer = errorAnswer(
+                200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method));
+        }
+        if (streamed)
+            return;
+        net::post(lowest().get_executor(), [self = self(), answer = std::move(answer)]() mutable {
+            self->send(std::move(answer));
+        });
+    }
+
+    // The writer a streaming handler gets: each piece becomes a chunk, written
+    // on the connection's strand while the worker waits (so a slow client
+    // holds the worker, never an unbounded queue of pieces).
+    class ChunkWriter : public ReplyStream
+    {
+    public:
+        explicit ChunkWriter(std::shared_ptr<Session> session) : session_(std::move(session)) {}
+        void write(const QByteArray& piece) override
+        {
+            if (piece.isEmpty())
+                return;
+            wait([&](auto done) { session_->sendChunk(piece, !started_, done); });
+            started_ = true;
+        }
+        void finish()
+        {
+            if (!started_)
+                write(encodeReply(Variant()));
+            wait([&](auto done) { session_->sendLastChunk(done); });
+        }
+        void abort()
+        {
+            net::post(session_->lowest().get_executor(), [s = session_] { s->closeNow(); });
+        }
+        bool started() const { return started_; }
+
+    private:
+        template <class Start> void wait(Start start)
+        {
+            auto done = std::make_shared<std::promise<beast::error_code>>();
+            std::future<beast::error_code> result = done->get_future();
+            net::post(session_->lowest().get_executor(), [&start, done] {
+                start([done](const beast::error_code& ec) { done->set_value(ec); });
+            });
+            const beast::error_code ec = result.get();
+            if (ec)
+                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (%1).")
+                                         .arg(QString::fromStdString(ec.message())));
+        }
+
+        std::shared_ptr<Session> session_;
+        bool started_ = false;
+    };
+
+    http::response<http::empty_body> responseHead(int status)
+    {
+        http::response<http::empty_body> res{http::status(status), 11};
+        res.set(http::field::content_type, kReplyContentType);
+        if (server_.stopping)
+            keepAlive_ = false;
+        res.keep_alive(keepAlive_);
+        if (keepAlive_)
+            res.set(http::field::keep_alive,
+                    "timeout=" + std::to_string(std::max(1, server_.keepAliveMs / 1000)));
+        return res;
+    }
+
+    void sendChunk(const QByteArray& piece, bool first,
+                   std::function<void(const beast::error_code&)> done)
+    {
+        if (state_ == State::Closed) {
+            done(net::error::operation_aborted);
+            return;
+        }
+        state_ = State::Writing;
+        auto hold = std::make_shared<QByteArray>(piece);
+        auto chunk = [this, hold, done] {
+            lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
+            net::async_write(
+                stream_,
+                http::make_chunk(net::const_buffer(hold->constData(), size_t(hold->size()))),
+                [self = self(), hold, done](const beast::error_code& ec, std::size_t) {
+                    if (ec)
+                        self->closeNow();
+                    done(ec);
+                });
+        };
+        if (!first) {
+            chunk();
+            return;
+        }
+        auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
+        head->chunked(true);
+        auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
+        lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
+        http::async_write_header(stream_, *serializer,
+                                 [self = self(), head, serializer, chunk,
+                                  done](const beast::error_code& ec, std::size_t) {
+                                     if (ec) {
+                                         self->closeNow();
+                                         done(ec);
+                                         return;
+                                     }
+                                     chunk();
+                                 });
+    }
+
+    void sendLastChunk(std::function<void(const beast::error_code&)> done)
+    {
+        if (state_ == State::Closed) {
+            done(net::error::operation_aborted);
+            return;
+        }
+        lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
+        net::async_write(stream_, http::make_chunk_last(),
+                         [self = self(), done](const beast::error_code& ec, std::size_t) {
+                             done(ec);
+                             if (ec)
+                                 self->closeNow();
+                             else
+                                 self->answered();
+                         });
+    }
+
+    // Writes a whole answer with its Content-Length.
+    void send(Answer answer)
+    {
+        if (state_ == State::Closed)
+            return;
+        state_ = State::Writing;
+        struct Out
+        {
+            http::response<http::empty_body> head;
+            std::optional<http::response_serializer<http::empty_body>> serializer;
+            QList<QByteArray> pieces;
+            std::vector<net::const_buffer> buffers;
+        };
+        auto out = std::make_shared<Out>();
+        out->head = responseHead(answer.status);
+        out->pieces = std::move(answer.pieces);
+        std::uint64_t total = 0;
+        for (const QByteArray& piece : out->pieces) {
+            total += std::uint64_t(piece.size());
+            out->buffers.emplace_back(piece.constData(), size_t(piece.size()));
+        }
+        out->head.content_length(total);
+        out->serializer.emplace(out->head);
+        lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
+        http::async_write_header(stream_, *out->serializer,
+                                 [self = self(), out](const beast::error_code& ec, std::size_t) {
+                                     if (ec) {
+                                         self->closeNow();
+                                         return;
+                                     }
+                                     self->lowest().expires_after(
+                                         std::chrono::milliseconds(self->limits().writeTimeoutMs));
+                                     net::async_write(
+                                         self->stream_, out->buffers,
+                                         [self, out](const beast::error_code& ec2, std::size_t) {
+                                             if (ec2) {
+                                                 self->closeNow();
+                                                 return;
+                                             }
+                                             self->answered();
+                                         });
+                                 });
+    }
+
+    void answered()
+    {
+        ++served_;
+        if (!keepAlive_ || server_.stopping) {
+            closeGracefully();
+            return;
+        }
+        readHead();
+    }
+
+    // After an answer to a request whose body was left unread, closing at
+    // once would make the kernel reset the connection and the client could
+    // lose the answer: stop sending, then drain what the client still sends
+    // for a moment.
+    void closeGracefully()
+    {
+        if (state_ == State::Closed)
+            return;
+        state_ = State::Idle;
+        beast::error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+        drain_ = std::make_shared<std::array<char, 16384>>();
+        drained_ = 0;
+        lowest().expires_after(std::chrono::seconds(2));
+        drainMore();
+    }
+
+    void drainMore()
+    {
+        lowest().async_read_some(
+            net::buffer(*drain_), [self = self()](const beast::error_code& ec, std::size_t n) {
+                self->drained_ += n;
+                if (ec || self->drained_ > 1024 * 1024 || self->state_ == State::Closed) {
+                    self->closeNow();
+                    return;
+                }
+                self->drainMore();
+            });
+    }
+
+    void closeNow()
+    {
+        if (state_ == State::Closed)
+            return;
+        state_ = State::Closed;
+        beast::error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+        lowest().close();
+    }
+
+    HttpCallServer::Impl& server_;
+    Stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::empty_body>> head_;
+    std::optional<http::request_parser<http::string_body>> body_;
+    CallContext context_;
+    QString peerAddress_;
+    quint16 peerPort_ = 0;
+    State state_ = State::Idle;
+    bool keepAlive_ = true;
+    quint64 served_ = 0;
+    std::shared_ptr<std::array<char, 16384>> drain_;
+    std::size_t drained_ = 0;
+};
+
+} // namespace
+
+void HttpCallServer::Impl::accept()
+{
+    acceptor->async_accept(net::make_strand(ioc), [this](const beast::error_code& ec,
+                                                         tcp::socket socket) {
+        if (ec == net::error::operation_aborted || !acceptor->is_open())
+            return;
+        if (!ec && !stopping) {
+            size_t open;
+            {
+                std::lock_guard lock(sessionsMutex);
+                open = sessions.size();
+            }
+            beast::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
+            if (open >= size_t(limits.maxConnections)) {
+                socket.close(ignored);
+            } else if (tls) {
+                std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
+                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls))
+                    ->start();
+            } else {
+                std::make_shared<Session<beast::tcp_stream>>(*this,
+                                                             beast::tcp_stream(std::move(socket)))
+                    ->start();
+            }
+        }
+        // Running out of descriptors must not spin: retry a moment later.
+        if (ec == net::error::no_descriptors) {
+            auto timer = std::make_shared<net::steady_timer>(ioc, std::chrono::milliseconds(100));
+            timer->async_wait([this, timer](const beast::error_code&) { accept(); });
+            return;
+        }
+        accept();
+    });
 }
 
 HttpCallServer::HttpCallServer(const QString& address, quint16 port, qint64 maxBodyBytes,
@@ -166,7 +869,32 @@ void HttpCallServer::setThreadCount(int count)
 
 void HttpCallServer::setKeepAliveTimeoutSeconds(int seconds)
 {
-    d_->keepAliveSeconds = qMax(seconds, 1);
+    d_->keepAliveMs = qMax(seconds, 1) * 1000;
+}
+
+void HttpCallServer::setLimits(const ServerLimits& limits)
+{
+    d_->limits = limits;
+}
+
+void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
+{
+    for (const QString& file : {certFile, keyFile})
+        if (!QFile::exists(file))
+            throw TransportError(QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
+    try {
+        ssl::context context(ssl::context::tls_server);
+        context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                            ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
+                            ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+        context.use_certificate_chain_file(certFile.toStdString());
+        context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
+        d_->tls.emplace(std::move(context));
+    } catch (const boost::system::system_error& e) {
+        throw TransportError(QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
+                                            "%2: %3.")
+                                 .arg(certFile, keyFile, QString::fromStdString(e.what())));
+    }
 }
 
 void HttpCallServer::setRejectionListener(RejectionListener listener)
@@ -174,86 +902,59 @@ void HttpCallServer::setRejectionListener(RejectionListener listener)
     d_->onRejected = std::move(listener);
 }
 
+void HttpCallServer::setRequestGate(RequestGate gate)
+{
+    d_->gate = std::move(gate);
+}
+
+void HttpCallServer::setCallCheck(CallCheck check)
+{
+    d_->check = std::move(check);
+}
+
+void HttpCallServer::setStreamingHandler(StreamingCallHandler handler)
+{
+    d_->streamingHandler = std::move(handler);
+}
+
 void HttpCallServer::start()
 {
-    if (d_->running)
-        return;
     Impl& d = *d_;
-    httplib::Server& http = d.http;
-    const int threads = d.threads;
-    http.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-    http.set_payload_max_length(size_t(d.maxBodyBytes));
-    http.set_keep_alive_timeout(d.keepAliveSeconds);
-    http.set_tcp_nodelay(true);
-    // The library's default also sets SO_REUSEPORT, which lets a second server
-    // bind the same port silently and steal half the calls. Only reuse the
-    // address (quick restart after stop).
-    http.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    http.Post(R"(/call/([A-Za-z0-9_.]{1,200})/([A-Za-z0-9_.]{1,200}))",
-              [&d](const httplib::Request& req, httplib::Response& res) { d.handle(req, res); });
-    // A request is busy from the moment it is read (pre-routing) until its
-    // answer has been written (the logger runs after writing).
-    http.set_pre_routing_handler([&d](const httplib::Request& req, httplib::Response&) {
-        std::lock_guard lock(d.busyMutex);
-        d.busy.emplace(req.remote_addr, req.remote_port);
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    http.set_logger([&d](const httplib::Request& req, const httplib::Response&) {
-        std::lock_guard lock(d.busyMutex);
-        d.busy.erase({req.remote_addr, req.remote_port});
-    });
-    http.Get(kPingPath, [](const httplib::Request&, httplib::Response& res) {
-        sendReply(res, 200, encodeReply(Variant(true)));
-    });
-    // Everything that did not reach a handler (unknown path, wrong verb, body
-    // too large) still gets an answer the client can decode.
-    http.set_error_handler(httplib::Server::HandlerWithResponse([&d](const httplib::Request& req,
-                                                                     httplib::Response& res) {
-        if (!res.body.empty())
-            return httplib::Server::HandlerResponse::Unhandled;
-        const QString path = QString::fromStdString(req.path);
-        QString text;
-        if (res.status == 413)
-            text = QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
-                       .arg(d.maxBodyBytes)
-                       .arg(path);
-        else if (res.status == 404)
-            text = QStringLiteral("Chamada recusada: caminho inválido %1 %2.")
-                       .arg(QString::fromStdString(req.method), path);
-        else
-            text =
-                QStringLiteral("Chamada recusada: erro HTTP %1 em %2.").arg(res.status).arg(path);
-        d.reject(req, res, res.status, path, text);
-        return httplib::Server::HandlerResponse::Handled;
-    }));
-
-    const std::string host = d.address.toStdString();
-    int port = d.requestedPort;
-    if (port == 0) {
-        port = http.bind_to_any_port(host);
-        if (port < 0)
-            port = 0;
-    } else if (!http.bind_to_port(host, port)) {
-        port = 0;
+    if (d.running)
+        return;
+    const auto cannotListen = [&d](const std::string& why) {
+        return TransportError(QStringLiteral("Não foi possível escutar em %1:%2 (%3).")
+                                  .arg(d.address)
+                                  .arg(d.requestedPort)
+                                  .arg(QString::fromStdString(why)));
+    };
+    beast::error_code ec;
+    const net::ip::address address = net::ip::make_address(d.address.toStdString(), ec);
+    if (ec)
+        throw cannotListen(ec.message());
+    const tcp::endpoint endpoint(address, d.requestedPort);
+    d.acceptor.emplace(d.ioc);
+    d.acceptor->open(endpoint.protocol(), ec);
+    // Quick restart after a stop; never SO_REUSEPORT, which would let a second
+    // server bind the same port silently and take half the calls.
+    if (!ec)
+        d.acceptor->set_option(net::socket_base::reuse_address(true), ec);
+    if (!ec)
+        d.acceptor->bind(endpoint, ec);
+    if (!ec)
+        d.acceptor->listen(net::socket_base::max_listen_connections, ec);
+    if (ec) {
+        d.acceptor.reset();
+        throw cannotListen(ec.message());
     }
-    if (port == 0)
-        throw TransportError(QStringLiteral("Não foi possível escutar em %1:%2.")
-                                 .arg(d.address)
-                                 .arg(d.requestedPort));
-    d.boundPort = quint16(port);
+    d.boundPort = d.acceptor->local_endpoint().port();
+    d.stopping = false;
+    d.workers.emplace(size_t(d.threads));
+    d.work.emplace(d.ioc.get_executor());
+    d.accept();
+    for (int i = 0; i < 2; ++i)
+        d.networkThreads.emplace_back([&d] { d.ioc.run(); });
     d.running = true;
-    d.listenerDone = false;
-    d.listener = std::thread([&d] {
-        d.http.listen_after_bind();
-        d.listenerDone = true;
-    });
-    // stop() only takes effect once the listener runs: wait for it, so a stop
-    // right after start cannot be lost (and leave stop() waiting forever).
-    while (!d.http.is_running() && !d.listenerDone)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 quint16 HttpCallServer::port() const
@@ -266,72 +967,53 @@ bool HttpCallServer::isRunning() const
     return d_->running;
 }
 
-namespace {
-
-// An idle kept-alive connection holds its worker until the keep-alive time-out
-// runs out, and stopping waits for every worker. Ending the read side of the
-// idle connections accepted on the server's port lets their workers finish at
-// once. Busy connections are left alone (a half-closed socket counts as dead
-// to the library and the answer would be lost); they are ended once idle.
-void endIdleConnections(HttpCallServer::Impl& d)
+int HttpCallServer::connectionCount() const
 {
-#ifdef __linux__
-    const quint16 port = d.boundPort;
-    QDir fds(QStringLiteral("/proc/self/fd"));
-    const QStringList entries = fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files);
-    for (const QString& entry : entries) {
-        bool ok = false;
-        const int fd = entry.toInt(&ok);
-        struct stat st;
-        if (!ok || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
-            continue;
-        sockaddr_storage local{};
-        socklen_t localLength = sizeof local;
-        sockaddr_storage peer{};
-        socklen_t peerLength = sizeof peer;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
-            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
-            continue; // not a connected socket
-        quint16 localPort = 0;
-        int peerPort = 0;
-        if (local.ss_family == AF_INET) {
-            localPort = ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port);
-            peerPort = ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port);
-        } else if (local.ss_family == AF_INET6) {
-            localPort = ntohs(reinterpret_cast<sockaddr_in6*>(&local)->sin6_port);
-            peerPort = ntohs(reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port);
-        }
-        if (localPort != port)
-            continue;
-        char host[NI_MAXHOST] = {};
-        if (getnameinfo(reinterpret_cast<sockaddr*>(&peer), peerLength, host, sizeof host, nullptr,
-                        0, NI_NUMERICHOST) != 0)
-            continue;
-        std::lock_guard lock(d.busyMutex);
-        if (d.busy.count({std::string(host), peerPort}) == 0)
-            ::shutdown(fd, SHUT_RD);
-    }
-#else
-    Q_UNUSED(d);
-#endif
+    std::lock_guard lock(d_->sessionsMutex);
+    return int(d_->sessions.size());
 }
-
-} // namespace
 
 void HttpCallServer::stop()
 {
-    if (!d_->running)
+    Impl& d = *d_;
+    if (!d.running)
         return;
-    d_->http.stop();
-    // Keep ending idle connections until every worker is done: a busy one
-    // becomes idle once its answer is written.
-    while (!d_->listenerDone) {
-        endIdleConnections(*d_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    d.stopping = true;
+    {
+        std::promise<void> closed;
+        net::post(d.ioc, [&d, &closed] {
+            beast::error_code ignored;
+            d.acceptor->close(ignored);
+            closed.set_value();
+        });
+        closed.get_future().wait();
     }
-    if (d_->listener.joinable())
-        d_->listener.join();
-    d_->running = false;
+    // Idle connections and requests still arriving end now; calls in
+    // progress write their answers and then close.
+    d.shutdownAll(false);
+    {
+        std::unique_lock lock(d.sessionsMutex);
+        d.sessionsChanged.wait_for(lock, std::chrono::milliseconds(d.limits.stopGraceMs),
+                                   [&d] { return d.sessions.empty(); });
+    }
+    // Whatever is still being written to a client that does not read is cut.
+    d.shutdownAll(true);
+    // A handler still running ends on its own; its answer finds the
+    // connection closed.
+    d.workers->join();
+    {
+        std::unique_lock lock(d.sessionsMutex);
+        d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
+                                   [&d] { return d.sessions.empty(); });
+    }
+    d.work.reset();
+    d.ioc.stop();
+    for (std::thread& t : d.networkThreads)
+        t.join();
+    d.networkThreads.clear();
+    d.workers.reset();
+    d.acceptor.reset();
+    d.running = false;
 }
 
 } // namespace krt

@@ -2,12 +2,17 @@
 
 // Calls over HTTP/1.1: one POST per call to /call/<object>/<method>, the
 // encoded call as the body (Content-Type application/x-krt-call), the encoded
-// reply as the answer (application/x-krt-reply). Connections are kept alive.
+// reply as the answer (application/x-krt-reply). Connections are kept alive;
+// TLS is optional on both sides. Built on Boost.Beast and Boost.Asio, which
+// stay private to this library.
 
+#include "framework/wire/callcodec.h"
 #include "framework/wire/variant.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -18,8 +23,12 @@ inline constexpr char kCallContentType[] = "application/x-krt-call";
 inline constexpr char kReplyContentType[] = "application/x-krt-reply";
 // GET on this path answers a reply holding true: the server is up.
 inline constexpr char kPingPath[] = "/ping";
+// The object that trades a user name and password for a session token.
+inline constexpr char kSessionObject[] = "Krt.Sessao";
+inline constexpr char kLoginMethod[] = "login";
 
-// The server could not be set up (address in use, bad address...).
+// The server could not be set up (address in use, bad address, unreadable
+// certificate...).
 class TransportError : public std::runtime_error
 {
 public:
@@ -33,16 +42,53 @@ private:
     QString text_;
 };
 
+// Thrown by the server's gate, check or handler to answer with an HTTP status
+// other than 200 (401 not authenticated, 403 not allowed, 404 unknown method,
+// 429 too many failed logins...). The text goes back as the error reply as it
+// is: it must name the method itself when it concerns one.
+class CallRefused : public std::runtime_error
+{
+public:
+    CallRefused(int status, const QString& text)
+        : std::runtime_error(text.toStdString()), status_(status), text_(text)
+    {
+    }
+    int status() const noexcept { return status_; }
+    const QString& text() const noexcept { return text_; }
+
+private:
+    int status_;
+    QString text_;
+};
+
 // True for names usable as object or method in a call path: letters, digits,
 // '_' and '.', 1 to 200 characters.
 bool isValidCallName(const QString& name);
 
+// What a successful login answers: the session token to send with later calls
+// and what the server allows its user.
+struct SessionInfo
+{
+    QString token;
+    QString user;
+    bool allBranches = false;
+    QStringList branches;
+    // Non-empty when the user works on this one branch only.
+    QString fixedBranch;
+
+    Variant toVariant() const;
+    // Throws WireError when `value` is not a login answer.
+    static SessionInfo fromVariant(const Variant& value);
+};
+
 // Calls methods of remote objects, one at a time (calls from several threads
 // are serialized). Every failure throws RemoteError with a Portuguese text that
-// names the method: server unreachable, no answer within the time-out, an HTTP
-// error, a malformed answer, or the server's own error reply. Nothing is
-// retried. The connection is kept open and reused between calls. `timeoutMs`
-// bounds each call; opening a connection waits at most min(timeoutMs, 10 s).
+// names the method: server unreachable, no answer within the time-out, a TLS
+// failure, an HTTP error, a malformed answer, or the server's own error reply.
+// A call is never sent twice; the only thing repeated is a login, when the
+// server says a session token expired before it ran the call.
+// The connection is kept open and reused between calls. `timeoutMs` bounds
+// each call; opening a connection waits at most min(timeoutMs, 10 s).
 class HttpCallClient
 {
 public:
@@ -51,14 +97,29 @@ public:
     HttpCallClient(const HttpCallClient&) = delete;
     HttpCallClient& operator=(const HttpCallClient&) = delete;
 
+    // Talk TLS, accepting only a server whose certificate chains to a CA in
+    // `caFile` (PEM) and names the host connected to. Throws RemoteError when
+    // the file cannot be read. Before the first call.
+    void setTls(const QString& caFile);
+    bool usesTls() const;
+    // The user and password traded for a session token before the first call
+    // (and again when the server forgets the token).
+    void setCredentials(const QString& user, const QString& password);
+
     Variant call(const QString& object, const QString& method, const QList<Variant>& args);
 
     // Checks that the server answers (GET /ping); throws RemoteError otherwise.
     void ping();
+    // Logs in now with the credentials set; throws RemoteError (wrong password,
+    // disabled user...) with the server's text.
+    SessionInfo login();
+    // The session of the last successful login (empty token before any).
+    SessionInfo session() const;
 
     QString host() const;
     quint16 port() const;
     int timeoutMs() const;
+    void setTimeoutMs(int timeoutMs);
 
     // Closes the kept-alive connection; the next call opens a new one.
     void disconnect();
@@ -76,22 +137,81 @@ struct CallContext
     quint16 peerPort = 0;
     // Unique per server instance, increasing.
     quint64 requestId = 0;
+    // True when the call came over TLS.
+    bool secure = false;
+    // Object and method as the path names them (checked against the body).
+    QString object;
+    QString method;
+    // The token of an "Authorization: Bearer" header, as sent.
+    QByteArray bearerToken;
+    // Whoever the gate recognised; it is the gate's and the handler's business.
+    std::shared_ptr<const void> identity;
+    // The gate may lower the body limit for this request (a login is small).
+    qint64 maxBodyBytes = -1;
 };
 
-// Told about every call refused before it reached the handler (wrong content
-// type, malformed body, wrong path, oversize body), with the method name (or
-// the path when there is none) and the text of the error answer. Runs on the
-// serving thread; it must not throw.
+// Told about every request refused before it reached the handler (not HTTP,
+// wrong content type, malformed body, wrong path, oversize body, a slow
+// client cut off...), with the method name (or the path, or "-") and the text
+// of the error answer. Runs on a serving thread; it must not throw. Every text
+// comes straight from the client: escape it before writing it anywhere.
 using RejectionListener =
     std::function<void(const QString& method, const QString& text, const CallContext& context)>;
+
+// Runs once the head of a call has arrived and before its body is read: a
+// CallRefused ends the request there (nothing of the body is read). It may
+// fill `context.identity`. Runs on a network thread: it must be quick.
+using RequestGate = std::function<void(CallContext& context)>;
+
+// Runs on a worker after the body's object, method and argument count are read
+// and before any argument is decoded: a CallRefused (or any exception) ends
+// the call without decoding the arguments.
+using CallCheck = std::function<void(const QString& object, const QString& method,
+                                     quint32 argumentCount, const CallContext& context)>;
 
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
-// Serves calls concurrently on a pool of threads, handing each decoded call to
-// the handler. An exception from the handler becomes an error reply naming the
-// method; a bad body, a wrong path or an oversize body gets an error reply too,
-// and the server keeps running.
+// A reply written while it is produced: the pieces go out as HTTP chunks, each
+// one once the client has taken the previous one. `write` throws TransportError
+// when the client is gone or too slow.
+class ReplyStream
+{
+public:
+    virtual ~ReplyStream() = default;
+    virtual void write(const QByteArray& piece) = 0;
+};
+
+// Writes a complete encoded reply (encodeReplyPieces, piece after piece) into
+// `out`. When it throws before writing anything, the client gets an error
+// reply; afterwards the connection is cut.
+using StreamingCallHandler =
+    std::function<void(const Call& call, const CallContext& context, ReplyStream& out)>;
+
+// Bounds on what one client may cost the server.
+struct ServerLimits
+{
+    // Request head: bytes and number of fields.
+    int headerBytes = 16 * 1024;
+    int headerFields = 64;
+    // A connection must deliver a whole request head within this time (a
+    // kept-alive one: within the idle time-out), then the body within
+    // bodyTimeoutMs; a client dripping bytes is cut off.
+    int headerTimeoutMs = 10000;
+    int bodyTimeoutMs = 60000;
+    // Each piece of an answer must be taken by the client within this time.
+    int writeTimeoutMs = 60000;
+    // Open connections at once; more are closed as soon as they are accepted.
+    int maxConnections = 4096;
+    // stop() waits this long for answers being written, then cuts them.
+    int stopGraceMs = 30000;
+};
+
+// Serves calls: a few network threads handle every connection asynchronously
+// (an idle kept-alive connection holds no thread), and a pool of workers runs
+// the decoding and the handler. An exception from the handler becomes an
+// error reply naming the method; a bad request, a wrong path or an oversize
+// body gets an error reply too, and the server keeps running.
 class HttpCallServer
 {
 public:
@@ -100,11 +220,20 @@ public:
     HttpCallServer(const HttpCallServer&) = delete;
     HttpCallServer& operator=(const HttpCallServer&) = delete;
 
-    // Before start(): worker threads (default 8) and how long an idle
-    // kept-alive connection stays open (default 5 s).
+    // Before start(): worker threads (default 8), how long an idle kept-alive
+    // connection stays open (default 5 s), the limits, TLS, the hooks.
     void setThreadCount(int count);
     void setKeepAliveTimeoutSeconds(int seconds);
+    void setLimits(const ServerLimits& limits);
+    // Serve TLS only, with this certificate chain and private key (PEM).
+    // Throws TransportError when they cannot be loaded.
+    void setTls(const QString& certFile, const QString& keyFile);
     void setRejectionListener(RejectionListener listener);
+    void setRequestGate(RequestGate gate);
+    void setCallCheck(CallCheck check);
+    // Replaces the handler given to the constructor for calls whose answer
+    // should be streamed.
+    void setStreamingHandler(StreamingCallHandler handler);
 
     // Binds and starts serving in the background; throws TransportError when
     // the address cannot be bound.
@@ -112,8 +241,12 @@ public:
     // The bound port (the one chosen by the system when constructed with 0).
     quint16 port() const;
     bool isRunning() const;
-    // Stops listening and waits for the calls in progress to end.
+    // Stops accepting, closes idle connections and those still sending a
+    // request, lets every call in progress write its whole answer (at most
+    // stopGraceMs), then returns.
     void stop();
+    // Open connections right now (for tests and the log).
+    int connectionCount() const;
 
     struct Impl;
 

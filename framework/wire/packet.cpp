@@ -4,6 +4,7 @@
 #include "framework/wire/packetformat.h"
 #include "framework/wire/utf8.h"
 
+#include <bit>
 #include <cstring>
 
 namespace krt {
@@ -109,6 +110,7 @@ Packet Packet::decode(QByteArray bytes)
         in.fail(QStringLiteral("indicadores reservados preenchidos"));
 
     d->fields = readFieldDefs(in);
+    d->rowValues.clear();
     const qsizetype fieldCount = d->fields.size();
     const quint32 rows = in.read<quint32>();
     if (fieldCount == 0 && rows != 0)
@@ -120,23 +122,24 @@ Packet Packet::decode(QByteArray bytes)
         in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(rows).arg(in.remaining()));
     if (rows > quint32(std::numeric_limits<int>::max()))
         in.fail(QStringLiteral("linhas demais"));
-    if (qint64(rows) * qint64(fieldCount) > kMaxPacketCells)
-        in.fail(QStringLiteral("%1 linhas de %2 campos passam do limite de %3 células")
-                    .arg(rows)
-                    .arg(fieldCount)
-                    .arg(kMaxPacketCells));
     d->rows = int(rows);
 
-    d->cells.resize(size_t(rows) * size_t(fieldCount));
-    quint32* cell = d->cells.data();
+    // Bits past the last field in a row's bitmap must be clear: otherwise two
+    // different byte strings would mean the same packet.
+    const quint8 padding = fieldCount % 8 == 0 ? 0 : quint8(0xFF & ~((1u << (fieldCount % 8)) - 1));
+    d->rowValues.reserve(size_t(rows) + 1);
+    // Most values take eight bytes or more; the table grows if they are smaller.
+    d->values.reserve(size_t(std::min<qint64>(qint64(rows) * fieldCount, in.remaining() / 8)));
     for (quint32 r = 0; r < rows; ++r) {
+        d->rowValues.push_back(quint32(d->values.size()));
         const std::string_view bitmap = in.readBytes(bitmapBytes);
-        for (qsizetype c = 0; c < fieldCount; ++c, ++cell) {
-            if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7))) {
-                *cell = kNullCell;
+        if (quint8(bitmap[size_t(bitmapBytes - 1)]) & padding)
+            in.fail(QStringLiteral("bits de preenchimento do mapa de nulos ligados na linha %1")
+                        .arg(r + 1));
+        for (qsizetype c = 0; c < fieldCount; ++c) {
+            if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7)))
                 continue;
-            }
-            *cell = quint32(in.pos());
+            d->values.push_back(quint32(in.pos()));
             const FieldDef& field = d->fields[c];
             switch (field.type) {
             case FieldType::String: {
@@ -175,6 +178,7 @@ Packet Packet::decode(QByteArray bytes)
             }
         }
     }
+    d->rowValues.push_back(quint32(d->values.size()));
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));
     return Packet(std::move(d));
@@ -223,6 +227,27 @@ namespace {
                         .arg(d.fields.size()));
 }
 
+// Offset of a cell's value in the buffer, or kNullCell.
+quint32 locate(const Packet::Data& d, int row, int col)
+{
+    const quint32 first = d.rowValues[size_t(row)];
+    const quint32 count = d.rowValues[size_t(row) + 1] - first;
+    const qsizetype fieldCount = d.fields.size();
+    if (count == quint32(fieldCount)) // no nulls in the row: the usual case
+        return d.values[first + quint32(col)];
+    if (count == 0)
+        return kNullCell;
+    const auto* bitmap = reinterpret_cast<const quint8*>(d.buffer.constData()) + d.values[first] -
+                         (fieldCount + 7) / 8;
+    const quint8 own = bitmap[col >> 3];
+    if (own & (1u << (col & 7)))
+        return kNullCell;
+    int nullsBefore = std::popcount(quint8(own & ((1u << (col & 7)) - 1)));
+    for (int b = 0; b < (col >> 3); ++b)
+        nullsBefore += std::popcount(bitmap[b]);
+    return d.values[first + quint32(col - nullsBefore)];
+}
+
 // Offset of the cell's value, or kNullCell; throws on a bad position or when
 // the field is not of the type asked for.
 quint32 cellOffset(const Packet::Data& d, int row, int col, FieldType wanted)
@@ -234,7 +259,7 @@ quint32 cellOffset(const Packet::Data& d, int row, int col, FieldType wanted)
         throw WireError(QStringLiteral("O campo %1 é do tipo %2, não %3.")
                             .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
                                  fieldTypeName(wanted)));
-    return d.cells[size_t(row) * size_t(d.fields.size()) + size_t(col)];
+    return locate(d, row, col);
 }
 
 } // namespace
@@ -243,7 +268,7 @@ bool Packet::isNull(int row, int col) const
 {
     if (row < 0 || col < 0 || row >= d_->rows || col >= d_->fields.size())
         outOfRange(*d_, row, col);
-    return d_->cells[size_t(row) * size_t(d_->fields.size()) + size_t(col)] == kNullCell;
+    return locate(*d_, row, col) == kNullCell;
 }
 
 std::string_view Packet::text(int row, int col) const
@@ -296,6 +321,11 @@ qint64 Packet::integer(int row, int col) const
 QByteArray Packet::bytes() const
 {
     return d_->buffer;
+}
+
+qsizetype Packet::memoryBytes() const
+{
+    return d_->buffer.capacity() + qsizetype(d_->rowValues.capacity() + d_->values.capacity()) * 4;
 }
 
 bool operator==(const Packet& a, const Packet& b)

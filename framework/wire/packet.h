@@ -81,6 +81,9 @@ public:
 
     // The encoded form, as `decode` accepts it.
     QByteArray bytes() const;
+    // What the packet holds in memory: its bytes and its table (at most five
+    // times its bytes, whatever they hold).
+    qsizetype memoryBytes() const;
 
     // Same fields and same values (compares the encoded forms).
     friend bool operator==(const Packet& a, const Packet& b);

@@ -20,12 +20,6 @@ inline constexpr int kMaxFieldNameBytes = 255;
 inline constexpr quint32 kNullCell = std::numeric_limits<quint32>::max();
 // Offsets in the cell table are 32 bits wide.
 inline constexpr qsizetype kMaxPacketBytes = qsizetype(std::numeric_limits<quint32>::max()) - 1;
-// Rows times fields. A null cell costs one bit on the wire but four bytes in
-// the cell table, so without a cap a body of nulls would claim 32 times its
-// size in memory; 64 Mi cells bound the table to 256 MiB (a 100,000-row list
-// of ten fields is one million cells).
-inline constexpr qint64 kMaxPacketCells = qint64(64) * 1024 * 1024;
-
 inline bool isKnownFieldType(quint8 code)
 {
     return code >= quint8(FieldType::String) && code <= quint8(FieldType::Integer);
@@ -42,11 +36,23 @@ std::optional<QDateTime> fromWallClockMs(qint64 ms);
 } // namespace krt::wire
 
 // Shared state behind every copy of a packet.
+//
+// The table holds what finding a value needs and nothing for null cells: a
+// null costs one bit on the wire, so a table entry per cell would let a body
+// of nulls claim 32 times its size. Instead, per row the index of its first
+// value, and per non-null cell the offset of its value: four bytes per row
+// (each row takes at least one byte, its bitmap) and four per value (each
+// takes at least one byte), so the table never exceeds four times the bytes.
+// A row's values follow its null bitmap, so the bitmap of a row with any
+// value sits just before the first one; a row without values is all null.
 struct krt::Packet::Data
 {
     QByteArray buffer;
     QList<FieldDef> fields;
     int rows = 0;
-    // rows * fields offsets into buffer (value start), kNullCell for null.
-    std::vector<quint32> cells;
+    // rows + 1 entries: rowValues[r] is the index in `values` of row r's first
+    // value, rowValues[rows] the number of values.
+    std::vector<quint32> rowValues{0};
+    // Offsets into `buffer` of every non-null value, row after row.
+    std::vector<quint32> values;
 };

@@ -12,7 +12,8 @@ struct PacketWriter::State
 {
     QList<FieldDef> fields;
     QByteArray buffer;
-    std::vector<quint32> cells;
+    std::vector<quint32> rowValues;
+    std::vector<quint32> values;
     qsizetype rowCountPos = 0;
     qsizetype bitmapPos = 0;
     qsizetype bitmapBytes = 0;
@@ -47,6 +48,7 @@ struct PacketWriter::State
         if (buffer.size() >= kMaxPacketBytes)
             throw WireError(QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
                                 .arg(kMaxPacketBytes));
+        rowValues.push_back(quint32(values.size()));
         bitmapPos = buffer.size();
         buffer.resize(bitmapPos + bitmapBytes);
         std::memset(buffer.data() + bitmapPos, 0, size_t(bitmapBytes));
@@ -121,7 +123,8 @@ void PacketWriter::reserve(int rows, int bytesPerRow)
         return;
     s_->buffer.reserve(s_->buffer.size() +
                        qsizetype(rows) * (s_->bitmapBytes + qMax(bytesPerRow, 0)));
-    s_->cells.reserve(size_t(rows) * size_t(s_->fields.size()));
+    s_->rowValues.reserve(size_t(rows) + 1);
+    s_->values.reserve(size_t(rows) * size_t(s_->fields.size()));
 }
 
 static void tooLong(const FieldDef& field, qsizetype chars)
@@ -138,7 +141,6 @@ void PacketWriter::addNull()
     s.current();
     s.openRowIfNeeded();
     s.buffer.data()[s.bitmapPos + (s.col >> 3)] |= char(1u << (s.col & 7));
-    s.cells.push_back(kNullCell);
     s.endValue();
 }
 
@@ -154,7 +156,7 @@ void PacketWriter::addText(std::string_view utf8)
     if (chars > field.size)
         tooLong(field, chars);
     s.openRowIfNeeded();
-    s.cells.push_back(quint32(s.buffer.size()));
+    s.values.push_back(quint32(s.buffer.size()));
     appendLE<quint32>(s.buffer, quint32(utf8.size()));
     appendRaw(s.buffer, utf8.data(), qsizetype(utf8.size()));
     s.endValue();
@@ -178,7 +180,7 @@ void PacketWriter::addText(const QString& text)
     }
     const quint32 length = qToLittleEndian(quint32(s.buffer.size() - start - 4));
     std::memcpy(s.buffer.data() + start, &length, 4);
-    s.cells.push_back(quint32(start));
+    s.values.push_back(quint32(start));
     s.endValue();
 }
 
@@ -187,7 +189,7 @@ void PacketWriter::addNumber(double value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Float);
     s.openRowIfNeeded();
-    s.cells.push_back(quint32(s.buffer.size()));
+    s.values.push_back(quint32(s.buffer.size()));
     appendDouble(s.buffer, value);
     s.endValue();
 }
@@ -207,7 +209,7 @@ void PacketWriter::addDateTime(const QDateTime& value)
         throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
                             .arg(QString::fromUtf8(field.name)));
     s.openRowIfNeeded();
-    s.cells.push_back(quint32(s.buffer.size()));
+    s.values.push_back(quint32(s.buffer.size()));
     appendLE<qint64>(s.buffer, *ms);
     s.endValue();
 }
@@ -217,7 +219,7 @@ void PacketWriter::addBoolean(bool value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Boolean);
     s.openRowIfNeeded();
-    s.cells.push_back(quint32(s.buffer.size()));
+    s.values.push_back(quint32(s.buffer.size()));
     appendLE<quint8>(s.buffer, value ? 1 : 0);
     s.endValue();
 }
@@ -227,7 +229,7 @@ void PacketWriter::addInteger(qint64 value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Integer);
     s.openRowIfNeeded();
-    s.cells.push_back(quint32(s.buffer.size()));
+    s.values.push_back(quint32(s.buffer.size()));
     appendLE<qint64>(s.buffer, value);
     s.endValue();
 }
@@ -249,12 +251,6 @@ Packet PacketWriter::finish()
     if (s.buffer.size() > kMaxPacketBytes)
         throw WireError(
             QStringLiteral("Pacote de dados maior que o limite de %1 bytes.").arg(kMaxPacketBytes));
-    if (qint64(s.rows) * qint64(s.fields.size()) > kMaxPacketCells)
-        throw WireError(QStringLiteral("Pacote de dados com %1 linhas de %2 campos: passa do "
-                                       "limite de %3 células.")
-                            .arg(s.rows)
-                            .arg(s.fields.size())
-                            .arg(kMaxPacketCells));
     const quint32 rows = qToLittleEndian(quint32(s.rows));
     std::memcpy(s.buffer.data() + s.rowCountPos, &rows, 4);
     s.finished = true;
@@ -262,7 +258,9 @@ Packet PacketWriter::finish()
     d->buffer = std::move(s.buffer);
     d->fields = std::move(s.fields);
     d->rows = s.rows;
-    d->cells = std::move(s.cells);
+    s.rowValues.push_back(quint32(s.values.size()));
+    d->rowValues = std::move(s.rowValues);
+    d->values = std::move(s.values);
     return Packet(std::move(d));
 }
 

@@ -20,6 +20,8 @@ public:
     QString log() const;
     // Sends `signal` and waits for the end; false when it does not end.
     bool stopWith(int signal);
+    // Waits for the end of a process already told to stop.
+    bool waitForExit(int ms) { return process_.waitForFinished(ms); }
     int exitCode() const { return process_.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return process_.exitStatus(); }
     QString error;

@@ -21,6 +21,8 @@ using krt::Variant;
 namespace {
 
 const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+const QString kDemoUser = QStringLiteral("demo");
+const QString kDemoPassword = QStringLiteral("demo");
 
 Variant day(int d)
 {
@@ -40,15 +42,17 @@ QString failure(krt::HttpCallClient& client, const QString& method, const QList<
 }
 
 // Sends raw bytes as an HTTP call and returns the status line.
-QByteArray rawCall(quint16 port, const QByteArray& body)
+QByteArray rawCall(quint16 port, const QByteArray& body, const QString& token)
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     if (!socket.waitForConnected(5000))
         return {};
     socket.write("POST /call/Krt52600.rdmCancelaConsoli/getPrincipal HTTP/1.1\r\nHost: x\r\n"
-                 "Content-Type: application/x-krt-call\r\nConnection: close\r\nContent-Length: " +
-                 QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                 "Content-Type: application/x-krt-call\r\nConnection: close\r\nAuthorization: "
+                 "Bearer " +
+                 token.toLatin1() + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                 "\r\n\r\n" + body);
     socket.waitForBytesWritten(5000);
     QByteArray answer;
     while (socket.waitForReadyRead(5000))
@@ -78,6 +82,7 @@ TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
     ASSERT_TRUE(server.start(tdb->connectionText(), {"--max-body", "4096"}))
         << server.error.toStdString();
     krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 20000);
+    client.setCredentials(kDemoUser, kDemoPassword);
 
     const Packet vend = client.call(kObject, "getParamVend", {Variant("0001")}).asPacket();
     ASSERT_EQ(vend.rowCount(), 1);
@@ -100,8 +105,9 @@ TEST_F(ProcessTest, ServesCallsRejectsBadOnesAndStopsOnSigterm)
     EXPECT_TRUE(
         failure(client, "setDeletaNF", {Variant("0001"), Variant(list)}).contains("limite"));
     // Garbage instead of an encoded call.
-    EXPECT_TRUE(rawCall(server.port(), QByteArray(300, '\x7f')).contains("400"));
-    EXPECT_TRUE(rawCall(server.port(), "SELECT * FROM NOTAFISCAL; --").contains("400"));
+    const QString token = client.session().token;
+    EXPECT_TRUE(rawCall(server.port(), QByteArray(300, '\x7f'), token).contains("400"));
+    EXPECT_TRUE(rawCall(server.port(), "SELECT * FROM NOTAFISCAL; --", token).contains("400"));
     // Still serving, and nothing changed.
     EXPECT_EQ(client.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoicesBefore);
@@ -165,6 +171,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
     Packet list;
     {
         krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        client.setCredentials(kDemoUser, kDemoPassword);
         list = client
                    .call(kObject, "getPrincipal",
                          {"0001", "LJ01", "", "T", "", "T", from, to, "S", ""})
@@ -172,7 +179,10 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
         ASSERT_EQ(list.rowCount(), invoices);
         // A client that gives up at once leaves no transaction behind: the
         // next cancellation still gets through.
-        krt::HttpCallClient impatient(QStringLiteral("127.0.0.1"), server.port(), 5);
+        krt::HttpCallClient impatient(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        impatient.setCredentials(kDemoUser, kDemoPassword);
+        impatient.login();
+        impatient.setTimeoutMs(5);
         const Variant middle(QDateTime(config.firstDay.addDays(config.days / 2), QTime(0, 0)));
         const Packet firstHalf =
             client
@@ -193,6 +203,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
 
     std::thread clerk([&] {
         krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        client.setCredentials(kDemoUser, kDemoPassword);
         try {
             client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
         } catch (const RemoteError&) {
@@ -202,6 +213,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     {
         krt::HttpCallClient other(QStringLiteral("127.0.0.1"), server.port(), 60000);
+        other.setCredentials(kDemoUser, kDemoPassword);
         EXPECT_EQ(other.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(TestDatabase::isPostgres() ? 300 : 30));
@@ -221,6 +233,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
     ServerProcess again;
     ASSERT_TRUE(again.start(tdb->connectionText())) << again.error.toStdString();
     krt::HttpCallClient client(QStringLiteral("127.0.0.1"), again.port(), 60000);
+    client.setCredentials(kDemoUser, kDemoPassword);
     client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), approved);
     consistent();

@@ -125,6 +125,9 @@ protected:
         context.branch = QStringLiteral("0001");
         context.webUrl = QStringLiteral("127.0.0.1");
         context.webPort = server.port();
+        // The demo database's documented user.
+        context.serverUser = QStringLiteral("demo");
+        context.serverPassword = QStringLiteral("demo");
         krt::setUserContext(context);
 
         // The module as the host opens it.

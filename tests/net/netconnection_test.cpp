@@ -1,6 +1,8 @@
 #include "framework/core/errors.h"
+#include "framework/core/usercontext.h"
 #include "framework/net/netconnection.h"
 #include "framework/wire/httptransport.h"
+#include "loginserver.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -141,6 +143,55 @@ TEST(NetConnection, CallFailuresBecomeFrameworkErrorsNamingTheMethod)
     // Still usable after both failures.
     EXPECT_EQ(net.AppServer().call("getInforPad", {Variant("0002")}).at(2).asString(),
               QStringLiteral("0002"));
+}
+
+// The screen sets only host and port in its before-connect handler: the user
+// and password come from the host's user context, and a wrong password shows
+// when the connection opens. A server that forgot the session (restarted) is
+// logged into again without the caller noticing.
+TEST(NetConnection, LogsInWithTheUserContextsCredentials)
+{
+    LoginServer server({{"ana", {"segredo", {}}}});
+    const krt::UserContext saved = krt::userContext();
+    krt::UserContext context = saved;
+    auto connection = [&] {
+        auto net = std::make_unique<TNetConnection>();
+        net->setServerName(kObject);
+        net->BeforeConnect = [&](QObject* s) {
+            static_cast<TNetConnection*>(s)->setHost("127.0.0.1");
+            static_cast<TNetConnection*>(s)->setPort(server.port());
+        };
+        return net;
+    };
+
+    context.serverUser = QStringLiteral("ana");
+    context.serverPassword = QStringLiteral("errada");
+    krt::setUserContext(context);
+    auto refused = connection();
+    EXPECT_TRUE(errorText([&] { refused->Open(); }).contains("Usuário ou senha inválidos"));
+    EXPECT_FALSE(refused->Connected());
+
+    context.serverPassword = QStringLiteral("segredo");
+    krt::setUserContext(context);
+    auto net = connection();
+    net->Open();
+    const Variant r = net->AppServer().call("getParamVend", {Variant("0001")});
+    EXPECT_EQ(r.at(1).asString(), QStringLiteral("ana"));
+    const int logins = server.logins();
+    server.forgetSessions();
+    EXPECT_EQ(net->AppServer().call("getInforPad", {}).at(0).asString(),
+              QStringLiteral("getInforPad"));
+    EXPECT_EQ(server.logins(), logins + 1);
+
+    // Without a user the calls reach the server unauthenticated and are refused.
+    context.serverUser.clear();
+    krt::setUserContext(context);
+    auto anonymous = connection();
+    anonymous->Open();
+    EXPECT_TRUE(errorText([&] {
+                    anonymous->AppServer().call("getInforPad", {});
+                }).contains(QStringLiteral("não autenticado")));
+    krt::setUserContext(saved);
 }
 
 TEST(NetConnection, AServerThatComesBackServesTheNextCallWithoutReopening)

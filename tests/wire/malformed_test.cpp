@@ -239,8 +239,8 @@ TEST(MalformedCall, HostileNestingAndCountsAreRejected)
 
 TEST(MalformedPacket, ABodyOfNullsCannotClaimACellTableManyTimesItsSize)
 {
-    // 64 fields, one row of nulls: the row is just its 8-byte null bitmap, so
-    // the row count sits right before it.
+    // 64 fields, rows of nulls: each row is just its 8-byte null bitmap, so
+    // the row count sits right before the first one.
     QList<FieldDef> fields;
     for (int f = 0; f < 64; ++f)
         fields.append({QByteArray("F") + QByteArray::number(f), FieldType::String, 10});
@@ -250,16 +250,59 @@ TEST(MalformedPacket, ABodyOfNullsCannotClaimACellTableManyTimesItsSize)
     QByteArray bytes = w.finish().bytes();
     const qsizetype rowCountPos = bytes.size() - 8 - 4;
 
-    // One row more than the cap allows: 8 MiB of wire for what would be a
-    // 256 MiB cell table.
-    const quint32 rows = quint32(64 * 1024 * 1024 / 64 + 1);
+    // A million rows of nulls: 8 MiB of wire that a table of one entry per
+    // cell would turn into 256 MiB. Nulls take no table space at all.
+    const quint32 rows = quint32(1024 * 1024);
     const quint32 le = qToLittleEndian(rows);
     std::memcpy(bytes.data() + rowCountPos, &le, 4);
     bytes.append(QByteArray(qsizetype(rows - 1) * 8, '\xff'));
-    try {
-        Packet::decode(bytes);
-        FAIL() << "a packet over the cell limit was accepted";
-    } catch (const WireError& e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("limite"))) << e.text().toStdString();
+    const Packet p = Packet::decode(bytes);
+    ASSERT_EQ(p.rowCount(), int(rows));
+    EXPECT_TRUE(p.isNull(int(rows) - 1, 63));
+    EXPECT_EQ(p.text(12345, 17), std::string_view());
+    EXPECT_LE(p.memoryBytes(), 4 * bytes.size());
+
+    // Rows of one value and 63 nulls: four bytes per row and per value.
+    PacketWriter sparse(fields);
+    for (int r = 0; r < 10000; ++r) {
+        for (int f = 0; f < 64; ++f) {
+            if (f == r % 64)
+                sparse.addText(QStringLiteral("v%1").arg(r));
+            else
+                sparse.addNull();
+        }
+    }
+    const Packet s = Packet::decode(sparse.finish().bytes());
+    EXPECT_LE(s.memoryBytes(), 5 * s.bytes().size());
+    for (int r = 0; r < 10000; r += 997)
+        for (int f = 0; f < 64; ++f)
+            EXPECT_EQ(s.isNull(r, f), f != r % 64) << r << "/" << f;
+    EXPECT_EQ(s.textQ(9999, 9999 % 64), QStringLiteral("v9999"));
+}
+
+// Bits past the last field of a null bitmap carry nothing: a packet with any
+// of them set would be a second spelling of the same packet, and is refused.
+TEST(MalformedPacket, NullBitmapPaddingBitsMustBeClear)
+{
+    PacketWriter w(
+        {{"A", FieldType::String, 4}, {"B", FieldType::Integer, 0}, {"C", FieldType::Boolean, 0}});
+    w.addText(QStringLiteral("0001"));
+    w.addNull();
+    w.addBoolean(true);
+    const QByteArray good = w.finish().bytes();
+    ASSERT_NO_THROW(Packet::decode(good));
+    // The row's bitmap is the byte right after the row count (3 fields: 1 byte).
+    const qsizetype bitmapPos = good.indexOf("0001") - 4 - 1;
+    ASSERT_EQ(quint8(good[bitmapPos]), 0x02);
+    for (int bit = 3; bit < 8; ++bit) {
+        QByteArray bad = good;
+        bad[bitmapPos] = char(quint8(bad[bitmapPos]) | (1u << bit));
+        try {
+            Packet::decode(bad);
+            ADD_FAILURE() << "padding bit " << bit << " accepted";
+        } catch (const WireError& e) {
+            EXPECT_TRUE(e.text().contains(QStringLiteral("preenchimento")))
+                << e.text().toStdString();
+        }
     }
 }

@@ -1,0 +1,180 @@
+#include "appserver/auth/users.h"
+
+#include "appserver/auth/passwords.h"
+#include "appserver/db/errors.h"
+#include "appserver/db/sql.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+
+namespace krt::app {
+
+namespace {
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("S") : QStringLiteral("N");
+}
+
+void checkPassword(const QString& password)
+{
+    if (password.size() < kMinPasswordLength)
+        throw AppError(
+            QStringLiteral("A senha deve ter pelo menos %1 caracteres.").arg(kMinPasswordLength));
+    if (password.contains(QChar(0)))
+        throw AppError(QStringLiteral("A senha não pode conter o caractere NUL."));
+}
+
+} // namespace
+
+bool UserStore::isValidName(const QString& name)
+{
+    static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9._@-]{1,40}$"));
+    return valid.match(name).hasMatch();
+}
+
+void UserStore::add(const QString& name, const QString& password, bool allBranches,
+                    const QStringList& branches, bool fixedBranch)
+{
+    if (!isValidName(name))
+        throw AppError(QStringLiteral("Nome de usuário inválido \"%1\": use de 1 a 40 letras, "
+                                      "dígitos, '.', '_', '-' ou '@'.")
+                           .arg(name.left(60)));
+    checkPassword(password);
+    QStringList list = branches;
+    list.removeDuplicates();
+    list.sort();
+    if (allBranches && !list.isEmpty())
+        throw AppError(QStringLiteral("Informe todas as filiais ou uma lista, não as duas."));
+    if (!allBranches && list.isEmpty())
+        throw AppError(QStringLiteral("Informe as filiais do usuário (ou todas)."));
+    if (fixedBranch && (allBranches || list.size() != 1))
+        throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+    const QString hash = hashPassword(password);
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        if (read(db, name, nullptr))
+            throw AppError(QStringLiteral("O usuário %1 já existe.").arg(name));
+        Query branchExists(db, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = ?"));
+        for (const QString& b : list) {
+            branchExists.bindText(b).exec();
+            if (!branchExists.next())
+                throw AppError(QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
+            while (branchExists.next()) {
+            }
+        }
+        Query(db,
+              QStringLiteral("INSERT INTO KRTUSUARIO (NMUSUARIO, DSSENHA, IDTODASFILIAIS, "
+                             "IDFILIALFIXA, IDATIVO, DTHRALTERACAO) VALUES (?, ?, ?, ?, 'S', ?)"))
+            .bindText(name)
+            .bindText(hash)
+            .bindText(yesNo(allBranches))
+            .bindText(yesNo(fixedBranch))
+            .bind(QDateTime::currentDateTime())
+            .exec();
+        Query insert(db, QStringLiteral("INSERT INTO KRTUSUARIOFILIAL (NMUSUARIO, CDFILIAL) "
+                                        "VALUES (?, ?)"));
+        for (const QString& b : list)
+            insert.bindText(name).bindText(b).exec();
+        tx.commit();
+    });
+}
+
+void UserStore::setPassword(const QString& name, const QString& password)
+{
+    checkPassword(password);
+    const QString hash = hashPassword(password);
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET DSSENHA = ?, DTHRALTERACAO = ? "
+                                   "WHERE NMUSUARIO = ?"));
+        q.bindText(hash).bind(QDateTime::currentDateTime()).bindText(name).exec();
+        if (q.rowsAffected() != 1)
+            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+        tx.commit();
+    });
+}
+
+void UserStore::setActive(const QString& name, bool active)
+{
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET IDATIVO = ?, DTHRALTERACAO = ? "
+                                   "WHERE NMUSUARIO = ?"));
+        q.bindText(yesNo(active)).bind(QDateTime::currentDateTime()).bindText(name).exec();
+        if (q.rowsAffected() != 1)
+            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+        tx.commit();
+    });
+}
+
+std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
+                                          QString* hash)
+{
+    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO "
+                               "FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    q.bindText(name).exec();
+    if (!q.next())
+        return std::nullopt;
+    UserRecord user;
+    user.name = name;
+    if (hash)
+        *hash = q.text(0);
+    user.allBranches = q.text(1) == QLatin1String("S");
+    user.fixedBranch = q.text(2) == QLatin1String("S");
+    user.active = q.text(3) == QLatin1String("S");
+    while (q.next()) {
+    }
+    Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "
+                               "ORDER BY CDFILIAL"));
+    b.bindText(name).exec();
+    while (b.next())
+        user.branches << b.text(0);
+    if (user.allBranches)
+        user.branches.clear();
+    return user;
+}
+
+std::optional<UserRecord> UserStore::find(const QString& name)
+{
+    if (!isValidName(name))
+        return std::nullopt;
+    return read(db_.connection(), name, nullptr);
+}
+
+QList<UserRecord> UserStore::list()
+{
+    QSqlDatabase db = db_.connection();
+    Query q(db, QStringLiteral("SELECT NMUSUARIO FROM KRTUSUARIO ORDER BY NMUSUARIO"));
+    q.exec();
+    QStringList names;
+    while (q.next())
+        names << q.text(0);
+    QList<UserRecord> users;
+    for (const QString& name : names)
+        if (auto user = read(db, name, nullptr))
+            users << *user;
+    return users;
+}
+
+UserStore::Verdict UserStore::verify(const QString& name, const QString& password, UserRecord* user)
+{
+    QString hash;
+    std::optional<UserRecord> found;
+    if (isValidName(name))
+        found = read(db_.connection(), name, &hash);
+    if (!found) {
+        verifyNothing(password);
+        return Verdict::Unknown;
+    }
+    if (!verifyPassword(hash, password))
+        return Verdict::WrongPassword;
+    if (user)
+        *user = *found;
+    return found->active ? Verdict::Ok : Verdict::Disabled;
+}
+
+} // namespace krt::app

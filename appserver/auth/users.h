@@ -1,0 +1,61 @@
+#pragma once
+
+#include "appserver/db/database.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace krt::app {
+
+// A user of the application server as the database keeps it (KRTUSUARIO and
+// KRTUSUARIOFILIAL), without the password hash.
+struct UserRecord
+{
+    QString name;
+    bool allBranches = false;
+    // Sorted; empty when allBranches.
+    QStringList branches;
+    // The user acts on its one branch only.
+    bool fixedBranch = false;
+    bool active = true;
+
+    bool allows(const QString& branch) const { return allBranches || branches.contains(branch); }
+};
+
+// Users of the server: created, changed and checked on the calling thread's
+// connection. Every failure throws AppError with a Portuguese text.
+class UserStore
+{
+public:
+    explicit UserStore(Database& db) : db_(db) {}
+
+    // `branches` empty with allBranches; a fixed-branch user has exactly one.
+    void add(const QString& name, const QString& password, bool allBranches,
+             const QStringList& branches, bool fixedBranch);
+    void setPassword(const QString& name, const QString& password);
+    void setActive(const QString& name, bool active);
+    QList<UserRecord> list();
+    std::optional<UserRecord> find(const QString& name);
+
+    enum class Verdict
+    {
+        Ok,
+        Unknown,
+        WrongPassword,
+        Disabled,
+    };
+    // Checks a user's password (always spending the hash's time, even for an
+    // unknown user). `user` is filled when the verdict is Ok or Disabled.
+    Verdict verify(const QString& name, const QString& password, UserRecord* user);
+
+    // User names: 1 to 40 letters, digits, '.', '_', '-' or '@'.
+    static bool isValidName(const QString& name);
+
+private:
+    std::optional<UserRecord> read(const QSqlDatabase& db, const QString& name, QString* hash);
+
+    Database& db_;
+};
+
+} // namespace krt::app

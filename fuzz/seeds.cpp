@@ -1,0 +1,118 @@
+// Writes the fuzzers' seed corpus into DIR/packet and DIR/call: a packet of
+// every client data set (rows with texts, numbers, dates, flags and nulls, as
+// the server sends them), every method's call with arguments of the kinds the
+// method table gives, the replies of the list methods and a few bare values.
+#include "framework/wire/callcodec.h"
+#include "framework/wire/keylist.h"
+#include "server/methodtable.h"
+#include "server/packetfields.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+
+namespace {
+
+krt::Packet sample(const QList<krt::FieldDef>& fields, int rows)
+{
+    krt::PacketWriter w(fields);
+    for (int r = 0; r < rows; ++r) {
+        for (qsizetype c = 0; c < fields.size(); ++c) {
+            const krt::FieldDef& f = fields[c];
+            if ((r + c) % 7 == 3) {
+                w.addNull();
+                continue;
+            }
+            switch (f.type) {
+            case krt::FieldType::String:
+                w.addText(QStringLiteral("%1ção%2").arg(r).arg(c).left(f.size));
+                break;
+            case krt::FieldType::Float:
+                w.addNumber(r * 10.25 - c);
+                break;
+            case krt::FieldType::DateTime:
+                w.addDateTime(QDateTime(QDate(2026, 3, 2 + r % 5), QTime(r % 24, c % 60)));
+                break;
+            case krt::FieldType::Boolean:
+                w.addBoolean((r + c) % 2 == 0);
+                break;
+            case krt::FieldType::Integer:
+                w.addInteger(qint64(r) * 1000003 - c);
+                break;
+            }
+        }
+    }
+    return w.finish();
+}
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "uso: fuzz-seeds PASTA\n");
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(QStringLiteral("packet")) || !dir.mkpath(QStringLiteral("call")))
+        return 1;
+    int written = 0;
+    auto put = [&](const QString& sub, const QString& name, const QByteArray& bytes) {
+        if (!write(dir.filePath(sub + u'/' + name), bytes)) {
+            std::fprintf(stderr, "não foi possível escrever %s\n", qPrintable(name));
+            std::exit(1);
+        }
+        ++written;
+    };
+    const QString object = krt::api::remoteObjectName();
+    for (const QString& set : krt::api::packetDataSets()) {
+        const QList<krt::FieldDef>& fields = krt::api::packetFields(set);
+        put(QStringLiteral("packet"), set + QStringLiteral(".0"),
+            krt::Packet::empty(fields).bytes());
+        put(QStringLiteral("packet"), set + QStringLiteral(".5"), sample(fields, 5).bytes());
+        // The reply carrying it, as the client decodes it (selector byte 1).
+        put(QStringLiteral("call"), QStringLiteral("reply.") + set,
+            QByteArray(1, '\1') + krt::encodeReply(krt::Variant(sample(fields, 3))));
+    }
+    for (const krt::api::MethodSignature& m : krt::api::methods()) {
+        QList<krt::Variant> args;
+        for (const krt::api::ArgSignature& a : m.args) {
+            switch (a.kind) {
+            case krt::api::ArgKind::Text:
+                args << krt::Variant(
+                    krt::formatKeyList({QStringLiteral("0001001"), QStringLiteral("O'Brien")}));
+                break;
+            case krt::api::ArgKind::Date:
+                args << krt::Variant(QDateTime(QDate(2026, 3, 6), QTime(0, 0)));
+                break;
+            case krt::api::ArgKind::Boolean:
+                args << krt::Variant(true);
+                break;
+            case krt::api::ArgKind::Packet:
+                args << krt::Variant(sample(
+                    krt::api::packetFields(m.targets.value(0, QStringLiteral("qryPrincipal"))), 4));
+                break;
+            }
+        }
+        put(QStringLiteral("call"), QString::fromLatin1(m.name),
+            QByteArray(1, '\0') + krt::encodeCall(object, QString::fromLatin1(m.name), args));
+    }
+    put(QStringLiteral("call"), QStringLiteral("reply.error"),
+        QByteArray(1, '\1') + krt::encodeErrorReply(QStringLiteral("Erro no método x: falhou.")));
+    put(QStringLiteral("call"), QStringLiteral("value.array"),
+        QByteArray(1, '\2') +
+            krt::encodeVariant(krt::Variant(QList<krt::Variant>{
+                krt::Variant(), krt::Variant::null(), krt::Variant(qint64(-7)), krt::Variant(2.5),
+                krt::Variant(QStringLiteral("texto")), krt::Variant(QList<krt::Variant>{})})));
+    std::printf("%d sementes em %s\n", written, argv[1]);
+    return 0;
+}

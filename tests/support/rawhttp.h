@@ -1,0 +1,46 @@
+#pragma once
+
+// Raw TCP for tests that must send what no well-behaved HTTP client would
+// (malformed heads, dripped bytes, pipelined calls, thousands of idle
+// connections). Plain POSIX sockets, usable from any thread.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class RawConnection
+{
+public:
+    // Connects to 127.0.0.1:port; isOpen() tells whether it worked.
+    explicit RawConnection(quint16 port);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+    RawConnection(RawConnection&& other) noexcept;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // False when the peer is gone.
+    bool send(const QByteArray& bytes);
+    // Everything received until the peer closes or `timeoutMs` passes
+    // without a byte.
+    QByteArray readAll(int timeoutMs);
+    // Whatever arrives within `timeoutMs` (at least one byte waited for),
+    // until `until` has been seen.
+    QByteArray readUntil(const QByteArray& until, int timeoutMs);
+    // True when the peer closed the connection (EOF or reset) within `timeoutMs`.
+    bool closedByPeer(int timeoutMs);
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+// One complete exchange on a fresh connection: sends `request` and returns
+// everything answered until the server closes or goes quiet for `quietMs`.
+QByteArray rawExchange(quint16 port, const QByteArray& request, int quietMs = 3000);
+
+// The status code of the first answer in `response` (0 when there is none).
+int statusOf(const QByteArray& response);
+// The body of the first answer (Content-Length framing only).
+QByteArray bodyOf(const QByteArray& response);
+// Number of answers ("HTTP/1.1 " status lines) in `response`.
+int answerCount(const QByteArray& response);
