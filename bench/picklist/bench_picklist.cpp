@@ -8,8 +8,8 @@
 //         (model built, dialog laid out and shown, the list's viewport
 //         painted once, offscreen), best of `runs`.
 //
-// Also shown: opening with a large list already picked, the first letter
-// typed in the filter (which reads every row once) and the next ones.
+// Also shown: opening with a large list already picked, and the letters
+// typed in the filter.
 // The last line is "pick list open ratio: <open / load>".
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/data/clientdataset.h"
@@ -162,6 +162,8 @@ int main(int argc, char** argv)
         return 1;
     }
     krt::HttpCallClient client("127.0.0.1", server.port, 600000);
+    client.setCredentials(QStringLiteral("demo"),
+                          QStringLiteral("demo")); // the demo database's user
     // Every generated day: the candidates are all invoiced sales of the branch.
     const QDateTime from(QDate(2000, 1, 1), QTime(0, 0)), to(QDate(2099, 12, 31), QTime(0, 0));
 
@@ -209,15 +211,16 @@ int main(int argc, char** argv)
             .arg(picked.size())
             .arg(reopen, 0, 'f', 1));
 
-    // Typing in the filter: the first letter reads every row once, the next
-    // ones narrow what is shown.
+    // Typing in the filter. A letter typed the moment the list opens reads
+    // every row once; once open, the list reads them while it waits, so the
+    // first letter only searches. The next letters narrow what is shown.
     {
         krt::PickListDialog dialog(form.dtsVenda, QStringLiteral("CHAVE"), QStringLiteral("Venda"),
                                    false, {});
         QElapsedTimer t;
         t.start();
         dialog.setFilterText(QStringLiteral("1"));
-        const double first = msSince(t);
+        const double atOnce = msSince(t);
         const int shown = dialog.shownRowCount();
         t.restart();
         dialog.setFilterText(QStringLiteral("12"));
@@ -226,10 +229,25 @@ int main(int argc, char** argv)
         t.restart();
         dialog.setFilterText(QStringLiteral("1"));
         const double back = msSince(t);
-        say(QStringLiteral("filtro: primeira letra %1 ms (%2 exibidas), letras seguintes %3 ms "
-                           "cada, apagando de volta %4 ms")
-                .arg(first, 0, 'f', 1)
+
+        krt::PickListDialog waiting(form.dtsVenda, QStringLiteral("CHAVE"), QStringLiteral("Venda"),
+                                    false, {});
+        t.restart();
+        waiting.show();
+        while (!waiting.model()->prepareSearch(0) && t.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double reading = msSince(t);
+        t.restart();
+        waiting.setFilterText(QStringLiteral("1"));
+        const double afterOpen = msSince(t);
+        waiting.hide();
+        say(QStringLiteral("filtro: primeira letra logo ao abrir %1 ms (%2 exibidas); com a lista "
+                           "aberta (leitura em segundo plano de %3 ms) %4 ms; letras seguintes "
+                           "%5 ms cada; apagando de volta %6 ms")
+                .arg(atOnce, 0, 'f', 1)
                 .arg(shown)
+                .arg(reading, 0, 'f', 1)
+                .arg(afterOpen, 0, 'f', 1)
                 .arg(next, 0, 'f', 1)
                 .arg(back, 0, 'f', 1));
     }

@@ -18,6 +18,7 @@
 #include <QSet>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -103,6 +104,7 @@ void PickListModel::reloadFromDataSet()
     m_checked.assign(size_t(m_candidates), 0);
     m_checkedCount = 0;
     m_searchTexts.clear();
+    m_searchReady = 0;
     m_shown.clear();
     m_filtered = false;
     const QStringList words = m_filterWords;
@@ -208,12 +210,14 @@ QStringList PickListModel::checkedKeys() const
     return out;
 }
 
-void PickListModel::buildSearchTexts() const
+bool PickListModel::prepareSearch(int rows) const
 {
-    if (int(m_searchTexts.size()) == m_candidates)
-        return;
-    m_searchTexts.assign(size_t(m_candidates), QString());
-    for (int c = 0; c < m_candidates; ++c) {
+    if (m_searchTexts.size() != size_t(m_candidates)) {
+        m_searchTexts.assign(size_t(m_candidates), QString());
+        m_searchReady = 0;
+    }
+    const int end = int(std::min<qint64>(m_candidates, qint64(m_searchReady) + rows));
+    for (int c = m_searchReady; c < end; ++c) {
         QString& text = m_searchTexts[size_t(c)];
         for (TField* f : m_columns) {
             // A line break never occurs in a filter word, so no match spans two columns.
@@ -223,6 +227,8 @@ void PickListModel::buildSearchTexts() const
         }
         text.squeeze();
     }
+    m_searchReady = end;
+    return m_searchReady == m_candidates;
 }
 
 bool PickListModel::rowMatches(int candidate, const QStringList& words) const
@@ -247,7 +253,7 @@ void PickListModel::setFilterText(const QString& text)
         m_filtered = false;
         m_shown.clear();
     } else {
-        buildSearchTexts();
+        prepareSearch(m_candidates);
         // Typing on only narrows the rows: when every word of the old filter
         // is part of a word of the new one, only the rows shown can still pass.
         const bool narrowing =
@@ -359,6 +365,16 @@ PickListDialog::PickListDialog(TDataSource* source, const QString& keyField, con
     if (!singlePick)
         m_model->checkKeys(keysOf(currentList));
     const bool any = m_model->candidateCount() > 0;
+
+    // Once on screen, the texts the filter searches are read a slice at a
+    // time between the user's keys and paints.
+    m_prepare = new QTimer(this);
+    m_prepare->setSingleShot(true);
+    m_prepare->setInterval(0);
+    connect(m_prepare, &QTimer::timeout, this, [this] {
+        if (!m_model->prepareSearch(2048))
+            m_prepare->start();
+    });
 
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("edtFiltro"));
@@ -472,6 +488,12 @@ void PickListDialog::sizeColumns()
             w += check;
         m_view->setColumnWidth(c, w);
     }
+}
+
+void PickListDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_prepare->start();
 }
 
 int PickListDialog::rowCount() const

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 class TDataSet;
 class TDataSource;
 class TField;
@@ -50,6 +51,10 @@ public:
 
     void setFilterText(const QString& text);
     const QString& filterText() const { return m_filterText; }
+    // Reads the shown texts of up to `rows` more candidates for the filter
+    // (the dialog does it bit by bit while it waits for the user, so the
+    // first letter typed finds them read); true once every row is read.
+    bool prepareSearch(int rows) const;
     bool isFiltered() const { return m_filtered; }
 
     // The shown fields, in column order.
@@ -67,7 +72,6 @@ signals:
 
 private:
     void reloadFromDataSet();
-    void buildSearchTexts() const;
     bool rowMatches(int candidate, const QStringList& words) const;
 
     QPointer<TDataSet> m_dataSet;
@@ -85,6 +89,7 @@ private:
     // Folded text of each candidate's shown columns, built the first time a
     // filter is typed (opening the list reads nothing but what is painted).
     mutable std::vector<QString> m_searchTexts;
+    mutable int m_searchReady = 0;
 };
 
 // The pick list behind PesquisaLista and the lookup buttons: the source's
@@ -135,6 +140,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void sizeColumns();
@@ -151,6 +157,7 @@ private:
     QLabel* m_empty;
     QLabel* m_count;
     QPushButton* m_ok;
+    QTimer* m_prepare;
 };
 
 // Runs the pick list modally (through the host's execModal) and applies the

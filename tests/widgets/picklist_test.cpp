@@ -217,4 +217,13 @@ TEST_F(PickList, AHundredThousandCandidatesAreReadOnlyWherePaintedUntilAFilterIs
     EXPECT_EQ(reads, 0) << "typing on reuses the texts read for the first filter";
     dlg.checkShown();
     EXPECT_EQ(dlg.checkedCount(), rows - 59049) << "every number with a 9 (all but 9^5)";
+
+    // On screen, the list reads the texts while it waits for the first letter.
+    krt::PickListDialog waiting(&src, QStringLiteral("CHAVE"), QStringLiteral("Venda"), false, {});
+    waiting.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return waiting.model()->prepareSearch(0); }));
+    reads = 0;
+    waiting.setFilterText(QStringLiteral("99999"));
+    EXPECT_EQ(waiting.shownRowCount(), 1);
+    EXPECT_EQ(reads, 0);
 }
