@@ -1,9 +1,14 @@
 # Shared helpers so that every folder's CMakeLists stays a few lines long.
 
-# Warnings we keep at zero across the tree.
+# Warnings we keep at zero across the tree: a new one fails the build.
+option(KRT_WERROR "Treat compiler warnings as errors" ON)
 function(krt_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(KRT_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
+
 
 # A shared library of the project. Sources are relative to the calling folder;
 # the repository root is the include root ("framework/data/clientdataset.h").

@@ -69,6 +69,16 @@ QStringList ScriptedHostServices::messages() const
     return out;
 }
 
+QStringList ScriptedHostServices::messages(TMsgDlgType type) const
+{
+    QStringList out;
+    for (const Shown& s : m_shown) {
+        if (s.kind == Shown::Message && s.type == type)
+            out << s.text;
+    }
+    return out;
+}
+
 bool ScriptedHostServices::allAnswersUsed() const
 {
     return m_messageAnswers.isEmpty() && m_pickAnswers.isEmpty() && m_searchAnswers.isEmpty() &&

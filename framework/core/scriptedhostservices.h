@@ -81,6 +81,8 @@ public:
     const QList<Shown>& shown() const { return m_shown; }
     QStringList errors() const;
     QStringList messages() const;
+    // The messages of one type (questions: mtConfirmation, results: mtInformation).
+    QStringList messages(TMsgDlgType type) const;
     const QList<PickCall>& pickCalls() const { return m_pickCalls; }
     const QList<TDataSet*>& searchCalls() const { return m_searchCalls; }
     const QList<BusyChange>& busyChanges() const { return m_busy; }

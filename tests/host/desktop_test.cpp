@@ -5,6 +5,7 @@
 // at the end. With KRT_SCREENSHOT_DIR set it saves a picture of each main state.
 #include "../appserver/serverprocess.h"
 #include "../core/scriptedtest.h"
+#include "../support/databaseprobe.h"
 
 #include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
@@ -124,32 +125,6 @@ template <class Context> void logInAsDemo(Context& context)
         context.serverPassword = QStringLiteral("demo");
     }
 }
-
-class Probe
-{
-public:
-    explicit Probe(const QString& file)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
-        db.setDatabaseName(file);
-        db.open();
-    }
-    ~Probe()
-    {
-        {
-            QSqlDatabase::database(kName).close();
-        }
-        QSqlDatabase::removeDatabase(kName);
-    }
-    int count(const QString& sql) const
-    {
-        QSqlQuery q(QSqlDatabase::database(kName));
-        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-    }
-
-private:
-    static inline const QString kName = QStringLiteral("desktop_probe");
-};
 
 class DesktopRequest : public ::testing::Test
 {
@@ -299,7 +274,7 @@ TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
     EXPECT_TRUE(screen->panFiltro->isAncestorOf(QApplication::focusWidget()));
     EXPECT_FALSE(screen->qryPrincipal->Active()) << "entering the panel closed the list";
 
-    Probe probe(file);
+    DatabaseProbe probe(file);
     EXPECT_EQ(probe.count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = '0001' AND "
                           "NRLANCTONF IN ('" +
                           pending.join("','") + "')"),

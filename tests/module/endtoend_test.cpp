@@ -4,6 +4,7 @@
 // host services, and the database read back to see what really changed.
 #include "../appserver/serverprocess.h"
 #include "../core/scriptedtest.h"
+#include "../support/databaseprobe.h"
 
 #include "filter/filtro.h"
 #include "framework/core/usercontext.h"
@@ -30,59 +31,12 @@
 
 namespace {
 
-// Reads the demo database beside the server (SQLite lets readers in while it writes).
-class DatabaseProbe
-{
-public:
-    explicit DatabaseProbe(const QString& file)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kName);
-        db.setDatabaseName(file);
-        db.open();
-    }
-    ~DatabaseProbe()
-    {
-        {
-            QSqlDatabase::database(kName).close();
-        }
-        QSqlDatabase::removeDatabase(kName);
-    }
-
-    int count(const QString& sql, const QVariantList& binds = {}) const
-    {
-        QSqlQuery q(QSqlDatabase::database(kName));
-        q.prepare(sql);
-        for (const QVariant& b : binds)
-            q.addBindValue(b);
-        if (!q.exec() || !q.next())
-            return -1;
-        return q.value(0).toInt();
-    }
-
-    // Product → quantity.
-    QMap<QString, double> perProduct(const QString& sql, const QVariantList& binds = {}) const
-    {
-        QMap<QString, double> out;
-        QSqlQuery q(QSqlDatabase::database(kName));
-        q.prepare(sql);
-        for (const QVariant& b : binds)
-            q.addBindValue(b);
-        q.exec();
-        while (q.next())
-            out[q.value(0).toString()] += q.value(1).toDouble();
-        return out;
-    }
-
-private:
-    static inline const QString kName = QStringLiteral("endtoend_probe");
-};
-
 // The balances of branch 0001 plus what the given stock postings took out.
 QMap<QString, double> expectedBalances(const DatabaseProbe& probe, const QString& postingFilter)
 {
     QMap<QString, double> expected =
-        probe.perProduct("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
-    const QMap<QString, double> out = probe.perProduct(
+        probe.perKey("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
+    const QMap<QString, double> out = probe.perKey(
         "SELECT I.CDPRODUTO, CASE L.IDTIPOLANC WHEN 'S' THEN I.QTLANCTOEST ELSE -I.QTLANCTOEST END"
         " FROM ITLANCTOEST I JOIN LANCTOESTQ L"
         " ON L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ = I.NRLANCESTQ WHERE " +
@@ -95,7 +49,7 @@ QMap<QString, double> expectedBalances(const DatabaseProbe& probe, const QString
 void expectBalances(const DatabaseProbe& probe, const QMap<QString, double>& expected)
 {
     const QMap<QString, double> now =
-        probe.perProduct("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
+        probe.perKey("SELECT CDPRODUTO, QTSALDO FROM SALDOESTQ WHERE CDFILIAL = '0001'");
     ASSERT_EQ(now.keys(), expected.keys());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         EXPECT_NEAR(now.value(it.key()), it.value(), 1e-6) << it.key().toStdString();
@@ -160,15 +114,6 @@ protected:
         database.Close();
     }
 
-    QStringList infoMessages() const
-    {
-        QStringList out;
-        for (const auto& s : host.shown())
-            if (s.kind == krt::ScriptedHostServices::Shown::Message && s.type == mtInformation)
-                out << s.text;
-        return out;
-    }
-
     QTemporaryDir dir;
     QString file;
     ServerProcess server;
@@ -210,7 +155,7 @@ TEST_F(EndToEnd, RefreshListsTheInvoicesCancelRemovesThePendingOnesAndRestoresTh
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
     ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
-    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Cancelamento realizado com sucesso."}));
 
     EXPECT_EQ(probe.count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = '0001'"
                           " AND NRLANCTONF IN (" +
@@ -236,7 +181,8 @@ TEST_F(EndToEnd, RefreshListsTheInvoicesCancelRemovesThePendingOnesAndRestoresTh
     host.clearRecords();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(infoMessages(), (QStringList{"Não há notas fiscais a serem canceladas."}));
+    EXPECT_EQ(host.messages(mtInformation),
+              (QStringList{"Não há notas fiscais a serem canceladas."}));
 }
 
 TEST_F(EndToEnd, WithdrawalModeListsAndReversesTheWithdrawalsOfTheBranch)
@@ -261,7 +207,7 @@ TEST_F(EndToEnd, WithdrawalModeListsAndReversesTheWithdrawalsOfTheBranch)
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
     ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
-    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Cancelamento realizado com sucesso."}));
     EXPECT_EQ(
         probe.count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' AND " + inPeriod), 0);
     EXPECT_EQ(probe.count("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = '0001' AND NRRETEST IS NOT "
@@ -272,7 +218,7 @@ TEST_F(EndToEnd, WithdrawalModeListsAndReversesTheWithdrawalsOfTheBranch)
     host.clearRecords();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(infoMessages(), (QStringList{"Não há retiradas a serem canceladas."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Não há retiradas a serem canceladas."}));
 }
 
 } // namespace

@@ -86,23 +86,6 @@ protected:
     // Ctrl+N as the user presses it.
     void pressCtrlN() { QTest::keyClick(screen->dbgPadrao, Qt::Key_N, Qt::ControlModifier); }
 
-    QStringList infoMessages() const
-    {
-        QStringList out;
-        for (const auto& s : host.shown())
-            if (s.kind == krt::ScriptedHostServices::Shown::Message && s.type == mtInformation)
-                out << s.text;
-        return out;
-    }
-    QStringList questions() const
-    {
-        QStringList out;
-        for (const auto& s : host.shown())
-            if (s.kind == krt::ScriptedHostServices::Shown::Message && s.type == mtConfirmation)
-                out << s.text;
-        return out;
-    }
-
     PaintCounter panel;
     PaintCounter label;
     AtQuestion at;
@@ -122,7 +105,7 @@ TEST_F(ScreenCancellation, PeriodOutsideTheAccountingPeriodStopsBeforeAnyQuestio
     EXPECT_EQ(argsText(server.calls().at(0)), (QStringList{"0001", "2026-01-05", "2026-03-06"}))
         << "the filter's period, not the invoices' dates";
     EXPECT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK"}));
-    EXPECT_TRUE(questions().isEmpty());
+    EXPECT_TRUE(host.messages(mtConfirmation).isEmpty());
     EXPECT_EQ(panel.shows, 0) << "the progress panel never appears";
     EXPECT_TRUE(host.busyChanges().isEmpty()) << "no wait animation around the period check";
     EXPECT_TRUE(screen->dbgPadrao->hasFocus()) << "focus unchanged";
@@ -140,9 +123,9 @@ TEST_F(ScreenCancellation, NoShowsAndHidesTheProgressPanelSendsNothingAndMovesTh
 {
     host.answerMessage(mrNo);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(questions(), (QStringList{kConfCons}));
+    EXPECT_EQ(host.messages(mtConfirmation), (QStringList{kConfCons}));
     EXPECT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK"}));
-    EXPECT_TRUE(infoMessages().isEmpty());
+    EXPECT_TRUE(host.messages(mtInformation).isEmpty());
     EXPECT_EQ(panel.shows, 1);
     EXPECT_FALSE(screen->panProgresso->isVisible());
     EXPECT_FALSE(screen->anmPassaTempo->Active());
@@ -213,7 +196,7 @@ TEST_F(ScreenCancellation, YesSendsTheBranchAndTheWholeInvoiceListAndReportsTheA
     EXPECT_EQ(call.args.at(0).asString(), "0001");
     EXPECT_EQ(call.args.at(1).asPacket(), loaded) << "every loaded invoice, approved ones included";
     EXPECT_EQ(call.args.at(1).asPacket().rowCount(), 3);
-    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Cancelamento realizado com sucesso."}));
     EXPECT_EQ(krt::busyDepth(), 0);
     EXPECT_TRUE(screen->medFilial->hasFocus());
 
@@ -221,7 +204,8 @@ TEST_F(ScreenCancellation, YesSendsTheBranchAndTheWholeInvoiceListAndReportsTheA
     host.clearRecords();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(infoMessages(), (QStringList{"Não há notas fiscais a serem canceladas."}));
+    EXPECT_EQ(host.messages(mtInformation),
+              (QStringList{"Não há notas fiscais a serem canceladas."}));
     EXPECT_TRUE(host.errors().isEmpty());
 }
 
@@ -233,19 +217,20 @@ TEST_F(ScreenCancellation, WithdrawalModeSendsTheHiddenCompanionAndReportsNothin
     const krt::Packet companion = screen->cdsLanctoEstoq->Data();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(questions(), (QStringList{"Confirma cancelamento da consolidação?"}));
+    EXPECT_EQ(host.messages(mtConfirmation),
+              (QStringList{"Confirma cancelamento da consolidação?"}));
     ASSERT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "getDeletaRetiEst"}));
     EXPECT_EQ(server.calls().at(1).args.at(0).asPacket(), companion);
     EXPECT_EQ(server.calls().at(1).args.at(0).asPacket().rowCount(), 2)
         << "cdsLanctoEstoq, not the visible list";
-    EXPECT_EQ(infoMessages(), (QStringList{"Cancelamento realizado com sucesso."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Cancelamento realizado com sucesso."}));
 
     // Nothing left to reverse is not a success.
     server.answer("getDeletaRetiEst", Variant(false));
     host.clearRecords();
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
-    EXPECT_EQ(infoMessages(), (QStringList{"Não há retiradas a serem canceladas."}));
+    EXPECT_EQ(host.messages(mtInformation), (QStringList{"Não há retiradas a serem canceladas."}));
 }
 
 TEST_F(ScreenCancellation, AServerFailureHidesPanelAndAnimationShowsOnlyTheErrorAndKeepsTheFocus)
@@ -260,7 +245,7 @@ TEST_F(ScreenCancellation, AServerFailureHidesPanelAndAnimationShowsOnlyTheError
         screen->mnuCanCons->Click();
         ASSERT_EQ(host.errors().size(), 1);
         EXPECT_TRUE(host.errors().at(0).contains("violação de chave"));
-        EXPECT_TRUE(infoMessages().isEmpty());
+        EXPECT_TRUE(host.messages(mtInformation).isEmpty());
         EXPECT_FALSE(screen->panProgresso->isVisible());
         EXPECT_FALSE(screen->anmPassaTempo->Active());
         EXPECT_EQ(krt::busyDepth(), 0);
@@ -277,7 +262,8 @@ TEST_F(ScreenCancellation, CtrlNWithTheButtonDisabledAndTheListClosedSendsAnEmpt
     pressCtrlN();
     ASSERT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "setDeletaNF"}));
     EXPECT_EQ(server.calls().at(1).args.at(1).asPacket().rowCount(), 0);
-    EXPECT_EQ(infoMessages(), (QStringList{"Não há notas fiscais a serem canceladas."}));
+    EXPECT_EQ(host.messages(mtInformation),
+              (QStringList{"Não há notas fiscais a serem canceladas."}));
 }
 
 } // namespace
