@@ -32,6 +32,13 @@ QString describeHostDatabase(const HostOptions& o)
 {
     if (o.dbDriver == QLatin1String("QSQLITE"))
         return QStringLiteral("SQLite %1").arg(o.dbName);
+    if (o.dbDriver == QLatin1String("QIBASE"))
+        return o.dbHost.isEmpty()
+                   ? QStringLiteral("Firebird %1").arg(o.dbName)
+                   : QStringLiteral("Firebird %1@%2:%3:%4")
+                         .arg(o.dbUser, o.dbHost,
+                              o.dbPort > 0 ? QString::number(o.dbPort) : QStringLiteral("3050"),
+                              o.dbName);
     return QStringLiteral("PostgreSQL %1@%2:%3/%4")
         .arg(o.dbUser, o.dbHost.isEmpty() ? QStringLiteral("localhost") : o.dbHost,
              o.dbPort > 0 ? QString::number(o.dbPort) : QStringLiteral("5432"), o.dbName);

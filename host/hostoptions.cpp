@@ -198,19 +198,25 @@ HostOptionsResult readHostOptions(const QStringList& arguments, const QString& a
                                   QStringLiteral("máscara"));
     const QCommandLineOption db("db", QStringLiteral("Arquivo SQLite das consultas locais."),
                                 QStringLiteral("arquivo"));
-    const QCommandLineOption dbDriver("db-driver",
-                                      QStringLiteral("Driver do banco: QSQLITE ou QPSQL."),
-                                      QStringLiteral("driver"));
-    const QCommandLineOption dbName("db-name", QStringLiteral("Nome do banco (PostgreSQL)."),
-                                    QStringLiteral("nome"));
-    const QCommandLineOption dbHost("db-host", QStringLiteral("Servidor do banco (PostgreSQL)."),
+    const QCommandLineOption dbDriver(
+        "db-driver", QStringLiteral("Driver do banco: QSQLITE, QPSQL ou QIBASE (Firebird)."),
+        QStringLiteral("driver"));
+    const QCommandLineOption dbName(
+        "db-name",
+        QStringLiteral("Nome do banco (PostgreSQL) ou caminho do arquivo no servidor (Firebird)."),
+        QStringLiteral("nome"));
+    const QCommandLineOption dbHost("db-host",
+                                    QStringLiteral("Servidor do banco (PostgreSQL, Firebird)."),
                                     QStringLiteral("endereço"));
-    const QCommandLineOption dbPort("db-port", QStringLiteral("Porta do banco (PostgreSQL)."),
+    const QCommandLineOption dbPort("db-port",
+                                    QStringLiteral("Porta do banco (PostgreSQL, Firebird)."),
                                     QStringLiteral("porta"));
     const QCommandLineOption dbUser("db-user", QStringLiteral("Usuário do banco."),
                                     QStringLiteral("usuário"));
-    const QCommandLineOption dbPassword("db-password", QStringLiteral("Senha do banco."),
-                                        QStringLiteral("senha"));
+    const QCommandLineOption dbPassword(
+        "db-password",
+        QStringLiteral("Senha do banco (prefira KRT_DB_PASSWORD ou o arquivo de configuração)."),
+        QStringLiteral("senha"));
     const QCommandLineOption open("open",
                                   QStringLiteral("Abre a tela de cancelamento ao iniciar."));
     const QCommandLineOption screenshot(
@@ -284,15 +290,18 @@ HostOptionsResult readHostOptions(const QStringList& arguments, const QString& a
     }
     if (p.isSet(dbUser))
         o.dbUser = p.value(dbUser);
+    // The environment keeps the password off the command line.
+    if (qEnvironmentVariableIsSet("KRT_DB_PASSWORD"))
+        o.dbPassword = qEnvironmentVariable("KRT_DB_PASSWORD");
     if (p.isSet(dbPassword))
         o.dbPassword = p.value(dbPassword);
     o.openScreen = p.isSet(open);
     if (p.isSet(screenshot))
         o.screenshotFile = p.value(screenshot);
 
-    if (o.dbDriver != "QSQLITE" && o.dbDriver != "QPSQL") {
-        r.error = QStringLiteral("Driver de banco de dados não suportado: %1 (use QSQLITE ou "
-                                 "QPSQL).")
+    if (o.dbDriver != "QSQLITE" && o.dbDriver != "QPSQL" && o.dbDriver != "QIBASE") {
+        r.error = QStringLiteral("Driver de banco de dados não suportado: %1 (use QSQLITE, "
+                                 "QPSQL ou QIBASE).")
                       .arg(o.dbDriver);
         return r;
     }

@@ -27,7 +27,8 @@ struct HostOptions
     bool branchFixed = false;
     QString productTreeMask;
 
-    // Shared database connection: "QSQLITE" with a file, or "QPSQL".
+    // Shared database connection: "QSQLITE" with a file, "QPSQL", or "QIBASE"
+    // (Firebird: dbName is the database file as the server sees it).
     QString dbDriver = QStringLiteral("QSQLITE");
     QString dbName;
     QString dbHost;

@@ -12,5 +12,10 @@ export QT_QPA_PLATFORM=offscreen
 source scripts/pg-cluster.sh
 pg_cluster_start
 trap pg_cluster_stop EXIT
+# And a throw-away Firebird 3 server (KRT_FB_*) for the Firebird tests.
+# shellcheck source=scripts/fb-server.sh
+source scripts/fb-server.sh
+fb_server_start
+trap 'pg_cluster_stop; fb_server_stop' EXIT
 
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 "$@"

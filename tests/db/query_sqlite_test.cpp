@@ -122,15 +122,18 @@ TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
 TEST_F(SqliteLookups, UsesTheSharedModuleAndBeforeOpenRunsFirst)
 {
     dtmDBGeral = &db;
-    TADOIBQuery q;
-    setUpQryLoja(q);
+    InstalledHostServices services;
+    TfrmCancelaConsoli screen; // its queries name no connection of their own
+    TADOIBQuery& q = *screen.qryLoja;
     QStringList order;
-    q.BeforeOpen = [&](TDataSet*) {
+    const auto screensBeforeOpen = q.BeforeOpen;
+    q.BeforeOpen = [&](TDataSet* d) {
         order << "BeforeOpen";
-        q.ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0001"));
+        screensBeforeOpen(d);
     };
     q.AfterOpen = [&](TDataSet*) { order << "AfterOpen"; };
     q.AfterScroll = [&](TDataSet* d) { order << d->FieldByName("CDLOJA")->AsString(); };
+    screen.medFilial->setText(QStringLiteral("0001"));
     q.Open();
     q.Open(); // already open: nothing runs
     EXPECT_EQ(order, QStringList({"BeforeOpen", "AfterOpen", "L01"}));
@@ -141,9 +144,7 @@ TEST_F(SqliteLookups, UsesTheSharedModuleAndBeforeOpenRunsFirst)
     QSqlQuery insert(db.database());
     ASSERT_TRUE(
         insert.exec("INSERT INTO LOJA VALUES ('0003', 'L77', '" + QString(70, u'x') + "')"));
-    q.BeforeOpen = [&](TDataSet*) {
-        q.ParamByName("P_CDFILIAL")->setValue(QStringLiteral("0003"));
-    };
+    screen.medFilial->setText(QStringLiteral("0003"));
     q.Close();
     q.Open();
     EXPECT_EQ(q.FieldByName("NMLOJA")->AsString().size(), 70);

@@ -96,6 +96,35 @@ TEST(HostOptions, ConfigValuesAreTakenAsWritten)
     EXPECT_NE(error.indexOf("linha 3"), -1) << qPrintable(error);
 }
 
+// A Firebird database is a file as the server sees it; its password may come
+// from the environment, which the command line still overrides.
+TEST(HostOptions, FirebirdConnectionAndThePasswordFromTheEnvironment)
+{
+    QTemporaryDir dir;
+    const QString config = writeConfig(dir, "[database]\ndriver=qibase\nhost=db.local\n"
+                                            "port=3051\nname=dados/lojas.fdb\nuser=SYSDBA\n"
+                                            "password=do-arquivo\n");
+    HostOptionsResult r = read({"--config", config});
+    ASSERT_TRUE(r.ok()) << qPrintable(r.error);
+    EXPECT_EQ(r.options.dbDriver, "QIBASE");
+    EXPECT_EQ(r.options.dbName, "dados/lojas.fdb") << "not made relative to the config file";
+    EXPECT_EQ(r.options.dbHost, "db.local");
+    EXPECT_EQ(r.options.dbPort, 3051);
+    EXPECT_EQ(r.options.dbPassword, "do-arquivo");
+
+    qputenv("KRT_DB_PASSWORD", "do-ambiente");
+    r = read({"--config", config});
+    const HostOptionsResult onTheLine = read({"--config", config, "--db-password", "da-linha"});
+    qunsetenv("KRT_DB_PASSWORD");
+    EXPECT_EQ(r.options.dbPassword, "do-ambiente");
+    EXPECT_EQ(onTheLine.options.dbPassword, "da-linha");
+
+    r = read({"--config", "/dev/null", "--db-driver", "QIBASE", "--db-name",
+              "/var/lib/firebird/lojas.fdb"});
+    ASSERT_TRUE(r.ok()) << qPrintable(r.error);
+    EXPECT_EQ(r.options.dbName, "/var/lib/firebird/lojas.fdb");
+}
+
 TEST(HostOptions, BadValuesAreReportedInPortuguese)
 {
     EXPECT_NE(read({"--server-port", "0"}).error.indexOf("Porta do servidor inválida"), -1);

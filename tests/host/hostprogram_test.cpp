@@ -1,3 +1,5 @@
+#include "tests/support/firebirdserver.h"
+
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -16,11 +18,13 @@ struct HostRun
 
 // Runs the real host program unattended: it opens the screen, saves a picture
 // of its window and quits; errors go to its standard error output.
-HostRun runHost(const QStringList& args)
+HostRun runHost(const QStringList& args, const QList<QPair<QString, QString>>& extraEnv = {})
 {
     QProcess host;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const auto& [name, value] : extraEnv)
+        env.insert(name, value);
     host.setProcessEnvironment(env);
     host.start(qEnvironmentVariable("KRT_BIN_DIR") + "/krt-host", args);
     if (!host.waitForFinished(60000)) {
@@ -87,6 +91,44 @@ TEST(HostProgram, ABrokenModuleOrMissingDatabaseIsReportedNotACrash)
     EXPECT_NE(r.errors.indexOf("Banco de dados não encontrado"), -1) << qPrintable(r.errors);
 
     EXPECT_EQ(runHost({"--server-port", "nope"}).exitCode, 2);
+}
+
+TEST(HostProgram, RunsTheLookupsOnAFirebirdDatabase)
+{
+    const FirebirdServer server = FirebirdServer::fromEnvironment();
+    if (!server.available())
+        GTEST_SKIP() << "KRT_FB_HOST/KRT_FB_PORT/KRT_FB_USER/KRT_FB_DB not set";
+    FirebirdTestDatabase database(server, {"host/firebird/lookup-tables.sql"});
+    ASSERT_EQ(database.error(), QString());
+    ASSERT_EQ(database.run("INSERT INTO EMPRESA VALUES ('01', 'Alfa', 'Alfa Ltda');\n"
+                           "INSERT INTO FILIAL VALUES ('0001', 'Matriz', '01', NULL, NULL, NULL);\n"
+                           "COMMIT;\n"),
+              QString());
+    QTemporaryDir dir;
+    // The password only in the environment.
+    QStringList args{"--config", "/dev/null", "--branch", "0001", "--server-port", "1", "--open"};
+    args << "--db-driver"
+         << "QIBASE"
+         << "--db-host" << server.host << "--db-port" << QString::number(server.port) << "--db-name"
+         << database.file() << "--db-user" << server.user << "--screenshot"
+         << dir.filePath("host.png");
+    const QList<QPair<QString, QString>> env{{"KRT_DB_PASSWORD", server.password}};
+
+    // Without the routines the branch lookup of the first activation fails
+    // and says what is missing: it did run on that database.
+    HostRun r = runHost(args, env);
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.errors);
+    EXPECT_NE(r.errors.indexOf("qryFilial"), -1) << qPrintable(r.errors);
+    EXPECT_NE(r.errors.indexOf("PARAM"), -1) << qPrintable(r.errors);
+
+    ASSERT_EQ(database.run("INPUT '" + qEnvironmentVariable("KRT_SOURCE_DIR") +
+                           "/host/firebird/lookup-routines.sql';\n"),
+              QString());
+    r = runHost(args, env);
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.errors);
+    EXPECT_EQ(r.errors.indexOf("consulta"), -1) << qPrintable(r.errors);
+    EXPECT_EQ(r.errors.indexOf("banco de dados"), -1) << qPrintable(r.errors);
+    EXPECT_FALSE(QImage(dir.filePath("host.png")).isNull());
 }
 
 } // namespace
