@@ -1,12 +1,15 @@
 #pragma once
 
+#include "module/krt52600export.h"
+
 #include <QTimer>
 #include <QWidget>
 
 // A small looping animation of a sheet of paper flying from one folder to
 // another, the picture users know from copying files. Inactive it shows its
-// stop frame.
-class TAnimate : public QWidget
+// stop frame. Exported: the screen's progress panel shows it to whoever
+// reaches the screen's components.
+class KRT52600_EXPORT TAnimate : public QWidget
 {
     Q_OBJECT
 public:

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds, starts a throw-away PostgreSQL on a free loopback port and
-# runs every test (SQLite ones and PostgreSQL ones). Headless.
+# runs every test (SQLite ones and PostgreSQL ones), then builds the suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer and runs it
+# once more (KRT_SANITIZERS=0 skips that pass). Headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -19,3 +21,17 @@ fb_server_start
 trap 'pg_cluster_stop; fb_server_stop' EXIT
 
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 "$@"
+
+# The sanitizer pass: a lighter build type (no optimisation, no debug
+# information, no benchmarks) keeps it within the CI budget. Leak reports are
+# off: Qt's platform libraries keep caches until exit.
+if [ "${KRT_SANITIZERS:-1}" != 0 ]; then
+  SAN_DIR=${KRT_SANITIZE_BUILD_DIR:-build-sanitize}
+  cmake -S . -B "$SAN_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0" \
+    -DKRT_SANITIZE=address,undefined -DKRT_BENCHMARKS=OFF >/dev/null
+  echo "test: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer ($SAN_DIR)"
+  cmake --build "$SAN_DIR" -j2
+  ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$SAN_DIR" --output-on-failure -j2 "$@"
+fi
