@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs, builds, starts a throw-away PostgreSQL on a free loopback port and
-# runs every test (SQLite ones and PostgreSQL ones), then builds the suite
-# again under AddressSanitizer and UndefinedBehaviorSanitizer and runs it
-# once more (KRT_SANITIZERS=0 skips that pass). Headless.
+# runs every test (SQLite ones and PostgreSQL ones), headless. Then runs them
+# all once more under AddressSanitizer and UndefinedBehaviorSanitizer, runs
+# the transport's and the application server's tests under ThreadSanitizer,
+# and fuzzes the packet and call decoders for a minute each.
+# KRT_SANITIZERS=0, KRT_TSAN=0 or KRT_FUZZ_SECONDS=0 skip those steps.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -34,4 +36,16 @@ if [ "${KRT_SANITIZERS:-1}" != 0 ]; then
   ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$SAN_DIR" --output-on-failure -j2 "$@"
+fi
+
+if [ "${KRT_TSAN:-1}" != 0 ]; then
+  echo "test: the server's tests under ThreadSanitizer (build-tsan)"
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRT_SANITIZE=thread >/dev/null
+  cmake --build build-tsan -j2 --target wire_transport_test test_appserver_sqlite
+  TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan -R '^(wire_transport_test|test_appserver_sqlite)$' --output-on-failure
+fi
+
+if [ "${KRT_FUZZ_SECONDS:-60}" != 0 ]; then
+  bash scripts/fuzz.sh "${KRT_FUZZ_SECONDS:-60}"
 fi

@@ -143,7 +143,8 @@ struct HttpCallClient::Impl
     {
         if (!connected())
             return false;
-        if (idleSince.isValid() && idleSince.elapsed() > serverIdleMs - 1000)
+        if (idleSince.isValid() &&
+            idleSince.elapsed() > serverIdleMs - qMin(1000, serverIdleMs / 2))
             return true;
         beast::error_code ec;
         tcp::socket& socket = lowest().socket();
@@ -166,16 +167,12 @@ struct HttpCallClient::Impl
         if (connected())
             return;
         const int connectMs = qMin(timeoutMs, 10000);
+        // The host is an address or a name of the local network: resolved in
+        // place, without the resolver's helper thread.
         tcp::resolver resolver(ioc);
-        tcp::resolver::results_type endpoints;
-        beast::error_code ec = run([&](auto done) {
-            resolver.async_resolve(
-                host.toStdString(), std::to_string(port),
-                [&endpoints, done](const beast::error_code& e, tcp::resolver::results_type r) {
-                    endpoints = std::move(r);
-                    done(e);
-                });
-        });
+        beast::error_code ec;
+        const tcp::resolver::results_type endpoints =
+            resolver.resolve(host.toStdString(), std::to_string(port), ec);
         if (ec)
             throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
         beast::tcp_stream stream(ioc);

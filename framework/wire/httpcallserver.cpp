@@ -514,7 +514,9 @@ private:
         }
         state_ = State::Busy;
         lowest().expires_never();
-        auto body = std::make_shared<std::string>(body_->release().body());
+        // The body moves to the worker; nothing of it is copied.
+        auto message = body_->release();
+        auto body = std::make_shared<std::string>(std::move(message.body()));
         body_.reset();
         net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
             self->runCall(*body, context);
@@ -839,7 +841,8 @@ void HttpCallServer::Impl::accept()
         }
         // Running out of descriptors must not spin: retry a moment later.
         if (ec == net::error::no_descriptors) {
-            auto timer = std::make_shared<net::steady_timer>(ioc, std::chrono::milliseconds(100));
+            auto timer = std::make_shared<net::steady_timer>(acceptor->get_executor(),
+                                                             std::chrono::milliseconds(100));
             timer->async_wait([this, timer](const beast::error_code&) { accept(); });
             return;
         }
@@ -933,7 +936,9 @@ void HttpCallServer::start()
     if (ec)
         throw cannotListen(ec.message());
     const tcp::endpoint endpoint(address, d.requestedPort);
-    d.acceptor.emplace(d.ioc);
+    // On a strand of its own: stop() closes it from outside the network
+    // threads while an accept may be completing on one of them.
+    d.acceptor.emplace(net::make_strand(d.ioc));
     d.acceptor->open(endpoint.protocol(), ec);
     // Quick restart after a stop; never SO_REUSEPORT, which would let a second
     // server bind the same port silently and take half the calls.
@@ -981,7 +986,7 @@ void HttpCallServer::stop()
     d.stopping = true;
     {
         std::promise<void> closed;
-        net::post(d.ioc, [&d, &closed] {
+        net::post(d.acceptor->get_executor(), [&d, &closed] {
             beast::error_code ignored;
             d.acceptor->close(ignored);
             closed.set_value();

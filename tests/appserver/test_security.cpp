@@ -260,8 +260,14 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     EXPECT_EQ(statusOf(res), 404);
     res = exchange(rawCall("getParamVend", QStringLiteral("falso"), {}, body));
     EXPECT_EQ(statusOf(res), 401);
-    // Database errors never travel: a call that fails in the database says so
-    // without the SQL.
+    // A call that fails in the database says so without the database's text
+    // (which quotes the statement); the log keeps it.
+    tdb->exec("DROP TABLE INFORPAD");
+    const QString dbFailure =
+        failure([&] { client->call(kObject, "getInforPad", {Variant("0001")}); });
+    EXPECT_TRUE(dbFailure.contains(QStringLiteral("falha no banco de dados do servidor")))
+        << dbFailure.toStdString();
+    EXPECT_FALSE(dbFailure.contains(QStringLiteral("INFORPAD"))) << dbFailure.toStdString();
     done = true;
     valid.join();
     EXPECT_GT(served.load(), 0);
@@ -272,6 +278,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     EXPECT_TRUE(log.contains(QRegularExpression("127\\.0\\.0\\.1:\\d+ - getParamVend erro rows=0 "
                                                 "ms=[0-9.]+ \"Pedido HTTP inválido: Range")))
         << log.toStdString();
+    EXPECT_TRUE(log.contains(QRegularExpression("demo getInforPad erro .*INFORPAD")));
 }
 
 TEST_F(SecurityTest, SigtermDeliversTheListInProgressAndDoesNotWaitForDrippers)
