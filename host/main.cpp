@@ -2,6 +2,7 @@
 #include "framework/core/hostservices.h"
 #include "framework/core/usercontext.h"
 #include "framework/db/dtmdbgeral.h"
+#include "framework/widgets/accessibility.h"
 #include "host/hostdatabase.h"
 #include "host/hostlogin.h"
 #include "host/hostoptions.h"
@@ -21,6 +22,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("krt-host"));
     QApplication::setApplicationDisplayName(QStringLiteral("Retaguarda de Vendas"));
     installPortugueseTranslations(app);
+    // Before any window exists: a screen reader may inspect the first one.
+    krt::installAccessibility();
 
     const HostOptionsResult read =
         readHostOptions(QApplication::arguments(), QApplication::applicationDirPath());

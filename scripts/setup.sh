@@ -15,6 +15,7 @@ PACKAGES=(
   firebird3.0-server firebird-dev
   clang clang-format
   qt6-translations-l10n
+  dbus-daemon at-spi2-core python3-pyatspi # screen-reader test: AT-SPI bus and its client
 )
 
 missing=()
