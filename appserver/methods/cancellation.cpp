@@ -126,23 +126,39 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
             tx.lockBranches({branch});
             StockReversal stock(db, db_.kind());
-            Query status(db, QStringLiteral("SELECT CDFILIAL, IDSTATUS, IDORIGEM, DTENTRSAID"
-                                            " FROM NOTAFISCAL WHERE CDFILIALNF = ? AND "
-                                            "NRLANCTONF = ?") +
-                                 stock.rowLock());
+            // With, in the same look-up, whether undoing the invoice would
+            // touch another branch than its own through its stock postings
+            // or its sales (rare; two index probes).
+            Query status(
+                db, QStringLiteral("SELECT NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM, NF.DTENTRSAID,"
+                                   " CASE WHEN EXISTS (SELECT 1 FROM LANCTOESTQ L WHERE"
+                                   " L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF = NF.NRLANCTONF"
+                                   " AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS (SELECT 1 FROM"
+                                   " VENDA V WHERE V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF ="
+                                   " NF.NRLANCTONF AND V.CDFILIAL <> NF.CDFILIALNF) THEN 1 ELSE 0"
+                                   " END FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = ? AND"
+                                   " NF.NRLANCTONF = ?") +
+                        stock.rowLock());
             Query unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL"
                                             " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
             Query dropItems(db, QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
                                                " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
             Query dropInvoice(db, QStringLiteral("DELETE FROM NOTAFISCAL"
                                                  " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
-            // Branches other than the invoice's own that undoing it would
-            // touch: its stock postings' and its sales'.
+            // Which other branches, when there are any.
             Query otherBranches(
                 db, QStringLiteral("SELECT CDFILIAL FROM LANCTOESTQ WHERE CDFILIALNF = ? AND "
                                    "NRLANCTONF = ? AND CDFILIAL <> ?"
                                    " UNION SELECT CDFILIAL FROM VENDA WHERE CDFILIALNF = ? AND "
                                    "NRLANCTONF = ? AND CDFILIAL <> ?"));
+            const auto bindKey = [](Query& q, const Key& k) -> Query& {
+                return q.bindText(k.first)
+                    .bindText(k.second)
+                    .bindText(k.first)
+                    .bindText(k.first)
+                    .bindText(k.second)
+                    .bindText(k.first);
+            };
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
             for (const Key& k : keys) {
@@ -160,24 +176,11 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                 const QString state = status.text(1);
                 const QString origin = status.text(2);
                 const QDate exitDay = status.date(3);
+                const bool mixed = status.integer(4) != 0;
                 while (status.next()) {
                 }
-                QStringList touched{k.first};
-                if (owner != k.first)
-                    touched << owner;
-                otherBranches.bindText(k.first)
-                    .bindText(k.second)
-                    .bindText(k.first)
-                    .bindText(k.first)
-                    .bindText(k.second)
-                    .bindText(k.first)
-                    .exec();
-                while (otherBranches.next())
-                    touched << otherBranches.text(0);
-                touched.removeDuplicates();
-                for (const QString& b : touched)
-                    if (!caller.allows(b))
-                        throw denied(keyText(k), b);
+                if (!caller.allows(owner))
+                    throw denied(keyText(k), owner);
                 // The invoice is the branch's only when its own branch
                 // (CDFILIALNF), its sales' branch (CDFILIAL), its postings and
                 // its sales all are: undoing it must not move another
@@ -186,16 +189,23 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                     audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
                     continue;
                 }
-                if (touched.size() > 1) {
-                    audit.skipped << keyText(k) + QStringLiteral(": envolve outra filial");
-                    continue;
-                }
                 if (state == QLatin1String("A")) {
                     audit.skipped << keyText(k) + QStringLiteral(": aprovada");
                     continue;
                 }
                 if (origin != QLatin1String("C")) {
                     audit.skipped << keyText(k) + QStringLiteral(": não gerada pela consolidação");
+                    continue;
+                }
+                if (mixed) {
+                    bindKey(otherBranches, k).exec();
+                    QStringList others;
+                    while (otherBranches.next())
+                        others << otherBranches.text(0);
+                    for (const QString& b : others)
+                        if (!caller.allows(b))
+                            throw denied(keyText(k), b);
+                    audit.skipped << keyText(k) + QStringLiteral(": envolve outra filial");
                     continue;
                 }
                 if (!open.contains(exitDay))

@@ -167,6 +167,26 @@ TEST_F(AccessTest, AnInvoiceOfAnotherBranchListedForThisOneIsNotCancelled)
     EXPECT_TRUE(audit.text(2).startsWith("gerente (127.0.0.1:40000"));
 }
 
+// An invoice of 0001 with a sale of 0002 linked to it: undoing it would free
+// a sale of another branch. A user of 0001 alone is refused; a user of every
+// branch gets it skipped.
+TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNotUndone)
+{
+    const QString invoice = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIALNF = '0001'").first();
+    tdb->exec(
+        QStringLiteral("UPDATE VENDA SET CDFILIALNF = '0001', NRLANCTONF = '%1' WHERE "
+                       "CDFILIAL = '0002' AND NRSEQVENDA = (SELECT MIN(NRSEQVENDA) FROM VENDA "
+                       "WHERE CDFILIAL = '0002')")
+            .arg(invoice.mid(4)));
+    const QStringList all = tdb->invoiceKeys();
+    EXPECT_ACCESS_DENIED(obj->setDeletaNF("0001", invoicePacketOf({invoice}), loja1), "0002");
+    EXPECT_FALSE(obj->setDeletaNF("0001", invoicePacketOf({invoice}), gerente).asBool());
+    EXPECT_EQ(tdb->invoiceKeys(), all);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM AUDITCANCEL WHERE DSIGNORADOS LIKE '%envolve "
+                         "outra filial%'"),
+              1);
+}
+
 TEST_F(AccessTest, AFixedBranchUsersCancellationWithAnotherBranchsInvoicesChangesNothing)
 {
     const QStringList own = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIALNF = '0001'");
