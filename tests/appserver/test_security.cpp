@@ -284,7 +284,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
 TEST_F(SecurityTest, SigtermDeliversTheListInProgressAndDoesNotWaitForDrippers)
 {
     krt::app::DemoConfig config =
-        krt::app::DemoConfig::forInvoices(TestDatabase::isPostgres() ? 8000 : 20000);
+        krt::app::DemoConfig::forInvoices(TestDatabase::isPostgres() ? 4000 : 6000);
     tdb->generate(config);
     const qint64 invoices = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
     ServerProcess server;
