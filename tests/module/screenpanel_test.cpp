@@ -354,6 +354,9 @@ TEST_F(ScreenPanel, ALookupButtonClickEntersThePanelBeforeTheCodeChanges)
     showOutsideThePanel();
     screen->CarregaPrincipal();
     ASSERT_TRUE(screen->qryPrincipal->Active());
+    // The click counts as going to the edit only in the window the user works in.
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
     host.answerPickCancel();
     screen->btpLoja->click();
     EXPECT_FALSE(screen->qryPrincipal->Active()) << "the list closed as the panel was entered";
