@@ -57,3 +57,16 @@ bool ServerProcess::stopWith(int signal)
     ::kill(pid_t(process_.processId()), signal);
     return process_.waitForFinished(30000);
 }
+
+QString createDemoDatabase(const QString& file, const QString& lastDay)
+{
+    QProcess admin;
+    admin.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"),
+                {QStringLiteral("create-demo"), QStringLiteral("--database"),
+                 QStringLiteral("sqlite:") + file, QStringLiteral("--to"), lastDay});
+    if (!admin.waitForFinished(60000))
+        return QStringLiteral("krt-admin create-demo não terminou");
+    if (admin.exitStatus() != QProcess::NormalExit || admin.exitCode() != 0)
+        return QString::fromUtf8(admin.readAllStandardError());
+    return QString();
+}

@@ -31,3 +31,8 @@ private:
     QProcess process_;
     quint16 port_ = 0;
 };
+
+// Makes a SQLite demo database in `file` with `krt-admin create-demo`, its
+// sales ending on `lastDay` (AAAA-MM-DD); an empty text when it worked,
+// otherwise what krt-admin said.
+QString createDemoDatabase(const QString& file, const QString& lastDay);

@@ -117,15 +117,6 @@ public:
     }
 };
 
-// Credentials for servers that ask for them (the demo user).
-template <class Context> void logInAsDemo(Context& context)
-{
-    if constexpr (requires { context.serverUser; }) {
-        context.serverUser = QStringLiteral("demo");
-        context.serverPassword = QStringLiteral("demo");
-    }
-}
-
 class DesktopRequest : public ::testing::Test
 {
 protected:
@@ -133,12 +124,8 @@ protected:
     {
         today = QDate::currentDate().toString(Qt::ISODate);
         file = dir.filePath(QStringLiteral("demo.db"));
-        QProcess admin;
-        admin.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"),
-                    {QStringLiteral("create-demo"), QStringLiteral("--database"),
-                     QStringLiteral("sqlite:") + file, QStringLiteral("--to"), today});
-        ASSERT_TRUE(admin.waitForFinished(60000));
-        ASSERT_EQ(admin.exitCode(), 0) << admin.readAllStandardError().toStdString();
+        const QString made = createDemoDatabase(file, today);
+        ASSERT_TRUE(made.isEmpty()) << made.toStdString();
         ASSERT_TRUE(server.start(QStringLiteral("sqlite:") + file)) << server.error.toStdString();
 
         database.openSqlite(file);
@@ -147,7 +134,9 @@ protected:
         context.branch = QStringLiteral("0001");
         context.webUrl = QStringLiteral("127.0.0.1");
         context.webPort = server.port();
-        logInAsDemo(context);
+        // The demo database's documented user.
+        context.serverUser = QStringLiteral("demo");
+        context.serverPassword = QStringLiteral("demo");
         krt::setUserContext(context);
 
         desktop.setOnUnscripted(

@@ -540,13 +540,8 @@ TEST(FilterDialogEndToEnd, PicksRealCandidatesAndConfirmsAgainstTheApplicationSe
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("demo.db"));
-    QProcess admin;
-    admin.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"),
-                {QStringLiteral("create-demo"), QStringLiteral("--database"),
-                 QStringLiteral("sqlite:") + file, QStringLiteral("--to"),
-                 QStringLiteral("2026-03-06")});
-    ASSERT_TRUE(admin.waitForFinished(60000));
-    ASSERT_EQ(admin.exitCode(), 0) << admin.readAllStandardError().toStdString();
+    const QString made = createDemoDatabase(file, QStringLiteral("2026-03-06"));
+    ASSERT_TRUE(made.isEmpty()) << made.toStdString();
     ServerProcess server;
     ASSERT_TRUE(server.start(QStringLiteral("sqlite:") + file)) << server.error.toStdString();
 
