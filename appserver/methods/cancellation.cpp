@@ -5,10 +5,12 @@
 #include "appserver/db/sql.h"
 #include "appserver/methods/arguments.h"
 #include "appserver/methods/audit.h"
+#include "appserver/methods/keyset.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/rowwriter.h"
 #include "appserver/methods/stockreversal.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <utility>
@@ -129,22 +131,16 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             // With, in the same look-up, whether undoing the invoice would
             // touch another branch than its own through its stock postings
             // or its sales (rare; two index probes).
-            Query status(
-                db, QStringLiteral("SELECT NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM, NF.DTENTRSAID,"
-                                   " CASE WHEN EXISTS (SELECT 1 FROM LANCTOESTQ L WHERE"
-                                   " L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF = NF.NRLANCTONF"
-                                   " AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS (SELECT 1 FROM"
-                                   " VENDA V WHERE V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF ="
-                                   " NF.NRLANCTONF AND V.CDFILIAL <> NF.CDFILIALNF) THEN 1 ELSE 0"
-                                   " END FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = ? AND"
-                                   " NF.NRLANCTONF = ?") +
+            KeySetQuery status(
+                db, QStringLiteral("SELECT NF.NRLANCTONF, NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM,"
+                                   " NF.DTENTRSAID, CASE WHEN EXISTS (SELECT 1 FROM LANCTOESTQ L"
+                                   " WHERE L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF ="
+                                   " NF.NRLANCTONF AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS"
+                                   " (SELECT 1 FROM VENDA V WHERE V.CDFILIALNF = NF.CDFILIALNF"
+                                   " AND V.NRLANCTONF = NF.NRLANCTONF AND V.CDFILIAL <>"
+                                   " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF"
+                                   " WHERE NF.CDFILIALNF = ? AND NF.NRLANCTONF IN (%1)") +
                         stock.rowLock());
-            Query unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL"
-                                            " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
-            Query dropItems(db, QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
-                                               " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
-            Query dropInvoice(db, QStringLiteral("DELETE FROM NOTAFISCAL"
-                                                 " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"));
             // Which other branches, when there are any.
             Query otherBranches(
                 db, QStringLiteral("SELECT CDFILIAL FROM LANCTOESTQ WHERE CDFILIALNF = ? AND "
@@ -159,64 +155,88 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                     .bindText(k.second)
                     .bindText(k.first);
             };
+            struct Status
+            {
+                QString owner, state, origin;
+                QDate exitDay;
+                bool mixed = false;
+            };
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
-            for (const Key& k : keys) {
+            QList<Key> doomed;
+            forEachBatch(keys, [&](const QString& keyBranch, const QStringList& numbers) {
                 // The key names the invoice's own branch: a caller may not
                 // even ask about another's.
-                if (!caller.allows(k.first))
-                    throw denied(keyText(k), k.first);
+                if (!caller.allows(keyBranch))
+                    throw denied(keyText({keyBranch, numbers.first()}), keyBranch);
                 // The database's copy decides, never the packet's.
-                status.bindText(k.first).bindText(k.second).exec();
-                if (!status.next()) {
-                    audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
-                    continue;
+                QHash<QString, Status> found;
+                Query& rows = status.exec({keyBranch}, numbers);
+                while (rows.next())
+                    found.insert(rows.text(0), Status{rows.text(1), rows.text(2), rows.text(3),
+                                                      rows.date(4), rows.integer(5) != 0});
+                for (const QString& number : numbers) {
+                    const Key k{keyBranch, number};
+                    const auto it = found.constFind(number);
+                    if (it == found.cend()) {
+                        audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
+                        continue;
+                    }
+                    const Status& s = it.value();
+                    if (!caller.allows(s.owner))
+                        throw denied(keyText(k), s.owner);
+                    // The invoice is the branch's only when its own branch
+                    // (CDFILIALNF), its sales' branch (CDFILIAL), its postings
+                    // and its sales all are: undoing it must not move another
+                    // branch's stock or free another branch's sales.
+                    if (k.first != branch || s.owner != branch) {
+                        audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
+                        continue;
+                    }
+                    if (s.state == QLatin1String("A")) {
+                        audit.skipped << keyText(k) + QStringLiteral(": aprovada");
+                        continue;
+                    }
+                    if (s.origin != QLatin1String("C")) {
+                        audit.skipped << keyText(k) +
+                                             QStringLiteral(": não gerada pela consolidação");
+                        continue;
+                    }
+                    if (s.mixed) {
+                        bindKey(otherBranches, k).exec();
+                        QStringList others;
+                        while (otherBranches.next())
+                            others << otherBranches.text(0);
+                        for (const QString& b : others)
+                            if (!caller.allows(b))
+                                throw denied(keyText(k), b);
+                        audit.skipped << keyText(k) + QStringLiteral(": envolve outra filial");
+                        continue;
+                    }
+                    if (!open.contains(s.exitDay))
+                        throw PeriodRefusal{
+                            QStringLiteral("nota fiscal %1 de %2")
+                                .arg(keyText(k), s.exitDay.toString(Qt::ISODate))};
+                    doomed << k;
                 }
-                const QString owner = status.text(0);
-                const QString state = status.text(1);
-                const QString origin = status.text(2);
-                const QDate exitDay = status.date(3);
-                const bool mixed = status.integer(4) != 0;
-                while (status.next()) {
-                }
-                if (!caller.allows(owner))
-                    throw denied(keyText(k), owner);
-                // The invoice is the branch's only when its own branch
-                // (CDFILIALNF), its sales' branch (CDFILIAL), its postings and
-                // its sales all are: undoing it must not move another
-                // branch's stock or free another branch's sales.
-                if (k.first != branch || owner != branch) {
-                    audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
-                    continue;
-                }
-                if (state == QLatin1String("A")) {
-                    audit.skipped << keyText(k) + QStringLiteral(": aprovada");
-                    continue;
-                }
-                if (origin != QLatin1String("C")) {
-                    audit.skipped << keyText(k) + QStringLiteral(": não gerada pela consolidação");
-                    continue;
-                }
-                if (mixed) {
-                    bindKey(otherBranches, k).exec();
-                    QStringList others;
-                    while (otherBranches.next())
-                        others << otherBranches.text(0);
-                    for (const QString& b : others)
-                        if (!caller.allows(b))
-                            throw denied(keyText(k), b);
-                    audit.skipped << keyText(k) + QStringLiteral(": envolve outra filial");
-                    continue;
-                }
-                if (!open.contains(exitDay))
-                    throw PeriodRefusal{QStringLiteral("nota fiscal %1 de %2")
-                                            .arg(keyText(k), exitDay.toString(Qt::ISODate))};
-                stock.reverseInvoicePostings(k.first, k.second);
-                unlink.bindText(k.first).bindText(k.second).exec();
-                dropItems.bindText(k.first).bindText(k.second).exec();
-                dropInvoice.bindText(k.first).bindText(k.second).exec();
+            });
+            // Everything checked: undo the invoices a batch at a time.
+            KeySetQuery unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL,"
+                                                  " NRLANCTONF = NULL WHERE CDFILIALNF = ?"
+                                                  " AND NRLANCTONF IN (%1)"));
+            KeySetQuery dropItems(db, QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
+                                                     " WHERE CDFILIALNF = ? AND NRLANCTONF IN (%1)"));
+            KeySetQuery dropInvoices(db, QStringLiteral("DELETE FROM NOTAFISCAL"
+                                                        " WHERE CDFILIALNF = ? AND NRLANCTONF IN"
+                                                        " (%1)"));
+            forEachBatch(doomed, [&](const QString& keyBranch, const QStringList& numbers) {
+                stock.reverseInvoicePostings(keyBranch, numbers);
+                unlink.exec({keyBranch}, numbers);
+                dropItems.exec({keyBranch}, numbers);
+                dropInvoices.exec({keyBranch}, numbers);
+            });
+            for (const Key& k : doomed)
                 audit.cancelled << keyText(k);
-            }
             audit.result =
                 audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
             writeAudit(db, audit);
@@ -268,30 +288,40 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
             tx.lockBranches(branches);
             StockReversal stock(db, db_.kind());
-            Query exists(db, QStringLiteral("SELECT DTRETIRADA FROM RETIRADAEST"
-                                            " WHERE CDFILIAL = ? AND NRRETEST = ?") +
-                                 stock.rowLock());
-            Query unlink(db, QStringLiteral("UPDATE VENDA SET NRRETEST = NULL"
-                                            " WHERE CDFILIAL = ? AND NRRETEST = ?"));
-            Query drop(db, QStringLiteral("DELETE FROM RETIRADAEST"
-                                          " WHERE CDFILIAL = ? AND NRRETEST = ?"));
-            for (const Key& k : keys) {
-                exists.bindText(k.first).bindText(k.second).exec();
-                if (!exists.next()) {
-                    audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
-                    continue;
+            KeySetQuery exists(db, QStringLiteral("SELECT NRRETEST, DTRETIRADA FROM RETIRADAEST"
+                                                  " WHERE CDFILIAL = ? AND NRRETEST IN (%1)") +
+                                       stock.rowLock());
+            QList<Key> doomed;
+            forEachBatch(keys, [&](const QString& keyBranch, const QStringList& numbers) {
+                // The database's copy decides, never the packet's.
+                QHash<QString, QDate> found;
+                Query& rows = exists.exec({keyBranch}, numbers);
+                while (rows.next())
+                    found.insert(rows.text(0), rows.date(1));
+                for (const QString& number : numbers) {
+                    const Key k{keyBranch, number};
+                    const auto it = found.constFind(number);
+                    if (it == found.cend()) {
+                        audit.skipped << keyText(k) + QStringLiteral(": não encontrada");
+                        continue;
+                    }
+                    if (!stock.periodOf(keyBranch).contains(it.value()))
+                        throw PeriodRefusal{QStringLiteral("retirada %1 de %2")
+                                                .arg(keyText(k), it->toString(Qt::ISODate))};
+                    doomed << k;
                 }
-                const QDate day = exists.date(0);
-                while (exists.next()) {
-                }
-                if (!stock.periodOf(k.first).contains(day))
-                    throw PeriodRefusal{QStringLiteral("retirada %1 de %2")
-                                            .arg(keyText(k), day.toString(Qt::ISODate))};
-                stock.reverseWithdrawalPostings(k.first, k.second);
-                unlink.bindText(k.first).bindText(k.second).exec();
-                drop.bindText(k.first).bindText(k.second).exec();
+            });
+            KeySetQuery unlink(db, QStringLiteral("UPDATE VENDA SET NRRETEST = NULL"
+                                                  " WHERE CDFILIAL = ? AND NRRETEST IN (%1)"));
+            KeySetQuery drop(db, QStringLiteral("DELETE FROM RETIRADAEST"
+                                                " WHERE CDFILIAL = ? AND NRRETEST IN (%1)"));
+            forEachBatch(doomed, [&](const QString& keyBranch, const QStringList& numbers) {
+                stock.reverseWithdrawalPostings(keyBranch, numbers);
+                unlink.exec({keyBranch}, numbers);
+                drop.exec({keyBranch}, numbers);
+            });
+            for (const Key& k : doomed)
                 audit.cancelled << keyText(k);
-            }
             audit.result =
                 audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
             writeAudit(db, audit);

@@ -1,35 +1,45 @@
 #include "appserver/methods/stockreversal.h"
 
 #include <QDate>
-#include <QList>
 
 namespace krt::app {
 
-StockReversal::StockReversal(const QSqlDatabase& db, DbKind kind)
-    : db_(db), kind_(kind),
-      byInvoice_(db, QStringLiteral("SELECT CDFILIAL, NRLANCESTQ, DTLANCESTQ FROM LANCTOESTQ"
-                                    " WHERE CDFILIALNF = ? AND NRLANCTONF = ?"
-                                    " ORDER BY CDFILIAL, NRLANCESTQ")),
-      byWithdrawal_(db, QStringLiteral("SELECT CDFILIAL, NRLANCESTQ, DTLANCESTQ FROM LANCTOESTQ"
-                                       " WHERE CDFILIAL = ? AND NRRETEST = ?"
-                                       " ORDER BY CDFILIAL, NRLANCESTQ")),
-      restore_(db,
-               QStringLiteral(
-                   "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
-                   " SELECT I.CDFILIAL, I.CDPRODUTO,"
-                   " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE -I.QTLANCTOEST END)"
-                   " FROM ITLANCTOEST I JOIN LANCTOESTQ L"
-                   " ON L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ = I.NRLANCESTQ"
-                   " WHERE I.CDFILIAL = ? AND I.NRLANCESTQ = ?"
-                   " GROUP BY I.CDFILIAL, I.CDPRODUTO"
-                   " ON CONFLICT (CDFILIAL, CDPRODUTO)"
-                   " DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO + excluded.QTSALDO")),
-      deleteItems_(db,
-                   QStringLiteral("DELETE FROM ITLANCTOEST WHERE CDFILIAL = ? AND NRLANCESTQ = ?")),
-      deletePosting_(db,
-                     QStringLiteral("DELETE FROM LANCTOESTQ WHERE CDFILIAL = ? AND NRLANCESTQ = ?"))
+// The four statements over the postings of a set of documents; `ownerWhere`
+// picks the postings by their document (two placeholders: branch, set).
+struct StockReversal::Statements
 {
-}
+    Statements(const QSqlDatabase& db, const QString& ownerWhere)
+        : postings(db, QStringLiteral("SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ"
+                                      " FROM LANCTOESTQ L WHERE ") +
+                           ownerWhere),
+          restore(db, QStringLiteral(
+                          "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
+                          " SELECT I.CDFILIAL, I.CDPRODUTO,"
+                          " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST"
+                          " ELSE -I.QTLANCTOEST END)"
+                          " FROM LANCTOESTQ L JOIN ITLANCTOEST I"
+                          " ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ"
+                          " WHERE ") + ownerWhere +
+                          QStringLiteral(" GROUP BY I.CDFILIAL, I.CDPRODUTO"
+                                         " ON CONFLICT (CDFILIAL, CDPRODUTO)"
+                                         " DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO +"
+                                         " excluded.QTSALDO")),
+          deleteItems(db, QStringLiteral("DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN"
+                                         " (SELECT L.CDFILIAL, L.NRLANCESTQ FROM LANCTOESTQ L"
+                                         " WHERE ") +
+                              ownerWhere + QStringLiteral(")")),
+          deletePostings(db, QStringLiteral("DELETE FROM LANCTOESTQ WHERE (CDFILIAL, NRLANCESTQ) IN"
+                                            " (SELECT L.CDFILIAL, L.NRLANCESTQ FROM LANCTOESTQ L"
+                                            " WHERE ") +
+                                 ownerWhere + QStringLiteral(")"))
+    {
+    }
+    KeySetQuery postings, restore, deleteItems, deletePostings;
+};
+
+StockReversal::StockReversal(const QSqlDatabase& db, DbKind kind) : db_(db), kind_(kind) {}
+
+StockReversal::~StockReversal() = default;
 
 QString StockReversal::rowLock() const
 {
@@ -47,39 +57,44 @@ const OpenPeriod& StockReversal::periodOf(const QString& branch)
     return it.value();
 }
 
-int StockReversal::reverseInvoicePostings(const QString& branchNF, const QString& number)
+int StockReversal::reverseInvoicePostings(const QString& branchNF, const QStringList& numbers)
 {
-    byInvoice_.bindText(branchNF).bindText(number).exec();
-    return reverseAll(byInvoice_);
+    return reverse(byInvoice_, "L.CDFILIALNF = ? AND L.NRLANCTONF IN (%1)", branchNF, numbers);
 }
 
-int StockReversal::reverseWithdrawalPostings(const QString& branch, const QString& number)
+int StockReversal::reverseWithdrawalPostings(const QString& branch, const QStringList& numbers)
 {
-    byWithdrawal_.bindText(branch).bindText(number).exec();
-    return reverseAll(byWithdrawal_);
+    return reverse(byWithdrawal_, "L.CDFILIAL = ? AND L.NRRETEST IN (%1)", branch, numbers);
 }
 
-int StockReversal::reverseAll(Query& postings)
+int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* ownerWhere,
+                           const QString& branch, const QStringList& numbers)
 {
-    struct Posting
-    {
-        QString branch, number;
-        QDate day;
-    };
-    // Read them all first: the statement must be finished before the rows it
-    // reads are deleted.
-    QList<Posting> list;
-    while (postings.next())
-        list.append({postings.text(0), postings.text(1), postings.date(2)});
-    for (const Posting& p : list) {
-        if (!periodOf(p.branch).contains(p.day))
-            throw PeriodRefusal{QStringLiteral("lançamento de estoque %1/%2 de %3")
-                                    .arg(p.branch, p.number, p.day.toString(Qt::ISODate))};
-        restore_.bindText(p.branch).bindText(p.number).exec();
-        deleteItems_.bindText(p.branch).bindText(p.number).exec();
-        deletePosting_.bindText(p.branch).bindText(p.number).exec();
+    if (!statements)
+        statements = std::make_unique<Statements>(db_, QString::fromLatin1(ownerWhere));
+    Statements& s = *statements;
+    // Every posting must lie in its branch's open period before anything moves.
+    Query& postings = s.postings.exec({branch}, numbers);
+    int count = 0;
+    while (postings.next()) {
+        ++count;
+        const QString postingBranch = postings.text(0);
+        const QDate day = postings.date(2);
+        if (!periodOf(postingBranch).contains(day)) {
+            const QString what = QStringLiteral("lançamento de estoque %1/%2 de %3")
+                                     .arg(postingBranch, postings.text(1),
+                                          day.toString(Qt::ISODate));
+            while (postings.next()) {
+            }
+            throw PeriodRefusal{what};
+        }
     }
-    return int(list.size());
+    if (count == 0)
+        return 0;
+    s.restore.exec({branch}, numbers);
+    s.deleteItems.exec({branch}, numbers);
+    s.deletePostings.exec({branch}, numbers);
+    return count;
 }
 
 } // namespace krt::app

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "appserver/db/dboptions.h"
-#include "appserver/db/sql.h"
 #include "appserver/methods/accountingperiod.h"
+#include "appserver/methods/keyset.h"
 
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace krt::app {
 
@@ -18,37 +19,39 @@ struct PeriodRefusal
     QString what;
 };
 
-// Undoes stock postings inside the caller's write transaction: each posting's
-// items go back into the balances (an exit adds its quantity back, an entry
-// takes it out again), then the items and the posting are deleted. Every
-// statement is prepared once and reused for the whole batch.
+// Undoes stock postings inside the caller's write transaction, a batch of
+// documents at a time: the postings' items go back into the balances in one
+// statement summed per product (an exit adds its quantity back, an entry takes
+// it out again), then the items and the postings are deleted. The statements
+// are prepared once per kind of document and reused for every batch.
 class StockReversal
 {
 public:
     StockReversal(const QSqlDatabase& db, DbKind kind);
+    ~StockReversal();
 
-    // Reverses every posting of the invoice; throws PeriodRefusal when one of
-    // them is dated outside its branch's open period. Returns their count.
-    int reverseInvoicePostings(const QString& branchNF, const QString& number);
-    // The same for the postings of a withdrawal.
-    int reverseWithdrawalPostings(const QString& branch, const QString& number);
+    // Reverses every posting of the invoices `numbers` (at most
+    // KeySetQuery::kBatch) of branch `branchNF`; throws PeriodRefusal when one
+    // of them is dated outside its branch's open period. Returns their count.
+    int reverseInvoicePostings(const QString& branchNF, const QStringList& numbers);
+    // The same for the postings of withdrawals of `branch`.
+    int reverseWithdrawalPostings(const QString& branch, const QStringList& numbers);
 
-    // The branch's open period, read once per batch.
+    // The branch's open period, read once per request.
     const OpenPeriod& periodOf(const QString& branch);
 
     // " FOR UPDATE" where the database has row locks, else empty.
     QString rowLock() const;
 
 private:
-    int reverseAll(Query& postings);
+    struct Statements;
+    int reverse(std::unique_ptr<Statements>& statements, const char* ownerWhere,
+                const QString& branch, const QStringList& numbers);
 
     QSqlDatabase db_;
     DbKind kind_;
-    Query byInvoice_;
-    Query byWithdrawal_;
-    Query restore_;
-    Query deleteItems_;
-    Query deletePosting_;
+    std::unique_ptr<Statements> byInvoice_;
+    std::unique_ptr<Statements> byWithdrawal_;
     QHash<QString, OpenPeriod> periods_;
 };
 
