@@ -1,4 +1,5 @@
 #include "framework/widgets/accessibility.h"
+#include "framework/widgets/lineeditaccessible.h"
 
 #include <QAbstractItemModel>
 #include <QAccessible>
@@ -666,6 +667,7 @@ void installAccessibility()
         return;
     installed = true;
     QAccessible::installFactory(tableViewFactory);
+    QAccessible::installFactory(lineEditAccessibleFactory);
 }
 
 } // namespace krt

@@ -13,6 +13,9 @@ namespace krt {
 // numbering of the view's own focus and selection events, which leave hidden
 // headers out.
 //
+// Line edits get theirs too (lineeditaccessible.h): Qt's hangs when a reader
+// asks for the word at the caret at the end of the text.
+//
 // Call once after the QApplication exists and before any table view is
 // shown; later calls do nothing.
 void installAccessibility();

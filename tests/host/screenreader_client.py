@@ -3,6 +3,9 @@
 # bus, waits for the cancellation screen's grids, walks the whole tree and
 # asks every grid for each child's row and column extents, for cells, headers
 # and selection one past each end, and for each child's index in its parent.
+# Every text it meets (the branch and store edits among them) is read word by
+# word and sentence by sentence, the caret's end included, as readers do
+# after each key typed.
 # Exits 1 when the host stops answering or the screen's grids are missing.
 import sys
 import time
@@ -38,16 +41,36 @@ def find_host():
     return None
 
 
-def walk(node, tables, seen=0):
+BOUNDARIES = (pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
+              pyatspi.TEXT_BOUNDARY_SENTENCE_START, pyatspi.TEXT_BOUNDARY_LINE_START)
+
+
+def read_text(node, texts):
+    text = ask(node.queryText)
+    if text is None:
+        return
+    count = text.characterCount
+    if count > 0:
+        texts.append(node)
+    for offset in range(count + 1):
+        for boundary in BOUNDARIES:
+            ask(text.getTextAtOffset, offset, boundary)
+            ask(text.getTextBeforeOffset, offset, boundary)
+            ask(text.getTextAfterOffset, offset, boundary)
+
+
+def walk(node, tables, seen=0, texts=None):
     seen += 1
     ask(lambda: (node.name, node.getRoleName(), node.getState(), node.description))
+    if texts is not None:
+        read_text(node, texts)
     if ask(node.getRoleName) == "table":
         tables.append(node)
         return seen  # its cells are read by read_table
     for i in range(ask(lambda: node.childCount) or 0):
         child = ask(node.getChildAtIndex, i)
         if child is not None:
-            seen = walk(child, tables, seen)
+            seen = walk(child, tables, seen, texts)
     return seen
 
 
@@ -89,12 +112,17 @@ def main():
                 break
             time.sleep(0.1)
         ok = all([read_table(t) for t in tables])
+        texts = []
+        walk(host, [], 0, texts)
         again = []
         walk(host, again)
     except GLib.GError as e:
         print("the host stopped answering: %s" % e)
         return 1
-    print("read %d accessibles and %d grids" % (seen, len(tables)))
+    print("read %d accessibles, %d grids and %d texts" % (seen, len(tables), len(texts)))
+    if not texts:
+        print("no text with characters was read: the branch edit holds its code")
+        return 1
     if len(tables) < 6 or len(again) != len(tables):
         print("expected the screen's six grids, found %d then %d" % (len(tables), len(again)))
         return 1
