@@ -49,7 +49,8 @@ class LineEditAccessible : public QAccessibleWidget,
                            public QAccessibleEditableTextInterface
 {
 public:
-    explicit LineEditAccessible(QLineEdit* edit) : QAccessibleWidget(edit, QAccessible::EditableText)
+    explicit LineEditAccessible(QLineEdit* edit)
+        : QAccessibleWidget(edit, QAccessible::EditableText)
     {
     }
 

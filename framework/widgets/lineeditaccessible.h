@@ -24,7 +24,12 @@ QAccessibleInterface* lineEditAccessibleFactory(const QString& className, QObjec
 // way Qt numbers it: the item at the offset, or the one before or after it.
 // An offset at the end of a non-empty text stands for the last item. Returns
 // an empty text with -1 offsets for an offset outside the text.
-enum class TextSide { Before, At, After };
+enum class TextSide
+{
+    Before,
+    At,
+    After
+};
 QString textAround(const QString& text, int offset, QAccessible::TextBoundaryType type,
                    TextSide side, int* start, int* end);
 

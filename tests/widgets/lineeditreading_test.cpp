@@ -78,8 +78,8 @@ TEST(TextAround, CharactersEndBeforeTheCaretAndALineIsTheWholeText)
     const QString decomposed = QStringLiteral("Cac\u0327a");
     EXPECT_EQ(around(decomposed, 2, c, TextSide::At), (Piece{QStringLiteral("c\u0327"), 2, 4}));
 
-    for (const auto type : {QAccessible::LineBoundary, QAccessible::ParagraphBoundary,
-                            QAccessible::NoBoundary}) {
+    for (const auto type :
+         {QAccessible::LineBoundary, QAccessible::ParagraphBoundary, QAccessible::NoBoundary}) {
         EXPECT_EQ(around(t, 4, type, TextSide::At), (Piece{t, 0, 4}));
         EXPECT_EQ(around(t, 2, type, TextSide::Before), none);
         EXPECT_EQ(around(t, 2, type, TextSide::After), none);
@@ -155,7 +155,8 @@ TEST_F(LineEditReading, NamesSelectionsAndPasswordsReadAsTheUserSeesThem)
     EXPECT_TRUE(secret->state().passwordEdit);
     EXPECT_NE(secret->text(QAccessible::Value), QStringLiteral("segredo"));
     EXPECT_TRUE(secret->textInterface()->text(0, 7).isEmpty());
-    EXPECT_TRUE(secret->textInterface()->textAtOffset(3, QAccessible::WordBoundary, &start, &end)
+    EXPECT_TRUE(secret->textInterface()
+                    ->textAtOffset(3, QAccessible::WordBoundary, &start, &end)
                     .isEmpty());
     EXPECT_EQ(start, -1);
 }
