@@ -4,12 +4,14 @@
 #include "framework/core/lookuproutines.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
+#include "framework/data/fieldlayout.h"
 #include "framework/db/adoibquery.h"
 #include "framework/net/servercall.h"
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/maskedit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "server/packetfields.h"
 
 #include <QCheckBox>
 
@@ -38,32 +40,51 @@ Variant diaDe(const TDateEditPlus* edit)
 void TfrmFiltroCancelaConsoli::createPickListData()
 {
     constexpr bool hidden = false;
+    using krt::fieldAs;
 
+    // Both lists come from the server: their data fields are the packet's.
     cdsVenda = new TClientDataSet(this);
     cdsVenda->setObjectName(QStringLiteral("cdsVenda"));
-    cdsVendaIDMARCADO = cdsVenda->addStringField("IDMARCADO", 1);
-    cdsVendaCHAVE = cdsVenda->addStringField("CHAVE", 14, {}, hidden);
-    cdsVendaCDCAIXA = cdsVenda->addStringField("CDCAIXA", 3, "Caixa");
-    cdsVendaNRSEQVENDA = cdsVenda->addStringField("NRSEQVENDA", 10, "Núm. da Venda");
-    cdsVendaDTVENDA = cdsVenda->addStringField("DTVENDA", 20, "Data");
-    cdsVendaNMRAZSOCCLIE = cdsVenda->addStringField("NMRAZSOCCLIE", 50, "Cliente");
+    krt::defineFields(*cdsVenda, krt::api::packetFields(cdsVenda->objectName()),
+                      {{"CHAVE", {}, hidden},
+                       {"CDCAIXA", "Caixa"},
+                       {"NRSEQVENDA", "Núm. da Venda"},
+                       {"DTVENDA", "Data"},
+                       {"NMRAZSOCCLIE", "Cliente"}});
+    cdsVendaIDMARCADO = fieldAs<TStringField>(*cdsVenda, "IDMARCADO");
+    cdsVendaCHAVE = fieldAs<TStringField>(*cdsVenda, "CHAVE");
+    cdsVendaCDCAIXA = fieldAs<TStringField>(*cdsVenda, "CDCAIXA");
+    cdsVendaNRSEQVENDA = fieldAs<TStringField>(*cdsVenda, "NRSEQVENDA");
+    cdsVendaDTVENDA = fieldAs<TStringField>(*cdsVenda, "DTVENDA");
+    cdsVendaNMRAZSOCCLIE = fieldAs<TStringField>(*cdsVenda, "NMRAZSOCCLIE");
     dtsVenda = newDataSource(this, "dtsVenda", cdsVenda);
 
     cdsLancamento = new TClientDataSet(this);
     cdsLancamento->setObjectName(QStringLiteral("cdsLancamento"));
+    krt::defineFields(*cdsLancamento, krt::api::packetFields(cdsLancamento->objectName()),
+                      {{"CDFILIAL", "Filial"},
+                       {"CDCLIENTE", {}, hidden},
+                       {"CDFILIALNF", {}, hidden},
+                       {"IDSTATUS", {}, hidden},
+                       {"NRLANCTONF", "Lançamento"},
+                       {"NMRAZSOCCLIE", {}, hidden},
+                       {"DTEMISSAO", "Emissão"},
+                       {"NRNOTAFISC", "Nota Fiscal"},
+                       {"DTENTRSAID", {}, hidden},
+                       {"CHAVE", {}, hidden}});
     {
-        auto* d = cdsLancamento;
-        cdsLancamentoIDMARCADO = d->addStringField("IDMARCADO", 1);
-        cdsLancamentoCDFILIAL = d->addStringField("CDFILIAL", 4, "Filial");
-        cdsLancamentoCDCLIENTE = d->addStringField("CDCLIENTE", 21, {}, hidden);
-        cdsLancamentoCDFILIALNF = d->addStringField("CDFILIALNF", 4, {}, hidden);
-        cdsLancamentoIDSTATUS = d->addStringField("IDSTATUS", 1, {}, hidden);
-        cdsLancamentoNRLANCTONF = d->addStringField("NRLANCTONF", 10, "Lançamento");
-        cdsLancamentoNMRAZSOCCLIE = d->addStringField("NMRAZSOCCLIE", 50, {}, hidden);
-        cdsLancamentoDTEMISSAO = d->addStringField("DTEMISSAO", 10, "Emissão");
-        cdsLancamentoNRNOTAFISC = d->addStringField("NRNOTAFISC", 20, "Nota Fiscal");
-        cdsLancamentoDTENTRSAID = d->addDateTimeField("DTENTRSAID", {}, hidden);
-        cdsLancamentoCHAVE = d->addStringField("CHAVE", 14, {}, hidden);
+        const TDataSet& d = *cdsLancamento;
+        cdsLancamentoIDMARCADO = fieldAs<TStringField>(d, "IDMARCADO");
+        cdsLancamentoCDFILIAL = fieldAs<TStringField>(d, "CDFILIAL");
+        cdsLancamentoCDCLIENTE = fieldAs<TStringField>(d, "CDCLIENTE");
+        cdsLancamentoCDFILIALNF = fieldAs<TStringField>(d, "CDFILIALNF");
+        cdsLancamentoIDSTATUS = fieldAs<TStringField>(d, "IDSTATUS");
+        cdsLancamentoNRLANCTONF = fieldAs<TStringField>(d, "NRLANCTONF");
+        cdsLancamentoNMRAZSOCCLIE = fieldAs<TStringField>(d, "NMRAZSOCCLIE");
+        cdsLancamentoDTEMISSAO = fieldAs<TStringField>(d, "DTEMISSAO");
+        cdsLancamentoNRNOTAFISC = fieldAs<TStringField>(d, "NRNOTAFISC");
+        cdsLancamentoDTENTRSAID = fieldAs<TDateTimeField>(d, "DTENTRSAID");
+        cdsLancamentoCHAVE = fieldAs<TStringField>(d, "CHAVE");
         cdsLancamentoCHAVE->setReadOnly(true);
     }
     dtsLancamento = newDataSource(this, "dtsLancamento", cdsLancamento);

@@ -2,6 +2,7 @@
 
 #include "framework/data/clientdataset.h"
 #include "framework/net/netconnection.h"
+#include "server/methodtable.h"
 
 // The screen as it stands before any handler runs. Each part is built in
 // its own file; the order matters where one part refers to another (data
@@ -41,6 +42,6 @@ void TfrmCancelaConsoli::createConnection()
 {
     netCancConsoli = new TNetConnection(this);
     netCancConsoli->setObjectName(QStringLiteral("netCancConsoli"));
-    netCancConsoli->setServerName(QStringLiteral("Krt52600.rdmCancelaConsoli"));
+    netCancConsoli->setServerName(krt::api::remoteObjectName());
     netCancConsoli->setThrowException(false);
 }

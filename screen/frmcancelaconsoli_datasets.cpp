@@ -2,16 +2,25 @@
 
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
+#include "framework/data/fieldlayout.h"
 #include "framework/db/adoibquery.h"
+#include "server/packetfields.h"
+
+using krt::fieldAs;
 
 namespace {
 
 const QString kValor = QStringLiteral("#,##0.00");
+constexpr bool hidden = false;
 
-TClientDataSet* newClientDataSet(QObject* owner, const char* name)
+// A data set filled by the server: its data fields are those of the packet it
+// receives (the shared table's), presented as `looks` say.
+TClientDataSet* newClientDataSet(QObject* owner, const char* name,
+                                 const QList<krt::FieldLook>& looks = {})
 {
     auto* ds = new TClientDataSet(owner);
     ds->setObjectName(QString::fromLatin1(name));
+    krt::defineFields(*ds, krt::api::packetFields(ds->objectName()), looks);
     return ds;
 }
 
@@ -26,113 +35,166 @@ TDataSource* newDataSource(QObject* owner, const char* name, TDataSet* dataSet)
 
 void TfrmCancelaConsoli::createDataSets()
 {
-    constexpr bool hidden = false;
-
-    qryPrincipal = newClientDataSet(this, "qryPrincipal");
+    qryPrincipal = newClientDataSet(this, "qryPrincipal",
+                                    {{"CDFILIAL", {}, hidden},
+                                     {"CDCLIENTE", {}, hidden},
+                                     {"CDFILIALNF", {}, hidden},
+                                     {"NRLANCTONF", "Nr. Lançamento"},
+                                     {"NMRAZSOCCLIE", "Cliente"},
+                                     {"DTEMISSAO", "Dt. Emissão"},
+                                     {"NRNOTAFISC", "Nr. Nota Fiscal"},
+                                     {"IDSTATUS", "Status", hidden},
+                                     {"DTENTRSAID", "Data Saída"},
+                                     {"NAVEGA", {}, hidden}});
     {
-        auto* d = qryPrincipal;
-        qryPrincipalCDFILIAL = d->addStringField("CDFILIAL", 4, {}, hidden);
-        qryPrincipalCDCLIENTE = d->addStringField("CDCLIENTE", 21, {}, hidden);
-        qryPrincipalCDFILIALNF = d->addStringField("CDFILIALNF", 4, {}, hidden);
-        qryPrincipalNRLANCTONF = d->addStringField("NRLANCTONF", 10, "Nr. Lançamento");
-        qryPrincipalNMRAZSOCCLIE = d->addStringField("NMRAZSOCCLIE", 50, "Cliente");
-        qryPrincipalDTEMISSAO = d->addDateTimeField("DTEMISSAO", "Dt. Emissão");
-        qryPrincipalNRNOTAFISC = d->addStringField("NRNOTAFISC", 20, "Nr. Nota Fiscal");
-        qryPrincipalIDSTATUS = d->addStringField("IDSTATUS", 1, "Status", hidden);
-        qryPrincipalDTENTRSAID = d->addDateTimeField("DTENTRSAID", "Data Saída");
-        qryPrincipalNAVEGA = d->addStringField("NAVEGA", 72, {}, hidden);
+        const TDataSet& d = *qryPrincipal;
+        qryPrincipalCDFILIAL = fieldAs<TStringField>(d, "CDFILIAL");
+        qryPrincipalCDCLIENTE = fieldAs<TStringField>(d, "CDCLIENTE");
+        qryPrincipalCDFILIALNF = fieldAs<TStringField>(d, "CDFILIALNF");
+        qryPrincipalNRLANCTONF = fieldAs<TStringField>(d, "NRLANCTONF");
+        qryPrincipalNMRAZSOCCLIE = fieldAs<TStringField>(d, "NMRAZSOCCLIE");
+        qryPrincipalDTEMISSAO = fieldAs<TDateTimeField>(d, "DTEMISSAO");
+        qryPrincipalNRNOTAFISC = fieldAs<TStringField>(d, "NRNOTAFISC");
+        qryPrincipalIDSTATUS = fieldAs<TStringField>(d, "IDSTATUS");
+        qryPrincipalDTENTRSAID = fieldAs<TDateTimeField>(d, "DTENTRSAID");
+        qryPrincipalNAVEGA = fieldAs<TStringField>(d, "NAVEGA");
     }
 
-    cdsItemVenda = newClientDataSet(this, "cdsItemVenda");
+    cdsItemVenda = newClientDataSet(this, "cdsItemVenda",
+                                    {{"CDFILIAL", {}, hidden},
+                                     {"NRSEQVENDA", {}, hidden},
+                                     {"CDCLIENTE", {}, hidden},
+                                     {"CDCAIXA", "Caixa"},
+                                     {"DTENTRVENDA", "Data Venda"},
+                                     {"IDTIPOIMPV", {}, hidden},
+                                     {"NMPRODUTO", "Nome"},
+                                     {"QTPRODVEND", "Qtde.", true, kValor},
+                                     {"VRUNITVEND", "Valor Unit.", true, kValor},
+                                     {"TOTITEM", "Total", hidden, kValor},
+                                     {"NRSEQUITVEND", {}, hidden},
+                                     {"VRDESITVEND", {}, hidden},
+                                     {"CDPRODESTO", {}, hidden},
+                                     {"NMRAZSOCCLIE", {}, hidden},
+                                     {"NRLANCTONF", "Lancto.NF"},
+                                     {"NRCUPOMFIS", "Nr. Cupom"},
+                                     {"CDFILIALNF", {}, hidden},
+                                     {"NMCONSUMIDOR", "Consumidor"},
+                                     {"CDPRODUTO", "Cód.Produto"},
+                                     {"CDARVPROD", "Cód. Arvore Produto"}});
     {
-        auto* d = cdsItemVenda;
-        cdsItemVendaCDFILIAL = d->addStringField("CDFILIAL", 4, {}, hidden);
-        cdsItemVendaNRSEQVENDA = d->addStringField("NRSEQVENDA", 10, {}, hidden);
-        cdsItemVendaCDCLIENTE = d->addStringField("CDCLIENTE", 21, {}, hidden);
-        cdsItemVendaCDCAIXA = d->addStringField("CDCAIXA", 3, "Caixa");
-        cdsItemVendaDTENTRVENDA = d->addDateTimeField("DTENTRVENDA", "Data Venda");
-        cdsItemVendaIDTIPOIMPV = d->addStringField("IDTIPOIMPV", 1, {}, hidden);
-        cdsItemVendaIDNOTAFISCAL = d->addBooleanField("IDNOTAFISCAL", "Sit.", fkCalculated);
-        cdsItemVendaNMPRODUTO = d->addStringField("NMPRODUTO", 50, "Nome");
-        cdsItemVendaQTPRODVEND = d->addFloatField("QTPRODVEND", "Qtde.", kValor);
-        cdsItemVendaVRUNITVEND = d->addFloatField("VRUNITVEND", "Valor Unit.", kValor);
-        cdsItemVendaTOTITEM = d->addFloatField("TOTITEM", "Total", kValor, hidden);
-        cdsItemVendaNRSEQUITVEND = d->addStringField("NRSEQUITVEND", 3, {}, hidden);
-        cdsItemVendaVRDESITVEND = d->addFloatField("VRDESITVEND", {}, {}, hidden);
-        cdsItemVendaCDPRODESTO = d->addStringField("CDPRODESTO", 10, {}, hidden);
-        cdsItemVendaNMRAZSOCCLIE = d->addStringField("NMRAZSOCCLIE", 50, {}, hidden);
-        cdsItemVendaNRLANCTONF = d->addStringField("NRLANCTONF", 10, "Lancto.NF");
-        cdsItemVendaNRCUPOMFIS = d->addStringField("NRCUPOMFIS", 10, "Nr. Cupom");
-        cdsItemVendaCDFILIALNF = d->addStringField("CDFILIALNF", 4, {}, hidden);
-        cdsItemVendaNMCONSUMIDOR = d->addStringField("NMCONSUMIDOR", 50, "Consumidor");
-        cdsItemVendaCDPRODUTO = d->addStringField("CDPRODUTO", 10, "Cód.Produto");
-        cdsItemVendaCDARVPROD = d->addStringField("CDARVPROD", 20, "Cód. Arvore Produto");
+        const TDataSet& d = *cdsItemVenda;
+        cdsItemVendaCDFILIAL = fieldAs<TStringField>(d, "CDFILIAL");
+        cdsItemVendaNRSEQVENDA = fieldAs<TStringField>(d, "NRSEQVENDA");
+        cdsItemVendaCDCLIENTE = fieldAs<TStringField>(d, "CDCLIENTE");
+        cdsItemVendaCDCAIXA = fieldAs<TStringField>(d, "CDCAIXA");
+        cdsItemVendaDTENTRVENDA = fieldAs<TDateTimeField>(d, "DTENTRVENDA");
+        cdsItemVendaIDTIPOIMPV = fieldAs<TStringField>(d, "IDTIPOIMPV");
+        cdsItemVendaNMPRODUTO = fieldAs<TStringField>(d, "NMPRODUTO");
+        cdsItemVendaQTPRODVEND = fieldAs<TFloatField>(d, "QTPRODVEND");
+        cdsItemVendaVRUNITVEND = fieldAs<TFloatField>(d, "VRUNITVEND");
+        cdsItemVendaTOTITEM = fieldAs<TFloatField>(d, "TOTITEM");
+        cdsItemVendaNRSEQUITVEND = fieldAs<TStringField>(d, "NRSEQUITVEND");
+        cdsItemVendaVRDESITVEND = fieldAs<TFloatField>(d, "VRDESITVEND");
+        cdsItemVendaCDPRODESTO = fieldAs<TStringField>(d, "CDPRODESTO");
+        cdsItemVendaNMRAZSOCCLIE = fieldAs<TStringField>(d, "NMRAZSOCCLIE");
+        cdsItemVendaNRLANCTONF = fieldAs<TStringField>(d, "NRLANCTONF");
+        cdsItemVendaNRCUPOMFIS = fieldAs<TStringField>(d, "NRCUPOMFIS");
+        cdsItemVendaCDFILIALNF = fieldAs<TStringField>(d, "CDFILIALNF");
+        cdsItemVendaNMCONSUMIDOR = fieldAs<TStringField>(d, "NMCONSUMIDOR");
+        cdsItemVendaCDPRODUTO = fieldAs<TStringField>(d, "CDPRODUTO");
+        cdsItemVendaCDARVPROD = fieldAs<TStringField>(d, "CDARVPROD");
+        // Calculated on the client; it never travels.
+        cdsItemVendaIDNOTAFISCAL =
+            cdsItemVenda->addBooleanField("IDNOTAFISCAL", "Sit.", fkCalculated);
     }
 
-    cdsItemProduto = newClientDataSet(this, "cdsItemProduto");
+    cdsItemProduto = newClientDataSet(this, "cdsItemProduto",
+                                      {{"CDPRODUTO", "Código"},
+                                       {"NMPRODUTO", "Produto"},
+                                       {"QTITEMPROD", "Qtde.", true, kValor},
+                                       {"VRUNITITEM", "Valor Unit.", true, kValor},
+                                       {"VRTOTAITEM", "Total", true, kValor}});
     {
-        auto* d = cdsItemProduto;
-        cdsItemProdutoCDPRODUTO = d->addStringField("CDPRODUTO", 10, "Código");
-        cdsItemProdutoNMPRODUTO = d->addStringField("NMPRODUTO", 50, "Produto");
-        cdsItemProdutoQTITEMPROD = d->addFloatField("QTITEMPROD", "Qtde.", kValor);
-        cdsItemProdutoVRUNITITEM = d->addFloatField("VRUNITITEM", "Valor Unit.", kValor);
-        cdsItemProdutoVRTOTAITEM = d->addFloatField("VRTOTAITEM", "Total", kValor);
+        const TDataSet& d = *cdsItemProduto;
+        cdsItemProdutoCDPRODUTO = fieldAs<TStringField>(d, "CDPRODUTO");
+        cdsItemProdutoNMPRODUTO = fieldAs<TStringField>(d, "NMPRODUTO");
+        cdsItemProdutoQTITEMPROD = fieldAs<TFloatField>(d, "QTITEMPROD");
+        cdsItemProdutoVRUNITITEM = fieldAs<TFloatField>(d, "VRUNITITEM");
+        cdsItemProdutoVRTOTAITEM = fieldAs<TFloatField>(d, "VRTOTAITEM");
     }
 
-    cdsItLanctoEst = newClientDataSet(this, "cdsItLanctoEst");
+    cdsItLanctoEst = newClientDataSet(this, "cdsItLanctoEst",
+                                      {{"NRLANCESTQ", "Lancto Estoque"},
+                                       {"NRSEQUITEM", "Seq."},
+                                       {"CDPRODUTO", "Código"},
+                                       {"NMPRODUTO", "Produto"},
+                                       {"QTLANCTOEST", "Qtde.", true, kValor},
+                                       {"VRUNILANCTO", "Vr. Unit.", true, kValor},
+                                       {"VRTOTLANCTO", "Total", true, kValor},
+                                       {"CDARVPROD", "Cód.Produto"}});
     {
-        auto* d = cdsItLanctoEst;
-        cdsItLanctoEstNRLANCESTQ = d->addStringField("NRLANCESTQ", 10, "Lancto Estoque");
-        cdsItLanctoEstNRSEQUITEM = d->addStringField("NRSEQUITEM", 4, "Seq.");
-        cdsItLanctoEstCDPRODUTO = d->addStringField("CDPRODUTO", 10, "Código");
-        cdsItLanctoEstNMPRODUTO = d->addStringField("NMPRODUTO", 50, "Produto");
-        cdsItLanctoEstQTLANCTOEST = d->addFloatField("QTLANCTOEST", "Qtde.", kValor);
-        cdsItLanctoEstVRUNILANCTO = d->addFloatField("VRUNILANCTO", "Vr. Unit.", kValor);
-        cdsItLanctoEstVRTOTLANCTO = d->addFloatField("VRTOTLANCTO", "Total", kValor);
-        cdsItLanctoEstCDARVPROD = d->addStringField("CDARVPROD", 20, "Cód.Produto");
+        const TDataSet& d = *cdsItLanctoEst;
+        cdsItLanctoEstNRLANCESTQ = fieldAs<TStringField>(d, "NRLANCESTQ");
+        cdsItLanctoEstNRSEQUITEM = fieldAs<TStringField>(d, "NRSEQUITEM");
+        cdsItLanctoEstCDPRODUTO = fieldAs<TStringField>(d, "CDPRODUTO");
+        cdsItLanctoEstNMPRODUTO = fieldAs<TStringField>(d, "NMPRODUTO");
+        cdsItLanctoEstQTLANCTOEST = fieldAs<TFloatField>(d, "QTLANCTOEST");
+        cdsItLanctoEstVRUNILANCTO = fieldAs<TFloatField>(d, "VRUNILANCTO");
+        cdsItLanctoEstVRTOTLANCTO = fieldAs<TFloatField>(d, "VRTOTLANCTO");
+        cdsItLanctoEstCDARVPROD = fieldAs<TStringField>(d, "CDARVPROD");
     }
 
     // The withdrawals and their hidden companion carry the same four fields.
+    const QList<krt::FieldLook> withdrawal{{"CDFILIAL", {}, hidden},
+                                           {"NRRETEST", "Nº Retirada"},
+                                           {"NRLANCESTQ", "Nº Lançamento"},
+                                           {"DTLANCESTQ", "Data"}};
     const auto withdrawalFields = [&](TClientDataSet* d, TStringField*& cdFilial,
                                       TStringField*& nrRetEst, TStringField*& nrLancEstq,
                                       TDateTimeField*& dtLancEstq) {
-        cdFilial = d->addStringField("CDFILIAL", 4, {}, hidden);
-        nrRetEst = d->addStringField("NRRETEST", 10, "Nº Retirada");
-        nrLancEstq = d->addStringField("NRLANCESTQ", 10, "Nº Lançamento");
-        dtLancEstq = d->addDateTimeField("DTLANCESTQ", "Data");
+        cdFilial = fieldAs<TStringField>(*d, "CDFILIAL");
+        nrRetEst = fieldAs<TStringField>(*d, "NRRETEST");
+        nrLancEstq = fieldAs<TStringField>(*d, "NRLANCESTQ");
+        dtLancEstq = fieldAs<TDateTimeField>(*d, "DTLANCESTQ");
     };
-    cdsRetLanctoEstq = newClientDataSet(this, "cdsRetLanctoEstq");
+    cdsRetLanctoEstq = newClientDataSet(this, "cdsRetLanctoEstq", withdrawal);
     withdrawalFields(cdsRetLanctoEstq, cdsRetLanctoEstqCDFILIAL, cdsRetLanctoEstqNRRETEST,
                      cdsRetLanctoEstqNRLANCESTQ, cdsRetLanctoEstqDTLANCESTQ);
-    cdsLanctoEstoq = newClientDataSet(this, "cdsLanctoEstoq");
+    cdsLanctoEstoq = newClientDataSet(this, "cdsLanctoEstoq", withdrawal);
     withdrawalFields(cdsLanctoEstoq, cdsLanctoEstoqCDFILIAL, cdsLanctoEstoqNRRETEST,
                      cdsLanctoEstoqNRLANCESTQ, cdsLanctoEstoqDTLANCESTQ);
 
-    cdsRetItLanctoEst = newClientDataSet(this, "cdsRetItLanctoEst");
+    cdsRetItLanctoEst = newClientDataSet(this, "cdsRetItLanctoEst",
+                                         {{"NRLANCESTQ", {}, hidden},
+                                          {"CDARVPROD", "Produto"},
+                                          {"NMPRODUTO", "Nome"},
+                                          {"QTLANCTOEST", "Qtde.", true, "#0.000"},
+                                          {"VRUNILANCTO", "Vr. Unitário", true, "#0.00"},
+                                          {"VRTOTLANCTO", "Vr.Total", true, "#0.00"}});
     {
-        auto* d = cdsRetItLanctoEst;
-        cdsRetItLanctoEstNRLANCESTQ = d->addStringField("NRLANCESTQ", 10, {}, hidden);
-        cdsRetItLanctoEstCDARVPROD = d->addStringField("CDARVPROD", 20, "Produto");
-        cdsRetItLanctoEstNMPRODUTO = d->addStringField("NMPRODUTO", 50, "Nome");
-        cdsRetItLanctoEstQTLANCTOEST = d->addFloatField("QTLANCTOEST", "Qtde.", "#0.000");
+        const TDataSet& d = *cdsRetItLanctoEst;
+        cdsRetItLanctoEstNRLANCESTQ = fieldAs<TStringField>(d, "NRLANCESTQ");
+        cdsRetItLanctoEstCDARVPROD = fieldAs<TStringField>(d, "CDARVPROD");
+        cdsRetItLanctoEstNMPRODUTO = fieldAs<TStringField>(d, "NMPRODUTO");
+        cdsRetItLanctoEstQTLANCTOEST = fieldAs<TFloatField>(d, "QTLANCTOEST");
         cdsRetItLanctoEstQTLANCTOEST->setEditFormat("#0.000");
         cdsRetItLanctoEstQTLANCTOEST->setReadOnly(true);
-        cdsRetItLanctoEstVRUNILANCTO = d->addFloatField("VRUNILANCTO", "Vr. Unitário", "#0.00");
-        cdsRetItLanctoEstVRTOTLANCTO = d->addFloatField("VRTOTLANCTO", "Vr.Total", "#0.00");
+        cdsRetItLanctoEstVRUNILANCTO = fieldAs<TFloatField>(d, "VRUNILANCTO");
+        cdsRetItLanctoEstVRTOTLANCTO = fieldAs<TFloatField>(d, "VRTOTLANCTO");
     }
 
     cdsParamFilial = newClientDataSet(this, "cdsParamFilial");
-    cdsParamFilialIDUTILALMOX = cdsParamFilial->addStringField("IDUTILALMOX", 1);
-    cdsParamFilialIDUTILLCESTQ = cdsParamFilial->addStringField("IDUTILLCESTQ", 1);
-    cdsParamFilialIDCTRLESTQ = cdsParamFilial->addStringField("IDCTRLESTQ", 1);
+    cdsParamFilialIDUTILALMOX = fieldAs<TStringField>(*cdsParamFilial, "IDUTILALMOX");
+    cdsParamFilialIDUTILLCESTQ = fieldAs<TStringField>(*cdsParamFilial, "IDUTILLCESTQ");
+    cdsParamFilialIDCTRLESTQ = fieldAs<TStringField>(*cdsParamFilial, "IDCTRLESTQ");
 
     cdsParamVend = newClientDataSet(this, "cdsParamVend");
-    cdsParamVendCDLOJA = cdsParamVend->addStringField("CDLOJA", 10);
-    cdsParamVendIDTESESTCONS = cdsParamVend->addStringField("IDTESESTCONS", 1);
-    cdsParamVendNMLOJA = cdsParamVend->addStringField("NMLOJA", 50);
+    cdsParamVendCDLOJA = fieldAs<TStringField>(*cdsParamVend, "CDLOJA");
+    cdsParamVendIDTESESTCONS = fieldAs<TStringField>(*cdsParamVend, "IDTESESTCONS");
+    cdsParamVendNMLOJA = fieldAs<TStringField>(*cdsParamVend, "NMLOJA");
 
     cdsInforPad = newClientDataSet(this, "cdsInforPad");
-    cdsInforPadCDSERIE = cdsInforPad->addStringField("CDSERIE", 5);
+    cdsInforPadCDSERIE = fieldAs<TStringField>(*cdsInforPad, "CDSERIE");
 }
 
 void TfrmCancelaConsoli::createDataSources()

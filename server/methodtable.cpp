@@ -95,9 +95,9 @@ const QList<MethodSignature>& methods()
     return table;
 }
 
-const MethodSignature* findMethod(const QString& name)
+const MethodSignature* findMethod(const QString& name, const QList<MethodSignature>& table)
 {
-    for (const MethodSignature& m : methods())
+    for (const MethodSignature& m : table)
         if (name == QLatin1String(m.name))
             return &m;
     return nullptr;
@@ -118,14 +118,19 @@ QString argKindName(ArgKind kind)
     return QString();
 }
 
+void checkArgumentCount(const MethodSignature& method, qsizetype count)
+{
+    if (count != method.args.size())
+        throw WireError(QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                            .arg(QString::fromLatin1(method.name))
+                            .arg(method.args.size())
+                            .arg(count));
+}
+
 void checkArguments(const MethodSignature& method, const QList<Variant>& args)
 {
     const QString name = QString::fromLatin1(method.name);
-    if (args.size() != method.args.size())
-        throw WireError(QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
-                            .arg(name)
-                            .arg(method.args.size())
-                            .arg(args.size()));
+    checkArgumentCount(method, args.size());
     for (qsizetype i = 0; i < args.size(); ++i) {
         const ArgSignature& signature = method.args[i];
         if (!kindMatches(signature.kind, args[i]))

@@ -56,10 +56,16 @@ struct MethodSignature
 // All twelve methods of the remote object, in a fixed order.
 const QList<MethodSignature>& methods();
 
-// The method named `name` (exact case), or nullptr.
-const MethodSignature* findMethod(const QString& name);
+// The method named `name` (exact case) in `table`, or nullptr. A method that
+// is not in the table does not exist: the server refuses it.
+const MethodSignature* findMethod(const QString& name,
+                                  const QList<MethodSignature>& table = methods());
 
 QString argKindName(ArgKind kind);
+
+// Throws WireError naming the method when it takes another number of
+// arguments (checked before any argument is decoded).
+void checkArgumentCount(const MethodSignature& method, qsizetype count);
 
 // Throws WireError naming the method and the argument position (1-based) when
 // the count or a kind is wrong. A null or unassigned value passes for a text

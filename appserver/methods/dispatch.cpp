@@ -14,10 +14,11 @@ namespace {
 using Args = QList<Variant>;
 using Handler = std::function<Variant(RdmCancelaConsoli&, const Args&, const Caller&)>;
 
+// How each method of the shared table runs here; its arguments' count and
+// kinds are the table's.
 struct Entry
 {
     const char* name;
-    int arity;
     Handler run;
 };
 
@@ -25,36 +26,35 @@ const QList<Entry>& table()
 {
     using R = RdmCancelaConsoli;
     static const QList<Entry> entries{
-        {"getInforPad", 1, [](R& o, const Args& a, const Caller&) { return o.getInforPad(a[0]); }},
-        {"getParamVend", 1,
-         [](R& o, const Args& a, const Caller&) { return o.getParamVend(a[0]); }},
-        {"getParamFilial", 1,
+        {"getInforPad", [](R& o, const Args& a, const Caller&) { return o.getInforPad(a[0]); }},
+        {"getParamVend", [](R& o, const Args& a, const Caller&) { return o.getParamVend(a[0]); }},
+        {"getParamFilial",
          [](R& o, const Args& a, const Caller&) { return o.getParamFilial(a[0]); }},
-        {"getPrincipal", 10,
+        {"getPrincipal",
          [](R& o, const Args& a, const Caller&) {
              return o.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]);
          }},
-        {"getItLanctoEst", 2,
+        {"getItLanctoEst",
          [](R& o, const Args& a, const Caller&) { return o.getItLanctoEst(a[0], a[1]); }},
-        {"getRetLanctoEstq", 7,
+        {"getRetLanctoEstq",
          [](R& o, const Args& a, const Caller&) {
              return o.getRetLanctoEstq(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
          }},
-        {"getRetItLanctoEst", 2,
+        {"getRetItLanctoEst",
          [](R& o, const Args& a, const Caller&) { return o.getRetItLanctoEst(a[0], a[1]); }},
-        {"getVendas", 6,
+        {"getVendas",
          [](R& o, const Args& a, const Caller&) {
              return o.getVendas(a[0], a[1], a[2], a[3], a[4], a[5]);
          }},
-        {"getLancamento", 8,
+        {"getLancamento",
          [](R& o, const Args& a, const Caller&) {
              return o.getLancamento(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
          }},
-        {"getPeriodoCTBOK", 3,
+        {"getPeriodoCTBOK",
          [](R& o, const Args& a, const Caller&) { return o.getPeriodoCTBOK(a[0], a[1], a[2]); }},
-        {"getDeletaRetiEst", 1,
+        {"getDeletaRetiEst",
          [](R& o, const Args& a, const Caller& who) { return o.getDeletaRetiEst(a[0], who); }},
-        {"setDeletaNF", 2,
+        {"setDeletaNF",
          [](R& o, const Args& a, const Caller& who) { return o.setDeletaNF(a[0], a[1], who); }},
     };
     return entries;
@@ -93,14 +93,6 @@ void refuseAccess(Database& database, const QString& method, const QString& bran
     throw AccessDenied(QStringLiteral("%1: %2").arg(method, reason));
 }
 
-int RdmCancelaConsoli::arity(const QString& method)
-{
-    for (const Entry& e : table())
-        if (method == QLatin1String(e.name))
-            return e.arity;
-    return -1;
-}
-
 QStringList RdmCancelaConsoli::methodNames()
 {
     QStringList names;
@@ -112,45 +104,39 @@ QStringList RdmCancelaConsoli::methodNames()
 Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
                                     const Caller& caller)
 {
-    for (const Entry& e : table()) {
-        if (method != QLatin1String(e.name))
-            continue;
-        if (args.size() != e.arity)
-            throw AppError(QStringLiteral("%1: espera %2 argumentos e recebeu %3.")
-                               .arg(method)
-                               .arg(e.arity)
-                               .arg(args.size()));
-        // The shared table checks the kinds the client is meant to send.
-        if (const krt::api::MethodSignature* signature = krt::api::findMethod(method)) {
-            try {
-                krt::api::checkArguments(*signature, args);
-            } catch (const WireError& error) {
-                throw AppError(error.text());
-            }
-        }
-        // Every method but getDeletaRetiEst is asked about one branch, its
-        // first argument. The writing methods also check each document.
-        if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
-            const QString branch = args[0].isText() ? args[0].asString() : QString();
-            if (!branch.isEmpty() && !caller.allows(branch))
-                refuseAccess(db_, method, branch.left(4), caller,
-                             QStringLiteral("o usuário %1 não tem acesso à filial %2 (tem %3).")
-                                 .arg(caller.user, branch.left(10), caller.allowedText()));
-        }
-        try {
-            return e.run(*this, args, caller);
-        } catch (const WireError& error) {
-            // A value of the wrong kind deep inside a packet or array.
-            throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));
-        } catch (const DbError& error) {
-            // The connection may be the cause (a restarted database server):
-            // this thread opens a fresh one on its next call.
-            db_.releaseThisThread();
-            throw DbError(QStringLiteral("%1: %2").arg(method, error.text()), error.transient());
-        }
+    const api::MethodSignature* signature = api::findMethod(method, table_);
+    const Entry* entry = nullptr;
+    for (const Entry& e : table())
+        if (method == QLatin1String(e.name))
+            entry = &e;
+    if (!signature || !entry)
+        throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                           .arg(method.left(100), api::remoteObjectName()));
+    try {
+        api::checkArguments(*signature, args);
+    } catch (const WireError& error) {
+        throw AppError(error.text());
     }
-    throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                       .arg(method.left(100), QString::fromLatin1(kObjectName)));
+    // Every method but getDeletaRetiEst is asked about one branch, its
+    // first argument. The writing methods also check each document.
+    if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
+        const QString branch = args[0].isText() ? args[0].asString() : QString();
+        if (!branch.isEmpty() && !caller.allows(branch))
+            refuseAccess(db_, method, branch.left(4), caller,
+                         QStringLiteral("o usuário %1 não tem acesso à filial %2 (tem %3).")
+                             .arg(caller.user, branch.left(10), caller.allowedText()));
+    }
+    try {
+        return entry->run(*this, args, caller);
+    } catch (const WireError& error) {
+        // A value of the wrong kind deep inside a packet or array.
+        throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));
+    } catch (const DbError& error) {
+        // The connection may be the cause (a restarted database server):
+        // this thread opens a fresh one on its next call.
+        db_.releaseThisThread();
+        throw DbError(QStringLiteral("%1: %2").arg(method, error.text()), error.transient());
+    }
 }
 
 } // namespace krt::app

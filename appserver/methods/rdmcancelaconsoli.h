@@ -3,6 +3,7 @@
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
 #include "framework/wire/variant.h"
+#include "server/methodtable.h"
 
 #include <QList>
 #include <QString>
@@ -20,9 +21,13 @@ namespace krt::app {
 class RdmCancelaConsoli
 {
 public:
-    static constexpr const char* kObjectName = "Krt52600.rdmCancelaConsoli";
-
-    explicit RdmCancelaConsoli(Database& db) : db_(db) {}
+    // `table` is the shared method table the calls are checked against (a
+    // test may pass a smaller one).
+    explicit RdmCancelaConsoli(Database& db,
+                               const QList<api::MethodSignature>& table = api::methods())
+        : db_(db), table_(table)
+    {
+    }
 
     Variant getInforPad(const Variant& filial);
     Variant getParamVend(const Variant& filial);
@@ -48,19 +53,20 @@ public:
     Variant getDeletaRetiEst(const Variant& lanctoEstoq, const Caller& caller);
     Variant setDeletaNF(const Variant& filial, const Variant& principal, const Caller& caller);
 
-    // Runs the method called `method` with `args` for `caller`: the count is
-    // checked here, the kinds in each method, and the branch a reading method
-    // is asked about against the caller's branches (a refusal is audited and
-    // throws AccessDenied). Unknown methods throw AppError.
+    // Runs the method called `method` with `args` for `caller`. Only a method
+    // of the shared table runs, with the count and kinds the table gives;
+    // then the branch a reading method is asked about is checked against the
+    // caller's branches (a refusal is audited and throws AccessDenied). A
+    // method missing from the table throws AppError, even one implemented here.
     Variant dispatch(const QString& method, const QList<Variant>& args, const Caller& caller);
+    // The methods implemented here, in the shared table's order.
     static QStringList methodNames();
-    // Arguments `method` takes, or -1 when there is no such method.
-    static int arity(const QString& method);
 
     Database& database() { return db_; }
 
 private:
     Database& db_;
+    const QList<api::MethodSignature>& table_;
 };
 
 } // namespace krt::app

@@ -127,24 +127,31 @@ void AppServer::gate(CallContext& context)
 void AppServer::check(const QString& object, const QString& method, quint32 count,
                       const CallContext&)
 {
-    int arity = -1;
-    if (object == kSession)
-        arity = method == kLogin ? 2 : -1;
-    else if (object == QLatin1String(RdmCancelaConsoli::kObjectName))
-        arity = RdmCancelaConsoli::arity(method);
-    else
-        throw CallRefused(404, QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
-                                              "atende %3.")
-                                   .arg(method.left(100), object.left(100),
-                                        QString::fromLatin1(RdmCancelaConsoli::kObjectName)));
-    if (arity < 0)
+    if (object == kSession) {
+        if (method != kLogin)
+            throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                                       .arg(method.left(100), object));
+        if (count != 2)
+            throw CallRefused(
+                400,
+                QStringLiteral("%1: esperados 2 argumentos, recebidos %2.").arg(method).arg(count));
+        return;
+    }
+    if (object != api::remoteObjectName())
+        throw CallRefused(404,
+                          QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
+                                         "atende %3.")
+                              .arg(method.left(100), object.left(100), api::remoteObjectName()));
+    // Only what the shared table defines exists, with the count it gives.
+    const api::MethodSignature* signature = api::findMethod(method);
+    if (!signature)
         throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                                    .arg(method.left(100), object));
-    if (count != quint32(arity))
-        throw CallRefused(400, QStringLiteral("%1: espera %2 argumentos e recebeu %3.")
-                                   .arg(method)
-                                   .arg(arity)
-                                   .arg(count));
+    try {
+        api::checkArgumentCount(*signature, qsizetype(count));
+    } catch (const WireError& e) {
+        throw CallRefused(400, e.text());
+    }
 }
 
 Variant AppServer::login(const QList<Variant>& args, const CallContext& context)

@@ -6,6 +6,7 @@
 #include "appserver/server/appserver.h"
 #include "appserver/server/calllog.h"
 #include "framework/wire/httptransport.h"
+#include "server/methodtable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ int main(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Servidor de aplicação do objeto Krt52600.rdmCancelaConsoli."));
+        QStringLiteral("Servidor de aplicação do objeto %1.").arg(krt::api::remoteObjectName()));
     parser.addHelpOption();
     const QCommandLineOption database(
         {QStringLiteral("d"), QStringLiteral("database")},
@@ -130,8 +131,8 @@ int main(int argc, char** argv)
 
         krt::app::AppServer server(db, log, options);
         server.start();
-        log.note(QStringLiteral("krt-appserver servindo Krt52600.rdmCancelaConsoli em %1:%2 (%3%4)")
-                     .arg(options.address)
+        log.note(QStringLiteral("krt-appserver servindo %1 em %2:%3 (%4%5)")
+                     .arg(krt::api::remoteObjectName(), options.address)
                      .arg(server.port())
                      .arg(db.options().describe(),
                           options.tlsCert.isEmpty() ? QString() : QStringLiteral(", TLS")));

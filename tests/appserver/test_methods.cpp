@@ -4,7 +4,6 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
-#include "appserver/methods/shapes.h"
 #include "server/packetfields.h"
 
 using krt::Packet;
@@ -306,24 +305,31 @@ TEST_F(MethodsTest, QuotesAndSqlInTextsAreData)
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
 }
 
-TEST(ResultShapes, AgreeWithTheTableTheClientUses)
+// The shared table decides what exists: a method this server implements but
+// the table lacks is refused like any unknown name, never run unchecked; and
+// the kinds it checks are the table's.
+TEST_F(MethodsTest, AMethodMissingFromTheSharedTableIsRefusedNotRunUnchecked)
 {
-    using namespace krt::app::shapes;
-    const QList<std::pair<QString, const QList<krt::FieldDef>*>> ours{
-        {"qryPrincipal", &principal()},
-        {"cdsItemVenda", &itemVenda()},
-        {"cdsItemProduto", &itemProduto()},
-        {"cdsItLanctoEst", &itLanctoEst()},
-        {"cdsRetLanctoEstq", &retLanctoEstq()},
-        {"cdsLanctoEstoq", &retLanctoEstq()},
-        {"cdsRetItLanctoEst", &retItLanctoEst()},
-        {"cdsParamFilial", &paramFilial()},
-        {"cdsParamVend", &paramVend()},
-        {"cdsInforPad", &inforPad()},
-        {"cdsVenda", &venda()},
-        {"cdsLancamento", &lancamento()}};
-    for (const auto& [name, fields] : ours)
-        EXPECT_EQ(krt::api::packetFields(name), *fields) << name.toStdString();
+    for (const krt::api::MethodSignature& m : krt::api::methods())
+        EXPECT_TRUE(krt::app::RdmCancelaConsoli::methodNames().contains(QLatin1String(m.name)))
+            << m.name << " is in the table but not served";
+
+    QList<krt::api::MethodSignature> table = krt::api::methods();
+    table.removeIf([](const krt::api::MethodSignature& m) {
+        return QLatin1String(m.name) == QLatin1String("getParamVend");
+    });
+    krt::app::RdmCancelaConsoli partial(tdb->db(), table);
+    EXPECT_APP_ERROR(partial.dispatch("getParamVend", {Variant("0001")}, "t"),
+                     "Método desconhecido: \"getParamVend\"");
+    EXPECT_EQ(partial.dispatch("getInforPad", {Variant("0001")}, "t").asPacket().rowCount(), 1);
+
+    // A table that wants a date where the method reads a text refuses the text.
+    table = krt::api::methods();
+    for (krt::api::MethodSignature& m : table)
+        if (QLatin1String(m.name) == QLatin1String("getInforPad"))
+            m.args[0].kind = krt::api::ArgKind::Date;
+    krt::app::RdmCancelaConsoli strict(tdb->db(), table);
+    EXPECT_APP_ERROR(strict.dispatch("getInforPad", {Variant("0001")}, "t"), "deve ser data");
 }
 
 TEST_F(MethodsTest, ALostDatabaseConnectionFailsOneCallThenReconnects)

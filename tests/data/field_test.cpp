@@ -1,5 +1,6 @@
 #include "framework/core/errors.h"
 #include "framework/data/clientdataset.h"
+#include "framework/data/fieldlayout.h"
 #include "tests/data/testpackets.h"
 
 #include <gtest/gtest.h>
@@ -138,3 +139,25 @@ TEST(FieldDefinition, PropertiesDefaultsAndGuards)
     EXPECT_EQ(ds.FieldCount(), 3);
 }
 } // namespace
+
+TEST(FieldLayout, FieldsComeFromThePacketAndLooksOnlyPresentThem)
+{
+    const QList<krt::FieldDef> defs{{"CDLOJA", FieldType::String, 10},
+                                    {"VRTOTAL", FieldType::Float, 0},
+                                    {"DTVENDA", FieldType::DateTime, 0}};
+    TClientDataSet ds;
+    ds.setObjectName("cdsLoja");
+    krt::defineFields(ds, defs, {{"VRTOTAL", "Total", false, "#,##0.00"}});
+    EXPECT_EQ(ds.Data().fields(), defs);
+    auto* total = krt::fieldAs<TFloatField>(ds, "VRTOTAL");
+    EXPECT_EQ(total->DisplayLabel(), QStringLiteral("Total"));
+    EXPECT_FALSE(total->Visible());
+    EXPECT_EQ(total->DisplayFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_TRUE(krt::fieldAs<TStringField>(ds, "CDLOJA")->Visible());
+    EXPECT_EQ(krt::fieldAs<TStringField>(ds, "CDLOJA")->Size(), 10);
+    // The screen expecting another type, or a field the packet lacks, fails
+    // when the data set is built.
+    EXPECT_THROW(krt::fieldAs<TStringField>(ds, "VRTOTAL"), EKrtError);
+    TClientDataSet other;
+    EXPECT_THROW(krt::defineFields(other, defs, {{"NMLOJA", "Nome"}}), EKrtError);
+}

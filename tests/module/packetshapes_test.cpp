@@ -1,11 +1,13 @@
-// The packets the application server sends are built from the shared method
-// table's field lists; the screen and the dialog define their client data sets
-// by hand. If the two drift apart, every load fails at run time, so the test
-// holds them together.
+// The screen and the dialog define the data fields of their client data sets
+// from the shared table the server builds its answers from. What is left to
+// hold together is the other half of the table: every data set a method's
+// result is meant to fill exists under that name, carries the packet's fields
+// in order (calculated ones after them) and takes the packet as it comes.
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/core/scriptedhostservices.h"
 #include "framework/data/clientdataset.h"
 #include "screen/frmcancelaconsoli.h"
+#include "server/methodtable.h"
 #include "server/packetfields.h"
 
 #include <gtest/gtest.h>
@@ -25,16 +27,21 @@ QString describe(const QList<krt::FieldDef>& fields)
 
 } // namespace
 
-TEST(PacketShapes, EveryServerPacketFitsTheClientDataSetItFills)
+TEST(PacketShapes, EveryMethodResultFillsAClientDataSetOfThatName)
 {
     krt::ScriptedHostServices services;
     services.install();
     TfrmCancelaConsoli screen;
     TfrmFiltroCancelaConsoli dialog;
 
-    const QStringList names = krt::api::packetDataSets();
-    ASSERT_FALSE(names.isEmpty());
-    for (const QString& name : names) {
+    QStringList filled;
+    for (const krt::api::MethodSignature& method : krt::api::methods())
+        filled << method.targets;
+    // Every packet the table describes is some method's result.
+    for (const QString& name : krt::api::packetDataSets())
+        EXPECT_TRUE(filled.contains(name)) << name.toStdString() << " is filled by no method";
+
+    for (const QString& name : filled) {
         auto* dataSet = screen.findChild<TClientDataSet*>(name);
         if (!dataSet)
             dataSet = dialog.findChild<TClientDataSet*>(name);
@@ -42,8 +49,6 @@ TEST(PacketShapes, EveryServerPacketFitsTheClientDataSetItFills)
 
         const QList<krt::FieldDef>& sent = krt::api::packetFields(name);
         EXPECT_EQ(describe(dataSet->Data().fields()), describe(sent)) << name.toStdString();
-
-        // A load of what the server sends must be accepted as it is.
         EXPECT_NO_THROW(dataSet->setData(krt::Packet::empty(sent))) << name.toStdString();
         EXPECT_TRUE(dataSet->Active()) << name.toStdString();
     }
