@@ -1,0 +1,411 @@
+// Load benchmark: a chain's stores working at once against krt-appserver on
+// one PostgreSQL database.
+//
+// Each simulated store (a thread with its own connection) works through its
+// days the way a clerk does: lists the day's invoices, opens the details of
+// the first few, asks whether the period is open and cancels the day. First
+// against one server process; then against two processes on the same
+// database, where each store's cancellation is also sent at the same moment
+// through the other process (a second terminal of the same store), so that
+// both servers race for the same invoices.
+//
+// At the end the database must show every pending invoice of the days worked
+// cancelled exactly once (the audit's counts add up to what there was), none
+// half undone (no item, sale link or stock posting left pointing at a
+// vanished invoice) and every stock balance moved by exactly what the
+// removed postings had moved it.
+//
+// Needs KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER and KRT_PG_DB (the maintenance
+// database where a throw-away database is created); scripts/bench-stores.sh
+// starts a throw-away cluster and runs it. The last line is
+// "stores: <calls/s> calls/s, p99 <ms> ms, consistent: yes|no" for the run on
+// two processes.
+#include "../../tests/appserver/serverprocess.h"
+#include "appserver/db/database.h"
+#include "appserver/db/migrator.h"
+#include "appserver/db/sql.h"
+#include "appserver/demo/demogenerator.h"
+#include "framework/wire/httptransport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using krt::Variant;
+using krt::app::Query;
+
+const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+
+void say(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+double msSince(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+krt::app::DbOptions pgOptions(const QString& database)
+{
+    return krt::app::DbOptions::postgres(qEnvironmentVariable("KRT_PG_HOST"),
+                                         qEnvironmentVariableIntValue("KRT_PG_PORT"),
+                                         qEnvironmentVariable("KRT_PG_USER"), database);
+}
+
+// One statement on the cluster's maintenance database (create, drop).
+bool pgAdmin(const QString& sql)
+{
+    const QString name = QStringLiteral("bench-stores-admin");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        const krt::app::DbOptions o = pgOptions(qEnvironmentVariable("KRT_PG_DB"));
+        db.setHostName(o.host);
+        db.setPort(o.port);
+        db.setUserName(o.user);
+        db.setDatabaseName(o.database);
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(sql);
+            if (!ok)
+                say(QStringLiteral("erro: %1").arg(q.lastError().text()));
+            db.close();
+        } else {
+            say(QStringLiteral("erro: %1").arg(db.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// The call times of a run, from every store's thread.
+class Recorder
+{
+public:
+    template <typename F> Variant timed(F&& call)
+    {
+        QElapsedTimer t;
+        t.start();
+        try {
+            Variant result = call();
+            add(msSince(t));
+            return result;
+        } catch (const std::exception& e) {
+            add(msSince(t));
+            std::lock_guard lock(mutex_);
+            if (errors_.size() < 5)
+                errors_ << QString::fromUtf8(e.what());
+            ++failed_;
+            return Variant();
+        }
+    }
+    double percentile(double p)
+    {
+        std::lock_guard lock(mutex_);
+        if (ms_.empty())
+            return 0;
+        std::sort(ms_.begin(), ms_.end());
+        const auto at = std::min(ms_.size() - 1, size_t(std::ceil(p * double(ms_.size())) - 1));
+        return ms_[at];
+    }
+    size_t calls() const { return ms_.size(); }
+    int failed() const { return failed_; }
+    const QStringList& errors() const { return errors_; }
+
+private:
+    void add(double ms)
+    {
+        std::lock_guard lock(mutex_);
+        ms_.push_back(ms);
+    }
+    std::mutex mutex_;
+    std::vector<double> ms_;
+    QStringList errors_;
+    int failed_ = 0;
+};
+
+struct Store
+{
+    QString branch, store;
+};
+
+// One store's clerk: each day of `days`, list, open details, check the
+// period, cancel (through `second` too, at the same moment, when given).
+void work(const Store& s, const QList<QDate>& days, int details, krt::HttpCallClient& first,
+          krt::HttpCallClient* second, Recorder& rec)
+{
+    for (const QDate& day : days) {
+        const Variant from(QDateTime(day, QTime(0, 0))), to(QDateTime(day, QTime(0, 0)));
+        const Variant list = rec.timed([&] {
+            return first.call(kObject, "getPrincipal",
+                              {s.branch, s.store, "", "T", "", "T", from, to, "S", ""});
+        });
+        if (!list.isPacket())
+            continue;
+        const krt::Packet packet = list.asPacket();
+        const int cBranch = packet.fieldIndex(std::string_view("CDFILIALNF"));
+        const int cNumber = packet.fieldIndex(std::string_view("NRLANCTONF"));
+        for (int r = 0; r < std::min(details, packet.rowCount()); ++r) {
+            rec.timed([&] {
+                return first.call(kObject, "getItLanctoEst",
+                                  {packet.textQ(r, cBranch), packet.textQ(r, cNumber)});
+            });
+        }
+        rec.timed([&] { return first.call(kObject, "getPeriodoCTBOK", {s.branch, from, to}); });
+        std::thread other;
+        if (second)
+            other = std::thread([&] {
+                rec.timed([&] { return second->call(kObject, "setDeletaNF", {s.branch, list}); });
+            });
+        rec.timed([&] { return first.call(kObject, "setDeletaNF", {s.branch, list}); });
+        if (other.joinable())
+            other.join();
+    }
+}
+
+struct RunFigures
+{
+    double callsPerSecond = 0, p50 = 0, p99 = 0;
+    int failed = 0;
+};
+
+RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDate>& days,
+               int details, const QList<quint16>& ports)
+{
+    // Every store talks to the first server; with two, the second terminal
+    // of store i talks to the other one, and the first terminals alternate.
+    std::vector<std::unique_ptr<krt::HttpCallClient>> firsts, seconds;
+    for (int i = 0; i < stores.size(); ++i) {
+        const quint16 a = ports[i % ports.size()];
+        firsts.push_back(std::make_unique<krt::HttpCallClient>("127.0.0.1", a, 600000));
+        firsts.back()->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
+        if (ports.size() > 1) {
+            const quint16 b = ports[(i + 1) % ports.size()];
+            seconds.push_back(std::make_unique<krt::HttpCallClient>("127.0.0.1", b, 600000));
+            seconds.back()->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
+        }
+    }
+    Recorder rec;
+    QElapsedTimer wall;
+    wall.start();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < stores.size(); ++i)
+        threads.emplace_back([&, i] {
+            work(stores[i], days, details, *firsts[size_t(i)],
+                 seconds.empty() ? nullptr : seconds[size_t(i)].get(), rec);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    const double seconds_ = msSince(wall) / 1000;
+    RunFigures f;
+    f.callsPerSecond = double(rec.calls()) / seconds_;
+    f.p50 = rec.percentile(0.50);
+    f.p99 = rec.percentile(0.99);
+    f.failed = rec.failed();
+    say(QStringLiteral("%1: %2 lojas, %3 chamadas em %4 s: %5 chamadas/s, p50 %6 ms, p99 %7 ms, "
+                       "%8 falhas")
+            .arg(title)
+            .arg(stores.size())
+            .arg(rec.calls())
+            .arg(seconds_, 0, 'f', 1)
+            .arg(f.callsPerSecond, 0, 'f', 1)
+            .arg(f.p50, 0, 'f', 1)
+            .arg(f.p99, 0, 'f', 1)
+            .arg(f.failed));
+    for (const QString& e : rec.errors())
+        say(QStringLiteral("  falha: %1").arg(e));
+    return f;
+}
+
+qint64 count(krt::app::Database& db, const QString& sql)
+{
+    Query q(db.connection(), sql);
+    q.exec();
+    return q.next() ? q.integer(0) : -1;
+}
+
+// Per branch and product: the balance, and what the postings still present
+// have moved it by (outputs take away, inputs add).
+QMap<QString, std::pair<double, double>> stockState(krt::app::Database& db)
+{
+    QMap<QString, std::pair<double, double>> out;
+    Query b(db.connection(), QStringLiteral("SELECT CDFILIAL, CDPRODUTO, QTSALDO FROM SALDOESTQ"));
+    b.exec();
+    while (b.next())
+        out[b.text(0) + QLatin1Char('/') + b.text(1)].first = b.number(2);
+    Query p(db.connection(),
+            QStringLiteral("SELECT I.CDFILIAL, I.CDPRODUTO, SUM(CASE WHEN L.IDTIPOLANC = 'S'"
+                           " THEN -I.QTLANCTOEST ELSE I.QTLANCTOEST END) FROM ITLANCTOEST I"
+                           " JOIN LANCTOESTQ L ON L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ ="
+                           " I.NRLANCESTQ GROUP BY I.CDFILIAL, I.CDPRODUTO"));
+    p.exec();
+    while (p.next())
+        out[p.text(0) + QLatin1Char('/') + p.text(1)].second = p.number(2);
+    return out;
+}
+
+// What can be wrong after the runs, one line each; empty when consistent.
+QStringList inconsistencies(krt::app::Database& db, qint64 pendingBefore,
+                            const QMap<QString, std::pair<double, double>>& before,
+                            const QDate& from, const QDate& to)
+{
+    QStringList wrong;
+    const QString range =
+        QStringLiteral("'%1' AND '%2'").arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+    const struct
+    {
+        const char* what;
+        QString sql;
+    } orphans[] = {
+        {"itens de notas canceladas",
+         "SELECT COUNT(*) FROM ITEMNOTAFISCAL I WHERE NOT EXISTS (SELECT 1 FROM NOTAFISCAL N"
+         " WHERE N.CDFILIALNF = I.CDFILIALNF AND N.NRLANCTONF = I.NRLANCTONF)"},
+        {"vendas ligadas a notas canceladas",
+         "SELECT COUNT(*) FROM VENDA V WHERE V.NRLANCTONF IS NOT NULL AND NOT EXISTS (SELECT 1"
+         " FROM NOTAFISCAL N WHERE N.CDFILIALNF = V.CDFILIALNF AND N.NRLANCTONF = V.NRLANCTONF)"},
+        {"lançamentos de estoque de notas canceladas",
+         "SELECT COUNT(*) FROM LANCTOESTQ L WHERE L.NRLANCTONF IS NOT NULL AND NOT EXISTS (SELECT"
+         " 1 FROM NOTAFISCAL N WHERE N.CDFILIALNF = L.CDFILIALNF AND N.NRLANCTONF = L.NRLANCTONF)"},
+        {"itens de lançamentos removidos",
+         "SELECT COUNT(*) FROM ITLANCTOEST I WHERE NOT EXISTS (SELECT 1 FROM LANCTOESTQ L"
+         " WHERE L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ = I.NRLANCESTQ)"},
+        {"notas pendentes nos dias trabalhados",
+         "SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P' AND IDORIGEM = 'C' AND DTENTRSAID"
+         " BETWEEN " +
+             range},
+    };
+    for (const auto& o : orphans) {
+        const qint64 n = count(db, o.sql);
+        if (n != 0)
+            wrong << QStringLiteral("%1: %2").arg(QString::fromUtf8(o.what)).arg(n);
+    }
+    const qint64 audited =
+        count(db, QStringLiteral("SELECT COALESCE(SUM(QTCANCELADOS), 0) FROM"
+                                 " AUDITCANCEL WHERE NMOPERACAO = 'setDeletaNF'"));
+    if (audited != pendingBefore)
+        wrong << QStringLiteral("canceladas segundo a auditoria: %1; pendentes antes: %2")
+                     .arg(audited)
+                     .arg(pendingBefore);
+    const auto after = stockState(db);
+    int off = 0;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const auto was = before.value(it.key());
+        const double balanceMoved = it->first - was.first;
+        const double postingsMoved = it->second - was.second;
+        if (std::abs(balanceMoved - postingsMoved) > 1e-6)
+            ++off;
+    }
+    if (off)
+        wrong << QStringLiteral("saldos que não batem com os lançamentos removidos: %1").arg(off);
+    return wrong;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption branchesOpt("branches", "Filiais (4).", "n", "4");
+    const QCommandLineOption storesOpt("stores-per-branch", "Lojas por filial (5).", "n", "5");
+    const QCommandLineOption daysOpt("days", "Dias trabalhados em cada rodada (2).", "n", "2");
+    const QCommandLineOption salesOpt("sales", "Vendas por caixa por dia (12).", "n", "12");
+    const QCommandLineOption detailsOpt("details", "Notas abertas por dia (5).", "n", "5");
+    parser.addOptions({branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt});
+    parser.process(app);
+    for (const char* var : {"KRT_PG_HOST", "KRT_PG_PORT", "KRT_PG_USER", "KRT_PG_DB"})
+        if (qEnvironmentVariableIsEmpty(var)) {
+            say(QStringLiteral("erro: %1 não definida (rode scripts/bench-stores.sh)")
+                    .arg(QLatin1String(var)));
+            return 1;
+        }
+    if (qEnvironmentVariableIsEmpty("KRT_BIN_DIR"))
+        qputenv("KRT_BIN_DIR", QCoreApplication::applicationDirPath().toUtf8());
+
+    const int daysPerRun = std::max(1, parser.value(daysOpt).toInt());
+    krt::app::DemoConfig config;
+    config.branchesPerCompany = std::max(1, parser.value(branchesOpt).toInt());
+    config.storesPerBranch = std::max(1, parser.value(storesOpt).toInt());
+    config.registersPerStore = 2;
+    config.days = 2 * daysPerRun;
+    config.salesPerRegisterPerDay = std::max(1, parser.value(salesOpt).toInt());
+    config.customers = config.salesPerRegisterPerDay * config.registersPerStore + 10;
+    config.oneInvoicePerSale = true;
+    const int details = std::max(0, parser.value(detailsOpt).toInt());
+
+    const QString name = QStringLiteral("krt_bench_stores_%1").arg(app.applicationPid());
+    if (!pgAdmin(QStringLiteral("CREATE DATABASE %1").arg(name)))
+        return 1;
+    int status = 0;
+    {
+        krt::app::Database db(pgOptions(name));
+        krt::app::Migrator(db).migrate();
+        QElapsedTimer t;
+        t.start();
+        const krt::app::DemoSummary s = krt::app::generateDemo(db, config);
+        say(QStringLiteral("base gerada no PostgreSQL: %1 lojas, %2 vendas, %3 notas fiscais "
+                           "(%4 aprovadas) em %5 s")
+                .arg(s.stores)
+                .arg(s.sales)
+                .arg(s.invoices)
+                .arg(s.approved)
+                .arg(msSince(t) / 1000, 0, 'f', 1));
+
+        QList<Store> stores;
+        Query q(db.connection(), QStringLiteral("SELECT CDFILIAL, CDLOJA FROM LOJA ORDER BY 1, 2"));
+        q.exec();
+        while (q.next())
+            stores << Store{q.text(0), q.text(1)};
+        QList<QDate> firstDays, laterDays;
+        for (int d = 0; d < config.days; ++d)
+            (d < daysPerRun ? firstDays : laterDays) << config.firstDay.addDays(d);
+
+        const qint64 pendingBefore =
+            count(db, QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P' AND"
+                                     " IDORIGEM = 'C'"));
+        const auto stockBefore = stockState(db);
+
+        const QString connection =
+            QStringLiteral("postgres://%1@%2:%3/%4")
+                .arg(qEnvironmentVariable("KRT_PG_USER"), qEnvironmentVariable("KRT_PG_HOST"),
+                     qEnvironmentVariable("KRT_PG_PORT"), name);
+        ServerProcess one, two;
+        if (!one.start(connection) || !two.start(connection)) {
+            say(QStringLiteral("erro: o servidor não iniciou: %1%2").arg(one.error, two.error));
+            status = 1;
+        } else {
+            const RunFigures single =
+                run(QStringLiteral("1 processo"), stores, firstDays, details, {one.port()});
+            const RunFigures f = run(QStringLiteral("2 processos, cancelamento em dobro"), stores,
+                                     laterDays, details, {one.port(), two.port()});
+            const QStringList wrong =
+                inconsistencies(db, pendingBefore, stockBefore, config.firstDay, config.lastDay());
+            for (const QString& w : wrong)
+                say(QStringLiteral("inconsistência: %1").arg(w));
+            const bool consistent = wrong.isEmpty() && single.failed == 0 && f.failed == 0;
+            say(QStringLiteral("stores: %1 calls/s, p99 %2 ms, consistent: %3")
+                    .arg(f.callsPerSecond, 0, 'f', 1)
+                    .arg(f.p99, 0, 'f', 1)
+                    .arg(consistent ? "yes" : "no"));
+            status = consistent ? 0 : 2;
+        }
+    }
+    pgAdmin(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+    return status;
+}
