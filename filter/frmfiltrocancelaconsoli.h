@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/forms/frmfiltropadrao.h"
-#include "module/krt52600export.h"
+#include "shared/krt52600export.h"
 
 class QGroupBox;
 class QLabel;

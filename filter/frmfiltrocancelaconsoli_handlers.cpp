@@ -9,8 +9,8 @@
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/focustracker.h"
-#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "shared/moduleglobals.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

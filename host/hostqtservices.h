@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/core/qthostservices.h"
+#include "framework/widgets/qthostservices.h"
 
 class QStatusBar;
 

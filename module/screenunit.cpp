@@ -3,13 +3,7 @@
 #include "framework/forms/formtypes.h"
 #include "module/screencursor.h"
 #include "screen/frmcancelaconsoli.h"
-
-TfrmCancelaConsoli* frmCancelaConsoli = nullptr;
-bool boIdCriado = false;
-bool boPrimVez = false;
-QString stFilBool[2] = {QStringLiteral("N"), QStringLiteral("S")};
-QString stCdAlmox;
-QString stCdLocal;
+#include "shared/moduleglobals.h"
 
 extern "C" void CriaCancelaConsoli()
 {

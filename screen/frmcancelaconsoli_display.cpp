@@ -1,8 +1,8 @@
 #include "screen/frmcancelaconsoli.h"
 
 #include "filter/frmfiltrocancelaconsoli.h"
-#include "framework/core/lookuproutines.h"
 #include "framework/data/clientdataset.h"
+#include "framework/data/lookuproutines.h"
 
 #include <QCheckBox>
 

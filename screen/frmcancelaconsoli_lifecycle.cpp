@@ -10,7 +10,7 @@
 #include "framework/net/servercall.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/maskedit.h"
-#include "module/screenunit.h"
+#include "shared/moduleglobals.h"
 
 #include <QDate>
 

@@ -6,7 +6,7 @@
 #include "framework/data/clientdataset.h"
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
-#include "module/screenunit.h"
+#include "shared/moduleglobals.h"
 
 #include <QCheckBox>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "module/krt52600export.h"
+#include "shared/krt52600export.h"
 
 #include <QTimer>
 #include <QWidget>

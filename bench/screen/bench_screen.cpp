@@ -17,14 +17,14 @@
 #include "appserver/db/migrator.h"
 #include "appserver/demo/demogenerator.h"
 #include "filter/filtro.h"
-#include "framework/core/scriptedhostservices.h"
 #include "framework/core/usercontext.h"
 #include "framework/data/clientdataset.h"
+#include "framework/data/scriptedhostservices.h"
 #include "framework/forms/formtypes.h"
 #include "framework/net/netconnection.h"
 #include "framework/widgets/maskedit.h"
-#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "shared/moduleglobals.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

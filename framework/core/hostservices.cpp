@@ -1,6 +1,6 @@
 #include "framework/core/hostservices.h"
 
-#include "framework/core/qthostservices.h"
+#include "framework/widgets/qthostservices.h"
 
 namespace krt {
 

@@ -1,9 +1,9 @@
 #include "framework/forms/frmpadraogrid.h"
 
 #include "framework/core/hostservices.h"
-#include "framework/core/lookuproutines.h"
 #include "framework/data/dataset.h"
 #include "framework/data/datasource.h"
+#include "framework/data/lookuproutines.h"
 #include "framework/forms/gridexport.h"
 #include "framework/forms/mdiactivation.h"
 

@@ -1,9 +1,9 @@
 #include "framework/widgets/btnpesquisa.h"
 
 #include "framework/core/errors.h"
-#include "framework/core/lookuproutines.h"
 #include "framework/data/dataset.h"
 #include "framework/data/datasource.h"
+#include "framework/data/lookuproutines.h"
 
 #include <QStyle>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/core/scriptedhostservices.h"
+#include "framework/data/scriptedhostservices.h"
 
 #include <QString>
 #include <gtest/gtest.h>

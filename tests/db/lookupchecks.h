@@ -2,7 +2,7 @@
 
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/core/errors.h"
-#include "framework/core/scriptedhostservices.h"
+#include "framework/data/scriptedhostservices.h"
 #include "framework/db/adoibquery.h"
 #include "framework/db/dtmdbgeral.h"
 #include "framework/widgets/maskedit.h"

@@ -1,4 +1,4 @@
-#include "framework/core/scriptedhostservices.h"
+#include "framework/data/scriptedhostservices.h"
 #include "host/moduleloader.h"
 
 #include <QFile>

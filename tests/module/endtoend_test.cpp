@@ -14,8 +14,8 @@
 #include "framework/widgets/maskedit.h"
 #include "framework/widgets/pagecontrol.h"
 #include "module/pkg_krt52600.h"
-#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "shared/moduleglobals.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "filter/filtro.h"
-#include "module/screenunit.h"
+#include "shared/moduleglobals.h"
 
 #include <gtest/gtest.h>
 

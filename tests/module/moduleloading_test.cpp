@@ -1,6 +1,6 @@
 #include "filter/filtro.h"
 #include "framework/core/errors.h"
-#include "framework/core/scriptedhostservices.h"
+#include "framework/data/scriptedhostservices.h"
 #include "framework/forms/frmpadraogrid.h"
 #include "host/moduleloader.h"
 

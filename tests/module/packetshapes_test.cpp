@@ -4,8 +4,8 @@
 // result is meant to fill exists under that name, carries the packet's fields
 // in order (calculated ones after them) and takes the packet as it comes.
 #include "filter/frmfiltrocancelaconsoli.h"
-#include "framework/core/scriptedhostservices.h"
 #include "framework/data/clientdataset.h"
+#include "framework/data/scriptedhostservices.h"
 #include "screen/frmcancelaconsoli.h"
 #include "server/methodtable.h"
 #include "server/packetfields.h"

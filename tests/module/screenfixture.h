@@ -11,9 +11,9 @@
 #include "framework/data/clientdataset.h"
 #include "framework/forms/formtypes.h"
 #include "framework/widgets/maskedit.h"
-#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
 #include "server/packetfields.h"
+#include "shared/moduleglobals.h"
 
 #include <QDate>
 #include <QPointer>

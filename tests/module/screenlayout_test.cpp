@@ -1,15 +1,15 @@
 #include "filter/frmfiltrocancelaconsoli.h"
-#include "framework/core/scriptedhostservices.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
+#include "framework/data/scriptedhostservices.h"
 #include "framework/db/adoibquery.h"
 #include "framework/net/netconnection.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/maskedit.h"
 #include "framework/wire/packet.h"
-#include "module/screenunit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "shared/moduleglobals.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

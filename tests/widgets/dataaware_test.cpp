@@ -1,5 +1,5 @@
 #include "framework/core/errors.h"
-#include "framework/core/lookuproutines.h"
+#include "framework/data/lookuproutines.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/dbgrid.h"
 #include "framework/widgets/dbnavigator.h"

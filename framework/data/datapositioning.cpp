@@ -1,4 +1,4 @@
-#include "framework/core/datapositioning.h"
+#include "framework/data/datapositioning.h"
 
 #include "framework/data/dataset.h"
 #include "framework/data/datasource.h"

@@ -1,4 +1,4 @@
-#include "framework/core/qthostservices.h"
+#include "framework/widgets/qthostservices.h"
 
 #include "framework/widgets/picklistdialog.h"
 #include "framework/widgets/searchdialog.h"

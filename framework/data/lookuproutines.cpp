@@ -1,4 +1,4 @@
-#include "framework/core/lookuproutines.h"
+#include "framework/data/lookuproutines.h"
 
 #include "framework/core/hostservices.h"
 #include "framework/data/dataset.h"

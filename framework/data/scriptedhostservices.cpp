@@ -1,6 +1,6 @@
-#include "framework/core/scriptedhostservices.h"
+#include "framework/data/scriptedhostservices.h"
 
-#include "framework/core/datapositioning.h"
+#include "framework/data/datapositioning.h"
 #include "framework/data/dataset.h"
 #include "framework/wire/keylist.h"
 
