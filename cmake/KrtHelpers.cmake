@@ -20,6 +20,41 @@ function(krt_add_library name)
   krt_warnings(${name})
 endfunction()
 
+# An include root in the build tree (include-roots/<name>) holding links to
+# the given folders of the repository, named by their path from its root
+# ("framework/core", "screen"): code compiled against it can include those
+# folders and no other part of the project.
+function(krt_include_root out name)
+  set(root ${PROJECT_BINARY_DIR}/include-roots/${name})
+  file(REMOVE_RECURSE ${root})
+  foreach(folder ${ARGN})
+    get_filename_component(parent ${root}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endforeach()
+  set(${out} ${root} PARENT_SCOPE)
+endfunction()
+
+# A layer of the host framework (framework/<layer>): the shared library
+# krt<layer>, compiled against an include root holding only its own folder
+# and those of the layers it USES, so an include of a layer above fails to
+# compile. USES names every layer below that the layer may reach (not only
+# the next one); they are linked publicly, and --no-undefined makes an upward
+# call without an include fail to link. The root is not published: code
+# outside the framework keeps the repository root as its include root.
+function(krt_add_layer layer)
+  cmake_parse_arguments(ARG "" "" "USES;SOURCES;LINKS;PRIVATE_LINKS" ${ARGN})
+  set(folders ${layer} ${ARG_USES})
+  list(TRANSFORM folders PREPEND framework/)
+  krt_include_root(root framework-${layer} ${folders})
+  add_library(krt${layer} SHARED ${ARG_SOURCES})
+  target_include_directories(krt${layer} PRIVATE ${root})
+  list(TRANSFORM ARG_USES PREPEND krt OUTPUT_VARIABLE below)
+  target_link_libraries(krt${layer} PUBLIC ${below} ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+  target_link_options(krt${layer} PRIVATE -Wl,--no-undefined)
+  krt_warnings(krt${layer})
+endfunction()
+
 # A program of the project.
 function(krt_add_executable name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})

@@ -52,11 +52,12 @@ public:
     virtual QWidget* mainWindow() = 0;
 };
 
-// The services in use: those set by setHostServices, else the framework's
-// interactive Qt implementation.
+// The services in use: those set by setHostServices, else a fallback that
+// writes texts to the log and answers every question negatively (the Qt
+// dialogs, QtHostServices, sit in the widgets layer; the host installs them).
 IHostServices& hostServices();
 
-// Installs services (not owned); nullptr restores the default Qt implementation.
+// Installs services (not owned); nullptr restores the fallback.
 void setHostServices(IHostServices* services);
 
 // The services installed with setHostServices, or nullptr.
