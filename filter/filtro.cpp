@@ -1,5 +1,7 @@
 #include "filter/filtro.h"
 
+#include "filter/frmfiltrocancelaconsoli.h"
+
 #include <cmath>
 
 TFiltro Filtro;
@@ -58,6 +60,9 @@ void Cli_krt52601_Initialization()
 
 void Cli_krt52601_Finalization()
 {
+    // The dialog's code goes away with the module: a dialog still kept is
+    // destroyed now, which also resets its pointer.
+    delete frmFiltroCancelaConsoli.data();
     // clear() gives the text's storage back.
     Filtro.stCdFilial.clear();
     Filtro.stCaixas.clear();

@@ -3,6 +3,8 @@
 #include "framework/forms/frmfiltropadrao.h"
 #include "shared/krt52600export.h"
 
+#include <QPointer>
+
 class QGroupBox;
 class QLabel;
 class TADOIBQuery;
@@ -120,8 +122,9 @@ private:
 };
 
 // The one filter dialog, created by the first CriaFiltroCancelaConsoli and
-// kept (hidden) between uses.
-extern KRT52600_EXPORT TfrmFiltroCancelaConsoli* frmFiltroCancelaConsoli;
+// kept (hidden) between uses. Guarded: null once the dialog is destroyed, as
+// the module's closing work does.
+extern KRT52600_EXPORT QPointer<TfrmFiltroCancelaConsoli> frmFiltroCancelaConsoli;
 
 // Creates the filter dialog once and shows it modally; returns when it closes.
 extern "C" KRT52600_EXPORT void CriaFiltroCancelaConsoli();

@@ -15,7 +15,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 
-TfrmFiltroCancelaConsoli* frmFiltroCancelaConsoli = nullptr;
+QPointer<TfrmFiltroCancelaConsoli> frmFiltroCancelaConsoli;
 
 extern "C" void CriaFiltroCancelaConsoli()
 {

@@ -1,7 +1,10 @@
 #include "module/pkg_krt52600.h"
 
 #include "filter/filtro.h"
+#include "framework/core/handlerboundary.h"
 #include "module/screenunit.h"
+
+#include <QtDebug>
 
 namespace {
 
@@ -10,9 +13,20 @@ namespace {
 bool unitsStarted = false;
 bool unitsFinished = false;
 
-} // namespace
+// The host calls the entry points through a C interface, which no exception
+// may cross: each runs behind the framework's exception boundary, which
+// reports a failure through the host's services as it does a handler's.
+void runEntryPoint(const char* name, void (*work)()) noexcept
+{
+    try {
+        krt::invokeHandler(name, work);
+    } catch (...) {
+        // Only the boundary itself failing (out of memory) gets here.
+        qWarning("krt52600: %s failed and its failure could not be reported", name);
+    }
+}
 
-extern "C" void Initialize()
+void startUnits()
 {
     if (unitsStarted)
         return;
@@ -21,7 +35,7 @@ extern "C" void Initialize()
     Cli_krt52600_Initialization();
 }
 
-extern "C" void Finalize()
+void finishUnits()
 {
     if (!unitsStarted || unitsFinished)
         return;
@@ -30,7 +44,19 @@ extern "C" void Finalize()
     Cli_krt52601_Finalization();
 }
 
-extern "C" void IniProc()
+} // namespace
+
+extern "C" void Initialize() noexcept
 {
-    CriaCancelaConsoli();
+    runEntryPoint("Initialize", startUnits);
+}
+
+extern "C" void Finalize() noexcept
+{
+    runEntryPoint("Finalize", finishUnits);
+}
+
+extern "C" void IniProc() noexcept
+{
+    runEntryPoint("IniProc", CriaCancelaConsoli);
 }

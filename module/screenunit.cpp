@@ -10,7 +10,7 @@ extern "C" void CriaCancelaConsoli()
     // An exception leaves the hourglass and boIdCriado as they are: the
     // cursor comes back with the next successful opening.
     SetScreenCursor(crHourGlass);
-    if (!boIdCriado) {
+    if (!boIdCriado || !frmCancelaConsoli) {
         frmCancelaConsoli = krt::createForm<TfrmCancelaConsoli>();
         boIdCriado = true;
     }
@@ -26,6 +26,10 @@ void Cli_krt52600_Initialization()
 
 void Cli_krt52600_Finalization()
 {
+    // The screen's code goes away with the module: a screen still open is
+    // destroyed now, which also resets its pointer.
+    delete frmCancelaConsoli.data();
+    boIdCriado = false;
     stCdLocal.clear();
     stCdAlmox.clear();
     stFilBool[false].clear();

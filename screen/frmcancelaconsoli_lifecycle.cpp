@@ -67,6 +67,9 @@ void TfrmCancelaConsoli::FormClose(QObject* Sender, TCloseAction& Action)
 {
     TfrmPadraoGrid::FormClose(Sender, Action);
     boIdCriado = false;
+    // A closed screen is not reused: the next opening creates another.
+    if (frmCancelaConsoli == this)
+        frmCancelaConsoli = nullptr;
     // Some connections need more than one close; a bound keeps a connection
     // that never reports closed from hanging the screen.
     for (int attempt = 0; attempt < 16 && netCancConsoli->Connected(); ++attempt)

@@ -1,6 +1,6 @@
 #include "shared/moduleglobals.h"
 
-TfrmCancelaConsoli* frmCancelaConsoli = nullptr;
+QPointer<TfrmCancelaConsoli> frmCancelaConsoli;
 bool boIdCriado = false;
 bool boPrimVez = false;
 QString stFilBool[2] = {QStringLiteral("N"), QStringLiteral("S")};

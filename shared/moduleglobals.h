@@ -2,6 +2,7 @@
 
 #include "shared/krt52600export.h"
 
+#include <QPointer>
 #include <QString>
 
 class TfrmCancelaConsoli;
@@ -9,8 +10,10 @@ class TfrmCancelaConsoli;
 // Module-level state shared by the screen, the filter dialog and the entry
 // points. It sits below all three, so each of them includes it downwards.
 
-// The open screen; not reset when the screen closes (boIdCriado says whether it may be reused).
-extern KRT52600_EXPORT TfrmCancelaConsoli* frmCancelaConsoli;
+// The open screen. Guarded: null once the screen has closed or been
+// destroyed, and after the module's closing work (which destroys a screen
+// still open, since its code goes away with the module).
+extern KRT52600_EXPORT QPointer<TfrmCancelaConsoli> frmCancelaConsoli;
 // A screen instance exists and has not been closed since.
 extern KRT52600_EXPORT bool boIdCriado;
 // The next activation of the screen is its first.

@@ -2,6 +2,7 @@
 #include "host/moduleloader.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -48,7 +49,8 @@ TEST(ModuleLoader, LoadsTheModuleAndUnloadsAfterDestroyingItsWindows)
     EXPECT_NE(loader.resolve("IniProc"), nullptr);
 
     loader.iniProc(); // no MDI area: the screen is a window of its own
-    QWidget* screen = *static_cast<QWidget**>(loader.resolve("frmCancelaConsoli"));
+    // The module's screen global is a guarded pointer (QPointer) to the screen.
+    QWidget* screen = static_cast<QPointer<QWidget>*>(loader.resolve("frmCancelaConsoli"))->data();
     ASSERT_NE(screen, nullptr);
     EXPECT_TRUE(screen->isVisible());
 

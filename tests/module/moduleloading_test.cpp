@@ -36,12 +36,6 @@ class FallibleServices : public krt::ScriptedHostServices
 {
 public:
     bool failOnError = false;
-    void showError(const QString& text) override
-    {
-        if (failOnError)
-            throw EKrtError(QStringLiteral("falha simulada: ") + text);
-        krt::ScriptedHostServices::showError(text);
-    }
     // The screen asks for the main window while it is created (for the wait
     // animation around connecting): failing there fails the creation.
     QWidget* mainWindow() override
@@ -73,7 +67,9 @@ protected:
 
     void bind()
     {
-        frm = static_cast<TfrmPadraoGrid**>(loader.resolve("frmCancelaConsoli"));
+        // The module's screen global is a guarded pointer to the screen, whose
+        // class the host does not know: read through its base.
+        frm = static_cast<QPointer<TfrmPadraoGrid>*>(loader.resolve("frmCancelaConsoli"));
         boIdCriado = static_cast<bool*>(loader.resolve("boIdCriado"));
         boPrimVez = static_cast<bool*>(loader.resolve("boPrimVez"));
         stCdAlmox = static_cast<QString*>(loader.resolve("stCdAlmox"));
@@ -93,7 +89,7 @@ protected:
     QMdiArea* area = new QMdiArea;
     FallibleServices services;
     ModuleLoader loader;
-    TfrmPadraoGrid** frm = nullptr;
+    QPointer<TfrmPadraoGrid>* frm = nullptr;
     bool* boIdCriado = nullptr;
     bool* boPrimVez = nullptr;
     QString* stCdAlmox = nullptr;
@@ -137,6 +133,7 @@ TEST_F(LoadedModule, ClosingLetsTheNextOpeningCreateAFreshScreen)
     ASSERT_TRUE(first);
     first->Close();
     EXPECT_FALSE(*boIdCriado);
+    EXPECT_TRUE(frm->isNull()) << "the global is reset when the screen closes";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull()) << "a closed screen is released";
 
@@ -150,17 +147,22 @@ TEST_F(LoadedModule, ClosingLetsTheNextOpeningCreateAFreshScreen)
     EXPECT_TRUE(second->isVisible());
 }
 
-TEST_F(LoadedModule, AFailedCreationLeavesTheHourglassAndNoScreenUntilTheNextOpening)
+TEST_F(LoadedModule, AFailedCreationIsReportedAndLeavesTheHourglassAndNoScreenUntilTheNextOpening)
 {
+    const QString failure = QStringLiteral("falha simulada: janela principal indisponível");
     services.failOnError = true;
-    EXPECT_THROW(loader.iniProc(), EKrtError);
+    // The entry point reports the failure to the host instead of throwing at it.
+    EXPECT_NO_THROW(loader.iniProc());
+    EXPECT_TRUE(services.errors().contains(failure)) << qPrintable(services.errors().join('\n'));
     EXPECT_FALSE(*boIdCriado);
+    EXPECT_TRUE(frm->isNull());
     EXPECT_TRUE(area->subWindowList().isEmpty());
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
     // Failing again does not pile up cursors; the next success clears it.
-    EXPECT_THROW(loader.iniProc(), EKrtError);
+    EXPECT_NO_THROW(loader.iniProc());
+    EXPECT_EQ(services.errors().count(failure), 2);
     services.failOnError = false;
     loader.iniProc();
     EXPECT_TRUE(*boIdCriado);
@@ -210,7 +212,7 @@ TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
 
     // The filter dialog is created once and kept hidden between uses.
     auto criaFiltro = reinterpret_cast<void (*)()>(loader.resolve("CriaFiltroCancelaConsoli"));
-    auto** dialog = static_cast<QWidget**>(loader.resolve("frmFiltroCancelaConsoli"));
+    auto* dialog = static_cast<QPointer<QWidget>*>(loader.resolve("frmFiltroCancelaConsoli"));
     ASSERT_TRUE(criaFiltro && dialog);
     services.driveModal([](QDialog&) { return 0; });
     services.driveModal([](QDialog&) { return 0; });
@@ -239,6 +241,44 @@ TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)
 
     loader.iniProc();
     EXPECT_TRUE(*boIdCriado);
+    EXPECT_EQ(area->subWindowList().size(), 1);
+}
+
+TEST_F(LoadedModule, ClosingWorkDestroysTheScreenAndTheDialogAndResetsTheirGlobals)
+{
+    loader.iniProc();
+    QPointer<QWidget> screen = frm->data();
+    ASSERT_TRUE(screen);
+    auto criaFiltro = reinterpret_cast<void (*)()>(loader.resolve("CriaFiltroCancelaConsoli"));
+    auto* dialogGlobal = static_cast<QPointer<QWidget>*>(loader.resolve("frmFiltroCancelaConsoli"));
+    ASSERT_TRUE(criaFiltro && dialogGlobal);
+    services.driveModal([](QDialog&) { return 0; });
+    criaFiltro();
+    QPointer<QWidget> dialog = dialogGlobal->data();
+    ASSERT_TRUE(dialog);
+
+    // A host that leaves the module's windows alive: the closing work destroys
+    // them, since their code is about to be unmapped.
+    auto finalize = reinterpret_cast<void (*)()>(loader.resolve("Finalize"));
+    ASSERT_TRUE(finalize);
+    finalize();
+    EXPECT_TRUE(screen.isNull());
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(frm->isNull());
+    EXPECT_TRUE(dialogGlobal->isNull());
+    EXPECT_FALSE(*boIdCriado);
+}
+
+TEST_F(LoadedModule, AScreenDestroyedWithoutClosingIsCreatedAgain)
+{
+    loader.iniProc();
+    ASSERT_TRUE(*boIdCriado);
+    // The host removes the screen's window without closing the screen.
+    for (QMdiSubWindow* sub : area->subWindowList())
+        delete sub;
+    EXPECT_TRUE(frm->isNull()) << "the global does not dangle";
+    EXPECT_NO_THROW(loader.iniProc());
+    EXPECT_FALSE(frm->isNull());
     EXPECT_EQ(area->subWindowList().size(), 1);
 }
 
