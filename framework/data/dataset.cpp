@@ -1,7 +1,6 @@
 #include "framework/data/dataset.h"
 
 #include "framework/core/errors.h"
-#include "framework/data/datasource.h"
 
 #include <algorithm>
 
@@ -49,11 +48,10 @@ TDataSet::TDataSet(QObject* parent) : QObject(parent) {}
 
 TDataSet::~TDataSet()
 {
-    for (const QPointer<TDataSource>& source : m_sources)
-        if (source)
-            source->m_dataSet = nullptr;
-    for (TField* field : m_fields)
-        delete field;
+    const std::vector<IDataSetObserver*> observers = std::move(m_observers);
+    m_observers.clear();
+    for (IDataSetObserver* observer : observers)
+        observer->dataSetDestroyed();
 }
 
 QString TDataSet::Name() const
@@ -202,19 +200,19 @@ void TDataSet::defineFieldsFrom(const QList<krt::FieldDef>& defs)
         const QString name = QString::fromUtf8(def.name);
         switch (def.type) {
         case krt::FieldType::String:
-            new TStringField(this, name, def.size);
+            addField<TStringField>(name, def.size);
             break;
         case krt::FieldType::Float:
-            new TFloatField(this, name);
+            addField<TFloatField>(name);
             break;
         case krt::FieldType::DateTime:
-            new TDateTimeField(this, name);
+            addField<TDateTimeField>(name);
             break;
         case krt::FieldType::Boolean:
-            new TBooleanField(this, name);
+            addField<TBooleanField>(name);
             break;
         case krt::FieldType::Integer:
-            new TIntegerField(this, name);
+            addField<TIntegerField>(name);
             break;
         }
     }
@@ -351,9 +349,12 @@ TField* TDataSet::FieldByName(const QString& fieldName) const
                         .arg(fieldName, Name()));
 }
 
-void TDataSet::registerField(TField* field)
+TField* TDataSet::adoptField(std::unique_ptr<TField> field)
 {
-    // Throwing here makes the field's constructor fail, so `new` frees it.
+    // Throwing here destroys the field, which nobody else holds.
+    if (field->DataSet() != this)
+        throw EKrtError(QStringLiteral("O campo '%1' não pertence ao conjunto de dados '%2'.")
+                            .arg(field->FieldName(), Name()));
     if (Active())
         throw EKrtError(QStringLiteral("Não é possível definir o campo '%1' com o conjunto de "
                                        "dados '%2' aberto.")
@@ -361,14 +362,16 @@ void TDataSet::registerField(TField* field)
     if (FindField(field->FieldName()))
         throw EKrtError(QStringLiteral("O campo '%1' já existe no conjunto de dados '%2'.")
                             .arg(field->FieldName(), Name()));
-    field->m_index = int(m_fields.size());
-    m_fields.push_back(field);
+    static_cast<IOwnedField&>(*field).adoptedAt(int(m_fields.size()));
+    m_fields.push_back(field.get());
+    m_ownedFields.push_back(std::move(field));
+    return m_fields.back();
 }
 
 TStringField* TDataSet::addStringField(const QString& name, int size, const QString& label,
                                        bool visible)
 {
-    auto* f = new TStringField(this, name, size);
+    auto* f = addField<TStringField>(name, size);
     f->setDisplayLabel(label);
     f->setVisible(visible);
     return f;
@@ -377,7 +380,7 @@ TStringField* TDataSet::addStringField(const QString& name, int size, const QStr
 TFloatField* TDataSet::addFloatField(const QString& name, const QString& label,
                                      const QString& displayFormat, bool visible)
 {
-    auto* f = new TFloatField(this, name);
+    auto* f = addField<TFloatField>(name);
     f->setDisplayLabel(label);
     f->setDisplayFormat(displayFormat);
     f->setVisible(visible);
@@ -386,7 +389,7 @@ TFloatField* TDataSet::addFloatField(const QString& name, const QString& label,
 
 TDateTimeField* TDataSet::addDateTimeField(const QString& name, const QString& label, bool visible)
 {
-    auto* f = new TDateTimeField(this, name);
+    auto* f = addField<TDateTimeField>(name);
     f->setDisplayLabel(label);
     f->setVisible(visible);
     return f;
@@ -394,7 +397,7 @@ TDateTimeField* TDataSet::addDateTimeField(const QString& name, const QString& l
 
 TBooleanField* TDataSet::addBooleanField(const QString& name, const QString& label, TFieldKind kind)
 {
-    auto* f = new TBooleanField(this, name);
+    auto* f = addField<TBooleanField>(name);
     f->setDisplayLabel(label);
     f->setFieldKind(kind);
     return f;
@@ -402,7 +405,7 @@ TBooleanField* TDataSet::addBooleanField(const QString& name, const QString& lab
 
 TIntegerField* TDataSet::addIntegerField(const QString& name, const QString& label)
 {
-    auto* f = new TIntegerField(this, name);
+    auto* f = addField<TIntegerField>(name);
     f->setDisplayLabel(label);
     return f;
 }
@@ -427,31 +430,31 @@ QVariant TDataSet::storedValue(int row, const TField* field) const
     return QVariant();
 }
 
-QVariant TDataSet::activeValue(const TField* field) const
+QVariant TDataSet::fieldValue(const TField& field) const
 {
     const int row = m_activeRow;
-    if (!Active() || row < 0 || row >= m_content.rowCount() || field->DataSet() != this ||
-        size_t(field->Index()) >= m_slotOfField.size())
+    if (!Active() || row < 0 || row >= m_content.rowCount() || field.DataSet() != this ||
+        size_t(field.Index()) >= m_slotOfField.size())
         return QVariant();
-    if (!field->Calculated())
-        return storedValue(row, field);
+    if (!field.Calculated())
+        return storedValue(row, &field);
     ensureCalculated(row);
     const std::vector<QVariant>& values = m_calcValues[size_t(row)];
-    const int slot = m_slotOfField[size_t(field->Index())];
+    const int slot = m_slotOfField[size_t(field.Index())];
     return size_t(slot) < values.size() ? values[size_t(slot)] : QVariant();
 }
 
-void TDataSet::setCalculatedValue(const TField* field, const QVariant& value)
+void TDataSet::storeCalculatedValue(const TField& field, const QVariant& value)
 {
     const int row = m_activeRow;
-    if (!Active() || row < 0 || row >= m_content.rowCount() ||
-        size_t(field->Index()) >= m_slotOfField.size())
+    if (!Active() || row < 0 || row >= m_content.rowCount() || field.DataSet() != this ||
+        size_t(field.Index()) >= m_slotOfField.size())
         throw EKrtError(QStringLiteral("Não há registro corrente no conjunto de dados '%1' para "
                                        "o campo '%2'.")
-                            .arg(Name(), field->FieldName()));
+                            .arg(Name(), field.FieldName()));
     std::vector<QVariant>& values = m_calcValues[size_t(row)];
     values.resize(size_t(m_calcFieldCount));
-    values[size_t(m_slotOfField[size_t(field->Index())])] = value;
+    values[size_t(m_slotOfField[size_t(field.Index())])] = value;
 }
 
 void TDataSet::ensureCalculated(int row) const
@@ -500,43 +503,40 @@ void TDataSet::setState(TDataSetState state)
         return;
     m_state = state;
     emit stateChanged();
-    const auto sources = m_sources;
-    for (const QPointer<TDataSource>& source : sources)
-        if (source && source->DataSet() == this)
-            source->notifyStateChange();
+    notifyObservers([](IDataSetObserver& o) { o.dataSetStateChanged(); });
 }
 
 void TDataSet::notifyDataChanged()
 {
     emit dataChanged();
-    const auto sources = m_sources;
-    for (const QPointer<TDataSource>& source : sources)
-        if (source && source->DataSet() == this)
-            source->notifyDataChange(false);
+    notifyObservers([](IDataSetObserver& o) { o.dataSetContentChanged(false); });
 }
 
 void TDataSet::notifyCurrentChanged()
 {
     emit currentChanged();
-    const auto sources = m_sources;
-    for (const QPointer<TDataSource>& source : sources)
-        if (source && source->DataSet() == this)
-            source->notifyDataChange(true);
+    notifyObservers([](IDataSetObserver& o) { o.dataSetContentChanged(true); });
 }
 
-void TDataSet::attachSource(TDataSource* source)
+void TDataSet::notifyObservers(const std::function<void(IDataSetObserver&)>& notice)
 {
-    m_sources.erase(std::remove_if(m_sources.begin(), m_sources.end(),
-                                   [](const QPointer<TDataSource>& s) { return s.isNull(); }),
-                    m_sources.end());
-    m_sources.emplace_back(source);
+    // An observer's hook may unlink (or destroy) another: each is told only
+    // while it is still linked.
+    const std::vector<IDataSetObserver*> observers = m_observers;
+    for (IDataSetObserver* observer : observers)
+        if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end())
+            notice(*observer);
 }
 
-void TDataSet::detachSource(TDataSource* source)
+void TDataSet::addObserver(IDataSetObserver* observer)
 {
-    m_sources.erase(std::remove_if(m_sources.begin(), m_sources.end(),
-                                   [source](const QPointer<TDataSource>& s) {
-                                       return s.isNull() || s.data() == source;
-                                   }),
-                    m_sources.end());
+    if (observer &&
+        std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void TDataSet::removeObserver(IDataSetObserver* observer)
+{
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer),
+                      m_observers.end());
 }

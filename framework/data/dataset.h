@@ -1,18 +1,16 @@
 #pragma once
 
+#include "framework/data/datalinks.h"
 #include "framework/data/datasettypes.h"
 #include "framework/data/typedfields.h"
 #include "framework/wire/packet.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <functional>
 #include <memory>
 #include <vector>
-
-class TDataSource;
 
 // A read-only, in-memory set of records with a cursor. The content is held as
 // a data packet and read in place; fields are defined in code before opening.
@@ -24,8 +22,10 @@ class TDataSource;
 // operation; AfterOpen/AfterScroll see it done.
 //
 // Observers (grids, navigators, data-aware labels) follow the Qt signals;
-// data sources attached to the set get the same notices as plain calls.
-class TDataSet : public QObject
+// data sources attached to the set get the same notices as plain calls
+// (IDataSetObserver). The set owns its fields, which read their values
+// through it (IFieldStore).
+class TDataSet : public QObject, public IFieldStore
 {
     Q_OBJECT
 public:
@@ -75,6 +75,26 @@ public:
     TField* FindField(const QString& fieldName) const;
     const std::vector<TField*>& Fields() const { return m_fields; }
     int FieldCount() const { return int(m_fields.size()); }
+
+    // Defines a field: creates an F with this set as its first constructor
+    // argument and takes it into the set's ownership.
+    //   auto* f = ds.addField<TStringField>("CDFILIAL", 4);
+    template <class F, class... Args> F* addField(Args&&... args)
+    {
+        auto field = std::make_unique<F>(this, std::forward<Args>(args)...);
+        F* defined = field.get();
+        adoptField(std::move(field));
+        return defined;
+    }
+    // Takes a field made for this set into its ownership and returns it.
+    // Throws EKrtError (and the field is destroyed) while the set is open,
+    // when the name is taken (ignoring case) or the field belongs to another set.
+    TField* adoptField(std::unique_ptr<TField> field);
+
+    // Links an observer (not owned) to the set's changes; unlink it before it
+    // is destroyed. The set calls dataSetDestroyed on those still linked.
+    void addObserver(IDataSetObserver* observer);
+    void removeObserver(IDataSetObserver* observer);
 
     // Shorthands for defining fields.
     TStringField* addStringField(const QString& name, int size = 20, const QString& label = {},
@@ -127,23 +147,19 @@ protected:
     void checkNotCalculating(const char* operation) const;
 
 private:
-    friend class TField;
-    friend class TDataSource;
-
-    void registerField(TField* field);
-    QVariant activeValue(const TField* field) const;
+    QVariant fieldValue(const TField& field) const override;
+    void storeCalculatedValue(const TField& field, const QVariant& value) override;
     QVariant storedValue(int row, const TField* field) const;
-    void setCalculatedValue(const TField* field, const QVariant& value);
     void ensureCalculated(int row) const;
     void installContent(const krt::Packet& content);
     void moveCursor(int row, bool bof, bool eof);
     void setState(TDataSetState state);
     void notifyDataChanged();
     void notifyCurrentChanged();
-    void attachSource(TDataSource* source);
-    void detachSource(TDataSource* source);
+    void notifyObservers(const std::function<void(IDataSetObserver&)>& notice);
 
-    std::vector<TField*> m_fields; // owned
+    std::vector<std::unique_ptr<TField>> m_ownedFields;
+    std::vector<TField*> m_fields; // the same, for Fields()
     TDataSetState m_state = dsInactive;
     krt::Packet m_content;
     std::vector<int> m_slotOfField; // packet column, or calculated slot, per field
@@ -155,5 +171,5 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     quint64 m_generation = 0; // bumped whenever the content is replaced or dropped
-    std::vector<QPointer<TDataSource>> m_sources;
+    std::vector<IDataSetObserver*> m_observers;
 };

@@ -12,7 +12,7 @@ TDataSource::TDataSource(TDataSet* dataSet, QObject* parent) : QObject(parent)
 TDataSource::~TDataSource()
 {
     if (m_dataSet)
-        m_dataSet->detachSource(this);
+        m_dataSet->removeObserver(this);
 }
 
 void TDataSource::setDataSet(TDataSet* dataSet)
@@ -20,10 +20,10 @@ void TDataSource::setDataSet(TDataSet* dataSet)
     if (m_dataSet == dataSet)
         return;
     if (m_dataSet)
-        m_dataSet->detachSource(this);
+        m_dataSet->removeObserver(this);
     m_dataSet = dataSet;
     if (m_dataSet)
-        m_dataSet->attachSource(this);
+        m_dataSet->addObserver(this);
     emit dataSetChanged();
 }
 
@@ -33,14 +33,14 @@ TDataSetState TDataSource::State() const
 }
 
 // Observers repaint first; the hooks, which may throw, run last.
-void TDataSource::notifyStateChange()
+void TDataSource::dataSetStateChanged()
 {
     emit stateChanged();
     if (OnStateChange)
         OnStateChange(this);
 }
 
-void TDataSource::notifyDataChange(bool cursorMoved)
+void TDataSource::dataSetContentChanged(bool cursorMoved)
 {
     if (cursorMoved)
         emit currentChanged();
@@ -48,4 +48,9 @@ void TDataSource::notifyDataChange(bool cursorMoved)
         emit dataChanged();
     if (OnDataChange)
         OnDataChange(this, nullptr);
+}
+
+void TDataSource::dataSetDestroyed()
+{
+    m_dataSet = nullptr;
 }

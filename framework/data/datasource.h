@@ -4,7 +4,6 @@
 #include "framework/data/datasettypes.h"
 
 #include <QObject>
-#include <QPointer>
 #include <functional>
 
 class TField;
@@ -12,7 +11,7 @@ class TField;
 // Links observers (grids, navigators, labels, screen handlers) to a data set.
 // The hooks are plain calls made while the data set changes, so an exception
 // from a hook reaches the code that opened, loaded or moved the set.
-class TDataSource : public QObject
+class TDataSource : public QObject, private IDataSetObserver
 {
     Q_OBJECT
 public:
@@ -41,9 +40,9 @@ signals:
     void dataSetChanged();
 
 private:
-    friend class TDataSet;
-    void notifyStateChange();
-    void notifyDataChange(bool cursorMoved);
+    void dataSetStateChanged() override;
+    void dataSetContentChanged(bool cursorMoved) override;
+    void dataSetDestroyed() override;
 
-    QPointer<TDataSet> m_dataSet;
+    TDataSet* m_dataSet = nullptr;
 };

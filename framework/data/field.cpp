@@ -7,10 +7,8 @@
 #include <cmath>
 
 TField::TField(TDataSet* dataSet, const QString& fieldName, krt::FieldType type, int size)
-    : m_dataSet(dataSet), m_fieldName(fieldName), m_type(type), m_size(size)
+    : m_dataSet(dataSet), m_store(dataSet), m_fieldName(fieldName), m_type(type), m_size(size)
 {
-    if (m_dataSet)
-        m_dataSet->registerField(this);
 }
 
 TField::~TField() = default;
@@ -47,7 +45,7 @@ void TField::setAlignment(TAlignment alignment)
 
 QVariant TField::Value() const
 {
-    return m_dataSet ? m_dataSet->activeValue(this) : QVariant();
+    return m_store ? m_store->fieldValue(*this) : QVariant();
 }
 
 void TField::setValue(const QVariant& value)
@@ -55,7 +53,7 @@ void TField::setValue(const QVariant& value)
     if (m_kind != fkCalculated || !m_dataSet)
         throw EKrtError(QStringLiteral("O campo '%1' do conjunto de dados '%2' é somente leitura.")
                             .arg(m_fieldName, m_dataSet ? m_dataSet->Name() : QString()));
-    m_dataSet->setCalculatedValue(this, convertToFieldType(value));
+    m_store->storeCalculatedValue(*this, convertToFieldType(value));
 }
 
 bool TField::IsNull() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/data/datalinks.h"
 #include "framework/data/datasettypes.h"
 #include "framework/wire/packet.h"
 
@@ -11,12 +12,14 @@
 class TDataSet;
 
 // One column of a data set, defined in code and owned by its data set:
-//   auto* f = new TStringField(ds, "CDFILIAL", 4);
+//   auto* f = ds->addField<TStringField>("CDFILIAL", 4);
 //   f->setVisible(false);
-// Reading a value reads the data set's active record; a closed or empty set
-// gives a null value. Data fields are read-only; calculated fields are written
-// by the data set's OnCalcFields handler with setValue().
-class TField
+// Reading a value reads the data set's active record (through IFieldStore);
+// a closed or empty set gives a null value. Data fields are read-only;
+// calculated fields are written by the data set's OnCalcFields handler with
+// setValue(). A field made with its constructor belongs to no list until the
+// data set adopts it (TDataSet::adoptField).
+class TField : public IOwnedField
 {
 public:
     TField(TDataSet* dataSet, const QString& fieldName, krt::FieldType type, int size);
@@ -27,7 +30,7 @@ public:
     TDataSet* DataSet() const { return m_dataSet; }
     const QString& FieldName() const { return m_fieldName; }
     krt::FieldType DataType() const { return m_type; }
-    // Position in the data set's field list.
+    // Position in the data set's field list; -1 until the set adopts the field.
     int Index() const { return m_index; }
     int Size() const { return m_size; }
 
@@ -88,10 +91,11 @@ protected:
     [[noreturn]] void conversionError(const QString& text, const QString& target) const;
 
 private:
-    friend class TDataSet;
+    void adoptedAt(int index) override { m_index = index; }
     QString textFor(const QVariant& value, bool forDisplay) const;
 
     TDataSet* m_dataSet;
+    IFieldStore* m_store;
     QString m_fieldName;
     krt::FieldType m_type;
     int m_size;

@@ -14,7 +14,7 @@ TADOIBQuery::TADOIBQuery(QObject* parent) : TDataSet(parent), m_parameters(this)
 TADOIBStringField* TADOIBQuery::addQueryStringField(const QString& name, int size,
                                                     const QString& label, bool visible)
 {
-    auto* field = new TADOIBStringField(this, name, size);
+    auto* field = addField<TADOIBStringField>(name, size);
     field->setDisplayLabel(label);
     field->setVisible(visible);
     return field;

@@ -91,6 +91,26 @@ TEST(DataSource, AHookThatThrowsReachesTheLoaderAndLifetimesAreIndependent)
     EXPECT_EQ(survivor.State(), dsInactive);
 }
 
+TEST(DataSource, AHookThatUnlinksOrDestroysAnotherSourceSkipsItSafely)
+{
+    TClientDataSet ds;
+    ds.addStringField("CODIGO", 5);
+    TDataSource first(&ds);
+    auto* second = new TDataSource(&ds);
+    TDataSource third(&ds);
+    QStringList told;
+    first.OnStateChange = [&](QObject*) {
+        told << "first";
+        delete second; // told after this one: must not be reached
+        second = nullptr;
+        third.setDataSet(nullptr);
+    };
+    third.OnStateChange = [&](QObject*) { told << "third"; };
+    ds.setData(codes({"A"}));
+    EXPECT_EQ(told, QStringList{"first"});
+    EXPECT_EQ(third.DataSet(), nullptr);
+}
+
 TEST(PacketRoundTrip, DataGivesBackExactlyWhatWasLoaded)
 {
     using krt::FieldType;

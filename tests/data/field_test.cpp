@@ -121,22 +121,43 @@ TEST(FieldDefinition, PropertiesDefaultsAndGuards)
 {
     TClientDataSet ds;
     ds.setObjectName("qryPrincipal");
-    auto* f = new TStringField(&ds, "NAVEGA", 72);
+    auto* f = ds.addField<TStringField>("NAVEGA", 72);
     f->setVisible(false);
-    auto* plain = new TStringField(&ds, "CDSERIE");
+    auto* plain = ds.addField<TStringField>("CDSERIE");
     auto* total = ds.addFloatField("TOTITEM", "Total", "#,##0.00", false);
 
     EXPECT_EQ(plain->Size(), 20);
     EXPECT_EQ(plain->DisplayLabel(), "CDSERIE"); // no label: the name
     EXPECT_EQ(total->Alignment(), taRightJustify);
 
-    EXPECT_THROW(new TStringField(&ds, "navega", 5), EKrtError); // same name, any case
+    EXPECT_THROW(ds.addField<TStringField>("navega", 5), EKrtError); // same name, any case
     ds.Open();
-    EXPECT_THROW(new TStringField(&ds, "OUTRO", 5), EKrtError);
+    EXPECT_THROW(ds.addField<TStringField>("OUTRO", 5), EKrtError);
     EXPECT_THROW(total->setFieldKind(fkCalculated), EKrtError);
     // Data fields of a read-only set cannot be written.
     EXPECT_THROW(f->setValue("x"), EKrtError);
     EXPECT_EQ(ds.FieldCount(), 3);
+}
+
+TEST(FieldDefinition, AFieldJoinsItsSetOnlyWhenAdoptedAndOnlyThatSet)
+{
+    TClientDataSet ds, other;
+    ds.setObjectName("cdsVenda");
+    auto made = std::make_unique<TStringField>(&ds, "CDCAIXA", 7);
+    EXPECT_EQ(made->Index(), -1);
+    EXPECT_EQ(ds.FieldCount(), 0) << "constructing a field does not register it";
+
+    TField* adopted = ds.adoptField(std::move(made));
+    EXPECT_EQ(adopted->Index(), 0);
+    EXPECT_EQ(ds.FindField("cdcaixa"), adopted);
+
+    // A field made for another set, or a second of the same name, is refused
+    // and destroyed (the sanitizer pass would see a leak).
+    EXPECT_THROW(ds.adoptField(std::make_unique<TStringField>(&other, "NRVENDA")), EKrtError);
+    EXPECT_THROW(ds.adoptField(std::make_unique<TStringField>(&ds, "CDCAIXA")), EKrtError);
+    EXPECT_EQ(ds.FieldCount(), 1);
+    EXPECT_EQ(other.FieldCount(), 0);
+    EXPECT_EQ(ds.addField<TFloatField>("VRTOTAL")->Index(), 1);
 }
 } // namespace
 

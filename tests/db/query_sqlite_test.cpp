@@ -101,7 +101,7 @@ TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
 
     // A defined field the result lacks.
     q.SQL = QStringList{"SELECT CDFILIAL FROM FILIAL"};
-    new TADOIBStringField(&q, "NMFILIAL", 30);
+    q.addField<TADOIBStringField>("NMFILIAL", 30);
     try {
         q.Open();
         FAIL() << "no error";
@@ -180,8 +180,8 @@ TEST_F(SqliteLookups, DateTextsThatTheLocalClockSkipsAreReadAsWritten)
     q.setObjectName("qryDatas");
     q.setConnection(&db);
     q.SQL = QStringList{"SELECT '2018-11-04' AS DIA, '2018-11-04 00:30:00' AS HORA"};
-    new TDateTimeField(&q, "DIA");
-    new TDateTimeField(&q, "HORA");
+    q.addField<TDateTimeField>("DIA");
+    q.addField<TDateTimeField>("HORA");
     QDateTime day, time;
     try {
         q.Open();
