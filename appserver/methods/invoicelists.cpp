@@ -69,6 +69,7 @@ Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& lo
                                  idVendas, 9, vendas, 10);
     f.postings = postingSelection(in, lanctos, 5, idLanctos, 6);
     RowWriter out(shapes::principal());
+    out.streamIfAsked();
     if (!f.canMatch())
         return out.finish();
 
@@ -79,13 +80,15 @@ Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& lo
     Query q = b.run(db_.connection());
     out.reserve(4096, 160);
     std::string navega;
+    DayColumn emissao, saida;
     while (q.next()) {
         const std::string_view nrLancto = q.utf8(3);
         const std::string_view nota = q.utf8(6);
         const std::string_view cliente = q.utf8(4);
-        const QDate dtSaida = q.date(8);
+        const bool hasSaida = saida.read(q.utf8(8));
         navega.assign("NF ").append(nota).append(" - Lanç. ").append(nrLancto).append(" - Saída ");
-        appendDayText(navega, dtSaida);
+        if (hasSaida)
+            navega.append(saida.text());
         navega.append(" - ").append(cliente.empty() ? std::string_view("Consumidor") : cliente);
         out.utf8(q.utf8(0));
         if (q.isNull(1))
@@ -97,7 +100,8 @@ Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& lo
             out.null();
         else
             out.utf8(cliente);
-        out.date(q.date(5)).utf8(nota).utf8(q.utf8(7)).date(dtSaida).utf8(navega);
+        out.day(emissao, emissao.read(q.utf8(5))).utf8(nota).utf8(q.utf8(7));
+        out.day(saida, hasSaida).utf8(navega);
     }
     return out.finish();
 }
@@ -111,6 +115,7 @@ Variant RdmCancelaConsoli::getLancamento(const Variant& filial, const Variant& l
     const InvoiceFilter f = readFilter(in, filial, loja, caixas, 3, idCaixas, 4, dtInicial, 5,
                                        dtFinal, 6, idVendas, 7, vendas, 8);
     RowWriter out(shapes::lancamento());
+    out.streamIfAsked();
     if (!f.canMatch())
         return out.finish();
 
@@ -149,6 +154,7 @@ Variant RdmCancelaConsoli::getVendas(const Variant& filial, const Variant& caixa
     const QDate to = in.day(dtFinal, 5, "data final");
     const bool withdrawals = in.boolean(retirada, 6, "modo retirada");
     RowWriter out(shapes::venda());
+    out.streamIfAsked();
     if (!cash.all && cash.keys.isEmpty())
         return out.finish();
 

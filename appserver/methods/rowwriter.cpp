@@ -8,6 +8,30 @@ namespace krt::app {
 
 RowWriter::RowWriter(const QList<FieldDef>& fields) : fields_(fields), writer_(fields) {}
 
+namespace {
+
+struct ThreadSink
+{
+    const PacketWriter::RowSink* sink = nullptr;
+    qsizetype chunkBytes = 0;
+};
+thread_local ThreadSink threadSink;
+
+} // namespace
+
+void RowWriter::setThreadSink(const PacketWriter::RowSink* sink, qsizetype chunkBytes)
+{
+    threadSink = ThreadSink{sink, chunkBytes};
+}
+
+void RowWriter::streamIfAsked()
+{
+    if (!threadSink.sink)
+        return;
+    writer_.streamTo(*threadSink.sink, threadSink.chunkBytes);
+    threadSink.sink = nullptr;
+}
+
 quint16 RowWriter::nextSize()
 {
     const quint16 size = fields_[col_].size;
@@ -100,6 +124,36 @@ RowWriter& RowWriter::date(const QDate& value)
     return *this;
 }
 
+RowWriter& RowWriter::day(const DayColumn& day, bool valid)
+{
+    nextSize();
+    if (!valid)
+        writer_.addNull();
+    else
+        writer_.addDateTimeMs(day.wallClockMs());
+    return *this;
+}
+
+bool DayColumn::read(std::string_view iso)
+{
+    if (iso.size() < 10)
+        return false;
+    if (std::memcmp(iso.data(), iso_, 10) == 0)
+        return valid_;
+    std::memcpy(iso_, iso.data(), 10);
+    const QDate day = QDate::fromString(
+        QLatin1StringView(iso.data(), 10), Qt::ISODate);
+    valid_ = day.isValid();
+    if (valid_) {
+        ms_ = QDateTime(day, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        // dd/MM/yyyy from yyyy-MM-dd.
+        const char* p = iso.data();
+        const char text[10] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
+        std::memcpy(text_, text, 10);
+    }
+    return valid_;
+}
+
 RowWriter& RowWriter::null()
 {
     nextSize();
@@ -110,15 +164,6 @@ RowWriter& RowWriter::null()
 QString branchKey(const QString& branch, const QString& number)
 {
     return branch.leftJustified(4, QLatin1Char(' '), true) + number;
-}
-
-void appendDayText(std::string& out, const QDate& day)
-{
-    int y = 0, m = 0, d = 0;
-    day.getDate(&y, &m, &d);
-    char text[16];
-    const int n = std::snprintf(text, sizeof text, "%02d/%02d/%04d", d, m, y);
-    out.append(text, size_t(n));
 }
 
 QString dayText(const QDate& day)

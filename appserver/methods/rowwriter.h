@@ -6,10 +6,29 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace krt::app {
+
+// A DATE column read row after row as its ISO text ("2026-03-02", which both
+// databases give): the same few days repeat, so each is converted once into
+// the packet's value and the pick lists' dd/MM/yyyy text.
+class DayColumn
+{
+public:
+    // False for a null or malformed day.
+    bool read(std::string_view iso);
+    qint64 wallClockMs() const { return ms_; }
+    std::string_view text() const { return std::string_view(text_, 10); }
+
+private:
+    char iso_[10] = {};
+    bool valid_ = false;
+    qint64 ms_ = 0;
+    char text_[10] = {};
+};
 
 // Fills a data packet value by value, in field order. Texts are cut to their
 // field's size (a database that holds a longer text must not make the whole
@@ -24,7 +43,17 @@ public:
     RowWriter& number(double value);
     RowWriter& numberOrNull(const QVariant& value);
     RowWriter& date(const QDate& value); // an invalid date gives a null cell
+    RowWriter& day(const DayColumn& day, bool valid); // null unless `valid`
     RowWriter& null();
+
+    // A list method whose whole result is this writer's packet calls this
+    // before the first row: when the server gave this thread a sink for the
+    // call (its client reads streamed answers), the rows go out in chunks of
+    // about `chunkBytes` while they are written, and finish() returns the
+    // packet without rows. Only the first writer of a call takes the sink.
+    void streamIfAsked();
+    // The server's side: the sink for the calls on this thread (nullptr: none).
+    static void setThreadSink(const PacketWriter::RowSink* sink, qsizetype chunkBytes);
 
     void reserve(int rows, int bytesPerRow) { writer_.reserve(rows, bytesPerRow); }
     int rowCount() const { return writer_.rowCount(); }
@@ -46,6 +75,5 @@ QString branchKey(const QString& branch, const QString& number);
 
 // Sales and invoice dates as the pick lists show them: dd/MM/yyyy.
 QString dayText(const QDate& day);
-void appendDayText(std::string& out, const QDate& day);
 
 } // namespace krt::app

@@ -1,6 +1,8 @@
 #include "appserver/server/appserver.h"
 
 #include "appserver/db/errors.h"
+#include "appserver/methods/rowwriter.h"
+#include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
 
 #include <QElapsedTimer>
@@ -82,6 +84,9 @@ void AppServer::start()
     http_->setCallCheck(
         [this](const QString& object, const QString& method, quint32 count,
                const CallContext& context) { check(object, method, count, context); });
+    http_->setStreamingHandler(
+        [this](const Call& call, const CallContext& context,
+               ReplyStream& out) -> std::optional<Variant> { return handleStreaming(call, context, out); });
     http_->setThreadCount(options_.threads);
     http_->setKeepAliveTimeoutSeconds(options_.keepAliveSeconds);
     http_->setLimits(options_.limits);
@@ -200,8 +205,51 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     return info.toVariant();
 }
 
+// A client that reads streamed answers gets a list while it is read from the
+// database: the method's rows go out in chunks as they fill, so reading,
+// sending and the client's decoding overlap, and the server holds one chunk
+// instead of the whole answer. A failure after the first chunk ends the
+// stream with the error, which the client reports instead of the rows.
+std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallContext& context,
+                                                  ReplyStream& out)
+{
+    if (!context.streamedReplies || call.object == kSession)
+        return handle(call.object, call.method, call.args, context);
+    qint64 rows = 0;
+    bool started = false;
+    const PacketWriter::RowSink sink = [&](std::string_view head, std::string_view block,
+                                           int count) {
+        QByteArray piece = head.empty() ? QByteArray() : streamedReplyHead(head);
+        if (count > 0)
+            piece += streamedRowBlock(block, count);
+        started = true;
+        rows += count;
+        out.write(piece);
+    };
+    RowWriter::setThreadSink(&sink, kStreamChunkBytes);
+    const auto clear = qScopeGuard([] { RowWriter::setThreadSink(nullptr, 0); });
+    try {
+        Variant result = handle(call.object, call.method, call.args, context, &rows);
+        if (!started)
+            return result;
+        out.write(streamedReplyEnd());
+        return std::nullopt;
+    } catch (const TransportError&) {
+        throw; // the client is gone: nothing more can reach it
+    } catch (const std::exception& e) {
+        if (!started)
+            throw;
+        const auto* refused = dynamic_cast<const CallRefused*>(&e);
+        out.write(streamedReplyFailure(
+            refused ? refused->text()
+                    : QStringLiteral("Erro no método %1: %2")
+                          .arg(call.method, QString::fromUtf8(e.what()))));
+        return std::nullopt;
+    }
+}
+
 Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
-                          const CallContext& context)
+                          const CallContext& context, const qint64* streamedRows)
 {
     if (object == kSession)
         return login(args, context);
@@ -227,7 +275,8 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
         caller.allBranches = user->allBranches;
         caller.branches = user->branches;
         Variant result = object_.dispatch(method, args, caller);
-        log_.call(context.requestId, peer, userName, method, true, resultRows(result), elapsed());
+        log_.call(context.requestId, peer, userName, method, true,
+                  resultRows(result) + (streamedRows ? *streamedRows : 0), elapsed());
         return result;
     } catch (const CallRefused& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());

@@ -48,8 +48,11 @@ private:
     void gate(CallContext& context);
     void check(const QString& object, const QString& method, quint32 count,
                const CallContext& context);
+    // `streamedRows`: the rows a streamed answer already sent, for the log.
     Variant handle(const QString& object, const QString& method, const QList<Variant>& args,
-                   const CallContext& context);
+                   const CallContext& context, const qint64* streamedRows = nullptr);
+    std::optional<Variant> handleStreaming(const Call& call, const CallContext& context,
+                                           ReplyStream& out);
     Variant login(const QList<Variant>& args, const CallContext& context);
 
     Database& db_;
@@ -63,6 +66,9 @@ private:
     QSemaphore hashing_{2};
     std::unique_ptr<HttpCallServer> http_;
 };
+
+// A streamed list goes out in chunks of about this size.
+inline constexpr qsizetype kStreamChunkBytes = 128 * 1024;
 
 // Rows in a result, for the log: the rows of its packets, 1 for a scalar.
 qint64 resultRows(const Variant& result);

@@ -6,6 +6,7 @@
 
 #include "framework/wire/callcodec.h"
 #include "framework/wire/keylist.h"
+#include "framework/wire/streamedreply.h"
 
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace krt {
 
@@ -68,11 +70,13 @@ QString seconds(int ms)
     return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',');
 }
 
-// One HTTP exchange's outcome.
+// One HTTP exchange's outcome: the reply, decoded while the body arrived, or
+// why the body is not one.
 struct Response
 {
     int status = 0;
-    QByteArray body;
+    std::optional<Reply> reply;
+    QString malformed;
 };
 
 // A failure of the network step, already in the user's words (without the
@@ -236,18 +240,43 @@ struct HttpCallClient::Impl
             else
                 http::async_write(*plain, req, done);
         });
-        http::response_parser<http::string_body> parser;
+        // The body is decoded while it arrives: a streamed list is validated
+        // and indexed block by block as the server sends it.
+        http::response_parser<http::buffer_body> parser;
         // Answers are as large as the lists they carry; the packet format
         // itself bounds them.
         parser.body_limit(boost::none);
         parser.header_limit(64 * 1024);
+        ReplyReader reader;
+        Response out;
         if (!ec)
+            ec = run([&](auto done) {
+                if (secure)
+                    http::async_read_header(*secure, buffer, parser, done);
+                else
+                    http::async_read_header(*plain, buffer, parser, done);
+            });
+        std::vector<char> piece(256 * 1024);
+        while (!ec && !parser.is_done()) {
+            parser.get().body().data = piece.data();
+            parser.get().body().size = piece.size();
             ec = run([&](auto done) {
                 if (secure)
                     http::async_read(*secure, buffer, parser, done);
                 else
                     http::async_read(*plain, buffer, parser, done);
             });
+            if (ec == http::error::need_buffer)
+                ec = {};
+            const size_t got = piece.size() - parser.get().body().size;
+            if (out.malformed.isEmpty()) {
+                try {
+                    reader.feed(piece.data(), qsizetype(got));
+                } catch (const WireError& e) {
+                    out.malformed = e.text();
+                }
+            }
+        }
         if (ec) {
             // Never reuse a connection after a failure: a late answer could be
             // read as the answer to the next call.
@@ -261,9 +290,14 @@ struct HttpCallClient::Impl
         }
         lowest().expires_never();
         auto res = parser.release();
-        Response out;
         out.status = int(res.result_int());
-        out.body = QByteArray::fromStdString(res.body());
+        if (out.malformed.isEmpty()) {
+            try {
+                out.reply = reader.finish();
+            } catch (const WireError& e) {
+                out.malformed = e.text();
+            }
+        }
         const beast::string_view keepAlive = res[http::field::keep_alive];
         const auto at = keepAlive.find("timeout=");
         if (at != beast::string_view::npos) {
@@ -287,6 +321,8 @@ struct HttpCallClient::Impl
         http::request<http::string_body> req{
             http::verb::post, QStringLiteral("/call/%1/%2").arg(object, method).toStdString(), 11};
         req.set(http::field::content_type, kCallContentType);
+        // Lists may come streamed (docs/protocol.md, 4.1).
+        req.set(kReplyVersionHeader, kStreamedReplyVersion);
         if (!session.token.isEmpty())
             req.set(http::field::authorization, "Bearer " + session.token.toStdString());
         req.body().assign(body.constData(), size_t(body.size()));
@@ -301,18 +337,16 @@ namespace {
 Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix,
                  const QString& name)
 {
-    Reply reply;
-    try {
-        reply = decodeReplyFull(res.body);
-    } catch (const WireError& e) {
+    if (!res.reply) {
         if (res.status != 200)
             throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
                                            .arg(d.address())
                                            .arg(res.status));
         throw RemoteError(
             prefix +
-            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), e.text()));
+            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), res.malformed));
     }
+    const Reply& reply = *res.reply;
     if (reply.isError) {
         // The server's text normally names the method already.
         if (reply.errorText.contains(name))

@@ -5,6 +5,7 @@
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/callcodec.h"
+#include "framework/wire/streamedreply.h"
 
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -424,6 +425,7 @@ private:
                        .arg(context.method, type.left(100), QString::fromLatin1(kCallContentType)));
             return;
         }
+        context.streamedReplies = fromView(req[kReplyVersionHeader]).toInt() >= 2;
         const beast::string_view authorization = req[http::field::authorization];
         if (authorization.size() > 7 && beast::iequals(authorization.substr(0, 7), "Bearer "))
             context.bearerToken =
@@ -554,8 +556,9 @@ private:
             checked = true;
             if (server_.streamingHandler) {
                 ChunkWriter out(self());
+                std::optional<Variant> result;
                 try {
-                    server_.streamingHandler(call, context, out);
+                    result = server_.streamingHandler(call, context, out);
                 } catch (...) {
                     if (out.started()) {
                         out.abort();
@@ -563,8 +566,12 @@ private:
                     }
                     throw;
                 }
-                out.finish();
-                streamed = true;
+                if (result && !out.started()) {
+                    answer.pieces = encodeReplyPieces(*result);
+                } else {
+                    out.finish();
+                    streamed = true;
+                }
             } else {
                 const Variant result =
                     server_.handler(call.object, call.method, call.args, context);

@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace krt {
@@ -148,6 +149,8 @@ struct CallContext
     std::shared_ptr<const void> identity;
     // The gate may lower the body limit for this request (a login is small).
     qint64 maxBodyBytes = -1;
+    // The client reads streamed replies (it sent "X-Krt-Reply: 2" or later).
+    bool streamedReplies = false;
 };
 
 // Told about every request refused before it reached the handler (not HTTP,
@@ -182,11 +185,13 @@ public:
     virtual void write(const QByteArray& piece) = 0;
 };
 
-// Writes a complete encoded reply (encodeReplyPieces, piece after piece) into
-// `out`. When it throws before writing anything, the client gets an error
-// reply; afterwards the connection is cut.
-using StreamingCallHandler =
-    std::function<void(const Call& call, const CallContext& context, ReplyStream& out)>;
+// Either writes a complete encoded reply into `out`, piece after piece (a
+// version 1 reply, or a streamed one for a client that reads them), and
+// returns nothing, or writes nothing and returns the result, which then goes
+// out whole with its Content-Length. When it throws before writing anything,
+// the client gets an error reply; afterwards the connection is cut.
+using StreamingCallHandler = std::function<std::optional<Variant>(
+    const Call& call, const CallContext& context, ReplyStream& out)>;
 
 // Bounds on what one client may cost the server.
 struct ServerLimits

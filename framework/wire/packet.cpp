@@ -44,7 +44,9 @@ const std::shared_ptr<const Packet::Data>& emptyData()
     return data;
 }
 
-QList<FieldDef> readFieldDefs(ByteReader& in)
+} // namespace
+
+QList<FieldDef> wire::readFieldDefs(ByteReader& in)
 {
     const quint16 count = in.read<quint16>();
     QList<FieldDef> fields;
@@ -77,7 +79,63 @@ QList<FieldDef> readFieldDefs(ByteReader& in)
     return fields;
 }
 
-} // namespace
+void wire::readRows(Packet::Data& d, ByteReader& in, quint32 rows)
+{
+    const qsizetype fieldCount = d.fields.size();
+    const qsizetype bitmapBytes = (fieldCount + 7) / 8;
+    const int firstRow = int(d.rowValues.size());
+    // Bits past the last field in a row's bitmap must be clear: otherwise two
+    // different byte strings would mean the same packet.
+    const quint8 padding = fieldCount % 8 == 0 ? 0 : quint8(0xFF & ~((1u << (fieldCount % 8)) - 1));
+    for (quint32 r = 0; r < rows; ++r) {
+        d.rowValues.push_back(quint32(d.values.size()));
+        const std::string_view bitmap = in.readBytes(bitmapBytes);
+        if (quint8(bitmap[size_t(bitmapBytes - 1)]) & padding)
+            in.fail(QStringLiteral("bits de preenchimento do mapa de nulos ligados na linha %1")
+                        .arg(firstRow + r + 1));
+        for (qsizetype c = 0; c < fieldCount; ++c) {
+            if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7)))
+                continue;
+            d.values.push_back(quint32(in.pos()));
+            const FieldDef& field = d.fields[c];
+            switch (field.type) {
+            case FieldType::String: {
+                const quint32 length = in.read<quint32>();
+                const std::string_view text = in.readBytes(qsizetype(length));
+                // A character takes at most four bytes: longer texts cannot fit.
+                const qsizetype chars =
+                    length > quint32(field.size) * 4 ? -2 : utf8CodePoints(text);
+                if (chars == -1)
+                    in.fail(QStringLiteral("texto inválido (não é UTF-8) no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(firstRow + r + 1));
+                if (chars < 0 || chars > field.size)
+                    in.fail(QStringLiteral("texto do campo %1, linha %2, maior que %3 caracteres")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(firstRow + r + 1)
+                                .arg(field.size));
+                break;
+            }
+            case FieldType::Float:
+            case FieldType::Integer:
+                in.skip(8);
+                break;
+            case FieldType::DateTime:
+                if (!wallClockMsInRange(in.read<qint64>()))
+                    in.fail(QStringLiteral("data fora do intervalo no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(firstRow + r + 1));
+                break;
+            case FieldType::Boolean:
+                if (in.read<quint8>() > 1)
+                    in.fail(QStringLiteral("lógico inválido no campo %1, linha %2")
+                                .arg(QString::fromUtf8(field.name))
+                                .arg(firstRow + r + 1));
+                break;
+            }
+        }
+    }
+}
 
 Packet::Packet() : d_(emptyData()) {}
 
@@ -124,60 +182,10 @@ Packet Packet::decode(QByteArray bytes)
         in.fail(QStringLiteral("linhas demais"));
     d->rows = int(rows);
 
-    // Bits past the last field in a row's bitmap must be clear: otherwise two
-    // different byte strings would mean the same packet.
-    const quint8 padding = fieldCount % 8 == 0 ? 0 : quint8(0xFF & ~((1u << (fieldCount % 8)) - 1));
     d->rowValues.reserve(size_t(rows) + 1);
     // Most values take eight bytes or more; the table grows if they are smaller.
     d->values.reserve(size_t(std::min<qint64>(qint64(rows) * fieldCount, in.remaining() / 8)));
-    for (quint32 r = 0; r < rows; ++r) {
-        d->rowValues.push_back(quint32(d->values.size()));
-        const std::string_view bitmap = in.readBytes(bitmapBytes);
-        if (quint8(bitmap[size_t(bitmapBytes - 1)]) & padding)
-            in.fail(QStringLiteral("bits de preenchimento do mapa de nulos ligados na linha %1")
-                        .arg(r + 1));
-        for (qsizetype c = 0; c < fieldCount; ++c) {
-            if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7)))
-                continue;
-            d->values.push_back(quint32(in.pos()));
-            const FieldDef& field = d->fields[c];
-            switch (field.type) {
-            case FieldType::String: {
-                const quint32 length = in.read<quint32>();
-                const std::string_view text = in.readBytes(qsizetype(length));
-                // A character takes at most four bytes: longer texts cannot fit.
-                const qsizetype chars =
-                    length > quint32(field.size) * 4 ? -2 : utf8CodePoints(text);
-                if (chars == -1)
-                    in.fail(QStringLiteral("texto inválido (não é UTF-8) no campo %1, linha %2")
-                                .arg(QString::fromUtf8(field.name))
-                                .arg(r + 1));
-                if (chars < 0 || chars > field.size)
-                    in.fail(QStringLiteral("texto do campo %1, linha %2, maior que %3 caracteres")
-                                .arg(QString::fromUtf8(field.name))
-                                .arg(r + 1)
-                                .arg(field.size));
-                break;
-            }
-            case FieldType::Float:
-            case FieldType::Integer:
-                in.skip(8);
-                break;
-            case FieldType::DateTime:
-                if (!wallClockMsInRange(in.read<qint64>()))
-                    in.fail(QStringLiteral("data fora do intervalo no campo %1, linha %2")
-                                .arg(QString::fromUtf8(field.name))
-                                .arg(r + 1));
-                break;
-            case FieldType::Boolean:
-                if (in.read<quint8>() > 1)
-                    in.fail(QStringLiteral("lógico inválido no campo %1, linha %2")
-                                .arg(QString::fromUtf8(field.name))
-                                .arg(r + 1));
-                break;
-            }
-        }
-    }
+    readRows(*d, in, rows);
     d->rowValues.push_back(quint32(d->values.size()));
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -93,6 +94,7 @@ public:
 private:
     explicit Packet(std::shared_ptr<const Data> data);
     friend class PacketWriter;
+    friend class PacketAssembler;
 
     std::shared_ptr<const Data> d_;
 };
@@ -117,10 +119,24 @@ public:
     void addText(const QString& text);
     void addNumber(double value);
     void addDateTime(const QDateTime& value);
+    // The same value as wall-clock milliseconds since 1970-01-01 00:00 (what
+    // Packet::dateTimeMs reads), without building a QDateTime.
+    void addDateTimeMs(qint64 ms);
     void addBoolean(bool value);
     void addInteger(qint64 value);
 
     int rowCount() const;
+
+    // Hands the rows over while they are written instead of keeping them:
+    // once the complete rows since the last hand-over reach `chunkBytes`,
+    // `sink` gets them (with the packet's head, its bytes before the row
+    // count, on the first call only) and the writer forgets them, so it holds
+    // about one chunk whatever the row count. finish() hands over the rest
+    // (and the head, if nothing went yet) and returns the packet of the
+    // fields without rows. Before the first value; a sink that throws stops
+    // the writing there.
+    using RowSink = std::function<void(std::string_view head, std::string_view rows, int count)>;
+    void streamTo(RowSink sink, qsizetype chunkBytes);
 
     // Ends the packet; throws WireError if the last row is incomplete. The
     // writer is spent afterwards.

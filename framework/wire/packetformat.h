@@ -3,6 +3,7 @@
 // Layout constants of the encoded data packet and the wall-clock conversion of
 // date-times, shared by the reader, the writer and the call codec.
 
+#include "framework/wire/byteio.h"
 #include "framework/wire/packet.h"
 
 #include <QDateTime>
@@ -33,6 +34,9 @@ bool wallClockMsInRange(qint64 ms);
 // Inverse of wallClockMs; nullopt when outside the years 1 to 9999.
 std::optional<QDateTime> fromWallClockMs(qint64 ms);
 
+// Reads a packet's field count and definitions, checking each.
+QList<FieldDef> readFieldDefs(ByteReader& in);
+
 } // namespace krt::wire
 
 // Shared state behind every copy of a packet.
@@ -56,3 +60,12 @@ struct krt::Packet::Data
     // Offsets into `buffer` of every non-null value, row after row.
     std::vector<quint32> values;
 };
+
+namespace krt::wire {
+
+// Validates `rows` rows of `d.fields` read from `in` and appends their cells to
+// d's table; the table's offsets are positions of `in`, which must read d's
+// own buffer. Rows are numbered in errors after those already in the table.
+void readRows(Packet::Data& d, ByteReader& in, quint32 rows);
+
+} // namespace krt::wire

@@ -20,6 +20,26 @@ struct PacketWriter::State
     int col = 0;
     int rows = 0;
     bool finished = false;
+    // Streaming: where complete rows go, and from which row and byte the
+    // rows not yet handed over start.
+    RowSink sink;
+    qsizetype chunkBytes = 0;
+    bool headSent = false;
+    int rowsHanded = 0;
+
+    void handOver()
+    {
+        const qsizetype start = rowCountPos + 4;
+        const std::string_view head(buffer.constData(), size_t(rowCountPos));
+        sink(headSent ? std::string_view() : head,
+             std::string_view(buffer.constData() + start, size_t(buffer.size() - start)),
+             rows - rowsHanded);
+        headSent = true;
+        rowsHanded = rows;
+        buffer.resize(start); // keeps its capacity for the next chunk
+        values.clear();
+        rowValues.clear();
+    }
 
     // The field the next value belongs to.
     const FieldDef& current() const
@@ -45,6 +65,8 @@ struct PacketWriter::State
     {
         if (col != 0)
             return;
+        if (sink && buffer.size() - rowCountPos - 4 >= chunkBytes)
+            handOver();
         if (buffer.size() >= kMaxPacketBytes)
             throw WireError(QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
                                 .arg(kMaxPacketBytes));
@@ -119,7 +141,7 @@ PacketWriter::~PacketWriter() = default;
 
 void PacketWriter::reserve(int rows, int bytesPerRow)
 {
-    if (rows <= 0)
+    if (rows <= 0 || s_->sink)
         return;
     s_->buffer.reserve(s_->buffer.size() +
                        qsizetype(rows) * (s_->bitmapBytes + qMax(bytesPerRow, 0)));
@@ -214,6 +236,20 @@ void PacketWriter::addDateTime(const QDateTime& value)
     s.endValue();
 }
 
+void PacketWriter::addDateTimeMs(qint64 ms)
+{
+    State& s = *s_;
+    const FieldDef& field = s.current();
+    State::checkType(field, FieldType::DateTime);
+    if (!wallClockMsInRange(ms))
+        throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
+                            .arg(QString::fromUtf8(field.name)));
+    s.openRowIfNeeded();
+    s.values.push_back(quint32(s.buffer.size()));
+    appendLE<qint64>(s.buffer, ms);
+    s.endValue();
+}
+
 void PacketWriter::addBoolean(bool value)
 {
     State& s = *s_;
@@ -239,6 +275,16 @@ int PacketWriter::rowCount() const
     return s_->rows;
 }
 
+void PacketWriter::streamTo(RowSink sink, qsizetype chunkBytes)
+{
+    if (s_->rows != 0 || s_->col != 0 || s_->finished)
+        throw WireError(QStringLiteral("Pacote de dados já começado: não pode mais ser enviado "
+                                       "aos pedaços."));
+    s_->sink = std::move(sink);
+    s_->chunkBytes = qMax<qsizetype>(chunkBytes, 1);
+    s_->buffer.reserve(s_->rowCountPos + 4 + s_->chunkBytes + 1024);
+}
+
 Packet PacketWriter::finish()
 {
     State& s = *s_;
@@ -251,6 +297,11 @@ Packet PacketWriter::finish()
     if (s.buffer.size() > kMaxPacketBytes)
         throw WireError(
             QStringLiteral("Pacote de dados maior que o limite de %1 bytes.").arg(kMaxPacketBytes));
+    if (s.sink) {
+        s.handOver();
+        s.finished = true;
+        return Packet::empty(s.fields);
+    }
     const quint32 rows = qToLittleEndian(quint32(s.rows));
     std::memcpy(s.buffer.data() + s.rowCountPos, &rows, 4);
     s.finished = true;

@@ -2,6 +2,7 @@
 // SIGTERM, a client that gives up, and SIGKILL in the middle of a large
 // cancellation.
 #include "appserver/db/sql.h"
+#include "appserver/methods/rdmcancelaconsoli.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "serverprocess.h"
@@ -237,6 +238,42 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
     client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), approved);
     consistent();
+}
+
+TEST_F(ProcessTest, ALongListIsStreamedWholeAndEqualToTheMethodsOwnAnswer)
+{
+    // Several chunks of the streamed answer.
+    const krt::app::DemoConfig config =
+        krt::app::DemoConfig::forInvoices(TestDatabase::isPostgres() ? 3000 : 5000);
+    tdb->generate(config);
+    const QList<Variant> args{"0001",
+                              "LJ01",
+                              "",
+                              "T",
+                              "",
+                              "T",
+                              Variant(QDateTime(config.firstDay, QTime(0, 0))),
+                              Variant(QDateTime(config.lastDay(), QTime(0, 0))),
+                              "S",
+                              ""};
+    krt::app::RdmCancelaConsoli object(tdb->db());
+    const Packet expected = object.getPrincipal(args[0], args[1], args[2], args[3], args[4],
+                                                args[5], args[6], args[7], args[8], args[9])
+                                .asPacket();
+    ASSERT_GT(expected.bytes().size(), 4 * 128 * 1024);
+
+    ServerProcess server;
+    ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
+    krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 20000);
+    client.setCredentials(kDemoUser, kDemoPassword);
+    EXPECT_EQ(client.call(kObject, "getPrincipal", args).asPacket(), expected);
+    // The connection serves the next call, streamed or not.
+    EXPECT_EQ(client.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
+    EXPECT_EQ(client.call(kObject, "getPrincipal", args).asPacket(), expected);
+    ASSERT_TRUE(server.stopWith(SIGTERM));
+    EXPECT_TRUE(server.log().contains(
+        QStringLiteral("getPrincipal ok rows=%1 ").arg(expected.rowCount())))
+        << server.log().toStdString();
 }
 
 TEST_F(ProcessTest, StartupProblemsEndTheProgramWithAClearMessage)

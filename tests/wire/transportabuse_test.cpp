@@ -317,6 +317,7 @@ TEST(HttpAbuse, AStreamedAnswerArrivesWholeEvenWhenTheServerStops)
                 streaming.set_value();
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        return std::nullopt;
     });
     server.start();
     Packet received;

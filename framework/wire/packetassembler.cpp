@@ -1,0 +1,79 @@
+#include "framework/wire/packetassembler.h"
+
+#include "framework/wire/byteio.h"
+#include "framework/wire/packetformat.h"
+
+#include <limits>
+
+namespace krt {
+
+using namespace krt::wire;
+
+PacketAssembler::PacketAssembler(std::string_view head) : d_(std::make_shared<Packet::Data>())
+{
+    ByteReader in(head.data(), qsizetype(head.size()), "pacote de dados");
+    in.need(kPacketHeaderSize);
+    if (std::memcmp(head.data(), kPacketMagic, 4) != 0)
+        in.fail(QStringLiteral("assinatura inválida"));
+    in.skip(4);
+    const quint8 version = in.read<quint8>();
+    if (version != kPacketVersion)
+        in.fail(QStringLiteral("versão %1 não suportada (esperada %2)")
+                    .arg(version)
+                    .arg(kPacketVersion));
+    if (in.read<quint8>() != 0)
+        in.fail(QStringLiteral("indicadores reservados preenchidos"));
+    d_->fields = readFieldDefs(in);
+    if (!in.atEnd())
+        in.fail(QStringLiteral("%1 bytes sobrando após os campos").arg(in.remaining()));
+    d_->buffer.append(head.data(), qsizetype(head.size()));
+    rowCountPos_ = d_->buffer.size();
+    appendLE<quint32>(d_->buffer, 0);
+    d_->rowValues.clear();
+}
+
+PacketAssembler::~PacketAssembler() = default;
+
+void PacketAssembler::addRows(std::string_view bytes, quint32 count)
+{
+    Packet::Data& d = *d_;
+    ByteReader check(bytes.data(), qsizetype(bytes.size()), "pacote de dados");
+    const qsizetype bitmapBytes = (d.fields.size() + 7) / 8;
+    if (d.fields.isEmpty() && count != 0)
+        check.fail(QStringLiteral("linhas sem campos"));
+    // Each row takes at least its bitmap: a count that cannot fit is refused
+    // before anything is appended.
+    if (bitmapBytes > 0 && qsizetype(count) > qsizetype(bytes.size()) / bitmapBytes)
+        check.fail(
+            QStringLiteral("%1 linhas não cabem em %2 bytes").arg(count).arg(bytes.size()));
+    if (qint64(d.rowValues.size()) + count > std::numeric_limits<int>::max())
+        check.fail(QStringLiteral("linhas demais"));
+    if (d.buffer.size() + qsizetype(bytes.size()) > kMaxPacketBytes)
+        check.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
+    const qsizetype start = d.buffer.size();
+    appendRaw(d.buffer, bytes.data(), qsizetype(bytes.size()));
+    ByteReader in(d.buffer.constData(), d.buffer.size(), "pacote de dados");
+    in.skip(start);
+    readRows(d, in, count);
+    if (!in.atEnd())
+        in.fail(QStringLiteral("%1 bytes sobrando após a linha %2")
+                    .arg(in.remaining())
+                    .arg(d.rowValues.size()));
+}
+
+int PacketAssembler::rowCount() const
+{
+    return int(d_->rowValues.size());
+}
+
+Packet PacketAssembler::finish()
+{
+    Packet::Data& d = *d_;
+    d.rows = int(d.rowValues.size());
+    const quint32 rows = qToLittleEndian(quint32(d.rows));
+    std::memcpy(d.buffer.data() + rowCountPos_, &rows, 4);
+    d.rowValues.push_back(quint32(d.values.size()));
+    return Packet(std::move(d_));
+}
+
+} // namespace krt

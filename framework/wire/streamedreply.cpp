@@ -1,0 +1,218 @@
+#include "framework/wire/streamedreply.h"
+
+#include "framework/wire/byteio.h"
+#include "framework/wire/packetassembler.h"
+
+#include <optional>
+
+namespace krt {
+
+using namespace krt::wire;
+
+namespace {
+
+constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
+constexpr quint8 kStreamVersion = 2;
+constexpr quint8 kStreamedPacket = 2;
+constexpr quint8 kEndWhole = 0;
+constexpr quint8 kEndFailed = 1;
+// Bounds a reader accepts, so that a broken stream cannot make it allocate
+// much before it is found out.
+constexpr quint32 kMaxHeadBytes = 64 * 1024 * 260; // 65535 fields with long names
+constexpr quint32 kMaxBlockBytes = 64 * 1024 * 1024;
+constexpr quint32 kMaxErrorBytes = 1024 * 1024;
+
+} // namespace
+
+QByteArray streamedReplyHead(std::string_view packetHead)
+{
+    QByteArray out;
+    out.reserve(qsizetype(packetHead.size()) + 10);
+    out.append(kReplyMagic, 4);
+    appendLE<quint8>(out, kStreamVersion);
+    appendLE<quint8>(out, kStreamedPacket);
+    appendLE<quint32>(out, quint32(packetHead.size()));
+    appendRaw(out, packetHead.data(), qsizetype(packetHead.size()));
+    return out;
+}
+
+QByteArray streamedRowBlock(std::string_view rows, int count)
+{
+    QByteArray out;
+    out.reserve(qsizetype(rows.size()) + 8);
+    appendLE<quint32>(out, quint32(count));
+    appendLE<quint32>(out, quint32(rows.size()));
+    appendRaw(out, rows.data(), qsizetype(rows.size()));
+    return out;
+}
+
+QByteArray streamedReplyEnd()
+{
+    QByteArray out;
+    appendLE<quint32>(out, 0);
+    appendLE<quint8>(out, kEndWhole);
+    return out;
+}
+
+QByteArray streamedReplyFailure(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8().left(kMaxErrorBytes);
+    QByteArray out;
+    appendLE<quint32>(out, 0);
+    appendLE<quint8>(out, kEndFailed);
+    appendLE<quint32>(out, quint32(utf8.size()));
+    out.append(utf8);
+    return out;
+}
+
+struct ReplyReader::State
+{
+    enum class Step
+    {
+        Start,       // the first six bytes: magic, version, status
+        Whole,       // a version 1 reply: kept until the end
+        HeadLength,  // u32
+        Head,        // the packet's head
+        BlockCount,  // u32 rows, 0 ends the list
+        BlockLength, // u32
+        Block,       // the rows
+        Outcome,     // u8
+        ErrorLength, // u32
+        ErrorText,
+        Done
+    };
+    Step step = Step::Start;
+    qsizetype need = 6;
+    QByteArray pending; // the bytes of the current step
+    QByteArray whole;
+    std::optional<PacketAssembler> packet;
+    quint32 blockRows = 0;
+    std::optional<QString> failure;
+    qint64 received = 0;
+
+    [[noreturn]] void fail(const QString& detail) const
+    {
+        throw WireError(QStringLiteral("resposta malformada: %1.").arg(detail));
+    }
+
+    quint32 u32() const { return loadLE<quint32>(pending.constData()); }
+
+    // Moves on with the complete bytes of the current step in `pending`.
+    void advance()
+    {
+        switch (step) {
+        case Step::Start:
+            if (quint8(pending[4]) == kStreamVersion && std::memcmp(pending.constData(), kReplyMagic, 4) == 0) {
+                if (quint8(pending[5]) != kStreamedPacket)
+                    fail(QStringLiteral("situação desconhecida (%1)").arg(quint8(pending[5])));
+                go(Step::HeadLength, 4);
+            } else {
+                whole = pending;
+                step = Step::Whole;
+            }
+            return;
+        case Step::HeadLength:
+            if (u32() > kMaxHeadBytes)
+                fail(QStringLiteral("cabeçalho da lista com %1 bytes").arg(u32()));
+            go(Step::Head, u32());
+            return;
+        case Step::Head:
+            packet.emplace(std::string_view(pending.constData(), size_t(pending.size())));
+            go(Step::BlockCount, 4);
+            return;
+        case Step::BlockCount:
+            blockRows = u32();
+            if (blockRows == 0)
+                go(Step::Outcome, 1);
+            else
+                go(Step::BlockLength, 4);
+            return;
+        case Step::BlockLength:
+            if (u32() > kMaxBlockBytes)
+                fail(QStringLiteral("bloco de linhas com %1 bytes").arg(u32()));
+            go(Step::Block, u32());
+            return;
+        case Step::Block:
+            packet->addRows(std::string_view(pending.constData(), size_t(pending.size())),
+                            blockRows);
+            go(Step::BlockCount, 4);
+            return;
+        case Step::Outcome:
+            if (quint8(pending[0]) == kEndWhole)
+                go(Step::Done, 0);
+            else if (quint8(pending[0]) == kEndFailed)
+                go(Step::ErrorLength, 4);
+            else
+                fail(QStringLiteral("fim de lista desconhecido (%1)").arg(quint8(pending[0])));
+            return;
+        case Step::ErrorLength:
+            if (u32() > kMaxErrorBytes)
+                fail(QStringLiteral("texto do erro com %1 bytes").arg(u32()));
+            go(Step::ErrorText, u32());
+            return;
+        case Step::ErrorText:
+            failure = QString::fromUtf8(pending);
+            go(Step::Done, 0);
+            return;
+        case Step::Whole:
+        case Step::Done:
+            return;
+        }
+    }
+
+    void go(Step next, qsizetype bytes)
+    {
+        step = next;
+        need = bytes;
+        pending.resize(0); // keeps the room for the next block
+        pending.reserve(need);
+        if (need == 0 && step != Step::Done)
+            advance();
+    }
+};
+
+ReplyReader::ReplyReader() : s_(std::make_unique<State>()) {}
+
+ReplyReader::~ReplyReader() = default;
+
+void ReplyReader::feed(const char* data, qsizetype size)
+{
+    State& s = *s_;
+    s.received += size;
+    while (size > 0) {
+        if (s.step == State::Step::Whole) {
+            s.whole.append(data, size);
+            return;
+        }
+        if (s.step == State::Step::Done)
+            s.fail(QStringLiteral("%1 bytes depois do fim da lista").arg(size));
+        const qsizetype take = qMin(size, s.need - s.pending.size());
+        s.pending.append(data, take);
+        data += take;
+        size -= take;
+        if (s.pending.size() == s.need)
+            s.advance();
+    }
+}
+
+Reply ReplyReader::finish()
+{
+    State& s = *s_;
+    if (s.step == State::Step::Whole || s.step == State::Step::Start)
+        return decodeReplyFull(s.step == State::Step::Whole ? s.whole : s.pending);
+    if (s.step != State::Step::Done)
+        s.fail(QStringLiteral("a lista foi interrompida depois de %1 linhas (%2 bytes recebidos); "
+                              "nada dela foi aceito")
+                   .arg(s.packet ? s.packet->rowCount() : 0)
+                   .arg(s.received));
+    Reply reply;
+    if (s.failure) {
+        reply.isError = true;
+        reply.errorText = *s.failure;
+        return reply;
+    }
+    reply.result = Variant(s.packet->finish());
+    return reply;
+}
+
+} // namespace krt

@@ -1,0 +1,226 @@
+// Lists streamed while they are produced: a long list arrives whole and equal
+// to the unstreamed one, a failure in the middle reaches the client as an
+// error (never as a short list), older clients still get the whole form, and
+// a client that stops reading holds the server to a few chunks.
+#include "framework/wire/callcodec.h"
+#include "framework/wire/httptransport.h"
+#include "framework/wire/packetassembler.h"
+#include "framework/wire/streamedreply.h"
+#include "rawhttp.h"
+
+#include <QtEndian>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace krt;
+
+namespace {
+
+const QString kObject = QStringLiteral("Test.Lista");
+const QList<FieldDef> kFields{{"CHAVE", FieldType::String, 20},
+                              {"VALOR", FieldType::Float, 0},
+                              {"DIA", FieldType::DateTime, 0},
+                              {"NOME", FieldType::String, 30}};
+
+// Writes `rows` rows into `w`, a null name every seventh row.
+void fill(PacketWriter& w, int rows)
+{
+    for (int i = 0; i < rows; ++i) {
+        w.addText(QStringLiteral("%1").arg(i, 14, 10, QLatin1Char('0')));
+        w.addNumber(i * 1.5);
+        w.addDateTimeMs(qint64(i % 400) * 86400000);
+        if (i % 7 == 0)
+            w.addNull();
+        else
+            w.addText(QStringLiteral("Ação nº %1").arg(i));
+    }
+}
+
+Packet whole(int rows)
+{
+    PacketWriter w(kFields);
+    fill(w, rows);
+    return w.finish();
+}
+
+// A server whose "lista" streams `rows` rows in chunks of `chunkBytes` to a
+// client that reads streamed answers, and then runs `after` (which may write
+// the end or a failure, or throw). Other clients get the whole packet.
+class ListServer
+{
+public:
+    using After = std::function<void(ReplyStream&)>;
+
+    ListServer(int rows, qsizetype chunkBytes, After after)
+        : server_("127.0.0.1", 0, 1 << 20,
+                  [](const QString&, const QString&, const QList<Variant>&, const CallContext&) {
+                      return Variant();
+                  })
+    {
+        ServerLimits limits;
+        limits.writeTimeoutMs = 3000;
+        server_.setLimits(limits);
+        server_.setStreamingHandler([=, this](const Call&, const CallContext& context,
+                                              ReplyStream& out) -> std::optional<Variant> {
+            if (!context.streamedReplies)
+                return Variant(whole(rows));
+            PacketWriter w(kFields);
+            w.streamTo(
+                [&](std::string_view head, std::string_view block, int count) {
+                    QByteArray piece = head.empty() ? QByteArray() : streamedReplyHead(head);
+                    if (count > 0)
+                        piece += streamedRowBlock(block, count);
+                    ++chunks;
+                    handed += block.size();
+                    out.write(piece);
+                },
+                chunkBytes);
+            try {
+                fill(w, rows);
+                w.finish();
+            } catch (const TransportError&) {
+                gaveUp = true;
+                throw;
+            }
+            after(out);
+            return std::nullopt;
+        });
+        server_.start();
+    }
+    quint16 port() const { return server_.port(); }
+
+    std::atomic<int> chunks{0};
+    std::atomic<qint64> handed{0};
+    std::atomic<bool> gaveUp{false};
+
+private:
+    HttpCallServer server_;
+};
+
+void end(ReplyStream& out)
+{
+    out.write(streamedReplyEnd());
+}
+
+QString callError(quint16 port)
+{
+    HttpCallClient client("127.0.0.1", port, 20000);
+    try {
+        client.call(kObject, "lista", {});
+    } catch (const RemoteError& e) {
+        return e.text();
+    }
+    return QStringLiteral("<sem erro>");
+}
+
+} // namespace
+
+TEST(StreamedList, ALongListArrivesWholeAndEqualToTheUnstreamedOne)
+{
+    ListServer server(20000, 16 * 1024, end);
+    HttpCallClient client("127.0.0.1", server.port(), 20000);
+    const Packet received = client.call(kObject, "lista", {}).asPacket();
+    EXPECT_GT(server.chunks.load(), 10);
+    EXPECT_EQ(received, whole(20000));
+    EXPECT_EQ(received.rowCount(), 20000);
+    EXPECT_TRUE(received.isNull(7, 3));
+    EXPECT_EQ(received.textQ(8, 3), QStringLiteral("Ação nº 8"));
+
+    // A list without rows, and the connection kept for the next call.
+    ListServer empty(0, 1024, end);
+    HttpCallClient other("127.0.0.1", empty.port(), 20000);
+    EXPECT_EQ(other.call(kObject, "lista", {}).asPacket(), whole(0));
+    EXPECT_EQ(other.call(kObject, "lista", {}).asPacket(), whole(0));
+
+    // A client that does not ask for the streamed form gets the whole reply.
+    const QByteArray body = encodeCall(kObject, "lista", {});
+    const QByteArray answer = rawExchange(
+        server.port(), "POST /call/Test.Lista/lista HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                       "application/x-krt-call\r\nConnection: close\r\nContent-Length: " +
+                           QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    EXPECT_EQ(statusOf(answer), 200);
+    EXPECT_EQ(decodeReply(bodyOf(answer)).asPacket(), whole(20000));
+}
+
+TEST(StreamedList, TheReaderTakesBothFormsInAnyPiecesAndRefusesACutList)
+{
+    // The whole (version 1) form, fed a few bytes at a time.
+    const Packet expected = whole(500);
+    const QByteArray v1 = encodeReply(Variant(expected));
+    ReplyReader one;
+    for (qsizetype at = 0; at < v1.size(); at += 7)
+        one.feed(v1.constData() + at, qMin<qsizetype>(7, v1.size() - at));
+    EXPECT_EQ(one.finish().result.asPacket(), expected);
+
+    // The streamed form: head, blocks, end.
+    QByteArray v2;
+    PacketWriter w(kFields);
+    w.streamTo(
+        [&](std::string_view head, std::string_view block, int count) {
+            if (!head.empty())
+                v2 += streamedReplyHead(head);
+            if (count > 0)
+                v2 += streamedRowBlock(block, count);
+        },
+        2000);
+    fill(w, 500);
+    w.finish();
+    v2 += streamedReplyEnd();
+    ReplyReader two;
+    for (qsizetype at = 0; at < v2.size(); at += 13)
+        two.feed(v2.constData() + at, qMin<qsizetype>(13, v2.size() - at));
+    EXPECT_EQ(two.finish().result.asPacket(), expected);
+
+    // Cut anywhere before its end, it is an error, never a shorter list.
+    for (const qsizetype cut : {qsizetype(3), qsizetype(40), v2.size() / 2, v2.size() - 1}) {
+        ReplyReader reader;
+        reader.feed(v2.constData(), cut);
+        EXPECT_THROW(reader.finish(), WireError) << cut;
+    }
+    // A block whose rows do not match its count is refused as it arrives.
+    const auto headSize = qFromLittleEndian<quint32>(v2.constData() + 6);
+    PacketAssembler assembler(std::string_view(v2.constData() + 10, headSize));
+    EXPECT_THROW(assembler.addRows(std::string_view("\x00\x01", 2), 2), WireError);
+}
+
+TEST(StreamedList, AServerFailingMidwayGivesTheClientAnErrorNotAShortList)
+{
+    // The server reports its failure at the end of the stream.
+    ListServer reported(20000, 16 * 1024, [](ReplyStream& out) {
+        out.write(streamedReplyFailure(QStringLiteral("Erro no método lista: o banco caiu.")));
+    });
+    EXPECT_EQ(callError(reported.port()), QStringLiteral("Erro no método lista: o banco caiu."));
+
+    // The server fails without a word after some rows: the connection is cut.
+    ListServer cut(20000, 16 * 1024, [](ReplyStream&) { throw std::runtime_error("falhou"); });
+    const QString text = callError(cut.port());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Falha ao chamar lista: "))) << text.toStdString();
+    EXPECT_GT(cut.chunks.load(), 1);
+}
+
+TEST(StreamedList, AClientThatStopsReadingHoldsTheServerToAFewChunks)
+{
+    // About 2 GB of rows if the server went on regardless.
+    ListServer server(20000000, 64 * 1024, end);
+    RawConnection raw(server.port());
+    ASSERT_TRUE(raw.isOpen());
+    const QByteArray body = encodeCall(kObject, "lista", {});
+    ASSERT_TRUE(raw.send("POST /call/Test.Lista/lista HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                         "application/x-krt-call\r\nX-Krt-Reply: 2\r\nContent-Length: " +
+                         QByteArray::number(body.size()) + "\r\n\r\n" + body));
+    EXPECT_TRUE(raw.readUntil("\r\n\r\n", 5000).startsWith("HTTP/1.1 200"));
+    // Wait until the writer stops moving: it is blocked on the full socket.
+    qint64 last = -1;
+    while (server.handed.load() != last) {
+        last = server.handed.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // What went out is what the sockets hold, not the list.
+    EXPECT_LT(last, 64LL * 1024 * 1024);
+    // Once the client is gone, the server stops producing.
+    raw.close();
+    for (int i = 0; i < 100 && !server.gaveUp.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(server.gaveUp.load());
+}
