@@ -7,6 +7,7 @@
 #include "tests/core/scriptedtest.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QWidget>
 
@@ -90,6 +91,25 @@ TEST(ScriptedHost, AnswersInOrderAndReportsUnscriptedQuestions)
     EXPECT_EQ(list, QStringLiteral("'x'"));
     EXPECT_EQ(failures.size(), 2);
     EXPECT_TRUE(host.allAnswersUsed());
+}
+
+TEST(HostServicesFallback, WithNoneInstalledNothingBlocksAndQuestionsGetTheNegativeAnswer)
+{
+    ASSERT_EQ(krt::installedHostServices(), nullptr);
+    // A widget application is running here: the fallback still shows no
+    // dialog (the people's dialogs are the widgets layer's, which the host installs).
+    krt::IHostServices& fallback = krt::hostServices();
+    EXPECT_EQ(fallback.messageDlg("q", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
+    EXPECT_EQ(fallback.messageDlg("q", mtConfirmation, {mbOK, mbCancel}, 0), mrCancel);
+    EXPECT_EQ(fallback.messageDlg("i", mtInformation, {mbOK}, 0), mrOk);
+    QString list = QStringLiteral("'x'");
+    EXPECT_FALSE(fallback.pickList(nullptr, "K", "Caixa", true, list));
+    EXPECT_EQ(list, QStringLiteral("'x'"));
+    EXPECT_FALSE(fallback.search(nullptr));
+    QDialog dialog;
+    EXPECT_EQ(fallback.execModal(dialog), int(QDialog::Rejected));
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_NO_THROW(fallback.showError("erro"));
 }
 
 TEST(ScriptedHost, RestoresThePreviousServicesWhenDestroyed)
