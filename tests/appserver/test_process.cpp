@@ -5,6 +5,7 @@
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
+#include "framework/wire/packet.h"
 #include "serverprocess.h"
 #include "testdatabase.h"
 
@@ -274,6 +275,76 @@ TEST_F(ProcessTest, ALongListIsStreamedWholeAndEqualToTheMethodsOwnAnswer)
     EXPECT_TRUE(server.log().contains(
         QStringLiteral("getPrincipal ok rows=%1 ").arg(expected.rowCount())))
         << server.log().toStdString();
+}
+
+TEST_F(ProcessTest, TwoServersCancellingOverlappingSetsReverseEachPostingOnce)
+{
+    krt::app::DemoConfig config =
+        krt::app::DemoConfig::forInvoices(TestDatabase::isPostgres() ? 1500 : 2500);
+    config.approvedShare = 0;
+    tdb->generate(config);
+    // Per branch and product, the balance plus what the postings still in the
+    // database took out: a cancellation moves both by the same amount, so it
+    // stays put unless a posting is reversed twice or not at all.
+    auto stockInvariant = [&] {
+        QMap<QString, double> total = tdb->balances();
+        krt::app::Query q(tdb->db().connection(),
+                          "SELECT I.CDFILIAL, I.CDPRODUTO, SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN "
+                          "I.QTLANCTOEST ELSE -I.QTLANCTOEST END) FROM ITLANCTOEST I JOIN "
+                          "LANCTOESTQ L ON L.CDFILIAL = I.CDFILIAL AND L.NRLANCESTQ = I.NRLANCESTQ "
+                          "GROUP BY I.CDFILIAL, I.CDPRODUTO");
+        q.exec();
+        while (q.next())
+            total[q.text(0) + "/" + q.text(1)] += q.number(2);
+        return total;
+    };
+    const QMap<QString, double> before = stockInvariant();
+    const QStringList pending = tdb->invoiceKeys("IDSTATUS = 'P'");
+    ASSERT_GT(pending.size(), 900);
+    // Two sets sharing their middle third.
+    const qsizetype third = pending.size() / 3;
+    const QStringList first = pending.mid(0, 2 * third);
+    const QStringList second = pending.mid(third);
+    auto packetOf = [](const QStringList& keys) {
+        krt::PacketWriter w({{"CDFILIALNF", krt::FieldType::String, 4},
+                             {"NRLANCTONF", krt::FieldType::String, 10}});
+        for (const QString& k : keys) {
+            w.addText(k.left(4));
+            w.addText(k.mid(4));
+        }
+        return w.finish();
+    };
+
+    ServerProcess one, two;
+    ASSERT_TRUE(one.start(tdb->connectionText())) << one.error.toStdString();
+    ASSERT_TRUE(two.start(tdb->connectionText())) << two.error.toStdString();
+    auto cancel = [&](quint16 port, const QStringList& keys, QString* error) {
+        try {
+            krt::HttpCallClient client(QStringLiteral("127.0.0.1"), port, 60000);
+            client.setCredentials(kDemoUser, kDemoPassword);
+            client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(packetOf(keys))});
+        } catch (const RemoteError& e) {
+            *error = e.text();
+        }
+    };
+    QString errorOne, errorTwo;
+    std::thread a([&] { cancel(one.port(), first, &errorOne); });
+    std::thread b([&] { cancel(two.port(), second, &errorTwo); });
+    a.join();
+    b.join();
+    EXPECT_TRUE(errorOne.isEmpty()) << errorOne.toStdString();
+    EXPECT_TRUE(errorTwo.isEmpty()) << errorTwo.toStdString();
+
+    // Every invoice of either set is gone, each cancelled by exactly one of
+    // the two requests, and every posting was reversed once.
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P'"), 0);
+    EXPECT_EQ(tdb->count("SELECT SUM(QTCANCELADOS) FROM AUDITCANCEL"), pending.size());
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM LANCTOESTQ WHERE NRLANCTONF IS NOT NULL"), 0);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM VENDA WHERE NRLANCTONF IS NOT NULL"), 0);
+    const QMap<QString, double> after = stockInvariant();
+    ASSERT_EQ(after.keys(), before.keys());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        EXPECT_NEAR(after.value(it.key()), it.value(), 1e-6) << it.key().toStdString();
 }
 
 TEST_F(ProcessTest, StartupProblemsEndTheProgramWithAClearMessage)

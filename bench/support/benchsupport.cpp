@@ -1,0 +1,128 @@
+#include "bench/support/benchsupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <libpq-fe.h>
+#include <stdexcept>
+
+namespace krt::bench {
+
+void say(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+qint64 procKb(qint64 pid, const char* key)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+ServerProcess::~ServerProcess()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(process_.processId()), SIGTERM);
+    process_.waitForFinished(30000);
+}
+
+bool ServerProcess::start(const QString& database, const QString& logPath)
+{
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-appserver"),
+                   {"--database", database, "--port", "0", "--log", logPath});
+    if (!process_.waitForStarted(5000))
+        return false;
+    static const QRegularExpression serving(QStringLiteral("em [0-9.]+:(\\d+)"));
+    for (int i = 0; i < 1500 && process_.state() == QProcess::Running; ++i) {
+        QFile f(logPath);
+        if (f.open(QIODevice::ReadOnly)) {
+            const auto m = serving.match(QString::fromUtf8(f.readAll()));
+            if (m.hasMatch()) {
+                port_ = quint16(m.captured(1).toUInt());
+                return true;
+            }
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+QString databaseArgument(const DbOptions& options)
+{
+    return options.describe();
+}
+
+bool postgresAvailable()
+{
+    return !qEnvironmentVariable("KRT_PG_HOST").isEmpty() &&
+           !qEnvironmentVariable("KRT_PG_PORT").isEmpty();
+}
+
+namespace {
+
+DbOptions server(const QString& database)
+{
+    return DbOptions::postgres(qEnvironmentVariable("KRT_PG_HOST"),
+                               qEnvironmentVariableIntValue("KRT_PG_PORT"),
+                               qEnvironmentVariable("KRT_PG_USER"), database);
+}
+
+void admin(const QByteArray& sql)
+{
+    const QString maintenance = qEnvironmentVariable("KRT_PG_DB", QStringLiteral("postgres"));
+    PGconn* conn = PQconnectdb(libpqConnection(server(maintenance)).constData());
+    const bool ok = PQstatus(conn) == CONNECTION_OK;
+    QString error = QString::fromUtf8(PQerrorMessage(conn));
+    if (ok) {
+        PGresult* r = PQexec(conn, sql.constData());
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            error = QString::fromUtf8(PQresultErrorMessage(r));
+        else
+            error.clear();
+        PQclear(r);
+    }
+    PQfinish(conn);
+    if (!error.isEmpty())
+        throw std::runtime_error(error.toStdString());
+}
+
+} // namespace
+
+DbOptions createPostgresDatabase(const QString& name)
+{
+    dropPostgresDatabase(name);
+    admin("CREATE DATABASE " + name.toLatin1());
+    return server(name);
+}
+
+void dropPostgresDatabase(const QString& name)
+{
+    admin("DROP DATABASE IF EXISTS " + name.toLatin1() + " WITH (FORCE)");
+}
+
+QByteArray libpqConnection(const DbOptions& options)
+{
+    return QStringLiteral("host=%1 port=%2 user=%3 dbname=%4")
+        .arg(options.host)
+        .arg(options.port)
+        .arg(options.user, options.database)
+        .toUtf8();
+}
+
+} // namespace krt::bench

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "appserver/db/dboptions.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace krt::bench {
+
+using app::DbOptions;
+
+// One line on standard output, at once.
+void say(const QString& text);
+double msSince(const QElapsedTimer& timer);
+// Kilobytes of a /proc/<pid>/status line ("VmRSS", "VmHWM"), or -1.
+qint64 procKb(qint64 pid, const char* key);
+
+// krt-appserver (next to the benchmark) as a child process on a free port;
+// stopped with SIGTERM when destroyed.
+class ServerProcess
+{
+public:
+    ~ServerProcess();
+    bool start(const QString& database, const QString& logPath);
+    qint64 pid() const { return process_.processId(); }
+    quint16 port() const { return port_; }
+
+private:
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+// The text krt-appserver takes for `options` (--database).
+QString databaseArgument(const DbOptions& options);
+
+// The PostgreSQL server named by KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER and
+// KRT_PG_DB (the test script's throw-away cluster), when they are set.
+bool postgresAvailable();
+// A new, empty database `name` on that server (dropped first if it exists).
+DbOptions createPostgresDatabase(const QString& name);
+void dropPostgresDatabase(const QString& name);
+// libpq's connection string for `options`.
+QByteArray libpqConnection(const DbOptions& options);
+
+} // namespace krt::bench
