@@ -128,6 +128,7 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
             tx.lockBranches({branch});
             StockReversal stock(db, db_.kind());
+            const qsizetype batch = KeySetQuery::batchSize(db);
             // With, in the same look-up, whether undoing the invoice would
             // touch another branch than its own through its stock postings
             // or its sales (rare; two index probes).
@@ -164,7 +165,7 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
             QList<Key> doomed;
-            forEachBatch(keys, [&](const QString& keyBranch, const QStringList& numbers) {
+            forEachBatch(keys, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 // The key names the invoice's own branch: a caller may not
                 // even ask about another's.
                 if (!caller.allows(keyBranch))
@@ -198,8 +199,8 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                         continue;
                     }
                     if (s.origin != QLatin1String("C")) {
-                        audit.skipped << keyText(k) +
-                                             QStringLiteral(": não gerada pela consolidação");
+                        audit.skipped
+                            << keyText(k) + QStringLiteral(": não gerada pela consolidação");
                         continue;
                     }
                     if (s.mixed) {
@@ -214,9 +215,8 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
                         continue;
                     }
                     if (!open.contains(s.exitDay))
-                        throw PeriodRefusal{
-                            QStringLiteral("nota fiscal %1 de %2")
-                                .arg(keyText(k), s.exitDay.toString(Qt::ISODate))};
+                        throw PeriodRefusal{QStringLiteral("nota fiscal %1 de %2")
+                                                .arg(keyText(k), s.exitDay.toString(Qt::ISODate))};
                     doomed << k;
                 }
             });
@@ -224,12 +224,13 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             KeySetQuery unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL,"
                                                   " NRLANCTONF = NULL WHERE CDFILIALNF = ?"
                                                   " AND NRLANCTONF IN (%1)"));
-            KeySetQuery dropItems(db, QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
-                                                     " WHERE CDFILIALNF = ? AND NRLANCTONF IN (%1)"));
+            KeySetQuery dropItems(db,
+                                  QStringLiteral("DELETE FROM ITEMNOTAFISCAL"
+                                                 " WHERE CDFILIALNF = ? AND NRLANCTONF IN (%1)"));
             KeySetQuery dropInvoices(db, QStringLiteral("DELETE FROM NOTAFISCAL"
                                                         " WHERE CDFILIALNF = ? AND NRLANCTONF IN"
                                                         " (%1)"));
-            forEachBatch(doomed, [&](const QString& keyBranch, const QStringList& numbers) {
+            forEachBatch(doomed, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 stock.reverseInvoicePostings(keyBranch, numbers);
                 unlink.exec({keyBranch}, numbers);
                 dropItems.exec({keyBranch}, numbers);
@@ -288,11 +289,12 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
             tx.lockBranches(branches);
             StockReversal stock(db, db_.kind());
+            const qsizetype batch = KeySetQuery::batchSize(db);
             KeySetQuery exists(db, QStringLiteral("SELECT NRRETEST, DTRETIRADA FROM RETIRADAEST"
                                                   " WHERE CDFILIAL = ? AND NRRETEST IN (%1)") +
                                        stock.rowLock());
             QList<Key> doomed;
-            forEachBatch(keys, [&](const QString& keyBranch, const QStringList& numbers) {
+            forEachBatch(keys, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 // The database's copy decides, never the packet's.
                 QHash<QString, QDate> found;
                 Query& rows = exists.exec({keyBranch}, numbers);
@@ -315,7 +317,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
                                                   " WHERE CDFILIAL = ? AND NRRETEST IN (%1)"));
             KeySetQuery drop(db, QStringLiteral("DELETE FROM RETIRADAEST"
                                                 " WHERE CDFILIAL = ? AND NRRETEST IN (%1)"));
-            forEachBatch(doomed, [&](const QString& keyBranch, const QStringList& numbers) {
+            forEachBatch(doomed, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 stock.reverseWithdrawalPostings(keyBranch, numbers);
                 unlink.exec({keyBranch}, numbers);
                 drop.exec({keyBranch}, numbers);

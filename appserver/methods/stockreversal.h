@@ -31,7 +31,7 @@ public:
     ~StockReversal();
 
     // Reverses every posting of the invoices `numbers` (at most
-    // KeySetQuery::kBatch) of branch `branchNF`; throws PeriodRefusal when one
+    // KeySetQuery::batchSize()) of branch `branchNF`; throws PeriodRefusal when one
     // of them is dated outside its branch's open period. Returns their count.
     int reverseInvoicePostings(const QString& branchNF, const QStringList& numbers);
     // The same for the postings of withdrawals of `branch`.
