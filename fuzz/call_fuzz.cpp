@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 1: {
             const krt::Reply reply = krt::decodeReplyFull(bytes);
             fuzz::mustEqual(bytes,
-                            reply.isError ? krt::encodeErrorReply(reply.errorText)
+                            reply.isError ? krt::encodeErrorReply(
+                                                reply.errorCode, reply.errorMethod, reply.errorText)
                                           : krt::encodeReply(reply.result),
                             "resposta");
             fuzz::checkPackets(reply.result);

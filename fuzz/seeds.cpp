@@ -108,6 +108,9 @@ int main(int argc, char** argv)
     }
     put(QStringLiteral("call"), QStringLiteral("reply.error"),
         QByteArray(1, '\1') + krt::encodeErrorReply(QStringLiteral("Erro no método x: falhou.")));
+    put(QStringLiteral("call"), QStringLiteral("reply.error.shaped"),
+        QByteArray(1, '\1') + krt::encodeErrorReply(krt::ErrorCode::Refused, QStringLiteral("x"),
+                                                    QStringLiteral("Erro no método x: falhou.")));
     put(QStringLiteral("call"), QStringLiteral("value.array"),
         QByteArray(1, '\2') +
             krt::encodeVariant(krt::Variant(QList<krt::Variant>{

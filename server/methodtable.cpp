@@ -121,10 +121,10 @@ QString argKindName(ArgKind kind)
 void checkArgumentCount(const MethodSignature& method, qsizetype count)
 {
     if (count != method.args.size())
-        throw WireError(QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
-                            .arg(QString::fromLatin1(method.name))
-                            .arg(method.args.size())
-                            .arg(count));
+        throw SignatureError(QString::fromLatin1(method.name),
+                             QStringLiteral("esperados %1 argumentos, recebidos %2.")
+                                 .arg(method.args.size())
+                                 .arg(count));
 }
 
 void checkArguments(const MethodSignature& method, const QList<Variant>& args)
@@ -134,11 +134,10 @@ void checkArguments(const MethodSignature& method, const QList<Variant>& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const ArgSignature& signature = method.args[i];
         if (!kindMatches(signature.kind, args[i]))
-            throw WireError(QStringLiteral("%1: o argumento %2 (%3) deve ser %4, mas é %5.")
-                                .arg(name)
-                                .arg(i + 1)
-                                .arg(QString::fromUtf8(signature.description),
-                                     argKindName(signature.kind), args[i].kindName()));
+            throw SignatureError(name, QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
+                                           .arg(i + 1)
+                                           .arg(QString::fromUtf8(signature.description),
+                                                argKindName(signature.kind), args[i].kindName()));
     }
 }
 

@@ -35,6 +35,21 @@ enum class ResultShape
     None, // nothing the caller reads
 };
 
+// A call or a result that does not fit its method's signature. text() is
+// "method: detail"; detail() the same without the method.
+class SignatureError : public WireError
+{
+public:
+    SignatureError(const QString& method, const QString& detail)
+        : WireError(method + QStringLiteral(": ") + detail), detail_(detail)
+    {
+    }
+    const QString& detail() const noexcept { return detail_; }
+
+private:
+    QString detail_;
+};
+
 struct ArgSignature
 {
     ArgKind kind;

@@ -54,7 +54,12 @@ Selection ofBranch(const QString& branch, const QStringList& keys)
 
 void ArgReader::fail(const QString& text) const
 {
-    throw AppError(method_ + QStringLiteral(": ") + text);
+    throw AppError(method_, text);
+}
+
+void ArgReader::refuse(const QString& text) const
+{
+    throw AppError(method_, text, ErrorCode::Refused);
 }
 
 QString ArgReader::text(const Variant& v, int position, const char* what) const

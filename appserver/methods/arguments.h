@@ -22,7 +22,10 @@ public:
     bool boolean(const Variant& v, int position, const char* what) const;
     Packet packet(const Variant& v, int position, const char* what) const;
 
+    // Ends the call: an argument is wrong, or (refuse) the operation may not
+    // be done, as when it would touch a closed accounting period.
     [[noreturn]] void fail(const QString& text) const;
+    [[noreturn]] void refuse(const QString& text) const;
     const QString& method() const { return method_; }
 
 private:

@@ -247,10 +247,11 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
         return Variant(cancelled > 0);
     } catch (const PeriodRefusal& refusal) {
         auditRefusal(db_, audit, refusal.what);
-        in.fail(periodBlockedText());
+        in.refuse(periodBlockedText());
     } catch (const AccessRefusal& refusal) {
         auditRefusal(db_, audit, refusal.what);
-        throw AccessDenied(QStringLiteral("setDeletaNF: %1 Nada foi cancelado.").arg(refusal.what));
+        throw AccessDenied(QStringLiteral("setDeletaNF"),
+                           QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what));
     }
 }
 
@@ -279,7 +280,8 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
                                            "tem %4).")
                                 .arg(caller.user, k.first, keyText(k), caller.allowedText());
         auditRefusal(db_, audit, why);
-        throw AccessDenied(QStringLiteral("getDeletaRetiEst: %1 Nada foi cancelado.").arg(why));
+        throw AccessDenied(QStringLiteral("getDeletaRetiEst"),
+                           QStringLiteral("%1 Nada foi cancelado.").arg(why));
     }
     try {
         const int cancelled = withRetry([&] {
@@ -333,7 +335,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
         return Variant(cancelled > 0);
     } catch (const PeriodRefusal& refusal) {
         auditRefusal(db_, audit, refusal.what);
-        in.fail(periodBlockedText());
+        in.refuse(periodBlockedText());
     }
 }
 

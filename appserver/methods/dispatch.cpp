@@ -90,7 +90,7 @@ void refuseAccess(Database& database, const QString& method, const QString& bran
                   const Caller& caller, const QString& reason)
 {
     auditAccessRefusal(database, method, branch, caller, reason);
-    throw AccessDenied(QStringLiteral("%1: %2").arg(method, reason));
+    throw AccessDenied(method, reason);
 }
 
 QStringList RdmCancelaConsoli::methodNames()
@@ -111,11 +111,12 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
             entry = &e;
     if (!signature || !entry)
         throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                           .arg(method.left(100), api::remoteObjectName()));
+                           .arg(method.left(100), api::remoteObjectName()),
+                       ErrorCode::UnknownMethod);
     try {
         api::checkArguments(*signature, args);
-    } catch (const WireError& error) {
-        throw AppError(error.text());
+    } catch (const api::SignatureError& error) {
+        throw AppError(method, error.detail());
     }
     // Every method but getDeletaRetiEst is asked about one branch, its
     // first argument. The writing methods also check each document.
@@ -130,7 +131,7 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
         return entry->run(*this, args, caller);
     } catch (const WireError& error) {
         // A value of the wrong kind deep inside a packet or array.
-        throw AppError(QStringLiteral("%1: %2").arg(method, error.text()));
+        throw AppError(method, error.text());
     } catch (const DbError& error) {
         // The connection may be the cause (a restarted database server):
         // this thread opens a fresh one on its next call.

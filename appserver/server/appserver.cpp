@@ -31,6 +31,34 @@ QString peerOf(const CallContext& context)
     return QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
 }
 
+// What the caller is told when the server itself failed: the request's
+// number, which the log line of the failure carries with the details (the
+// database's own text may quote the statement).
+QString internalFailureText(quint64 requestId)
+{
+    return QStringLiteral("falha interna do servidor (pedido #%1; detalhes no log do servidor).")
+        .arg(requestId);
+}
+
+QString databaseFailureText(quint64 requestId)
+{
+    return QStringLiteral("falha no banco de dados do servidor (pedido #%1; detalhes no log do "
+                          "servidor).")
+        .arg(requestId);
+}
+
+// Answers a method's failure (the transport puts the method's name in front
+// of a MethodError's text).
+[[noreturn]] void answerFor(const AppError& e, const QString& method, quint64 requestId)
+{
+    if (dynamic_cast<const DbError*>(&e))
+        throw MethodError(ErrorCode::DatabaseFailure, databaseFailureText(requestId));
+    if (e.code() == ErrorCode::AccessDenied)
+        throw CallRefused(403, QStringLiteral("Erro no método %1: %2").arg(method, e.detail()),
+                          method, ErrorCode::AccessDenied);
+    throw MethodError(e.code(), e.detail());
+}
+
 const QString kSession = QString::fromLatin1(kSessionObject);
 const QString kLogin = QString::fromLatin1(kLoginMethod);
 
@@ -84,9 +112,10 @@ void AppServer::start()
     http_->setCallCheck(
         [this](const QString& object, const QString& method, quint32 count,
                const CallContext& context) { check(object, method, count, context); });
-    http_->setStreamingHandler(
-        [this](const Call& call, const CallContext& context,
-               ReplyStream& out) -> std::optional<Variant> { return handleStreaming(call, context, out); });
+    http_->setStreamingHandler([this](const Call& call, const CallContext& context,
+                                      ReplyStream& out) -> std::optional<Variant> {
+        return handleStreaming(call, context, out);
+    });
     http_->setThreadCount(options_.threads);
     http_->setKeepAliveTimeoutSeconds(options_.keepAliveSeconds);
     http_->setLimits(options_.limits);
@@ -114,17 +143,21 @@ void AppServer::gate(CallContext& context)
 {
     if (context.object == kSession) {
         if (context.method != kLogin)
-            throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                       .arg(context.method, kSession));
+            throw CallRefused(404,
+                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                                  .arg(context.method, kSession),
+                              context.method);
         context.maxBodyBytes = 16 * 1024;
         return;
     }
     const std::optional<QString> user = sessions_.userOf(context.bearerToken);
     if (!user)
         throw CallRefused(
-            401, QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
-                                "expirada). Entre com usuário e senha.")
-                     .arg(context.method));
+            401,
+            QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
+                           "expirada). Entre com usuário e senha.")
+                .arg(context.method),
+            context.method);
     context.identity = std::make_shared<const Identity>(Identity{*user});
 }
 
@@ -134,28 +167,34 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
 {
     if (object == kSession) {
         if (method != kLogin)
-            throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                       .arg(method.left(100), object));
+            throw CallRefused(404,
+                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                                  .arg(method.left(100), object),
+                              method);
         if (count != 2)
             throw CallRefused(
                 400,
-                QStringLiteral("%1: esperados 2 argumentos, recebidos %2.").arg(method).arg(count));
+                QStringLiteral("%1: esperados 2 argumentos, recebidos %2.").arg(method).arg(count),
+                method);
         return;
     }
     if (object != api::remoteObjectName())
         throw CallRefused(404,
                           QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
                                          "atende %3.")
-                              .arg(method.left(100), object.left(100), api::remoteObjectName()));
+                              .arg(method.left(100), object.left(100), api::remoteObjectName()),
+                          method);
     // Only what the shared table defines exists, with the count it gives.
     const api::MethodSignature* signature = api::findMethod(method);
     if (!signature)
-        throw CallRefused(404, QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                   .arg(method.left(100), object));
+        throw CallRefused(404,
+                          QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                              .arg(method.left(100), object),
+                          method);
     try {
         api::checkArgumentCount(*signature, qsizetype(count));
     } catch (const WireError& e) {
-        throw CallRefused(400, e.text());
+        throw CallRefused(400, e.text(), method);
     }
 }
 
@@ -239,11 +278,16 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
     } catch (const std::exception& e) {
         if (!started)
             throw;
-        const auto* refused = dynamic_cast<const CallRefused*>(&e);
-        out.write(streamedReplyFailure(
-            refused ? refused->text()
-                    : QStringLiteral("Erro no método %1: %2")
-                          .arg(call.method, QString::fromUtf8(e.what()))));
+        // The same error the whole answer would have carried.
+        if (const auto* refused = dynamic_cast<const CallRefused*>(&e)) {
+            out.write(streamedReplyFailure(refused->code(), refused->method(), refused->text()));
+        } else {
+            const auto* failed = dynamic_cast<const MethodError*>(&e);
+            out.write(streamedReplyFailure(failed ? failed->code() : ErrorCode::ServerFailure,
+                                           call.method,
+                                           QStringLiteral("Erro no método %1: %2")
+                                               .arg(call.method, QString::fromUtf8(e.what()))));
+        }
         return std::nullopt;
     }
 }
@@ -251,8 +295,15 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
 Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
                           const CallContext& context, const qint64* streamedRows)
 {
-    if (object == kSession)
-        return login(args, context);
+    if (object == kSession) {
+        try {
+            return login(args, context);
+        } catch (const AppError& e) {
+            // The user table could not be read: the log keeps why.
+            log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0, e.text());
+            answerFor(e, kLogin, context.requestId);
+        }
+    }
     QElapsedTimer timer;
     timer.start();
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
@@ -264,9 +315,11 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
         const std::optional<UserRecord> user = users_.find(userName);
         if (!user || !user->active) {
             sessions_.closeUser(userName);
-            throw CallRefused(401, QStringLiteral("Chamada de %1 recusada: o usuário %2 está "
-                                                  "desativado.")
-                                       .arg(method, userName));
+            throw CallRefused(401,
+                              QStringLiteral("Chamada de %1 recusada: o usuário %2 está "
+                                             "desativado.")
+                                  .arg(method, userName),
+                              method);
         }
         Caller caller;
         caller.user = user->name;
@@ -281,32 +334,13 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     } catch (const CallRefused& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
         throw;
-    } catch (const AccessDenied& e) {
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        throw CallRefused(
-            403,
-            QStringLiteral("Erro no método %1: %2").arg(method, e.text().mid(method.size() + 2)));
-    } catch (const DbError& e) {
-        // The database's own text (with the statement) stays in the log; the
-        // caller learns that the database failed, not how.
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        throw std::runtime_error(
-            QStringLiteral("falha no banco de dados do servidor (pedido #%1; detalhes no log do "
-                           "servidor).")
-                .arg(context.requestId)
-                .toStdString());
     } catch (const AppError& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        // The transport puts the method's name in front of the text itself.
-        QString text = e.text();
-        const QString prefix = method + QStringLiteral(": ");
-        if (text.startsWith(prefix))
-            text = text.mid(prefix.size());
-        throw std::runtime_error(text.toStdString());
+        answerFor(e, method, context.requestId);
     } catch (const std::exception& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
                   QString::fromUtf8(e.what()));
-        throw;
+        throw MethodError(ErrorCode::ServerFailure, internalFailureText(context.requestId));
     }
 }
 

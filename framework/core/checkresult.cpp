@@ -6,12 +6,12 @@ namespace {
 
 const QString kInvalidResult = QStringLiteral("Resultado inválido do servidor.");
 
-krt::Variant reject(bool raise, const QString& detail)
+krt::Variant reject(bool raise, const QString& detail, krt::ErrorCode code)
 {
     if (!raise)
         return krt::Variant();
-    throw EKrtError(detail.isEmpty() ? kInvalidResult
-                                     : kInvalidResult + QLatin1Char('\n') + detail);
+    throw EKrtError(detail.isEmpty() ? kInvalidResult : kInvalidResult + QLatin1Char('\n') + detail,
+                    code);
 }
 
 } // namespace
@@ -19,12 +19,12 @@ krt::Variant reject(bool raise, const QString& detail)
 krt::Variant CheckResultServ(const krt::Variant& result, bool raise, int /*expectedKind*/)
 {
     if (result.isEmpty())
-        return reject(raise, QString());
+        return reject(raise, QString(), krt::ErrorCode::InvalidReply);
     if (result.isText()) {
         const QString text = result.asString();
         const QString marker = QString::fromLatin1(krt::kServerErrorMarker);
         if (text.startsWith(marker))
-            return reject(raise, text.mid(marker.size()).trimmed());
+            return reject(raise, text.mid(marker.size()).trimmed(), krt::ErrorCode::Refused);
     }
     return result;
 }

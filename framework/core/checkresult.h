@@ -13,5 +13,7 @@ inline constexpr const char* kServerErrorMarker = "#ERRO#";
 // or a text carrying the server's error marker, is rejected: with raise == true
 // as an EKrtError "Resultado inválido do servidor." (plus the server's
 // explanation on a second line when it gave one); with raise == false an
-// unassigned variant is returned instead. `expectedKind` is reserved (0: any).
+// unassigned variant is returned instead. The error's code is InvalidReply for
+// a missing result and Refused for the server's marker. `expectedKind` is
+// reserved (0: any).
 krt::Variant CheckResultServ(const krt::Variant& result, bool raise = true, int expectedKind = 0);

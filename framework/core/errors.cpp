@@ -2,7 +2,10 @@
 
 #include "framework/core/hostservices.h"
 
-EKrtError::EKrtError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+EKrtError::EKrtError(QString message, krt::ErrorCode code)
+    : m_message(std::move(message)), m_utf8(m_message.toUtf8()), m_code(code)
+{
+}
 
 void MensErro(const QString& text, bool raise)
 {

@@ -1,22 +1,28 @@
 #pragma once
 
+#include "framework/wire/errors.h"
+
 #include <QByteArray>
 #include <QString>
 #include <exception>
 
 // The error a handler raises to stop and tell the user why. The host's
-// exception boundary (krt::invokeHandler) shows message() as an error.
+// exception boundary (krt::invokeHandler) shows message() as an error. The
+// code says what kind of failure it is (a remote call's keeps the server's),
+// for code that must tell failures apart: never decide by the message.
 class EKrtError : public std::exception
 {
 public:
-    explicit EKrtError(QString message);
+    explicit EKrtError(QString message, krt::ErrorCode code = krt::ErrorCode::Unspecified);
 
     const QString& message() const noexcept { return m_message; }
+    krt::ErrorCode code() const noexcept { return m_code; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
     QByteArray m_utf8;
+    krt::ErrorCode m_code;
 };
 
 // A silent stop: the boundary swallows it without showing anything. Used when

@@ -27,7 +27,10 @@ void TNetConnection::setConnected(bool connected)
     if (BeforeConnect)
         BeforeConnect(this);
 
+    // A failure found here is put in context; the transport's own texts
+    // already say that connecting failed.
     QString failure;
+    krt::ErrorCode code = krt::ErrorCode::NotConnected;
     if (host_.trimmed().isEmpty())
         failure = QStringLiteral("endereço do servidor não informado.");
     else if (port_ <= 0 || port_ > 65535)
@@ -44,23 +47,31 @@ void TNetConnection::setConnected(bool connected)
         try {
             if (!caFile.isEmpty())
                 client->setTls(caFile);
-            client->ping();
-            // A wrong password shows when the screen opens, not at its first call.
-            if (!user.isEmpty()) {
-                client->setCredentials(user, password);
-                client->login();
-            }
         } catch (const krt::RemoteError& e) {
             failure = e.text();
+            code = e.code();
+        }
+        if (failure.isEmpty()) {
+            try {
+                client->ping();
+                // A wrong password shows when the screen opens, not at its first call.
+                if (!user.isEmpty()) {
+                    client->setCredentials(user, password);
+                    client->login();
+                }
+            } catch (const krt::RemoteError& e) {
+                lastError_ = e.text();
+                if (throwException_)
+                    throw EKrtError(lastError_, e.code());
+                return;
+            }
         }
     }
     if (!failure.isEmpty()) {
-        if (!failure.startsWith(QStringLiteral("Falha")))
-            failure = QStringLiteral("Falha ao conectar ao servidor de aplicação %1 (%2): %3")
-                          .arg(address(), serverName_, failure);
-        lastError_ = failure;
+        lastError_ = QStringLiteral("Falha ao conectar ao servidor de aplicação %1 (%2): %3")
+                         .arg(address(), serverName_, failure);
         if (throwException_)
-            throw EKrtError(failure);
+            throw EKrtError(lastError_, code);
         return;
     }
     lastError_.clear();
@@ -90,12 +101,12 @@ krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::
                            .arg(method);
         if (!lastError_.isEmpty())
             text += u'\n' + lastError_;
-        throw EKrtError(text);
+        throw EKrtError(text, krt::ErrorCode::NotConnected);
     }
     try {
         return client_->call(serverName_, method, args);
     } catch (const krt::RemoteError& e) {
-        throw EKrtError(e.text());
+        throw EKrtError(e.text(), e.code());
     }
 }
 

@@ -19,6 +19,8 @@ constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
 constexpr quint8 kCallVersion = 1;
 constexpr quint8 kReplyOk = 0;
 constexpr quint8 kReplyError = 1;
+// An error with its code and the method its text names.
+constexpr quint8 kReplyShapedError = 2;
 // Arrays inside arrays: deep enough for any real call, shallow enough that a
 // hostile body cannot exhaust the stack.
 constexpr int kMaxDepth = 16;
@@ -277,10 +279,23 @@ QList<QByteArray> encodeReplyPieces(const Variant& result)
 
 QByteArray encodeErrorReply(const QString& text)
 {
+    return encodeErrorReply(ErrorCode::Unspecified, QString(), text);
+}
+
+QByteArray encodeErrorReply(ErrorCode code, const QString& method, const QString& text)
+{
     QByteArray out;
     out.append(kReplyMagic, 4);
     appendLE<quint8>(out, kCallVersion);
-    appendLE<quint8>(out, kReplyError);
+    // An error without code or method keeps the text-only form, so that
+    // every reply has exactly one encoding.
+    if (code == ErrorCode::Unspecified && method.isEmpty()) {
+        appendLE<quint8>(out, kReplyError);
+    } else {
+        appendLE<quint8>(out, kReplyShapedError);
+        appendLE<quint16>(out, quint16(code));
+        appendText(out, method);
+    }
     appendText(out, text);
     return out;
 }
@@ -294,8 +309,15 @@ Reply decodeReplyFull(const QByteArray& bytes)
     if (status == kReplyOk) {
         Budget budget(bytes.size());
         reply.result = readVariant(in, 0, budget);
-    } else if (status == kReplyError) {
+    } else if (status == kReplyError || status == kReplyShapedError) {
         reply.isError = true;
+        if (status == kReplyShapedError) {
+            // Codes this side does not know yet are kept as they are.
+            reply.errorCode = ErrorCode(in.read<quint16>());
+            reply.errorMethod = readText(in, kMaxNameBytes, "método do erro");
+            if (reply.errorCode == ErrorCode::Unspecified && reply.errorMethod.isEmpty())
+                in.fail(QStringLiteral("erro sem código nem método na forma estruturada"));
+        }
         reply.errorText = readText(in, quint32(in.remaining()), "texto do erro");
     } else {
         in.fail(QStringLiteral("situação desconhecida (%1)").arg(status));
@@ -308,8 +330,34 @@ Variant decodeReply(const QByteArray& bytes)
 {
     Reply reply = decodeReplyFull(bytes);
     if (reply.isError)
-        throw RemoteError(reply.errorText);
+        throw RemoteError(reply.errorText, reply.errorCode, reply.errorMethod);
     return reply.result;
+}
+
+ErrorCode errorCodeForStatus(int httpStatus)
+{
+    switch (httpStatus) {
+    case 400:
+    case 405:
+    case 415:
+    case 431:
+    case 505:
+        return ErrorCode::BadRequest;
+    case 401:
+        return ErrorCode::NotAuthenticated;
+    case 403:
+        return ErrorCode::AccessDenied;
+    case 404:
+        return ErrorCode::UnknownMethod;
+    case 413:
+        return ErrorCode::TooLarge;
+    case 429:
+        return ErrorCode::TooManyAttempts;
+    case 500:
+        return ErrorCode::ServerFailure;
+    default:
+        return ErrorCode::Unspecified;
+    }
 }
 
 } // namespace krt

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/wire/errors.h"
 #include "framework/wire/variant.h"
 
 #include <QByteArray>
@@ -33,15 +34,21 @@ QByteArray encodeReply(const Variant& result);
 // The same bytes as encodeReply, in pieces that share the packets' own buffers
 // instead of copying them (for sending large answers).
 QList<QByteArray> encodeReplyPieces(const Variant& result);
+// An error reply: its code, the method its text names (empty when the error
+// concerns none) and the text for the user. Without code and method it takes
+// the text-only form.
+QByteArray encodeErrorReply(ErrorCode code, const QString& method, const QString& text);
 QByteArray encodeErrorReply(const QString& text);
 // The result of a successful reply; an error reply throws RemoteError with the
-// server's text.
+// server's code, method and text.
 Variant decodeReply(const QByteArray& bytes);
 
 // A reply decoded without throwing the server's error.
 struct Reply
 {
     bool isError = false;
+    ErrorCode errorCode = ErrorCode::Unspecified;
+    QString errorMethod;
     QString errorText;
     Variant result;
 };

@@ -332,31 +332,36 @@ struct HttpCallClient::Impl
 
 namespace {
 
-// Turns an answer into its result, or a RemoteError starting with `prefix`;
-// `name` is what an error reply must mention to be passed on as it is.
-Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix,
-                 const QString& name)
+// Turns an answer into its result, or a RemoteError. An error that names its
+// method is passed on as the server wrote it; any other failure gets `prefix`
+// ("Falha ao chamar m: ") in front.
+Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix)
 {
     if (!res.reply) {
         if (res.status != 200)
             throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
                                            .arg(d.address())
-                                           .arg(res.status));
+                                           .arg(res.status),
+                              errorCodeForStatus(res.status));
         throw RemoteError(
             prefix +
-            QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), res.malformed));
+                QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), res.malformed),
+            ErrorCode::InvalidReply);
     }
     const Reply& reply = *res.reply;
     if (reply.isError) {
-        // The server's text normally names the method already.
-        if (reply.errorText.contains(name))
-            throw RemoteError(reply.errorText);
-        throw RemoteError(prefix + reply.errorText);
+        const ErrorCode code = reply.errorCode == ErrorCode::Unspecified
+                                   ? errorCodeForStatus(res.status)
+                                   : reply.errorCode;
+        if (!reply.errorMethod.isEmpty())
+            throw RemoteError(reply.errorText, code, reply.errorMethod);
+        throw RemoteError(prefix + reply.errorText, code);
     }
     if (res.status != 200)
         throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
                                        .arg(d.address())
-                                       .arg(res.status));
+                                       .arg(res.status),
+                          errorCodeForStatus(res.status));
     return reply.result;
 }
 
@@ -365,7 +370,8 @@ SessionInfo loginLocked(HttpCallClient::Impl& d)
     const QString prefix = QStringLiteral("Falha ao entrar no servidor de aplicação: ");
     d.session = SessionInfo();
     if (d.user.isEmpty())
-        throw RemoteError(prefix + QStringLiteral("usuário não informado."));
+        throw RemoteError(prefix + QStringLiteral("usuário não informado."),
+                          ErrorCode::NotAuthenticated);
     const QByteArray body =
         encodeCall(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod),
                    {Variant(d.user), Variant(d.password)});
@@ -373,13 +379,13 @@ SessionInfo loginLocked(HttpCallClient::Impl& d)
     try {
         res = d.post(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod), body);
     } catch (const StepFailure& f) {
-        throw RemoteError(prefix + f.text);
+        throw RemoteError(prefix + f.text, ErrorCode::Transport);
     }
-    const Variant result = resultOf(d, res, prefix, QStringLiteral("\x01"));
+    const Variant result = resultOf(d, res, prefix);
     try {
         d.session = SessionInfo::fromVariant(result);
     } catch (const WireError& e) {
-        throw RemoteError(prefix + e.text());
+        throw RemoteError(prefix + e.text(), ErrorCode::InvalidReply);
     }
     return d.session;
 }
@@ -405,8 +411,8 @@ void HttpCallClient::setTls(const QString& caFile)
     std::lock_guard lock(d_->mutex);
     if (!QFile::exists(caFile))
         throw RemoteError(
-            QStringLiteral("Arquivo de autoridades certificadoras não encontrado: %1.")
-                .arg(caFile));
+            QStringLiteral("Arquivo de autoridades certificadoras não encontrado: %1.").arg(caFile),
+            ErrorCode::Transport);
     try {
         ssl::context context(ssl::context::tls_client);
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
@@ -418,7 +424,8 @@ void HttpCallClient::setTls(const QString& caFile)
         d_->caFile = caFile;
     } catch (const boost::system::system_error& e) {
         throw RemoteError(QStringLiteral("Arquivo de autoridades certificadoras inválido: %1 (%2).")
-                              .arg(caFile, QString::fromStdString(e.what())));
+                              .arg(caFile, QString::fromStdString(e.what())),
+                          ErrorCode::Transport);
     }
     d_->drop();
 }
@@ -468,12 +475,13 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
     if (!isValidCallName(object) || !isValidCallName(method))
         throw RemoteError(
             prefix +
-            QStringLiteral("nome de objeto ou método inválido (%1.%2).").arg(object, method));
+                QStringLiteral("nome de objeto ou método inválido (%1.%2).").arg(object, method),
+            ErrorCode::BadRequest);
     QByteArray body;
     try {
         body = encodeCall(object, method, args);
     } catch (const WireError& e) {
-        throw RemoteError(prefix + e.text());
+        throw RemoteError(prefix + e.text(), ErrorCode::BadRequest);
     }
     std::lock_guard lock(d_->mutex);
     Impl& d = *d_;
@@ -489,9 +497,9 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
             res = d.post(object, method, body);
         }
     } catch (const StepFailure& f) {
-        throw RemoteError(prefix + f.text);
+        throw RemoteError(prefix + f.text, ErrorCode::Transport);
     }
-    return resultOf(d, res, prefix, method);
+    return resultOf(d, res, prefix);
 }
 
 void HttpCallClient::ping()
@@ -501,13 +509,14 @@ void HttpCallClient::ping()
     http::request<http::string_body> req{http::verb::get, kPingPath, 11};
     Variant answer;
     try {
-        answer = resultOf(*d_, d_->exchange(req), prefix, QStringLiteral("ping"));
+        answer = resultOf(*d_, d_->exchange(req), prefix);
     } catch (const StepFailure& f) {
-        throw RemoteError(prefix + f.text);
+        throw RemoteError(prefix + f.text, ErrorCode::Transport);
     }
     if (!answer.isBool() || !answer.asBool())
-        throw RemoteError(prefix +
-                          QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()));
+        throw RemoteError(
+            prefix + QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()),
+            ErrorCode::InvalidReply);
 }
 
 SessionInfo HttpCallClient::login()

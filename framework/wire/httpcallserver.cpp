@@ -42,9 +42,13 @@ struct Answer
     QList<QByteArray> pieces;
 };
 
-Answer errorAnswer(int status, const QString& text)
+// `method`: the method the text names, if it names one.
+Answer errorAnswer(int status, const QString& text, const QString& method = {},
+                   ErrorCode code = ErrorCode::Unspecified)
 {
-    return Answer{status, {encodeErrorReply(text)}};
+    if (code == ErrorCode::Unspecified)
+        code = errorCodeForStatus(status);
+    return Answer{status, {encodeErrorReply(code, method, text)}};
 }
 
 QString describe(const std::exception& e)
@@ -53,6 +57,8 @@ QString describe(const std::exception& e)
         return w->text();
     if (const auto* r = dynamic_cast<const RemoteError*>(&e))
         return r->text();
+    if (const auto* m = dynamic_cast<const MethodError*>(&e))
+        return m->text();
     if (const auto* c = dynamic_cast<const CallRefused*>(&e))
         return c->text();
     if (const auto* t = dynamic_cast<const TransportError*>(&e))
@@ -318,7 +324,8 @@ private:
                     context, 413, method,
                     QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
                         .arg(server_.maxBodyBytes)
-                        .arg(method));
+                        .arg(method),
+                    context.method);
                 return;
             }
             const auto [status, text] =
@@ -332,11 +339,13 @@ private:
 
     // Answers `text` with `status`, tells the listener and closes the
     // connection afterwards (the request's body, if any, is never read).
-    void refuse(const CallContext& context, int status, const QString& method, const QString& text)
+    // `method` is what the log names; `about` the method the text names.
+    void refuse(const CallContext& context, int status, const QString& method, const QString& text,
+                const QString& about = {}, ErrorCode code = ErrorCode::Unspecified)
     {
         server_.tellRejected(method, text, context);
         keepAlive_ = false;
-        send(errorAnswer(status, text));
+        send(errorAnswer(status, text, about, code));
     }
 
     void checkHead()
@@ -415,14 +424,16 @@ private:
         }
         if (req.method() != http::verb::post) {
             refuse(context, 405, context.method,
-                   QStringLiteral("Chamada de %1 recusada: use POST.").arg(context.method));
+                   QStringLiteral("Chamada de %1 recusada: use POST.").arg(context.method),
+                   context.method);
             return;
         }
         const QString type = fromView(req[http::field::content_type]);
         if (type != QLatin1String(kCallContentType)) {
             refuse(context, 415, context.method,
                    QStringLiteral("Chamada de %1 recusada: tipo de conteúdo \"%2\" (esperado %3).")
-                       .arg(context.method, type.left(100), QString::fromLatin1(kCallContentType)));
+                       .arg(context.method, type.left(100), QString::fromLatin1(kCallContentType)),
+                   context.method);
             return;
         }
         context.streamedReplies = fromView(req[kReplyVersionHeader]).toInt() >= 2;
@@ -434,7 +445,7 @@ private:
             try {
                 server_.gate(context);
             } catch (const CallRefused& e) {
-                refuse(context, e.status(), context.method, e.text());
+                refuse(context, e.status(), context.method, e.text(), e.method(), e.code());
                 return;
             } catch (const std::exception& e) {
                 refuse(context, 500, context.method, describe(e));
@@ -511,7 +522,8 @@ private:
                         .arg(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
                                                         : server_.maxBodyBytes)
                         .arg(context_.method);
-            refuse(context_, status, context_.method, text);
+            refuse(context_, status, context_.method, text,
+                   status == 413 ? context_.method : QString());
             return;
         }
         state_ = State::Busy;
@@ -545,13 +557,15 @@ private:
                                 400,
                                 QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o "
                                                "caminho %4.%1.")
-                                    .arg(method, object.left(200), name.left(200), context.object));
+                                    .arg(method, object.left(200), name.left(200), context.object),
+                                method);
                         if (server_.check)
                             server_.check(object, name, count, context);
                     });
             } catch (const WireError& e) {
                 throw CallRefused(
-                    400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()));
+                    400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
+                    method);
             }
             checked = true;
             if (server_.streamingHandler) {
@@ -580,13 +594,18 @@ private:
         } catch (const CallRefused& e) {
             if (!checked)
                 server_.tellRejected(method, e.text(), context);
-            answer = errorAnswer(e.status(), e.text());
+            answer = errorAnswer(e.status(), e.text(), e.method(), e.code());
+        } catch (const MethodError& e) {
+            answer = errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, e.text()),
+                                 method, e.code());
         } catch (const std::exception& e) {
             answer =
-                errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)));
+                errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)),
+                            method, ErrorCode::ServerFailure);
         } catch (...) {
             answer = errorAnswer(
-                200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method));
+                200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method), method,
+                ErrorCode::ServerFailure);
         }
         if (streamed)
             return;

@@ -46,20 +46,28 @@ private:
 // Thrown by the server's gate, check or handler to answer with an HTTP status
 // other than 200 (401 not authenticated, 403 not allowed, 404 unknown method,
 // 429 too many failed logins...). The text goes back as the error reply as it
-// is: it must name the method itself when it concerns one.
+// is; `method` is the method the text names, when it names one (a client then
+// shows the text as it is, and adds the method itself otherwise). The code is
+// the status's (errorCodeForStatus) unless given.
 class CallRefused : public std::runtime_error
 {
 public:
-    CallRefused(int status, const QString& text)
-        : std::runtime_error(text.toStdString()), status_(status), text_(text)
+    CallRefused(int status, const QString& text, const QString& method = {},
+                ErrorCode code = ErrorCode::Unspecified)
+        : std::runtime_error(text.toStdString()), status_(status), text_(text), method_(method),
+          code_(code == ErrorCode::Unspecified ? errorCodeForStatus(status) : code)
     {
     }
     int status() const noexcept { return status_; }
     const QString& text() const noexcept { return text_; }
+    const QString& method() const noexcept { return method_; }
+    ErrorCode code() const noexcept { return code_; }
 
 private:
     int status_;
     QString text_;
+    QString method_;
+    ErrorCode code_;
 };
 
 // True for names usable as object or method in a call path: letters, digits,
@@ -215,7 +223,8 @@ struct ServerLimits
 // Serves calls: a few network threads handle every connection asynchronously
 // (an idle kept-alive connection holds no thread), and a pool of workers runs
 // the decoding and the handler. An exception from the handler becomes an
-// error reply naming the method; a bad request, a wrong path or an oversize
+// error reply naming the method (with a MethodError's code, else
+// ServerFailure); a bad request, a wrong path or an oversize
 // body gets an error reply too, and the server keeps running.
 class HttpCallServer
 {

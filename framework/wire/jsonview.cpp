@@ -95,8 +95,12 @@ json callJson(const Call& call)
 
 json replyJson(const Reply& reply)
 {
-    if (reply.isError)
+    if (reply.isError && reply.errorCode == ErrorCode::Unspecified && reply.errorMethod.isEmpty())
         return json{{"error", reply.errorText.toStdString()}};
+    if (reply.isError)
+        return json{{"error", reply.errorText.toStdString()},
+                    {"code", int(reply.errorCode)},
+                    {"method", reply.errorMethod.toStdString()}};
     return json{{"result", variantJson(reply.result)}};
 }
 

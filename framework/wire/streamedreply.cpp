@@ -16,6 +16,9 @@ constexpr quint8 kStreamVersion = 2;
 constexpr quint8 kStreamedPacket = 2;
 constexpr quint8 kEndWhole = 0;
 constexpr quint8 kEndFailed = 1;
+// Failed, with the error's code and the method its text names.
+constexpr quint8 kEndFailedShaped = 2;
+constexpr quint32 kMaxMethodBytes = 1024;
 // Bounds a reader accepts, so that a broken stream cannot make it allocate
 // much before it is found out.
 constexpr quint32 kMaxHeadBytes = 64 * 1024 * 260; // 65535 fields with long names
@@ -56,10 +59,23 @@ QByteArray streamedReplyEnd()
 
 QByteArray streamedReplyFailure(const QString& text)
 {
+    return streamedReplyFailure(ErrorCode::Unspecified, QString(), text);
+}
+
+QByteArray streamedReplyFailure(ErrorCode code, const QString& method, const QString& text)
+{
     const QByteArray utf8 = text.toUtf8().left(kMaxErrorBytes);
     QByteArray out;
     appendLE<quint32>(out, 0);
-    appendLE<quint8>(out, kEndFailed);
+    if (code == ErrorCode::Unspecified && method.isEmpty()) {
+        appendLE<quint8>(out, kEndFailed);
+    } else {
+        const QByteArray name = method.toUtf8().left(kMaxMethodBytes);
+        appendLE<quint8>(out, kEndFailedShaped);
+        appendLE<quint16>(out, quint16(code));
+        appendLE<quint32>(out, quint32(name.size()));
+        out.append(name);
+    }
     appendLE<quint32>(out, quint32(utf8.size()));
     out.append(utf8);
     return out;
@@ -69,14 +85,17 @@ struct ReplyReader::State
 {
     enum class Step
     {
-        Start,       // the first six bytes: magic, version, status
-        Whole,       // a version 1 reply: kept until the end
-        HeadLength,  // u32
-        Head,        // the packet's head
-        BlockCount,  // u32 rows, 0 ends the list
-        BlockLength, // u32
-        Block,       // the rows
-        Outcome,     // u8
+        Start,        // the first six bytes: magic, version, status
+        Whole,        // a version 1 reply: kept until the end
+        HeadLength,   // u32
+        Head,         // the packet's head
+        BlockCount,   // u32 rows, 0 ends the list
+        BlockLength,  // u32
+        Block,        // the rows
+        Outcome,      // u8
+        FailureCode,  // u16
+        MethodLength, // u32
+        MethodText,
         ErrorLength, // u32
         ErrorText,
         Done
@@ -88,6 +107,8 @@ struct ReplyReader::State
     std::optional<PacketAssembler> packet;
     quint32 blockRows = 0;
     std::optional<QString> failure;
+    ErrorCode failureCode = ErrorCode::Unspecified;
+    QString failureMethod;
     qint64 received = 0;
 
     [[noreturn]] void fail(const QString& detail) const
@@ -102,7 +123,8 @@ struct ReplyReader::State
     {
         switch (step) {
         case Step::Start:
-            if (quint8(pending[4]) == kStreamVersion && std::memcmp(pending.constData(), kReplyMagic, 4) == 0) {
+            if (quint8(pending[4]) == kStreamVersion &&
+                std::memcmp(pending.constData(), kReplyMagic, 4) == 0) {
                 if (quint8(pending[5]) != kStreamedPacket)
                     fail(QStringLiteral("situação desconhecida (%1)").arg(quint8(pending[5])));
                 go(Step::HeadLength, 4);
@@ -142,8 +164,25 @@ struct ReplyReader::State
                 go(Step::Done, 0);
             else if (quint8(pending[0]) == kEndFailed)
                 go(Step::ErrorLength, 4);
+            else if (quint8(pending[0]) == kEndFailedShaped)
+                go(Step::FailureCode, 2);
             else
                 fail(QStringLiteral("fim de lista desconhecido (%1)").arg(quint8(pending[0])));
+            return;
+        case Step::FailureCode:
+            failureCode = ErrorCode(loadLE<quint16>(pending.constData()));
+            go(Step::MethodLength, 4);
+            return;
+        case Step::MethodLength:
+            if (u32() > kMaxMethodBytes)
+                fail(QStringLiteral("método do erro com %1 bytes").arg(u32()));
+            go(Step::MethodText, u32());
+            return;
+        case Step::MethodText:
+            failureMethod = QString::fromUtf8(pending);
+            if (failureCode == ErrorCode::Unspecified && failureMethod.isEmpty())
+                fail(QStringLiteral("erro sem código nem método na forma estruturada"));
+            go(Step::ErrorLength, 4);
             return;
         case Step::ErrorLength:
             if (u32() > kMaxErrorBytes)
@@ -208,6 +247,8 @@ Reply ReplyReader::finish()
     Reply reply;
     if (s.failure) {
         reply.isError = true;
+        reply.errorCode = s.failureCode;
+        reply.errorMethod = s.failureMethod;
         reply.errorText = *s.failure;
         return reply;
     }

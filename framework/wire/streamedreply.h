@@ -23,8 +23,10 @@ inline constexpr char kStreamedReplyVersion[] = "2";
 QByteArray streamedReplyHead(std::string_view packetHead);
 QByteArray streamedRowBlock(std::string_view rows, int count);
 QByteArray streamedReplyEnd();
-// The server failed after rows went out: the client must report `text`, not
-// the rows it has.
+// The server failed after rows went out: the client must report the error,
+// not the rows it has. Like an error reply, it carries the error's code and
+// the method its text names; without both it takes the text-only form.
+QByteArray streamedReplyFailure(ErrorCode code, const QString& method, const QString& text);
 QByteArray streamedReplyFailure(const QString& text);
 
 // Decodes a reply body while it arrives, in either form: a version 1 reply is

@@ -143,6 +143,12 @@ TEST_F(CancellationTest, AClosedPeriodRefusesTheWholeRequest)
             .asBool());
     const Variant ret = obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last());
     EXPECT_APP_ERROR(obj->getDeletaRetiEst(ret.at(1), "p"), "Operação Bloqueada!");
+    try {
+        obj->getDeletaRetiEst(ret.at(1), "p");
+    } catch (const krt::app::AppError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::Refused) << "a refusal, not a bad argument";
+        EXPECT_EQ(e.method(), QStringLiteral("getDeletaRetiEst"));
+    }
 }
 
 TEST_F(CancellationTest, ConsolidatingAgainAfterCancellingGivesTheSameInvoices)

@@ -268,10 +268,29 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     EXPECT_TRUE(dbFailure.contains(QStringLiteral("falha no banco de dados do servidor")))
         << dbFailure.toStdString();
     EXPECT_FALSE(dbFailure.contains(QStringLiteral("INFORPAD"))) << dbFailure.toStdString();
+    try {
+        client->call(kObject, "getInforPad", {Variant("0001")});
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
+        EXPECT_EQ(e.method(), QStringLiteral("getInforPad"));
+    }
+    // The number the user is given finds the database's text in the log.
+    const QString requestId = QRegularExpression("pedido #(\\d+)").match(dbFailure).captured(1);
+    EXPECT_FALSE(requestId.isEmpty()) << dbFailure.toStdString();
     done = true;
     valid.join();
     EXPECT_GT(served.load(), 0);
     EXPECT_EQ(failed.load(), 0);
+    // A login that fails in the database says so the same way.
+    tdb->exec("DROP TABLE KRTUSUARIOFILIAL");
+    try {
+        demoClient(server.port())->login();
+        ADD_FAILURE() << "login without the user tables";
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
+        EXPECT_TRUE(e.text().contains(QStringLiteral("pedido #"))) << e.text().toStdString();
+        EXPECT_FALSE(e.text().contains(QStringLiteral("KRTUSUARIO"))) << e.text().toStdString();
+    }
 
     ASSERT_TRUE(server.stopWith(SIGTERM));
     const QString log = server.log();
@@ -279,6 +298,9 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
                                                 "ms=[0-9.]+ \"Pedido HTTP inválido: Range")))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QRegularExpression("demo getInforPad erro .*INFORPAD")));
+    EXPECT_TRUE(log.contains(QRegularExpression(
+        QStringLiteral(" #%1 [^\\n]* getInforPad erro [^\\n]*INFORPAD").arg(requestId))))
+        << log.toStdString();
 }
 
 TEST_F(SecurityTest, SigtermDeliversTheListInProgressAndDoesNotWaitForDrippers)

@@ -22,6 +22,8 @@ HttpCallServer* startServer()
            const CallContext&) -> Variant {
             if (method == "boom")
                 throw std::runtime_error("sem estoque");
+            if (method == "closed")
+                throw krt::MethodError(krt::ErrorCode::Refused, "período fechado");
             if (method == "slow") {
                 std::this_thread::sleep_for(std::chrono::milliseconds(800));
                 return Variant(true);
@@ -37,6 +39,16 @@ quint16 deadPort()
 {
     std::unique_ptr<HttpCallServer> gone(startServer());
     return gone->port();
+}
+
+krt::ErrorCode errorCode(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EKrtError& e) {
+        return e.code();
+    }
+    return krt::ErrorCode::Unspecified;
 }
 
 QString errorText(const std::function<void()>& action)
@@ -140,6 +152,9 @@ TEST(NetConnection, CallFailuresBecomeFrameworkErrorsNamingTheMethod)
     EXPECT_TRUE(errorText([&] {
                     net.AppServer().call("slow");
                 }).startsWith(QStringLiteral("Falha ao chamar slow: o servidor")));
+    // The kind of failure travels with the text, for code that must tell them apart.
+    EXPECT_EQ(errorCode([&] { net.AppServer().call("closed"); }), krt::ErrorCode::Refused);
+    EXPECT_EQ(errorCode([&] { net.AppServer().call("slow"); }), krt::ErrorCode::Transport);
     // Still usable after both failures.
     EXPECT_EQ(net.AppServer().call("getInforPad", {Variant("0002")}).at(2).asString(),
               QStringLiteral("0002"));
@@ -223,6 +238,8 @@ TEST(NetConnection, AServerThatComesBackServesTheNextCallWithoutReopening)
     EXPECT_TRUE(errorText([&] {
                     net.AppServer().call("getInforPad");
                 }).contains(QStringLiteral("não está aberta")));
+    EXPECT_EQ(errorCode([&] { net.AppServer().call("getInforPad"); }),
+              krt::ErrorCode::NotConnected);
     EXPECT_FALSE(net.Connected());
     back.stop();
 }

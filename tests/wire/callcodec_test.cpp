@@ -74,6 +74,7 @@ TEST(CallCodec, RepliesCarryResultsOrTheServersErrorText)
     }
     const Reply full = decodeReplyFull(encodeErrorReply(QStringLiteral("x")));
     EXPECT_TRUE(full.isError);
+    EXPECT_EQ(full.errorCode, krt::ErrorCode::Unspecified);
     // A call is not a reply and a reply is not a call.
     EXPECT_THROW(decodeReply(encodeCall("O", "m", {})), WireError);
     EXPECT_THROW(decodeCall(encodeReply(Variant(true))), WireError);
@@ -105,4 +106,30 @@ TEST(VariantKinds, WrongKindThrowsAClearTextAndCopiesAreIndependent)
     EXPECT_FALSE(a == b);
     // A null date-time is a null value, not a broken date.
     EXPECT_TRUE(Variant(QDateTime()).isNull());
+}
+
+TEST(CallCodec, AnErrorReplysCodeAndMethodSurviveTheRoundTrip)
+{
+    const QString text = QStringLiteral("Erro no método getPrincipal: falha no banco de dados do "
+                                        "servidor (pedido #7; detalhes no log do servidor).");
+    const QByteArray bytes =
+        encodeErrorReply(krt::ErrorCode::DatabaseFailure, QStringLiteral("getPrincipal"), text);
+    try {
+        decodeReply(bytes);
+        FAIL() << "error reply decoded as a result";
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
+        EXPECT_EQ(e.method(), QStringLiteral("getPrincipal"));
+        EXPECT_EQ(e.text(), text);
+    }
+    // A code this side does not know yet is kept as it came.
+    const Reply later = decodeReplyFull(encodeErrorReply(krt::ErrorCode(77), {}, "x"));
+    EXPECT_EQ(int(later.errorCode), 77);
+    EXPECT_EQ(encodeErrorReply(later.errorCode, later.errorMethod, later.errorText),
+              encodeErrorReply(krt::ErrorCode(77), {}, "x"));
+    // One encoding per reply: the shaped form without code and method is refused.
+    QByteArray shapeless = encodeErrorReply(krt::ErrorCode::Refused, {}, "x");
+    shapeless[6] = 0;
+    shapeless[7] = 0;
+    EXPECT_THROW(decodeReply(shapeless), WireError);
 }

@@ -103,12 +103,14 @@ void end(ReplyStream& out)
     out.write(streamedReplyEnd());
 }
 
-QString callError(quint16 port)
+QString callError(quint16 port, krt::ErrorCode* code = nullptr)
 {
     HttpCallClient client("127.0.0.1", port, 20000);
     try {
         client.call(kObject, "lista", {});
     } catch (const RemoteError& e) {
+        if (code)
+            *code = e.code();
         return e.text();
     }
     return QStringLiteral("<sem erro>");
@@ -186,11 +188,15 @@ TEST(StreamedList, TheReaderTakesBothFormsInAnyPiecesAndRefusesACutList)
 
 TEST(StreamedList, AServerFailingMidwayGivesTheClientAnErrorNotAShortList)
 {
-    // The server reports its failure at the end of the stream.
+    // The server reports its failure, with its code, at the end of the stream.
     ListServer reported(20000, 16 * 1024, [](ReplyStream& out) {
-        out.write(streamedReplyFailure(QStringLiteral("Erro no método lista: o banco caiu.")));
+        out.write(streamedReplyFailure(krt::ErrorCode::DatabaseFailure, QStringLiteral("lista"),
+                                       QStringLiteral("Erro no método lista: o banco caiu.")));
     });
-    EXPECT_EQ(callError(reported.port()), QStringLiteral("Erro no método lista: o banco caiu."));
+    krt::ErrorCode code = krt::ErrorCode::Unspecified;
+    EXPECT_EQ(callError(reported.port(), &code),
+              QStringLiteral("Erro no método lista: o banco caiu."));
+    EXPECT_EQ(code, krt::ErrorCode::DatabaseFailure);
 
     // The server fails without a word after some rows: the connection is cut.
     ListServer cut(20000, 16 * 1024, [](ReplyStream&) { throw std::runtime_error("falhou"); });

@@ -50,6 +50,8 @@ private:
             return Variant(qint64(ctx.peerPort));
         if (method == "fail")
             throw std::runtime_error("período contábil fechado");
+        if (method == "refuse")
+            throw krt::MethodError(krt::ErrorCode::Refused, "período contábil fechado");
         if (method == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(args.value(0).asInteger()));
             return Variant(true);
@@ -119,7 +121,19 @@ TEST(HttpTransport, HandlerExceptionBecomesAnErrorNamingTheMethod)
         FAIL() << "error reply treated as success";
     } catch (const RemoteError& e) {
         EXPECT_EQ(e.text(), QStringLiteral("Erro no método fail: período contábil fechado"));
+        EXPECT_EQ(e.code(), krt::ErrorCode::ServerFailure);
+        EXPECT_EQ(e.method(), QStringLiteral("fail"));
     }
+    // The handler's code reaches the caller with the text, which names the
+    // method once.
+    try {
+        client.call(kObject, "refuse", {});
+        FAIL() << "error reply treated as success";
+    } catch (const RemoteError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::Refused);
+        EXPECT_EQ(e.text(), QStringLiteral("Erro no método refuse: período contábil fechado"));
+    }
+
     // The server and the connection stay usable.
     EXPECT_TRUE(client.call(kObject, "echo", {}).isArray());
 }
@@ -140,6 +154,7 @@ TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
         EXPECT_EQ(e.text(), QStringLiteral("Falha ao chamar getPrincipal: servidor 127.0.0.1:%1 "
                                            "inacessível.")
                                 .arg(deadPort));
+        EXPECT_EQ(e.code(), krt::ErrorCode::Transport);
     }
 
     LoopbackServer server;
@@ -152,6 +167,7 @@ TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
             << e.text().toStdString();
         EXPECT_TRUE(e.text().contains(QStringLiteral("não respondeu em 0,3 s")))
             << e.text().toStdString();
+        EXPECT_EQ(e.code(), krt::ErrorCode::Transport);
     }
     // The late answer of the timed-out call must not be taken as this call's.
     const Variant next = slow.call(kObject, "echo", {Variant(42)});
