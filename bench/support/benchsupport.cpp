@@ -33,6 +33,13 @@ qint64 procKb(qint64 pid, const char* key)
     return -1;
 }
 
+void resetPeak(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
 ServerProcess::~ServerProcess()
 {
     if (process_.state() == QProcess::NotRunning)

@@ -16,6 +16,8 @@ void say(const QString& text);
 double msSince(const QElapsedTimer& timer);
 // Kilobytes of a /proc/<pid>/status line ("VmRSS", "VmHWM"), or -1.
 qint64 procKb(qint64 pid, const char* key);
+// Starts the process's peak (VmHWM) again from its present size.
+void resetPeak(qint64 pid);
 
 // krt-appserver (next to the benchmark) as a child process on a free port;
 // stopped with SIGTERM when destroyed.
