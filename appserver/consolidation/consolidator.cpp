@@ -2,6 +2,7 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "appserver/methods/branchlock.h"
 
 #include <QList>
 #include <cmath>
@@ -203,7 +204,7 @@ ConsolidationResult Consolidator::consolidate(const QString& branch, const QStri
         ConsolidationResult result;
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-        tx.lockBranches({branch});
+        lockBranches(db, db_.dialect(), {branch});
 
         const QString waiting = QStringLiteral(" V.CDFILIAL = ? AND V.CDLOJA = ? AND "
                                                "V.NRLANCTONF IS NULL AND V.CDFILIALNF IS NULL AND "

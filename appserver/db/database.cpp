@@ -2,17 +2,41 @@
 
 #include "appserver/db/errors.h"
 
-#include <QAtomicInt>
-#include <QMutexLocker>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <functional>
+#include <atomic>
 
 namespace krt::app {
 
 namespace {
 
-QAtomicInt nextInstance;
+// Numbers for instances and connections: never reused, unlike thread ids.
+std::atomic<quint64> nextInstance{1};
+std::atomic<quint64> nextConnection{1};
+
+void closeConnection(const QString& name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// The connections this thread opened, by Database instance. The thread closes
+// what is left of them when it ends.
+struct ThreadConnections
+{
+    QHash<quint64, QString> names;
+    ~ThreadConnections()
+    {
+        for (const QString& name : std::as_const(names))
+            closeConnection(name);
+    }
+};
+
+thread_local ThreadConnections threadConnections;
 
 void run(QSqlDatabase& db, const QString& statement)
 {
@@ -26,74 +50,45 @@ void run(QSqlDatabase& db, const QString& statement)
 } // namespace
 
 Database::Database(DbOptions options)
-    : options_(std::move(options)),
-      prefix_(QStringLiteral("krt-app-%1-").arg(nextInstance.fetchAndAddRelaxed(1)))
+    : options_(std::move(options)), dialect_(Dialect::of(options_.kind)),
+      instance_(nextInstance.fetch_add(1))
 {
 }
 
 Database::~Database()
 {
-    QMutexLocker lock(&mutex_);
-    // Connections of other threads cannot be touched from here; dropping the
-    // last reference closes them.
-    for (const QString& name : std::as_const(names_))
-        QSqlDatabase::removeDatabase(name);
+    // This thread's connection; other threads close theirs themselves.
+    releaseThisThread();
 }
 
 QSqlDatabase Database::connection()
 {
-    const auto id = std::this_thread::get_id();
-    QString name;
-    {
-        QMutexLocker lock(&mutex_);
-        name = names_.value(id);
-        if (name.isEmpty()) {
-            name = prefix_ + QString::number(std::hash<std::thread::id>{}(id));
-            names_.insert(id, name);
-        }
-    }
-    if (QSqlDatabase::contains(name)) {
+    const QString name = threadConnections.names.value(instance_);
+    if (!name.isEmpty()) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
             return db;
+        threadConnections.names.remove(instance_);
+        db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
     }
-    return open(name);
+    const QString fresh =
+        QStringLiteral("krt-app-%1-%2").arg(instance_).arg(nextConnection.fetch_add(1));
+    QSqlDatabase db = open(fresh);
+    threadConnections.names.insert(instance_, fresh);
+    return db;
 }
 
 void Database::releaseThisThread()
 {
-    QString name;
-    {
-        QMutexLocker lock(&mutex_);
-        name = names_.take(std::this_thread::get_id());
-    }
-    if (name.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    const QString name = threadConnections.names.take(instance_);
+    if (!name.isEmpty())
+        closeConnection(name);
 }
 
 QSqlDatabase Database::open(const QString& name)
 {
-    const bool sqlite = options_.kind == DbKind::SQLite;
-    QSqlDatabase db = QSqlDatabase::addDatabase(
-        sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
-    if (sqlite) {
-        db.setDatabaseName(options_.path);
-        // Writers queue behind each other instead of failing at once.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
-    } else {
-        db.setHostName(options_.host);
-        db.setPort(options_.port);
-        db.setUserName(options_.user);
-        db.setPassword(options_.password);
-        db.setDatabaseName(options_.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    }
+    QSqlDatabase db = dialect_.addConnection(options_, name);
     db.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     if (!db.open()) {
         const QString text = db.lastError().text();
@@ -103,14 +98,13 @@ QSqlDatabase Database::open(const QString& name)
                           .arg(options_.describe(), text),
                       false);
     }
-    if (sqlite) {
-        run(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-        // In WAL mode NORMAL loses nothing when the process dies; only a
-        // power failure may drop the last commits.
-        run(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-        run(db, QStringLiteral("PRAGMA foreign_keys=ON"));
-    } else {
-        run(db, QStringLiteral("SET client_min_messages TO WARNING"));
+    try {
+        for (const QString& statement : dialect_.sessionSetup())
+            run(db, statement);
+    } catch (...) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw;
     }
     return db;
 }

@@ -1,10 +1,10 @@
 #include "appserver/db/sql.h"
 
+#include "appserver/db/dialect.h"
 #include "appserver/db/errors.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
-#include <algorithm>
 #include <sqlite3.h>
 
 namespace krt::app {
@@ -308,16 +308,9 @@ void execStatement(const QSqlDatabase& db, const QString& sql)
         fail(QStringLiteral("executar \"%1\"").arg(firstWords(sql)), q.lastError());
 }
 
-Transaction::Transaction(const QSqlDatabase& db, DbKind kind, Mode mode) : db_(db), kind_(kind)
+Transaction::Transaction(const QSqlDatabase& db, DbKind kind, Mode mode) : db_(db)
 {
-    QString begin;
-    if (kind == DbKind::SQLite)
-        begin = mode == Mode::Write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
-    else
-        begin = mode == Mode::Write
-                    ? QStringLiteral("BEGIN")
-                    : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    execStatement(db_, begin);
+    execStatement(db_, Dialect::of(kind).begin(mode == Mode::Write));
     active_ = true;
 }
 
@@ -341,21 +334,6 @@ void Transaction::rollback()
         return;
     active_ = false;
     execStatement(db_, QStringLiteral("ROLLBACK"));
-}
-
-void Transaction::lockBranches(QStringList branches)
-{
-    if (kind_ != DbKind::PostgreSQL)
-        return;
-    std::sort(branches.begin(), branches.end());
-    branches.erase(std::unique(branches.begin(), branches.end()), branches.end());
-    Query q(db_, QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = ? FOR UPDATE"));
-    for (const QString& b : branches) {
-        q.bindText(b);
-        q.exec();
-        while (q.next()) {
-        }
-    }
 }
 
 } // namespace krt::app

@@ -61,10 +61,12 @@ private:
 // "?, ?, ?" for `count` parameters (count ≥ 1).
 QString placeholders(qsizetype count);
 
-// A transaction on one connection, rolled back unless committed. Write
-// transactions take the database's write lock at once on SQLite (BEGIN
-// IMMEDIATE), so two writers queue instead of deadlocking half-way; read
-// transactions give every statement of a method the same snapshot.
+// A transaction on one connection, rolled back unless committed, begun as the
+// database's dialect says: write transactions take the database's write lock
+// at once on SQLite (BEGIN IMMEDIATE), so two writers queue instead of
+// deadlocking half-way; read transactions give every statement of a method
+// the same snapshot. What must run one branch at a time locks its branches
+// itself (appserver/methods/branchlock.h).
 class Transaction
 {
 public:
@@ -81,14 +83,8 @@ public:
     void commit();
     void rollback();
 
-    // PostgreSQL: row locks on the branches, taken in a fixed order, so that
-    // writers of the same branch run one after the other. SQLite already has
-    // the whole database locked.
-    void lockBranches(QStringList branches);
-
 private:
     QSqlDatabase db_;
-    DbKind kind_;
     bool active_ = false;
 };
 

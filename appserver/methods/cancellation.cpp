@@ -5,6 +5,7 @@
 #include "appserver/db/sql.h"
 #include "appserver/methods/arguments.h"
 #include "appserver/methods/audit.h"
+#include "appserver/methods/branchlock.h"
 #include "appserver/methods/keyset.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/rowwriter.h"
@@ -126,8 +127,8 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
             audit.skipped = badRows;
             QSqlDatabase db = db_.connection();
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-            tx.lockBranches({branch});
-            StockReversal stock(db, db_.kind());
+            lockBranches(db, db_.dialect(), {branch});
+            StockReversal stock(db, db_.dialect());
             const qsizetype batch = KeySetQuery::batchSize(db);
             // With, in the same look-up, whether undoing the invoice would
             // touch another branch than its own through its stock postings
@@ -289,8 +290,8 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
             audit.skipped = badRows;
             QSqlDatabase db = db_.connection();
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-            tx.lockBranches(branches);
-            StockReversal stock(db, db_.kind());
+            lockBranches(db, db_.dialect(), branches);
+            StockReversal stock(db, db_.dialect());
             const qsizetype batch = KeySetQuery::batchSize(db);
             KeySetQuery exists(db, QStringLiteral("SELECT NRRETEST, DTRETIRADA FROM RETIRADAEST"
                                                   " WHERE CDFILIAL = ? AND NRRETEST IN (%1)") +

@@ -1,12 +1,14 @@
 #include "appserver/methods/keyset.h"
 
+#include "appserver/db/dialect.h"
+
 namespace krt::app {
 
 namespace {
 
 bool usesArrays(const QSqlDatabase& db)
 {
-    return db.driverName() == QLatin1String("QPSQL");
+    return Dialect::of(db).keySetsAsArrays();
 }
 
 QString withSet(const QSqlDatabase& db, QString sql)

@@ -12,14 +12,14 @@ struct StockReversal::Statements
         : postings(db, QStringLiteral("SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ"
                                       " FROM LANCTOESTQ L WHERE ") +
                            ownerWhere),
-          restore(db, QStringLiteral(
-                          "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
-                          " SELECT I.CDFILIAL, I.CDPRODUTO,"
-                          " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST"
-                          " ELSE -I.QTLANCTOEST END)"
-                          " FROM LANCTOESTQ L JOIN ITLANCTOEST I"
-                          " ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ"
-                          " WHERE ") + ownerWhere +
+          restore(db, QStringLiteral("INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
+                                     " SELECT I.CDFILIAL, I.CDPRODUTO,"
+                                     " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST"
+                                     " ELSE -I.QTLANCTOEST END)"
+                                     " FROM LANCTOESTQ L JOIN ITLANCTOEST I"
+                                     " ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ"
+                                     " WHERE ") +
+                          ownerWhere +
                           QStringLiteral(" GROUP BY I.CDFILIAL, I.CDPRODUTO"
                                          " ON CONFLICT (CDFILIAL, CDPRODUTO)"
                                          " DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO +"
@@ -37,23 +37,24 @@ struct StockReversal::Statements
     KeySetQuery postings, restore, deleteItems, deletePostings;
 };
 
-StockReversal::StockReversal(const QSqlDatabase& db, DbKind kind) : db_(db), kind_(kind) {}
+StockReversal::StockReversal(const QSqlDatabase& db, const Dialect& dialect)
+    : db_(db), dialect_(dialect)
+{
+}
 
 StockReversal::~StockReversal() = default;
 
 QString StockReversal::rowLock() const
 {
-    return kind_ == DbKind::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
+    return dialect_.rowLock();
 }
 
 const OpenPeriod& StockReversal::periodOf(const QString& branch)
 {
     auto it = periods_.find(branch);
     if (it == periods_.end())
-        it = periods_.insert(branch, openPeriodOf(db_, branch,
-                                                  kind_ == DbKind::PostgreSQL
-                                                      ? QStringLiteral(" FOR SHARE OF P")
-                                                      : QString()));
+        it = periods_.insert(
+            branch, openPeriodOf(db_, branch, dialect_.sharedRowLock(QStringLiteral("P"))));
     return it.value();
 }
 
@@ -81,9 +82,9 @@ int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* 
         const QString postingBranch = postings.text(0);
         const QDate day = postings.date(2);
         if (!periodOf(postingBranch).contains(day)) {
-            const QString what = QStringLiteral("lançamento de estoque %1/%2 de %3")
-                                     .arg(postingBranch, postings.text(1),
-                                          day.toString(Qt::ISODate));
+            const QString what =
+                QStringLiteral("lançamento de estoque %1/%2 de %3")
+                    .arg(postingBranch, postings.text(1), day.toString(Qt::ISODate));
             while (postings.next()) {
             }
             throw PeriodRefusal{what};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appserver/db/dboptions.h"
+#include "appserver/db/dialect.h"
 #include "appserver/methods/accountingperiod.h"
 #include "appserver/methods/keyset.h"
 
@@ -27,7 +27,7 @@ struct PeriodRefusal
 class StockReversal
 {
 public:
-    StockReversal(const QSqlDatabase& db, DbKind kind);
+    StockReversal(const QSqlDatabase& db, const Dialect& dialect);
     ~StockReversal();
 
     // Reverses every posting of the invoices `numbers` (at most
@@ -49,7 +49,7 @@ private:
                 const QString& branch, const QStringList& numbers);
 
     QSqlDatabase db_;
-    DbKind kind_;
+    const Dialect& dialect_;
     std::unique_ptr<Statements> byInvoice_;
     std::unique_ptr<Statements> byWithdrawal_;
     QHash<QString, OpenPeriod> periods_;

@@ -117,3 +117,24 @@ TEST_F(CancellationTest, APeriodClosedDuringTheCancellationRefusesIt)
     EXPECT_TRUE(refused);
     EXPECT_EQ(tdb->invoiceKeys(), all);
 }
+
+// Each thread gets a connection of its own under a name never used before
+// (thread ids are reused), and the thread itself closes it when it ends: no
+// connection is left for another thread to remove.
+TEST_F(CancellationTest, EachThreadOpensAndClosesItsOwnConnection)
+{
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        std::thread worker([&] {
+            const QSqlDatabase db = tdb->db().connection();
+            names << db.connectionName();
+            EXPECT_EQ(tdb->db().connection().connectionName(), names.last())
+                << "a second call on the same thread reuses its connection";
+        });
+        worker.join();
+        EXPECT_FALSE(QSqlDatabase::contains(names.last())) << "left open by a thread that ended";
+    }
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), 3);
+    EXPECT_NE(tdb->db().connection().connectionName(), names.first());
+}
