@@ -141,8 +141,7 @@ bool DayColumn::read(std::string_view iso)
     if (std::memcmp(iso.data(), iso_, 10) == 0)
         return valid_;
     std::memcpy(iso_, iso.data(), 10);
-    const QDate day = QDate::fromString(
-        QLatin1StringView(iso.data(), 10), Qt::ISODate);
+    const QDate day = QDate::fromString(QLatin1StringView(iso.data(), 10), Qt::ISODate);
     valid_ = day.isValid();
     if (valid_) {
         ms_ = QDateTime(day, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();

@@ -42,7 +42,7 @@ public:
     RowWriter& utf8(std::string_view value); // UTF-8 text, cut to the field's size
     RowWriter& number(double value);
     RowWriter& numberOrNull(const QVariant& value);
-    RowWriter& date(const QDate& value); // an invalid date gives a null cell
+    RowWriter& date(const QDate& value);              // an invalid date gives a null cell
     RowWriter& day(const DayColumn& day, bool valid); // null unless `valid`
     RowWriter& null();
 

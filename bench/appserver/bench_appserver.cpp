@@ -48,8 +48,9 @@ struct Ratios
 
 QList<krt::Variant> listArgs(const QDate& from, const QDate& to)
 {
-    return {"0001", "LJ01", "", "T", "", "T", QDateTime(from, QTime(0, 0)),
-            QDateTime(to, QTime(0, 0)), "S", ""};
+    return {
+        "0001", "LJ01", "", "T", "", "T", QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(0, 0)),
+        "S",    ""};
 }
 
 // One database: generated, served, listed and cancelled through the server
@@ -179,8 +180,8 @@ int main(int argc, char** argv)
     const QCommandLineOption runsOpt("runs", "Repetições da listagem (3).", "n", "3");
     // Filling PostgreSQL through the generator takes far longer than SQLite:
     // its base is smaller by default, so the run stays within a few minutes.
-    const QCommandLineOption pgInvoicesOpt("pg-invoices", "Notas fiscais da base PostgreSQL (20000).",
-                                           "n", "20000");
+    const QCommandLineOption pgInvoicesOpt(
+        "pg-invoices", "Notas fiscais da base PostgreSQL (20000).", "n", "20000");
     const QCommandLineOption pgCancelOpt("pg-cancel", "Notas canceladas no PostgreSQL (2000).", "n",
                                          "2000");
     const QCommandLineOption sqliteOnly("sqlite-only", "Não mede o PostgreSQL.");

@@ -29,8 +29,7 @@ public:
         const QByteArray a = from.toString(Qt::ISODate).toUtf8(),
                          b = to.toString(Qt::ISODate).toUtf8();
         const char* values[4] = {"0001", "LJ01", a.constData(), b.constData()};
-        PGresult* r =
-            PQexecParams(conn, sql.constData(), 4, nullptr, values, nullptr, nullptr, 0);
+        PGresult* r = PQexecParams(conn, sql.constData(), 4, nullptr, values, nullptr, nullptr, 0);
         if (PQresultStatus(r) != PGRES_TUPLES_OK)
             say(QStringLiteral("erro: %1").arg(QString::fromUtf8(PQresultErrorMessage(r))));
         std::vector<Row> out;
@@ -76,25 +75,25 @@ public:
         QElapsedTimer t;
         t.start();
         PQclear(run("BEGIN", 0, nullptr));
-        for (const char* sql : {
-                 "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO) SELECT I.CDFILIAL, "
-                 "I.CDPRODUTO, SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE "
-                 "-I.QTLANCTOEST END) FROM LANCTOESTQ L JOIN ITLANCTOEST I ON I.CDFILIAL = "
-                 "L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ WHERE L.CDFILIALNF = '0001' AND "
-                 "L.NRLANCTONF = ANY($1::varchar[]) GROUP BY I.CDFILIAL, I.CDPRODUTO ON CONFLICT "
-                 "(CDFILIAL, CDPRODUTO) DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO + "
-                 "excluded.QTSALDO",
-                 "DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT CDFILIAL, "
-                 "NRLANCESTQ FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-                 "ANY($1::varchar[]))",
-                 "DELETE FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-                 "ANY($1::varchar[])",
-                 "UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL WHERE CDFILIALNF = "
-                 "'0001' AND NRLANCTONF = ANY($1::varchar[])",
-                 "DELETE FROM ITEMNOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-                 "ANY($1::varchar[])",
-                 "DELETE FROM NOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-                 "ANY($1::varchar[])"})
+        for (const char* sql :
+             {"INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO) SELECT I.CDFILIAL, "
+              "I.CDPRODUTO, SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE "
+              "-I.QTLANCTOEST END) FROM LANCTOESTQ L JOIN ITLANCTOEST I ON I.CDFILIAL = "
+              "L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ WHERE L.CDFILIALNF = '0001' AND "
+              "L.NRLANCTONF = ANY($1::varchar[]) GROUP BY I.CDFILIAL, I.CDPRODUTO ON CONFLICT "
+              "(CDFILIAL, CDPRODUTO) DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO + "
+              "excluded.QTSALDO",
+              "DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT CDFILIAL, "
+              "NRLANCESTQ FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
+              "ANY($1::varchar[]))",
+              "DELETE FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
+              "ANY($1::varchar[])",
+              "UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL WHERE CDFILIALNF = "
+              "'0001' AND NRLANCTONF = ANY($1::varchar[])",
+              "DELETE FROM ITEMNOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
+              "ANY($1::varchar[])",
+              "DELETE FROM NOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
+              "ANY($1::varchar[])"})
             PQclear(run(sql, 1, set));
         PQclear(run("COMMIT", 0, nullptr));
         const double ms = msSince(t);

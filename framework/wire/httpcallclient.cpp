@@ -343,10 +343,9 @@ Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QStri
                                            .arg(d.address())
                                            .arg(res.status),
                               errorCodeForStatus(res.status));
-        throw RemoteError(
-            prefix +
-                QStringLiteral("resposta inválida do servidor %1: %2").arg(d.address(), res.malformed),
-            ErrorCode::InvalidReply);
+        throw RemoteError(prefix + QStringLiteral("resposta inválida do servidor %1: %2")
+                                       .arg(d.address(), res.malformed),
+                          ErrorCode::InvalidReply);
     }
     const Reply& reply = *res.reply;
     if (reply.isError) {

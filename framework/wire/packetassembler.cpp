@@ -44,8 +44,7 @@ void PacketAssembler::addRows(std::string_view bytes, quint32 count)
     // Each row takes at least its bitmap: a count that cannot fit is refused
     // before anything is appended.
     if (bitmapBytes > 0 && qsizetype(count) > qsizetype(bytes.size()) / bitmapBytes)
-        check.fail(
-            QStringLiteral("%1 linhas não cabem em %2 bytes").arg(count).arg(bytes.size()));
+        check.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(count).arg(bytes.size()));
     if (qint64(d.rowValues.size()) + count > std::numeric_limits<int>::max())
         check.fail(QStringLiteral("linhas demais"));
     if (d.buffer.size() + qsizetype(bytes.size()) > kMaxPacketBytes)

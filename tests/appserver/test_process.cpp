@@ -258,8 +258,9 @@ TEST_F(ProcessTest, ALongListIsStreamedWholeAndEqualToTheMethodsOwnAnswer)
                               "S",
                               ""};
     krt::app::RdmCancelaConsoli object(tdb->db());
-    const Packet expected = object.getPrincipal(args[0], args[1], args[2], args[3], args[4],
-                                                args[5], args[6], args[7], args[8], args[9])
+    const Packet expected = object
+                                .getPrincipal(args[0], args[1], args[2], args[3], args[4], args[5],
+                                              args[6], args[7], args[8], args[9])
                                 .asPacket();
     ASSERT_GT(expected.bytes().size(), 4 * 128 * 1024);
 
@@ -272,8 +273,8 @@ TEST_F(ProcessTest, ALongListIsStreamedWholeAndEqualToTheMethodsOwnAnswer)
     EXPECT_EQ(client.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
     EXPECT_EQ(client.call(kObject, "getPrincipal", args).asPacket(), expected);
     ASSERT_TRUE(server.stopWith(SIGTERM));
-    EXPECT_TRUE(server.log().contains(
-        QStringLiteral("getPrincipal ok rows=%1 ").arg(expected.rowCount())))
+    EXPECT_TRUE(
+        server.log().contains(QStringLiteral("getPrincipal ok rows=%1 ").arg(expected.rowCount())))
         << server.log().toStdString();
 }
 
