@@ -1,9 +1,11 @@
-// Writes the fuzzers' seed corpus into DIR/packet and DIR/call: a packet of
-// every client data set (rows with texts, numbers, dates, flags and nulls, as
-// the server sends them), every method's call with arguments of the kinds the
-// method table gives, the replies of the list methods and a few bare values.
+// Writes the fuzzers' seed corpus into DIR/packet, DIR/call and DIR/reply: a
+// packet of every client data set (rows with texts, numbers, dates, flags and
+// nulls, as the server sends them), every method's call with arguments of the
+// kinds the method table gives, the replies of the list methods (whole and
+// streamed in several blocks, ended or failed) and a few bare values.
 #include "framework/wire/callcodec.h"
 #include "framework/wire/keylist.h"
+#include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
 #include "server/packetfields.h"
 
@@ -14,9 +16,9 @@
 
 namespace {
 
-krt::Packet sample(const QList<krt::FieldDef>& fields, int rows)
+// Writes `rows` rows of `fields` into `w`.
+void fill(krt::PacketWriter& w, const QList<krt::FieldDef>& fields, int rows)
 {
-    krt::PacketWriter w(fields);
     for (int r = 0; r < rows; ++r) {
         for (qsizetype c = 0; c < fields.size(); ++c) {
             const krt::FieldDef& f = fields[c];
@@ -43,7 +45,36 @@ krt::Packet sample(const QList<krt::FieldDef>& fields, int rows)
             }
         }
     }
+}
+
+krt::Packet sample(const QList<krt::FieldDef>& fields, int rows)
+{
+    krt::PacketWriter w(fields);
+    fill(w, fields, rows);
     return w.finish();
+}
+
+// The streamed reply of a list of `rows` rows of `fields`, in blocks of a
+// few rows, as the server writes it; ended whole or with a failure.
+QByteArray streamed(const QList<krt::FieldDef>& fields, int rows, bool fails)
+{
+    QByteArray out;
+    krt::PacketWriter w(fields);
+    w.streamTo(
+        [&](std::string_view head, std::string_view block, int count) {
+            if (!head.empty())
+                out += krt::streamedReplyHead(head);
+            if (count > 0)
+                out += krt::streamedRowBlock(block, count);
+        },
+        64);
+    fill(w, fields, rows);
+    w.finish();
+    out += fails ? krt::streamedReplyFailure(krt::ErrorCode::DatabaseFailure,
+                                             QStringLiteral("getPrincipal"),
+                                             QStringLiteral("falha no banco de dados"))
+                 : krt::streamedReplyEnd();
+    return out;
 }
 
 bool write(const QString& path, const QByteArray& bytes)
@@ -63,7 +94,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.mkpath(QStringLiteral("packet")) || !dir.mkpath(QStringLiteral("call")))
+    if (!dir.mkpath(QStringLiteral("packet")) || !dir.mkpath(QStringLiteral("call")) ||
+        !dir.mkpath(QStringLiteral("reply")))
         return 1;
     int written = 0;
     auto put = [&](const QString& sub, const QString& name, const QByteArray& bytes) {
@@ -82,6 +114,14 @@ int main(int argc, char** argv)
         // The reply carrying it, as the client decodes it (selector byte 1).
         put(QStringLiteral("call"), QStringLiteral("reply.") + set,
             QByteArray(1, '\1') + krt::encodeReply(krt::Variant(sample(fields, 3))));
+        // The same list as the client reads it while it arrives (the first
+        // byte picks the size of the pieces).
+        put(QStringLiteral("reply"), set + QStringLiteral(".whole"),
+            QByteArray(1, '\7') + krt::encodeReply(krt::Variant(sample(fields, 3))));
+        put(QStringLiteral("reply"), set + QStringLiteral(".streamed"),
+            QByteArray(1, '\5') + streamed(fields, 6, false));
+        put(QStringLiteral("reply"), set + QStringLiteral(".failed"),
+            QByteArray(1, '\3') + streamed(fields, 6, true));
     }
     for (const krt::api::MethodSignature& m : krt::api::methods()) {
         QList<krt::Variant> args;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer + UBSan), writes
-# the seed corpus and runs each decoder's fuzzer for SECONDS (default 60).
+# the seed corpus and runs each decoder's fuzzer (packets, calls, reply bodies)
+# for SECONDS (default 60).
 # A crash, a sanitizer report or an accepted input that does not encode back
 # to itself fails the script and leaves the input in build-fuzz/.
 set -euo pipefail
@@ -11,7 +12,7 @@ BUILD=${KRT_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S fuzz -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j2 >/dev/null
 "$BUILD/fuzz-seeds" "$BUILD/corpus"
-for target in packet call; do
+for target in packet call reply; do
   echo "fuzz: $target for ${SECONDS_EACH} s"
   (cd "$BUILD" && ./fuzz-$target "corpus/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 \
      -print_final_stats=1 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY|Done" )

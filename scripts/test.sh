@@ -3,7 +3,7 @@
 # runs every test (SQLite ones and PostgreSQL ones), headless. Then runs them
 # all once more under AddressSanitizer and UndefinedBehaviorSanitizer, runs
 # the transport's and the application server's tests under ThreadSanitizer,
-# and fuzzes the packet and call decoders for a minute each.
+# and fuzzes the packet, call and reply decoders for a minute each.
 # KRT_SANITIZERS=0, KRT_TSAN=0 or KRT_FUZZ_SECONDS=0 skip those steps.
 set -euo pipefail
 cd "$(dirname "$0")/.."
