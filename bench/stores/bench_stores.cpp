@@ -16,24 +16,22 @@
 // removed postings had moved it.
 //
 // Needs KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER and KRT_PG_DB (the maintenance
-// database where a throw-away database is created); scripts/bench-stores.sh
+// database, where a throw-away database is created and dropped); scripts/bench-stores.sh
 // starts a throw-away cluster and runs it. The last line is
 // "stores: <calls/s> calls/s, p99 <ms> ms, consistent: yes|no" for the run on
 // two processes.
-#include "../../tests/appserver/serverprocess.h"
 #include "appserver/db/database.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "bench/support/benchsupport.h"
 #include "framework/wire/httptransport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMap>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -49,49 +47,8 @@ using krt::app::Query;
 
 const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
 
-void say(const QString& text)
-{
-    std::printf("%s\n", text.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-double msSince(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-krt::app::DbOptions pgOptions(const QString& database)
-{
-    return krt::app::DbOptions::postgres(qEnvironmentVariable("KRT_PG_HOST"),
-                                         qEnvironmentVariableIntValue("KRT_PG_PORT"),
-                                         qEnvironmentVariable("KRT_PG_USER"), database);
-}
-
-// One statement on the cluster's maintenance database (create, drop).
-bool pgAdmin(const QString& sql)
-{
-    const QString name = QStringLiteral("bench-stores-admin");
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        const krt::app::DbOptions o = pgOptions(qEnvironmentVariable("KRT_PG_DB"));
-        db.setHostName(o.host);
-        db.setPort(o.port);
-        db.setUserName(o.user);
-        db.setDatabaseName(o.database);
-        if (db.open()) {
-            QSqlQuery q(db);
-            ok = q.exec(sql);
-            if (!ok)
-                say(QStringLiteral("erro: %1").arg(q.lastError().text()));
-            db.close();
-        } else {
-            say(QStringLiteral("erro: %1").arg(db.lastError().text()));
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
+using krt::bench::msSince;
+using krt::bench::say;
 
 // The call times of a run, from every store's thread.
 class Recorder
@@ -329,14 +286,11 @@ int main(int argc, char** argv)
     const QCommandLineOption detailsOpt("details", "Notas abertas por dia (5).", "n", "5");
     parser.addOptions({branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt});
     parser.process(app);
-    for (const char* var : {"KRT_PG_HOST", "KRT_PG_PORT", "KRT_PG_USER", "KRT_PG_DB"})
-        if (qEnvironmentVariableIsEmpty(var)) {
-            say(QStringLiteral("erro: %1 não definida (rode scripts/bench-stores.sh)")
-                    .arg(QLatin1String(var)));
-            return 1;
-        }
-    if (qEnvironmentVariableIsEmpty("KRT_BIN_DIR"))
-        qputenv("KRT_BIN_DIR", QCoreApplication::applicationDirPath().toUtf8());
+    if (!krt::bench::postgresAvailable()) {
+        say(QStringLiteral("erro: KRT_PG_HOST e KRT_PG_PORT não definidas (rode "
+                           "scripts/bench-stores.sh)"));
+        return 1;
+    }
 
     const int daysPerRun = std::max(1, parser.value(daysOpt).toInt());
     krt::app::DemoConfig config;
@@ -350,11 +304,16 @@ int main(int argc, char** argv)
     const int details = std::max(0, parser.value(detailsOpt).toInt());
 
     const QString name = QStringLiteral("krt_bench_stores_%1").arg(app.applicationPid());
-    if (!pgAdmin(QStringLiteral("CREATE DATABASE %1").arg(name)))
+    krt::app::DbOptions options;
+    try {
+        options = krt::bench::createPostgresDatabase(name);
+    } catch (const std::exception& e) {
+        say(QStringLiteral("erro: %1").arg(QString::fromUtf8(e.what())));
         return 1;
+    }
     int status = 0;
     {
-        krt::app::Database db(pgOptions(name));
+        krt::app::Database db(options);
         krt::app::Migrator(db).migrate();
         QElapsedTimer t;
         t.start();
@@ -381,13 +340,13 @@ int main(int argc, char** argv)
                                      " IDORIGEM = 'C'"));
         const auto stockBefore = stockState(db);
 
-        const QString connection =
-            QStringLiteral("postgres://%1@%2:%3/%4")
-                .arg(qEnvironmentVariable("KRT_PG_USER"), qEnvironmentVariable("KRT_PG_HOST"),
-                     qEnvironmentVariable("KRT_PG_PORT"), name);
-        ServerProcess one, two;
-        if (!one.start(connection) || !two.start(connection)) {
-            say(QStringLiteral("erro: o servidor não iniciou: %1%2").arg(one.error, two.error));
+        const QString connection = krt::bench::databaseArgument(options);
+        QTemporaryDir logs;
+        krt::bench::ServerProcess one, two;
+        if (!one.start(connection, logs.filePath(QStringLiteral("1.log"))) ||
+            !two.start(connection, logs.filePath(QStringLiteral("2.log")))) {
+            say(QStringLiteral("erro: o servidor não iniciou (logs em %1)").arg(logs.path()));
+            logs.setAutoRemove(false);
             status = 1;
         } else {
             const RunFigures single =
@@ -406,6 +365,10 @@ int main(int argc, char** argv)
             status = consistent ? 0 : 2;
         }
     }
-    pgAdmin(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+    try {
+        krt::bench::dropPostgresDatabase(name);
+    } catch (const std::exception& e) {
+        say(QStringLiteral("aviso: %1").arg(QString::fromUtf8(e.what())));
+    }
     return status;
 }
