@@ -11,76 +11,30 @@
 // Also shown: opening with a large list already picked, and the letters
 // typed in the filter.
 // The last line is "pick list open ratio: <open / load>".
+#include "bench/support/benchsupport.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
 #include "framework/widgets/picklistdialog.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
+#include "server/methodtable.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 
 namespace {
 
-const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+const QString kObject = krt::api::remoteObjectName();
 
-void say(const QString& text)
-{
-    std::printf("%s\n", text.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-double msSince(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-class Server
-{
-public:
-    bool start(const QString& database, const QString& logPath)
-    {
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-appserver"),
-                       {"--database", database, "--port", "0", "--log", logPath});
-        if (!process_.waitForStarted(5000))
-            return false;
-        static const QRegularExpression serving(QStringLiteral("em [0-9.]+:(\\d+)"));
-        for (int i = 0; i < 1500; ++i) {
-            QFile f(logPath);
-            if (f.open(QIODevice::ReadOnly)) {
-                const auto m = serving.match(QString::fromUtf8(f.readAll()));
-                if (m.hasMatch()) {
-                    port = quint16(m.captured(1).toUInt());
-                    return true;
-                }
-            }
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    ~Server()
-    {
-        ::kill(pid_t(process_.processId()), SIGTERM);
-        process_.waitForFinished(30000);
-    }
-    quint16 port = 0;
-
-private:
-    QProcess process_;
-};
+using krt::bench::msSince;
+using krt::bench::say;
 
 // Counts the paints of a widget.
 class PaintCounter : public QObject
@@ -156,12 +110,12 @@ int main(int argc, char** argv)
                          .constLast()));
     }
 
-    Server server;
+    krt::bench::ServerProcess server;
     if (!server.start(database, dir.filePath("server.log"))) {
         say("erro: o servidor não iniciou");
         return 1;
     }
-    krt::HttpCallClient client("127.0.0.1", server.port, 600000);
+    krt::HttpCallClient client("127.0.0.1", server.port(), 600000);
     client.setCredentials(QStringLiteral("demo"),
                           QStringLiteral("demo")); // the demo database's user
     // Every generated day: the candidates are all invoiced sales of the branch.
