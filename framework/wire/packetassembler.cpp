@@ -72,6 +72,12 @@ Packet PacketAssembler::finish()
     const quint32 rows = qToLittleEndian(quint32(d.rows));
     std::memcpy(d.buffer.data() + rowCountPos_, &rows, 4);
     d.rowValues.push_back(quint32(d.values.size()));
+    // The buffer and the tables grew by doubling while the rows arrived: the
+    // packet keeps only what it holds (a list of 100 000 rows would otherwise
+    // keep up to twice its size for as long as the screen shows it).
+    d.buffer.squeeze();
+    d.values.shrink_to_fit();
+    d.rowValues.shrink_to_fit();
     return Packet(std::move(d_));
 }
 
