@@ -20,6 +20,7 @@
 #include "framework/core/usercontext.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/scriptedhostservices.h"
+#include "framework/db/dtmdbgeral.h"
 #include "framework/forms/formtypes.h"
 #include "framework/net/netconnection.h"
 #include "framework/widgets/maskedit.h"
@@ -101,6 +102,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The host's lookups (branch, store) read the same file, as in the demo.
+    TdtmDBGeral lookups;
+    lookups.openSqlite(path);
+    dtmDBGeral = &lookups;
+
     krt::ScriptedHostServices services;
     services.install();
     krt::UserContext context;
@@ -115,6 +121,10 @@ int main(int argc, char** argv)
     frmCancelaConsoli = screen;
     screen->resize(900, 600);
     screen->show();
+    screen->activateWindow();
+    // Its first activation fills the panel and the filter with the user's
+    // defaults; the benchmark's period and store are set after it.
+    QCoreApplication::processEvents();
     screen->medFilial->setText(QStringLiteral("0001"));
     screen->medCdLoja->setText(QStringLiteral("LJ01"));
     Filtro.dtInicial = DateToDayCount(config.firstDay);
@@ -159,7 +169,13 @@ int main(int argc, char** argv)
         packetBytes = screen->qryPrincipal->Data().bytes().size();
         if (!services.errors().isEmpty() || shown != rows) {
             say("erro: " + services.errors().join(" / ") +
-                QStringLiteral(" (grade com %1 linhas de %2)").arg(shown).arg(rows));
+                QStringLiteral(" (grade com %1 linhas de %2; qryPrincipal %3 aberta %4; "
+                               "mensagens %5)")
+                    .arg(shown)
+                    .arg(rows)
+                    .arg(screen->qryPrincipal->RecordCount())
+                    .arg(screen->qryPrincipal->Active())
+                    .arg(services.messages().join(" / ")));
             return 1;
         }
         say(QStringLiteral("execução %1: tela %2 ms, lista pura %3 ms, %4 linhas")
