@@ -46,6 +46,22 @@ const std::shared_ptr<const Packet::Data>& emptyData()
 
 } // namespace
 
+QList<FieldDef> wire::readPacketHead(ByteReader& in, const char* start)
+{
+    in.need(kPacketHeaderSize);
+    if (std::memcmp(start, kPacketMagic, 4) != 0)
+        in.fail(QStringLiteral("assinatura inválida"));
+    in.skip(4);
+    const quint8 version = in.read<quint8>();
+    if (version != kPacketVersion)
+        in.fail(QStringLiteral("versão %1 não suportada (esperada %2)")
+                    .arg(version)
+                    .arg(kPacketVersion));
+    if (in.read<quint8>() != 0)
+        in.fail(QStringLiteral("indicadores reservados preenchidos"));
+    return readFieldDefs(in);
+}
+
 QList<FieldDef> wire::readFieldDefs(ByteReader& in)
 {
     const quint16 count = in.read<quint16>();
@@ -155,19 +171,7 @@ Packet Packet::decode(QByteArray bytes)
 
     if (buf.size() > kMaxPacketBytes)
         in.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
-    in.need(kPacketHeaderSize);
-    if (std::memcmp(buf.constData(), kPacketMagic, 4) != 0)
-        in.fail(QStringLiteral("assinatura inválida"));
-    in.skip(4);
-    const quint8 version = in.read<quint8>();
-    if (version != kPacketVersion)
-        in.fail(QStringLiteral("versão %1 não suportada (esperada %2)")
-                    .arg(version)
-                    .arg(kPacketVersion));
-    if (in.read<quint8>() != 0)
-        in.fail(QStringLiteral("indicadores reservados preenchidos"));
-
-    d->fields = readFieldDefs(in);
+    d->fields = readPacketHead(in, buf.constData());
     d->rowValues.clear();
     const qsizetype fieldCount = d->fields.size();
     const quint32 rows = in.read<quint32>();

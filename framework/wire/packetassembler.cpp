@@ -12,18 +12,7 @@ using namespace krt::wire;
 PacketAssembler::PacketAssembler(std::string_view head) : d_(std::make_shared<Packet::Data>())
 {
     ByteReader in(head.data(), qsizetype(head.size()), "pacote de dados");
-    in.need(kPacketHeaderSize);
-    if (std::memcmp(head.data(), kPacketMagic, 4) != 0)
-        in.fail(QStringLiteral("assinatura inválida"));
-    in.skip(4);
-    const quint8 version = in.read<quint8>();
-    if (version != kPacketVersion)
-        in.fail(QStringLiteral("versão %1 não suportada (esperada %2)")
-                    .arg(version)
-                    .arg(kPacketVersion));
-    if (in.read<quint8>() != 0)
-        in.fail(QStringLiteral("indicadores reservados preenchidos"));
-    d_->fields = readFieldDefs(in);
+    d_->fields = readPacketHead(in, head.data());
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 bytes sobrando após os campos").arg(in.remaining()));
     d_->buffer.append(head.data(), qsizetype(head.size()));

@@ -36,6 +36,9 @@ std::optional<QDateTime> fromWallClockMs(qint64 ms);
 
 // Reads a packet's field count and definitions, checking each.
 QList<FieldDef> readFieldDefs(ByteReader& in);
+// Reads a packet's head from its first byte (`start`, where `in` stands):
+// magic, version, reserved flags, then the field definitions.
+QList<FieldDef> readPacketHead(ByteReader& in, const char* start);
 
 } // namespace krt::wire
 
