@@ -80,14 +80,13 @@ inline krt::Packet withdrawals(const QList<QStringList>& rows)
     return packetFor(QStringLiteral("cdsRetLanctoEstq"), data);
 }
 
-// One detail row whose product name tells which call produced it.
-inline krt::Packet detail(const QString& dataSet, const QString& tag)
+// A detail row of `dataSet` whose product name is `product`.
+inline QVariantList detailRow(const QString& dataSet, const QString& product)
 {
-    const QList<krt::FieldDef>& fields = krt::api::packetFields(dataSet);
     QVariantList row;
-    for (const krt::FieldDef& f : fields) {
+    for (const krt::FieldDef& f : krt::api::packetFields(dataSet)) {
         if (f.name == "NMPRODUTO")
-            row << tag;
+            row << product;
         else if (f.type == krt::FieldType::String)
             row << QString();
         else if (f.type == krt::FieldType::Float)
@@ -97,7 +96,13 @@ inline krt::Packet detail(const QString& dataSet, const QString& tag)
         else
             row << QVariant();
     }
-    return packetFor(dataSet, {row});
+    return row;
+}
+
+// One detail row whose product name tells which call produced it.
+inline krt::Packet detail(const QString& dataSet, const QString& tag)
+{
+    return packetFor(dataSet, {detailRow(dataSet, tag)});
 }
 
 // The three invoice details, each tagged with the invoice's posting number.

@@ -16,22 +16,8 @@ using krt::Variant;
 Variant detailRows(const QString& dataSet, const QString& tag, int count)
 {
     QList<QVariantList> rows;
-    for (int r = 0; r < count; ++r) {
-        QVariantList row;
-        for (const krt::FieldDef& f : krt::api::packetFields(dataSet)) {
-            if (f.name == "NMPRODUTO")
-                row << QStringLiteral("%1 item %2").arg(tag).arg(r + 1);
-            else if (f.type == krt::FieldType::String)
-                row << QString();
-            else if (f.type == krt::FieldType::Float)
-                row << 1.0;
-            else if (f.type == krt::FieldType::DateTime)
-                row << QDate(2026, 3, 2);
-            else
-                row << QVariant();
-        }
-        rows << row;
-    }
+    for (int r = 0; r < count; ++r)
+        rows << detailRow(dataSet, QStringLiteral("%1 item %2").arg(tag).arg(r + 1));
     return Variant(packetFor(dataSet, rows));
 }
 
