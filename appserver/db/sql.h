@@ -4,25 +4,28 @@
 
 #include <QDate>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 namespace krt::app {
 
-// A prepared, forward-only statement with positional parameters. Values are
-// always bound, never pasted into the text. Failures throw DbError carrying
-// the driver's text. After exec() the next bind() starts again at the first
-// parameter, so one prepared statement serves a whole loop.
+namespace detail {
+class Statement;
+}
+
+// A prepared, forward-only statement with positional parameters ("?").
+// Values are always bound, never pasted into the text. Failures throw DbError
+// carrying the driver's text. After exec() the next bind() starts again at
+// the first parameter, so one prepared statement serves a whole loop.
 //
-// The connection is always opened and owned by Qt Sql. On SQLite the
-// statement itself runs on the connection's own sqlite3 handle: Qt's generic
-// path turns every value into a QVariant and every text into UTF-16 and back,
-// which costs several times the query itself on long lists. PostgreSQL goes
-// through QSqlQuery. Callers see one interface either way.
+// The connection is always opened and owned by Qt Sql, but statements run on
+// the database's own client (SQLite's sqlite3 handle, PostgreSQL's libpq
+// connection) when the driver hands it over: Qt's generic path turns every
+// value into a QVariant and every text into UTF-16 and back, which costs
+// more than the query itself on long lists. Rows are read as they are
+// stepped, never all at once. Callers see one interface either way.
 class Query
 {
 public:
@@ -45,17 +48,12 @@ public:
     std::string_view utf8(int col) const;
     double number(int col) const;
     qint64 integer(int col) const;
-    // A DATE column: SQLite hands back ISO text, PostgreSQL a date.
+    // A DATE column (both databases give its ISO text).
     QDate date(int col) const;
     int rowsAffected() const;
 
 private:
-    struct Native;
-    std::unique_ptr<Native> native_;
-    std::unique_ptr<QSqlQuery> q_;
-    QString sql_;
-    int next_ = 0;
-    mutable std::vector<QByteArray> utf8Buffers_; // one per column (generic path)
+    std::unique_ptr<detail::Statement> st_;
 };
 
 // "?, ?, ?" for `count` parameters (count ≥ 1).

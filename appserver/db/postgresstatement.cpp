@@ -1,0 +1,423 @@
+// Statements on the connection's own libpq handle. Rows come one at a time
+// (libpq's single-row mode) while the caller reads them, so a list of any
+// length needs memory for one row; Qt's driver does the same but turns every
+// value into a QVariant and every text into UTF-16, which doubled the cost of
+// a long list. Texts arrive as UTF-8 and dates as ISO text: the connection is
+// used this way only when its session says so (Qt's driver sets both).
+//
+// One connection runs one command at a time. A statement whose rows are still
+// arriving when another statement of the same connection runs first keeps the
+// rest of its rows in memory, so callers may nest statements as they please.
+#include "appserver/db/statement.h"
+
+#include <QSqlDriver>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <deque>
+#include <libpq-fe.h>
+#include <utility>
+#include <vector>
+
+namespace krt::app::detail {
+
+namespace {
+
+constexpr Oid kTimestampTz = 1184;
+
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // PGconn is a typedef of struct pg_conn.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return nullptr;
+    PGconn* conn = *static_cast<PGconn* const*>(handle.data());
+    if (!conn)
+        return nullptr;
+    const char* encoding = PQparameterStatus(conn, "client_encoding");
+    const char* dateStyle = PQparameterStatus(conn, "DateStyle");
+    // Qt's driver asks for 'UNICODE', PostgreSQL's other name for UTF8.
+    if (!encoding || (qstricmp(encoding, "UTF8") != 0 && qstricmp(encoding, "UNICODE") != 0) ||
+        !dateStyle || std::strncmp(dateStyle, "ISO", 3) != 0)
+        return nullptr;
+    return conn;
+}
+
+// Qt's "?" placeholders as PostgreSQL's $1, $2 …, leaving alone what sits in
+// quotes, dollar quotes and comments.
+QByteArray numberedParameters(const QString& sql)
+{
+    const QByteArray in = sql.toUtf8();
+    QByteArray out;
+    out.reserve(in.size() + 16);
+    int number = 0;
+    qsizetype i = 0;
+    const qsizetype n = in.size();
+    auto copyUntil = [&](qsizetype end) {
+        out.append(in.constData() + i, end - i);
+        i = end;
+    };
+    while (i < n) {
+        const char c = in[i];
+        if (c == '\'' || c == '"') {
+            qsizetype end = i + 1;
+            while (end < n) {
+                if (in[end] == c) {
+                    if (end + 1 < n && in[end + 1] == c) {
+                        end += 2; // a doubled quote
+                        continue;
+                    }
+                    break;
+                }
+                ++end;
+            }
+            copyUntil(std::min(end + 1, n));
+        } else if (c == '-' && i + 1 < n && in[i + 1] == '-') {
+            const qsizetype end = in.indexOf('\n', i);
+            copyUntil(end < 0 ? n : end);
+        } else if (c == '/' && i + 1 < n && in[i + 1] == '*') {
+            const qsizetype end = in.indexOf("*/", i + 2);
+            copyUntil(end < 0 ? n : end + 2);
+        } else if (c == '$') {
+            // $tag$ … $tag$ (a tag of letters, digits and _, or none).
+            qsizetype tagEnd = i + 1;
+            while (tagEnd < n &&
+                   (std::isalnum(static_cast<unsigned char>(in[tagEnd])) || in[tagEnd] == '_'))
+                ++tagEnd;
+            if (tagEnd < n && in[tagEnd] == '$' &&
+                !(tagEnd > i + 1 && std::isdigit(static_cast<unsigned char>(in[i + 1])))) {
+                const QByteArray tag = in.mid(i, tagEnd - i + 1);
+                const qsizetype close = in.indexOf(tag, tagEnd + 1);
+                copyUntil(close < 0 ? n : close + tag.size());
+            } else {
+                copyUntil(i + 1);
+            }
+        } else if (c == '?') {
+            out += '$';
+            out += QByteArray::number(++number);
+            ++i;
+        } else {
+            copyUntil(i + 1);
+        }
+    }
+    return out;
+}
+
+class PostgresStatement;
+
+// The statement of each connection of this thread whose rows are still on the
+// way (connections are used by the thread that opened them).
+thread_local std::vector<std::pair<PGconn*, PostgresStatement*>> streaming;
+
+class PostgresStatement final : public Statement
+{
+public:
+    PostgresStatement(PGconn* conn, const QString& sql)
+        : conn_(conn), sql_(numberedParameters(sql)), shown_(firstWords(sql))
+    {
+    }
+    ~PostgresStatement() override
+    {
+        discardRows();
+        for (PGresult* r : held_)
+            PQclear(r);
+    }
+    PostgresStatement(const PostgresStatement&) = delete;
+    PostgresStatement& operator=(const PostgresStatement&) = delete;
+
+    void bind(const QVariant& value) override
+    {
+        if (executed_) {
+            values_.clear();
+            types_.clear();
+            executed_ = false;
+        }
+        types_.push_back(0); // typed by the statement, as a quoted literal would be
+        if (value.isNull()) {
+            values_.emplace_back();
+            return;
+        }
+        switch (value.metaType().id()) {
+        case QMetaType::Bool:
+            values_.push_back(value.toBool() ? QByteArrayLiteral("true")
+                                             : QByteArrayLiteral("false"));
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            char text[32];
+            const auto r = std::to_chars(text, text + sizeof text, value.toDouble());
+            values_.emplace_back(text, r.ptr - text);
+            break;
+        }
+        case QMetaType::QDate:
+            values_.push_back(value.toDate().toString(Qt::ISODate).toLatin1());
+            break;
+        case QMetaType::QDateTime:
+            // The instant, as a moment in UTC: the column's own type decides
+            // how it is kept.
+            values_.push_back(
+                value.toDateTime().toUTC().toString(u"yyyy-MM-ddTHH:mm:ss.zzzZ").toLatin1());
+            types_.back() = kTimestampTz;
+            break;
+        default:
+            values_.push_back(value.toString().toUtf8());
+        }
+    }
+
+    void exec() override
+    {
+        // Whatever this statement still had, and the connection for us.
+        discardRows();
+        clearHeld();
+        settle(conn_);
+        executed_ = true; // without new binds, the next exec() runs with these
+        std::vector<const char*> pointers(values_.size());
+        for (size_t k = 0; k < values_.size(); ++k)
+            pointers[k] = values_[k].isNull() ? nullptr : values_[k].constData();
+        if (!PQsendQueryParams(conn_, sql_.constData(), int(values_.size()), types_.data(),
+                               pointers.data(), nullptr, nullptr, 0))
+            failConnection(QStringLiteral("executar \"%1\"").arg(shown_));
+        PQsetSingleRowMode(conn_);
+        affected_ = 0;
+        PGresult* r = PQgetResult(conn_);
+        switch (PQresultStatus(r)) {
+        case PGRES_SINGLE_TUPLE:
+            current_ = r;
+            row_ = -1;
+            streaming.emplace_back(conn_, this);
+            return;
+        case PGRES_TUPLES_OK:
+            current_ = r;
+            row_ = -1;
+            drainConnection(conn_);
+            return;
+        case PGRES_COMMAND_OK: {
+            const char* count = PQcmdTuples(r);
+            std::from_chars(count, count + std::strlen(count), affected_);
+            PQclear(r);
+            drainConnection(conn_);
+            return;
+        }
+        default:
+            failResult(QStringLiteral("executar \"%1\"").arg(shown_), r);
+        }
+    }
+
+    bool next() override
+    {
+        for (;;) {
+            if (current_ && row_ + 1 < PQntuples(current_)) {
+                ++row_;
+                return true;
+            }
+            clearCurrent();
+            if (!held_.empty()) {
+                current_ = held_.front();
+                held_.pop_front();
+                continue;
+            }
+            if (!heldError_.isEmpty()) {
+                const QString error = std::exchange(heldError_, QString());
+                failStatement(QStringLiteral("ler \"%1\"").arg(shown_), error, heldTransient_);
+            }
+            if (!isStreaming())
+                return false;
+            PGresult* r = PQgetResult(conn_);
+            switch (PQresultStatus(r)) {
+            case PGRES_SINGLE_TUPLE:
+                current_ = r;
+                row_ = -1;
+                continue;
+            case PGRES_TUPLES_OK: // the end of the rows
+                PQclear(r);
+                stopStreaming();
+                drainConnection(conn_);
+                return false;
+            default:
+                stopStreaming();
+                failResult(QStringLiteral("ler \"%1\"").arg(shown_), r);
+            }
+        }
+    }
+
+    bool isNull(int col) const override { return PQgetisnull(current_, row_, col); }
+
+    std::string_view utf8(int col) const override
+    {
+        return std::string_view(PQgetvalue(current_, row_, col),
+                                size_t(PQgetlength(current_, row_, col)));
+    }
+
+    QVariant value(int col) const override
+    {
+        if (isNull(col))
+            return QVariant();
+        switch (PQftype(current_, col)) {
+        case 16: // boolean
+            return QVariant(utf8(col) == "t");
+        case 20: // int8
+        case 21: // int2
+        case 23: // int4
+            return QVariant(integer(col));
+        case 700:  // float4
+        case 701:  // float8
+        case 1700: // numeric
+            return QVariant(number(col));
+        case 1082: // date
+            return QVariant(date(col));
+        default:
+            return QVariant(text(col));
+        }
+    }
+
+    double number(int col) const override
+    {
+        const std::string_view v = utf8(col);
+        double d = 0;
+        std::from_chars(v.data(), v.data() + v.size(), d);
+        return d;
+    }
+
+    qint64 integer(int col) const override
+    {
+        const std::string_view v = utf8(col);
+        qint64 n = 0;
+        const auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+        if (r.ptr != v.data() + v.size()) // "12.5": a numeric column read as a whole number
+            return qint64(number(col));
+        return n;
+    }
+
+    int rowsAffected() const override { return affected_; }
+
+    // Another statement needs the connection: the rest of the rows wait in
+    // memory, and a failure among them waits for next() to reach it.
+    void holdRest()
+    {
+        stopStreaming();
+        while (PGresult* r = PQgetResult(conn_)) {
+            switch (PQresultStatus(r)) {
+            case PGRES_SINGLE_TUPLE:
+                held_.push_back(r);
+                break;
+            case PGRES_TUPLES_OK:
+                PQclear(r);
+                break;
+            default:
+                heldError_ = errorText(r);
+                heldTransient_ = isTransient(r);
+                PQclear(r);
+            }
+        }
+    }
+
+    static void settle(PGconn* conn)
+    {
+        for (const auto& [c, statement] : streaming)
+            if (c == conn) {
+                statement->holdRest();
+                return;
+            }
+    }
+
+private:
+    bool isStreaming() const
+    {
+        for (const auto& [c, statement] : streaming)
+            if (statement == this)
+                return true;
+        return false;
+    }
+
+    void stopStreaming()
+    {
+        std::erase_if(streaming, [this](const auto& entry) { return entry.second == this; });
+    }
+
+    // The rows this statement has not read, thrown away.
+    void discardRows()
+    {
+        clearCurrent();
+        if (isStreaming()) {
+            stopStreaming();
+            drainConnection(conn_);
+        }
+    }
+
+    void clearCurrent()
+    {
+        if (current_)
+            PQclear(current_);
+        current_ = nullptr;
+        row_ = -1;
+    }
+
+    void clearHeld()
+    {
+        for (PGresult* r : held_)
+            PQclear(r);
+        held_.clear();
+        heldError_.clear();
+    }
+
+    static void drainConnection(PGconn* conn)
+    {
+        while (PGresult* r = PQgetResult(conn))
+            PQclear(r);
+    }
+
+    static QString errorText(const PGresult* r)
+    {
+        const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+        return QString::fromUtf8(primary ? primary : PQresultErrorMessage(r));
+    }
+
+    static bool isTransient(const PGresult* r)
+    {
+        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+        // Deadlock detected, serialization failure.
+        return state && (std::strcmp(state, "40P01") == 0 || std::strcmp(state, "40001") == 0);
+    }
+
+    [[noreturn]] void failResult(const QString& what, PGresult* r)
+    {
+        const QString text = r ? errorText(r) : QString::fromUtf8(PQerrorMessage(conn_));
+        const bool transient = r && isTransient(r);
+        PQclear(r);
+        drainConnection(conn_);
+        failStatement(what, text, transient);
+    }
+
+    [[noreturn]] void failConnection(const QString& what)
+    {
+        failStatement(what, QString::fromUtf8(PQerrorMessage(conn_)), false);
+    }
+
+    PGconn* conn_;
+    QByteArray sql_;
+    QString shown_;
+    std::vector<QByteArray> values_;
+    std::vector<Oid> types_;
+    bool executed_ = false;
+    PGresult* current_ = nullptr;
+    int row_ = -1;
+    int affected_ = 0;
+    std::deque<PGresult*> held_;
+    QString heldError_;
+    bool heldTransient_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Statement> postgresStatement(const QSqlDatabase& db, const QString& sql)
+{
+    PGconn* conn = postgresHandle(db);
+    if (!conn)
+        return nullptr;
+    return std::make_unique<PostgresStatement>(conn, sql);
+}
+
+} // namespace krt::app::detail
