@@ -3,10 +3,15 @@
 #include "framework/wire/errors.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace krt::app {
 
-RowWriter::RowWriter(const QList<FieldDef>& fields) : fields_(fields), writer_(fields) {}
+RowWriter::RowWriter(const QList<FieldDef>& fields) : writer_(fields)
+{
+    for (const FieldDef& f : fields)
+        sizes_.push_back(f.size);
+}
 
 namespace {
 
@@ -30,14 +35,6 @@ void RowWriter::streamIfAsked()
         return;
     writer_.streamTo(*threadSink.sink, threadSink.chunkBytes);
     threadSink.sink = nullptr;
-}
-
-quint16 RowWriter::nextSize()
-{
-    const quint16 size = fields_[col_].size;
-    if (++col_ == fields_.size())
-        col_ = 0;
-    return size;
 }
 
 RowWriter& RowWriter::text(const QString& value)
@@ -67,23 +64,46 @@ void RowWriter::addCut(const QString& value, quint16 size)
     writer_.addText(value.left(cut));
 }
 
+namespace {
+
+// Where a UTF-8 text holding more than `chars` characters is cut after its
+// first `chars` ones: at a character boundary. Eight bytes at a time, a
+// character being any byte that does not continue one (10xxxxxx).
+size_t cutAfter(std::string_view value, size_t chars)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const size_t n = value.size();
+    size_t at = 0, counted = 0;
+    while (n - at >= 8) {
+        quint64 word;
+        std::memcpy(&word, p + at, 8);
+        const quint64 continuing = word & ~(word << 1) & 0x8080808080808080ULL;
+        // The mask's bits sit at the top of each byte: summed by one multiply.
+        const size_t here = 8 - size_t(((continuing >> 7) * 0x0101010101010101ULL) >> 56);
+        if (counted + here > chars)
+            break;
+        counted += here;
+        at += 8;
+    }
+    // The rest byte by byte; the cut comes before the first byte of the
+    // character after the last one kept.
+    for (; at < n; ++at) {
+        if ((p[at] & 0xC0) != 0x80 && counted++ == chars)
+            return at;
+    }
+    return n;
+}
+
+} // namespace
+
 RowWriter& RowWriter::utf8(std::string_view value)
 {
     const quint16 size = nextSize();
-    if (value.size() <= size) {
+    // Never more characters than bytes: most texts need no counting here.
+    if (value.size() <= size)
         addUtf8(value, size);
-        return *this;
-    }
-    // Cut after `size` characters, at a character boundary.
-    size_t cut = 0;
-    int chars = 0;
-    while (cut < value.size() && chars < size) {
-        ++cut;
-        while (cut < value.size() && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
-            ++cut;
-        ++chars;
-    }
-    addUtf8(value.substr(0, cut), size);
+    else
+        addUtf8(value.substr(0, cutAfter(value, size)), size);
     return *this;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace krt::app {
 
@@ -60,13 +61,19 @@ public:
     Packet finish() { return writer_.finish(); }
 
 private:
-    quint16 nextSize();
+    quint16 nextSize()
+    {
+        const quint16 size = sizes_[col_];
+        if (++col_ == sizes_.size())
+            col_ = 0;
+        return size;
+    }
     void addUtf8(std::string_view value, quint16 size);
     void addCut(const QString& value, quint16 size);
 
-    QList<FieldDef> fields_;
+    std::vector<quint16> sizes_; // each field's size, in field order
     PacketWriter writer_;
-    int col_ = 0;
+    size_t col_ = 0;
 };
 
 // The key of a document inside its branch: the branch code (four characters)

@@ -256,6 +256,10 @@ struct HttpCallClient::Impl
                 else
                     http::async_read_header(*plain, buffer, parser, done);
             });
+        // Beast reads at most what the buffer holds free (never less than
+        // 512 bytes): without room, a long list costs a system call per 512
+        // bytes.
+        buffer.reserve(64 * 1024);
         std::vector<char> piece(256 * 1024);
         while (!ec && !parser.is_done()) {
             parser.get().body().data = piece.data();

@@ -34,6 +34,9 @@ using tcp = net::ip::tcp;
 
 namespace {
 
+// The most Beast reads from a socket at once.
+constexpr std::uint64_t kBodyReadBytes = 64 * 1024;
+
 // One answer as it goes out: an HTTP status and the reply's bytes in pieces
 // (which may share the packets' own buffers).
 struct Answer
@@ -484,6 +487,11 @@ private:
             closeNow();
             return;
         }
+        // Beast reads at most what the buffer holds free, and never less than
+        // 512 bytes: a large body read through a small buffer costs a system
+        // call per 512 bytes. Room for 64 KiB reads while a body comes in.
+        const std::uint64_t expected = head_->content_length().value_or(kBodyReadBytes);
+        buffer_.reserve(size_t(std::min<std::uint64_t>(expected, kBodyReadBytes)));
         body_.emplace(std::move(*head_));
         head_.reset();
         body_->body_limit(std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
@@ -528,6 +536,7 @@ private:
         }
         state_ = State::Busy;
         lowest().expires_never();
+        buffer_.shrink_to_fit(); // an idle connection keeps no read room
         // The body moves to the worker; nothing of it is copied.
         auto message = body_->release();
         auto body = std::make_shared<std::string>(std::move(message.body()));

@@ -178,9 +178,14 @@ void PacketWriter::addText(std::string_view utf8)
     if (chars > field.size)
         tooLong(field, chars);
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
-    appendLE<quint32>(s.buffer, quint32(utf8.size()));
-    appendRaw(s.buffer, utf8.data(), qsizetype(utf8.size()));
+    const qsizetype at = s.buffer.size();
+    s.values.push_back(quint32(at));
+    // One growth for the length and the bytes.
+    s.buffer.resize(at + 4 + qsizetype(utf8.size()));
+    char* out = s.buffer.data() + at;
+    const quint32 length = qToLittleEndian(quint32(utf8.size()));
+    std::memcpy(out, &length, 4);
+    std::memcpy(out + 4, utf8.data(), utf8.size());
     s.endValue();
 }
 
