@@ -89,6 +89,23 @@ TEST_F(QueryTest, StatementsNestInsideTheRowsOfAnother)
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM T_VISTO WHERE QT = NR - 1"), 300);
 }
 
+TEST_F(QueryTest, StatementsRunAgainKeepNothingOnTheServerOnceGone)
+{
+    if (!TestDatabase::isPostgres())
+        GTEST_SKIP() << "only PostgreSQL keeps prepared statements per session";
+    const QString prepared = QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements");
+    {
+        Query sum(db(), "SELECT SUM(NR) FROM T_NUMERO WHERE NR <= ?");
+        for (int n = 1; n <= 20; ++n) {
+            sum.bind(n).exec();
+            ASSERT_TRUE(sum.next());
+            EXPECT_EQ(sum.integer(0), n * (n + 1) / 2);
+        }
+        EXPECT_EQ(tdb->count(prepared), 1);
+    }
+    EXPECT_EQ(tdb->count(prepared), 0);
+}
+
 TEST_F(QueryTest, RowsLeftUnreadDoNotHoldTheConnection)
 {
     {
