@@ -9,15 +9,14 @@
 
 // A fresh database with the small demo data and the remote object on it.
 // `consolidated` false leaves every sale waiting (the test consolidates).
-class AppTest : public ::testing::Test
+class AppTest : public DatabaseTest
 {
 protected:
     void SetUp() override
     {
-        QString why;
-        if (!TestDatabase::available(&why))
-            GTEST_SKIP() << why.toStdString();
-        tdb = std::make_unique<TestDatabase>();
+        DatabaseTest::SetUp();
+        if (IsSkipped())
+            return;
         krt::app::DemoConfig config = smallConfig();
         config.consolidate = consolidated();
         summary = tdb->generate(config);
@@ -64,7 +63,6 @@ protected:
         return out;
     }
 
-    std::unique_ptr<TestDatabase> tdb;
     krt::app::DemoSummary summary;
     std::unique_ptr<krt::app::RdmCancelaConsoli> obj;
 };

@@ -62,17 +62,8 @@ QByteArray rawCall(quint16 port, const QByteArray& body, const QString& token)
     return answer.left(answer.indexOf("\r\n"));
 }
 
-class ProcessTest : public ::testing::Test
+class ProcessTest : public DatabaseTest
 {
-protected:
-    void SetUp() override
-    {
-        QString why;
-        if (!TestDatabase::available(&why))
-            GTEST_SKIP() << why.toStdString();
-        tdb = std::make_unique<TestDatabase>();
-    }
-    std::unique_ptr<TestDatabase> tdb;
 };
 
 } // namespace

@@ -13,15 +13,14 @@ using krt::app::Transaction;
 
 namespace {
 
-class QueryTest : public ::testing::Test
+class QueryTest : public DatabaseTest
 {
 protected:
     void SetUp() override
     {
-        QString why;
-        if (!TestDatabase::available(&why))
-            GTEST_SKIP() << why.toStdString();
-        tdb = std::make_unique<TestDatabase>();
+        DatabaseTest::SetUp();
+        if (IsSkipped())
+            return;
         tdb->exec("CREATE TABLE T_NUMERO (NR INTEGER NOT NULL, DS VARCHAR(40))");
         tdb->exec("CREATE TABLE T_VISTO (NR INTEGER NOT NULL, QT INTEGER NOT NULL)");
         Transaction tx(db(), tdb->db().kind(), Transaction::Mode::Write);
@@ -33,8 +32,6 @@ protected:
 
     QSqlDatabase db() { return tdb->db().connection(); }
     Transaction write() { return Transaction(db(), tdb->db().kind(), Transaction::Mode::Write); }
-
-    std::unique_ptr<TestDatabase> tdb;
 };
 
 TEST_F(QueryTest, ValuesComeBackAsTheyWereBound)

@@ -94,17 +94,8 @@ int admin(const QStringList& args, const QByteArray& input = {})
     return p.exitCode();
 }
 
-class SecurityTest : public ::testing::Test
+class SecurityTest : public DatabaseTest
 {
-protected:
-    void SetUp() override
-    {
-        QString why;
-        if (!TestDatabase::available(&why))
-            GTEST_SKIP() << why.toStdString();
-        tdb = std::make_unique<TestDatabase>();
-    }
-    std::unique_ptr<TestDatabase> tdb;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 // A fresh, migrated database for one test: a SQLite file in a temporary
@@ -44,3 +45,20 @@ private:
 
 // Settings of a small deterministic data set used by most tests.
 krt::app::DemoConfig smallConfig();
+
+// A test on a fresh, migrated database of its own; skipped when the database
+// is not reachable. A fixture that sets up more calls this SetUp first and
+// stops when IsSkipped().
+class DatabaseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (!TestDatabase::available(&why))
+            GTEST_SKIP() << why.toStdString();
+        tdb = std::make_unique<TestDatabase>();
+    }
+
+    std::unique_ptr<TestDatabase> tdb;
+};
