@@ -161,7 +161,8 @@ std::optional<Ratios> measure(const QString& name, const DbOptions& options, Dir
     bool done = true;
     for (int r = 0; r < cancelRuns; ++r) {
         const auto [directFrom, directTo] = window();
-        directCancel = std::min(directCancel, direct.cancel(directFrom, directTo, &directCancelled));
+        directCancel =
+            std::min(directCancel, direct.cancel(directFrom, directTo, &directCancelled));
         const auto [oursFrom, oursTo] = window();
         const krt::Packet rows =
             client.call(kObject, "getPrincipal", listArgs(oursFrom, oursTo)).asPacket();
