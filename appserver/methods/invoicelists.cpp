@@ -7,6 +7,9 @@
 #include "appserver/methods/shapes.h"
 #include "appserver/methods/sqlbuilder.h"
 
+#include <string>
+#include <string_view>
+
 namespace krt::app {
 
 namespace {
@@ -18,20 +21,16 @@ class DayReader
 public:
     QDate read(const Query& q, int col)
     {
-        const QVariant v = q.value(col);
-        if (v.metaType().id() == QMetaType::QString) {
-            const QString s = v.toString();
-            if (s != lastText_) {
-                lastText_ = s;
-                last_ = QDate::fromString(s.left(10), Qt::ISODate);
-            }
-            return last_;
+        const std::string_view text = q.utf8(col);
+        if (text != lastText_) {
+            lastText_.assign(text);
+            last_ = q.date(col);
         }
-        return q.date(col);
+        return last_;
     }
 
 private:
-    QString lastText_;
+    std::string lastText_; // empty, like a null day
     QDate last_;
 };
 
