@@ -9,6 +9,8 @@ PACKAGES=(
   cmake g++ make pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase
   libgl-dev xvfb xauth
+  openbox x11-utils xdotool # the desktop test runs under a real window manager too
+  ccache
   libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libboost1.81-dev libssl-dev openssl libsodium-dev
   libsqlite3-dev sqlite3 libpq-dev postgresql
@@ -30,5 +32,6 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 BUILD_DIR=${KRT_BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=${KRT_BUILD_TYPE:-RelWithDebInfo} >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=${KRT_BUILD_TYPE:-RelWithDebInfo} \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$BUILD_DIR" -j2
