@@ -109,6 +109,12 @@ void TfrmFiltroCancelaConsoli::createPeriodBox()
         (*edit)->setPalette(p);
     }
     QWidget::setTabOrder(depInicial, depFinal);
+    // Both edits sit in the same box: without names of their own a screen
+    // reader announces each by the box's title ("Data de Saída").
+    lblnicial->setBuddy(depInicial);
+    lblFinal->setBuddy(depFinal);
+    depInicial->setAccessibleName(QStringLiteral("Data Inicial"));
+    depFinal->setAccessibleName(QStringLiteral("Data Final"));
 }
 
 void TfrmFiltroCancelaConsoli::createSelectionBoxes()

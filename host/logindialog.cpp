@@ -1,5 +1,7 @@
 #include "host/logindialog.h"
 
+#include "framework/widgets/dialogframe.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -10,6 +12,7 @@
 LoginDialog::LoginDialog(const QString& server, const QString& user, QWidget* parent)
     : QDialog(parent), user_(new QLineEdit(user)), password_(new QLineEdit), message_(new QLabel)
 {
+    krt::useDialogFrame(this);
     setWindowTitle(QStringLiteral("Entrar no servidor de aplicação"));
     setObjectName(QStringLiteral("frmLogin"));
     user_->setObjectName(QStringLiteral("edtUsuario"));

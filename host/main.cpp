@@ -20,7 +20,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("krt-host"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Retaguarda de Vendas"));
+    // No display name: the platform would append it to every window title
+    // (" — Retaguarda de Vendas" after each dialog's and message box's own).
+    // The main window names the application in its own title.
     installPortugueseTranslations(app);
     // Before any window exists: a screen reader may inspect the first one.
     krt::installAccessibility();

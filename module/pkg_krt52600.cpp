@@ -28,9 +28,12 @@ void runEntryPoint(const char* name, void (*work)()) noexcept
 
 void startUnits()
 {
-    if (unitsStarted)
+    // Once per load; a module finished and loaded again while its library
+    // stayed mapped (the host is not its only user) starts again.
+    if (unitsStarted && !unitsFinished)
         return;
     unitsStarted = true;
+    unitsFinished = false;
     Cli_krt52601_Initialization();
     Cli_krt52600_Initialization();
 }

@@ -22,6 +22,11 @@ extern "C" void CriaCancelaConsoli()
 void Cli_krt52600_Initialization()
 {
     boIdCriado = false;
+    // The closing work released the table's texts; a module loaded again
+    // while its library stayed mapped (another reference to it) must still
+    // send "N"/"S", not empty flags the server refuses.
+    stFilBool[false] = QStringLiteral("N");
+    stFilBool[true] = QStringLiteral("S");
 }
 
 void Cli_krt52600_Finalization()

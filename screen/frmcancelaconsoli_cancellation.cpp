@@ -8,6 +8,7 @@
 #include "framework/data/clientdataset.h"
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
+#include "framework/widgets/userinputguard.h"
 #include "screen/tanimate.h"
 
 #include <QCheckBox>
@@ -51,6 +52,10 @@ void TfrmCancelaConsoli::sbtCancelaConsClick(QObject*)
     if (m_cancelando)
         return;
     QScopedValueRollback<bool> running(m_cancelando, true);
+    // The command acts on the list the user saw when it started: a click on
+    // Filtrar, a refresh or a grid move made while the server is asked runs
+    // nowhere (the progress panel lets pending events through to be painted).
+    krt::UserInputGuard inputGuard(this);
 
     // 1. The period must lie in the open accounting period (no wait animation).
     const bool periodoOk =

@@ -13,6 +13,7 @@
 #include "framework/widgets/pagecontrol.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLineEdit>
 
 // ---- Checks ----
@@ -119,6 +120,10 @@ void TfrmCancelaConsoli::panFiltroExit(QObject*)
     sbtFiltro->setEnabled(true);
     mnuFiltrar->setEnabled(true);
     mnuCanCons->setEnabled(true);
+    // The list on screen is the mode's, also when the dialog was cancelled
+    // after the mode changed: the refresh then loads the list the clerk sees,
+    // and Ctrl+N never acts on a list of the other mode left on screen.
+    panRetLanctoEstq->setVisible(ckbCancRetirada->isChecked());
     TDataSource* lista = ckbCancRetirada->isChecked() ? dtsRetLanctoEstq : dtsPrincipal;
     dbnPadrao->setDataSource(lista);
     dbtNome->setDataField(QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/wire/keylist.h"
 #include "framework/wire/variant.h"
 
 #include <QDate>
@@ -41,7 +42,7 @@ struct Selection
 };
 
 // Most keys a list argument may carry.
-inline constexpr int kMaxListKeys = 10000;
+inline constexpr int kMaxListKeys = kMaxKeyListKeys;
 
 // Cash registers: flag "T" all, "N" the list. The list holds branch+register
 // keys; the registers of other branches select nothing.

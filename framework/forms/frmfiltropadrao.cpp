@@ -2,6 +2,7 @@
 
 #include "framework/core/handlerboundary.h"
 #include "framework/core/hostservices.h"
+#include "framework/widgets/dialogframe.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent)
 {
     setModal(true);
+    krt::useDialogFrame(this);
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
 

@@ -6,6 +6,7 @@
 #include "framework/data/lookuproutines.h"
 #include "framework/forms/gridexport.h"
 #include "framework/forms/mdiactivation.h"
+#include "framework/widgets/dialogframe.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -374,6 +375,7 @@ void TfrmPadraoGrid::sbtListagemClick(QObject*)
     if (!grid)
         return;
     QDialog listing(this);
+    krt::useDialogFrame(&listing);
     listing.setWindowTitle(QStringLiteral("Listagem - %1").arg(Caption()));
     auto* text = new QTextBrowser(&listing);
     text->setHtml(krt::gridToHtml(grid, Caption()));

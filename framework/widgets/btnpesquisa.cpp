@@ -5,6 +5,7 @@
 #include "framework/data/datasource.h"
 #include "framework/data/lookuproutines.h"
 
+#include <QKeyEvent>
 #include <QStyle>
 
 TBtnPesquisa::TBtnPesquisa(QWidget* parent) : TButtonFlat(parent)
@@ -19,6 +20,30 @@ TBtnPesquisa::TBtnPesquisa(QWidget* parent) : TButtonFlat(parent)
         else
             krt::invokeHandler("TBtnPesquisa.Pesquisa", [this] { Pesquisa(); });
     });
+}
+
+void TBtnPesquisa::setControl(QWidget* control)
+{
+    if (m_control)
+        m_control->removeEventFilter(this);
+    m_control = control;
+    if (control)
+        control->installEventFilter(this);
+}
+
+bool TBtnPesquisa::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_control && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        const bool opens = (key->key() == Qt::Key_F4 && mods == Qt::NoModifier) ||
+                           (key->key() == Qt::Key_Down && mods == Qt::AltModifier);
+        if (opens && isEnabled() && !isHidden()) {
+            click();
+            return true;
+        }
+    }
+    return TButtonFlat::eventFilter(watched, event);
 }
 
 QString TBtnPesquisa::KeyField() const

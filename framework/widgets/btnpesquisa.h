@@ -11,13 +11,15 @@
 // otherwise: OnBeforePesq (which may cancel), then — unless the data source
 // is empty, which raises the empty-list error — a single-pick list of the
 // source; when a row is picked the data set stands on it and OnAfterPesq runs.
+// F4 or Alt+Down in the button's control does what a click does, as in a
+// combo box (the button itself never takes the focus).
 class TBtnPesquisa : public TButtonFlat
 {
     Q_OBJECT
 public:
     explicit TBtnPesquisa(QWidget* parent = nullptr);
 
-    void setControl(QWidget* control) { m_control = control; }
+    void setControl(QWidget* control);
     QWidget* Control() const { return m_control; }
     void setTitle(const QString& title) { m_title = title; }
     QString Title() const { return m_title; }
@@ -34,6 +36,9 @@ public:
 
     std::function<void(QObject* sender, bool& cancel)> OnBeforePesq;
     krt::TNotifyEvent OnAfterPesq;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPointer<QWidget> m_control;

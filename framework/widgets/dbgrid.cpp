@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSetModel(this))
 {
@@ -21,6 +22,13 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSet
         applyWidths();
         followDataSet();
     });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int newWidth) {
+                if (m_applyingWidths)
+                    return;
+                if (const TField* f = m_model->fieldAt(column))
+                    m_userWidths.insert(f->FieldName(), newWidth);
+            });
 }
 
 void TDBGrid::setDataSource(TDataSource* source)
@@ -55,21 +63,62 @@ void TDBGrid::setColor(const QColor& color)
     setPalette(pal);
 }
 
-void TDBGrid::applyWidths()
+namespace {
+
+// Rows measured for a column's width: every row of a list up to this size; a
+// longer list is measured on as many rows spread over it, so that it costs
+// no more than a list of this size.
+constexpr int kMeasuredRows = 1024;
+
+} // namespace
+
+int TDBGrid::fittingWidth(int column) const
 {
     const QFontMetrics fm = fontMetrics();
-    for (int c = 0; c < m_model->columnCount(); ++c) {
-        int width = m_model->columnWidth(c);
-        if (width <= 0) {
-            // No width given: wide enough for the field's size and its title.
-            const TField* f = m_model->fieldAt(c);
-            const int chars = f ? qBound(4, f->DisplayWidth(), 40) : 10;
-            const QString title =
-                m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-            width = qMax(chars * fm.averageCharWidth(), fm.horizontalAdvance(title)) + 14;
+    const QFontMetrics headerFm = horizontalHeader()->fontMetrics();
+    // Room for the cell's and the header's margins and the header's sort mark.
+    const int cellMargin =
+        2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+    const int headerMargin =
+        2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 8;
+    const QString title = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    int width = headerFm.horizontalAdvance(title) + headerMargin;
+
+    const TField* f = m_model->fieldAt(column);
+    if (m_model->columnWidth(column) <= 0) {
+        // No width given: wide enough for the field's size.
+        const int chars = f ? qBound(4, f->DisplayWidth(), 40) : 10;
+        width = qMax(width, chars * fm.averageCharWidth() + cellMargin);
+    }
+    const int rows = m_model->rowCount();
+    if (f && rows > 0) {
+        const int step = rows <= kMeasuredRows ? 1 : (rows + kMeasuredRows - 1) / kMeasuredRows;
+        for (int r = 0; r < rows; r += step) {
+            try {
+                width = qMax(width, fm.horizontalAdvance(f->DisplayTextAt(r)) + cellMargin);
+            } catch (...) {
+                // A value that cannot be shown is painted empty: no width of its own.
+            }
         }
+    }
+    return width;
+}
+
+void TDBGrid::applyWidths()
+{
+    // The given width is the least a column gets: it grows to show its title
+    // and the values loaded. A width the user set by hand is kept (never below
+    // the given one) for the next lists too.
+    m_applyingWidths = true;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const TField* f = m_model->fieldAt(c);
+        const QString field = f ? f->FieldName() : QString();
+        int width = qMax(m_model->columnWidth(c), fittingWidth(c));
+        if (m_userWidths.contains(field))
+            width = qMax(m_userWidths.value(field), m_model->columnWidth(c));
         setColumnWidth(c, width);
     }
+    m_applyingWidths = false;
 }
 
 void TDBGrid::followDataSet()

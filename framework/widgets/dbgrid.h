@@ -3,6 +3,7 @@
 #include "framework/core/handlerboundary.h"
 #include "framework/widgets/datasetmodel.h"
 
+#include <QHash>
 #include <QTableView>
 
 class TDataSource;
@@ -41,8 +42,13 @@ protected:
 private:
     void followDataSet();
     void applyWidths();
+    // The width that shows the column's title and the values loaded.
+    int fittingWidth(int column) const;
 
     krt::DataSetModel* m_model;
     QMetaObject::Connection m_cursorLink;
     bool m_syncing = false;
+    bool m_applyingWidths = false;
+    // Widths the user dragged, by field name.
+    QHash<QString, int> m_userWidths;
 };

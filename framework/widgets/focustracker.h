@@ -2,6 +2,7 @@
 
 #include "framework/core/handlerboundary.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -20,10 +21,22 @@ namespace krt {
 // widget. Other exits and enters of the same focus move are dropped: the
 // controls it was going to are neither entered nor left, also when the focus
 // comes back from an error box the handler showed.
-// The focus going to a window itself (an MDI child when it is minimised), or
-// passed on by Qt from a control it hides (a page switched away, a window
-// closing), is neither: the controls keep their state until the next move.
+//
+// One rule decides what counts: the user's own moves between the controls of
+// a window (a key, a click, or the program moving the focus on the user's
+// behalf) enter and leave; focus that the window system or Qt moves on its
+// own does not. A window getting the focus back when it is activated again (a
+// dialog, message box or pick list closed, the window manager's doing, the
+// user back from another window) gets it where it was: when a handler showed
+// a window, on the control that handler's move went to, whatever control the
+// window manager or the MDI area chose; otherwise a control the program chose
+// while the window was away counts as that move, made now. Nor do the window
+// itself taking the focus (an MDI child minimised) or Qt passing it on from a
+// control it hides (a page switched away, a window closing) count: the
+// controls keep their state until the next move.
 // Handlers run through the handler boundary, exits (innermost first) before enters.
+// QT_LOGGING_RULES="krt.focus.debug=true" logs every change with its reason
+// and how it was judged.
 class FocusTracker : public QObject
 {
     Q_OBJECT
@@ -51,7 +64,18 @@ private:
         bool exiting = false;
     };
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void onFocusChanged(QWidget* old, QWidget* now);
+    // Why the focus came to `now`, as the focus-in event Qt sent it said.
+    Qt::FocusReason reasonFor(QWidget* now) const;
+    // False for what Qt does with the focus on its own (see above).
+    bool isOwnMove(QWidget* old, QWidget* now);
+    // Runs the enters and exits of a move from `old` to `now`.
+    void judgeMove(QWidget* old, QWidget* now);
+    // Runs a scope's handler; notes where the focus belongs when it showed a window.
+    bool runHandler(const char* name, QWidget* scope, const TNotifyEvent& handler);
+    // Puts the focus of a window back where a handler's move left it.
+    void returnFocus(QWidget* root);
     void recompute(QWidget* now);
     void prune();
     Scope* find(QWidget* widget);
@@ -59,6 +83,14 @@ private:
 
     QList<Scope> m_scopes;
     int m_silent = 0;
+    // The reason of the last focus-in event and the widget it went to.
+    QPointer<QWidget> m_focusInWidget;
+    Qt::FocusReason m_focusInReason = Qt::OtherFocusReason;
+    int m_deactivations = 0;
+    // Per window (focus root): where the scopes saw the focus last, and where
+    // it goes back when the window is activated again after a handler's window.
+    QHash<QWidget*, QPointer<QWidget>> m_known;
+    QHash<QWidget*, QPointer<QWidget>> m_returnTo;
     // The window whose exit handler is running (nullptr when none).
     QWidget* m_exitRoot = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "framework/widgets/pagecontrol.h"
 
 #include <QEvent>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -39,6 +40,27 @@ TPageControl::TPageControl(QWidget* parent)
     layout->addWidget(m_stack, 1);
     m_tabBar->setExpanding(false);
     connect(m_tabBar, &QTabBar::currentChanged, this, &TPageControl::tabRequested);
+    for (auto [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                              std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                              std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1}}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+            krt::invokeHandler("TPageControl.OnChange", [this, step] { SelectNextPage(step); });
+        });
+    }
+}
+
+bool TPageControl::SelectNextPage(int step)
+{
+    const int count = PageCount();
+    const int from = ActivePageIndex();
+    for (int i = 1; i < count; ++i) {
+        TTabSheet* page = m_pages.value(((from + step * i) % count + count) % count);
+        if (page && page->isEnabled())
+            return SetActivePage(page);
+    }
+    return false;
 }
 
 int TPageControl::ActivePageIndex() const

@@ -32,7 +32,9 @@ private:
 
 // Tabs over a stack of pages. The page in front changes only through
 // SetActivePage, also when the user clicks a tab (the click asks
-// SetActivePage, which refuses a disabled page).
+// SetActivePage, which refuses a disabled page). Ctrl+Tab and Ctrl+Shift+Tab,
+// with the focus anywhere inside the control, bring the next or the previous
+// enabled page to the front (the grids keep Ctrl+PgUp/PgDn for themselves).
 class TPageControl : public QWidget
 {
     Q_OBJECT
@@ -49,6 +51,10 @@ public:
     bool SetActivePage(TTabSheet* page);
 
     QTabBar* tabBar() const { return m_tabBar; }
+
+    // Brings the next enabled page (step 1) or the previous one (step -1) to
+    // the front, going round; false when no other page can come.
+    bool SelectNextPage(int step);
 
     // After the page in front changed.
     krt::TNotifyEvent OnChange;

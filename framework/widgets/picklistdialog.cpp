@@ -3,9 +3,11 @@
 #include "framework/core/hostservices.h"
 #include "framework/data/dataset.h"
 #include "framework/data/datasource.h"
+#include "framework/widgets/dialogframe.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/keylist.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +21,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -357,6 +360,7 @@ PickListDialog::PickListDialog(TDataSource* source, const QString& keyField, con
                                bool singlePick, const QString& currentList, QWidget* parent)
     : QDialog(parent), m_source(source), m_keyField(keyField), m_single(singlePick)
 {
+    useDialogFrame(this);
     const qsizetype bar = title.indexOf(QLatin1Char('|'));
     setWindowTitle(bar < 0 ? title : title.left(bar));
 
@@ -380,6 +384,12 @@ PickListDialog::PickListDialog(TDataSource* source, const QString& keyField, con
     m_filter->setObjectName(QStringLiteral("edtFiltro"));
     m_filter->setPlaceholderText(QStringLiteral("Digite para filtrar"));
     m_filter->setClearButtonEnabled(true);
+    // Qt's clear button has no text of its own: a screen reader would announce
+    // a nameless button.
+    for (QAction* action : m_filter->actions())
+        action->setText(QStringLiteral("Limpar filtro"));
+    for (QWidget* button : m_filter->findChildren<QToolButton*>())
+        button->setAccessibleName(QStringLiteral("Limpar filtro"));
 
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("grdLista"));
@@ -589,7 +599,10 @@ void PickListDialog::updateCount()
 {
     const int shown = m_model->rowCount();
     QString text;
-    if (!m_single)
+    if (isOverKeyLimit())
+        text = QStringLiteral("Marcados: %1, mas no máximo %2 podem ser enviados.    ")
+                   .arg(countOf(m_model->checkedCount()), countOf(kMaxKeyListKeys));
+    else if (!m_single)
         text = QStringLiteral("Marcados: %1    ").arg(countOf(m_model->checkedCount()));
     if (m_model->isFiltered() && shown == 0)
         text += QStringLiteral("Nenhum registro corresponde ao filtro.");
@@ -597,6 +610,21 @@ void PickListDialog::updateCount()
         text += QStringLiteral("Exibidos: %1 de %2")
                     .arg(countOf(shown), countOf(m_model->candidateCount()));
     m_count->setText(text);
+    m_ok->setEnabled(m_model->candidateCount() > 0 && !isOverKeyLimit());
+}
+
+bool PickListDialog::isOverKeyLimit() const
+{
+    return !m_single && m_model->checkedCount() > kMaxKeyListKeys;
+}
+
+void PickListDialog::accept()
+{
+    // The server refuses a longer list: better to say so while the user can
+    // still uncheck rows than after the confirmation.
+    if (isOverKeyLimit())
+        return;
+    QDialog::accept();
 }
 
 void PickListDialog::toggleCurrent()

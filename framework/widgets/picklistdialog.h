@@ -131,8 +131,12 @@ public:
     void checkShown();
     void uncheckShown();
     int checkedCount() const;
-    // The line under the list: how many are checked and shown.
+    // The line under the list: how many are checked and shown, and a warning
+    // while more are checked than a key list may carry (OK is then refused).
     QString countText() const;
+    bool isOverKeyLimit() const;
+
+    void accept() override;
 
     PickListModel* model() const { return m_model; }
     QTableView* view() const { return m_view; }

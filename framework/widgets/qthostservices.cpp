@@ -1,5 +1,6 @@
 #include "framework/widgets/qthostservices.h"
 
+#include "framework/widgets/dialogframe.h"
 #include "framework/widgets/picklistdialog.h"
 #include "framework/widgets/searchdialog.h"
 
@@ -59,7 +60,7 @@ QString captionFor(TMsgDlgType type)
     case mtCustom:
         break;
     }
-    return QApplication::applicationDisplayName();
+    return QString();
 }
 
 } // namespace
@@ -72,6 +73,7 @@ void QtHostServices::showError(const QString& text)
     }
     QMessageBox box(QMessageBox::Critical, captionFor(mtError), text, QMessageBox::NoButton,
                     dialogParent(m_mainWindow));
+    useDialogFrame(&box);
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
 }
@@ -85,6 +87,7 @@ TModalResult QtHostServices::messageDlg(const QString& text, TMsgDlgType type,
     }
     QMessageBox box(iconFor(type), captionFor(type), text, QMessageBox::NoButton,
                     dialogParent(m_mainWindow));
+    useDialogFrame(&box);
     struct Choice
     {
         TMsgDlgBtn button;
@@ -93,8 +96,8 @@ TModalResult QtHostServices::messageDlg(const QString& text, TMsgDlgType type,
         TModalResult result;
     };
     static const Choice choices[] = {
-        {mbYes, "Sim", QMessageBox::YesRole, mrYes},
-        {mbNo, "Não", QMessageBox::NoRole, mrNo},
+        {mbYes, "&Sim", QMessageBox::YesRole, mrYes},
+        {mbNo, "&Não", QMessageBox::NoRole, mrNo},
         {mbOK, "OK", QMessageBox::AcceptRole, mrOk},
         {mbCancel, "Cancelar", QMessageBox::RejectRole, mrCancel},
         {mbAbort, "Abortar", QMessageBox::RejectRole, mrAbort},

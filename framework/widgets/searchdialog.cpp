@@ -3,6 +3,7 @@
 #include "framework/core/handlerboundary.h"
 #include "framework/core/hostservices.h"
 #include "framework/data/dataset.h"
+#include "framework/widgets/dialogframe.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +19,7 @@ SearchDialog::SearchDialog(TDataSet* dataSet, QWidget* parent)
     : QDialog(parent), m_dataSet(dataSet), m_field(new QComboBox(this)),
       m_value(new QLineEdit(this)), m_status(new QLabel(this))
 {
+    useDialogFrame(this);
     setWindowTitle(QStringLiteral("Procurar"));
     if (dataSet) {
         for (TField* f : dataSet->Fields()) {

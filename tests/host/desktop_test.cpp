@@ -1,11 +1,14 @@
-// The typical request as a clerk does it, in the host's own main window under
-// an X server (Xvfb in CI): the module loaded by path, a real krt-appserver on
-// the demo database, keyboard and mouse through QTest, every modal dialog
-// shown for real and driven like a person would, and the database read back
-// at the end. With KRT_SCREENSHOT_DIR set it saves a picture of each main state.
+// The typical request as a clerk does it, in the host's own main window on a
+// real X display (desktop_session.sh: bare, and under openbox as every
+// clerk's desktop has a window manager): the module loaded by path, a real
+// krt-appserver on the demo database, the host's own services (every dialog,
+// pick list, question and message runs Qt's modal loop and is worked by a
+// person once it has the keyboard), keyboard and mouse through QTest, and the
+// database read back at the end. With KRT_SCREENSHOT_DIR set it saves a
+// picture of each main state.
 #include "../appserver/serverprocess.h"
-#include "../core/scriptedtest.h"
 #include "../support/databaseprobe.h"
+#include "desktop_person.h"
 
 #include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
@@ -16,8 +19,10 @@
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/maskedit.h"
+#include "framework/widgets/menuitem.h"
 #include "framework/widgets/pagecontrol.h"
 #include "framework/widgets/picklistdialog.h"
+#include "host/hostqtservices.h"
 #include "host/hostwindow.h"
 #include "screen/frmcancelaconsoli.h"
 
@@ -26,95 +31,82 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QProcess>
-#include <QQueue>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QPixmap>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
+bool underWindowManager();
+
+// A picture of a window as the clerk sees it: under a window manager with its
+// frame and title bar, read from the screen; on a bare server its contents.
 void picture(QWidget* widget, const char* name)
 {
     const QString dir = qEnvironmentVariable("KRT_SCREENSHOT_DIR");
     if (dir.isEmpty() || !widget)
         return;
     QDir().mkpath(dir);
-    widget->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    QPixmap shot;
+    if (underWindowManager() && widget->isWindow() && widget->screen()) {
+        widget->repaint();
+        QTest::qWait(100); // the window manager draws the frame
+        const QRect frame = widget->frameGeometry();
+        shot = widget->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    } else {
+        shot = widget->grab();
+    }
+    shot.save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
-// The person at the desktop: each modal dialog is really shown and then
-// worked by the next step of the script; questions and messages are answered
-// from the queue and, for the pictures, shown as the message boxes they are.
-class Desktop : public krt::ScriptedHostServices
+bool underWindowManager()
+{
+    const QString wm = qEnvironmentVariable("KRT_WINDOW_MANAGER");
+    return !wm.isEmpty() && wm != QLatin1String("none");
+}
+
+// The host's own services, noting what the clerk was told.
+class Services : public HostQtServices
 {
 public:
-    using Step = std::function<void(QDialog&)>;
-    QQueue<Step> steps;
-    QStringList messageShots; // picture names for the next information messages
-
-    int execModal(QDialog& dialog) override
-    {
-        if (steps.isEmpty())
-            return krt::ScriptedHostServices::execModal(dialog); // fails the test
-        const Step step = steps.dequeue();
-        dialog.setResult(0);
-        dialog.show();
-        if (!QTest::qWaitForWindowExposed(&dialog))
-            ADD_FAILURE() << "dialog not shown: " << dialog.windowTitle().toStdString();
-        dialog.activateWindow();
-        if (!QTest::qWaitForWindowActive(&dialog))
-            ADD_FAILURE() << "dialog not active: " << dialog.windowTitle().toStdString();
-        step(dialog);
-        const int result = dialog.result();
-        dialog.hide();
-        // Back to the window the dialog was over, as a modal dialog's end does.
-        if (QWidget* back =
-                dialog.parentWidget() ? dialog.parentWidget()->window() : mainWindow()) {
-            back->activateWindow();
-            (void)QTest::qWaitForWindowActive(back);
-        }
-        return result;
-    }
-
-    // The framework's own pick list, which comes back through execModal.
-    bool pickList(TDataSource* source, const QString& keyField, const QString& title,
-                  bool singlePick, QString& list) override
-    {
-        return krt::runPickList(source, keyField, title, singlePick, list);
-    }
-
-    TModalResult messageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
-                            int help) override
-    {
-        if (type == mtInformation && !messageShots.isEmpty()) {
-            QWidget* over = QApplication::activeWindow();
-            {
-                QMessageBox box(QMessageBox::Information, QStringLiteral("Informação"), text,
-                                QMessageBox::Ok, over);
-                box.show();
-                (void)QTest::qWaitForWindowExposed(&box);
-                picture(&box, qPrintable(messageShots.takeFirst()));
-            }
-            if (over) {
-                over->activateWindow();
-                (void)QTest::qWaitForWindowActive(over);
-            }
-        }
-        return krt::ScriptedHostServices::messageDlg(text, type, buttons, help);
-    }
+    QStringList errors;
+    QStringList messages;
 
     void showError(const QString& text) override
     {
-        krt::ScriptedHostServices::showError(text);
-        ADD_FAILURE() << "error shown: " << text.toStdString();
+        errors << text;
+        HostQtServices::showError(text);
     }
+    TModalResult messageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
+                            int help) override
+    {
+        messages << text;
+        return HostQtServices::messageDlg(text, type, buttons, help);
+    }
+};
+
+// Where each focus move of the screen went, to tell where the clerk's own
+// move out of the panel was taking the focus.
+class FocusMoves : public QObject
+{
+public:
+    FocusMoves()
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now)
+                landed << now;
+        });
+    }
+    QList<QPointer<QWidget>> landed;
 };
 
 class DesktopRequest : public ::testing::Test
@@ -139,24 +131,30 @@ protected:
         context.serverPassword = QStringLiteral("demo");
         krt::setUserContext(context);
 
-        desktop.setOnUnscripted(
-            [](const QString& what) { ADD_FAILURE() << "unscripted: " << what.toStdString(); });
-        desktop.install();
-        desktop.setMdiArea(window.mdiArea());
-        desktop.setMainWindow(&window);
+        services.setMainWindow(&window);
+        services.setMdiArea(window.mdiArea());
+        services.setStatusBar(window.statusBar());
+        krt::setHostServices(&services);
+        person = std::make_unique<DesktopPerson>(&window, !underWindowManager());
         window.resize(1100, 720);
         window.show();
-        // A bare X server has no window manager to give the window the focus.
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         ASSERT_TRUE(window.loadModule(qEnvironmentVariable("KRT_LIB_DIR") +
                                       QStringLiteral("/libkrt52600.so")));
+        screen = openScreen();
+        ASSERT_NE(screen, nullptr);
+        settle();
     }
 
     void TearDown() override
     {
+        EXPECT_TRUE(person->done()) << "a window never came: " << person->next().toStdString();
+        EXPECT_TRUE(person->unexpected().isEmpty())
+            << "unexpected windows: " << person->unexpected().join(", ").toStdString();
         window.unloadModule();
+        krt::setHostServices(nullptr);
         dtmDBGeral = nullptr;
         database.Close();
     }
@@ -169,11 +167,91 @@ protected:
         return sub ? qobject_cast<TfrmCancelaConsoli*>(sub->widget()) : nullptr;
     }
 
-    // Leaves the branch and store panel with the keyboard, the way a clerk does.
-    static void tabOutOfThePanel(TfrmCancelaConsoli* screen)
+    // Lets every window the script opened close and the window manager's
+    // answers arrive: the main window active again, nothing modal, then a
+    // moment for the late focus events a window manager sends.
+    void settle()
     {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] {
+                return !QApplication::activeModalWidget() &&
+                       QApplication::activeWindow() == &window;
+            },
+            10000))
+            << "the main window never came back; waiting for: " << person->next().toStdString();
+        QTest::qWait(underWindowManager() ? 400 : 50);
+    }
+
+    // The clerk's key, to the control that has the keyboard.
+    static void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget();
+        if (!target)
+            target = QApplication::activeWindow();
+        ASSERT_NE(target, nullptr) << "nothing has the keyboard";
+        QTest::keyClick(target, key, mods);
+    }
+
+    // Tab until the focus leaves the panel; returns the control the clerk's
+    // Tab took the focus to (what the filter dialog must give the focus back to).
+    QWidget* tabOutOfThePanel()
+    {
+        FocusMoves moves;
         for (int i = 0; i < 8 && screen->panFiltro->isAncestorOf(QApplication::focusWidget()); ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            press(Qt::Key_Tab);
+        for (const QPointer<QWidget>& w : moves.landed)
+            if (w && w->window() == &window && !screen->panFiltro->isAncestorOf(w))
+                return w;
+        return nullptr;
+    }
+
+    // Back in a window after a window it opened closed: the keyboard is there
+    // again (given back by the window manager, or on a bare server by the
+    // person's click).
+    static void backIn(QWidget& w)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }, 10000))
+            << w.windowTitle().toStdString() << " never had the keyboard again";
+        QTest::qWait(underWindowManager() ? 200 : 0);
+    }
+
+    // In a message box: the answer by its Alt letter, or Enter for OK.
+    static DesktopPerson::Step answer(Qt::Key altLetter)
+    {
+        return [altLetter](QWidget& box) {
+            if (altLetter == Qt::Key_Return)
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &box,
+                                Qt::Key_Return);
+            else
+                QTest::keyClick(&box, altLetter, Qt::AltModifier);
+        };
+    }
+
+    // After the filter dialog, the state the clerk must find: the focus where
+    // the move out of the panel took it, the panel not entered again.
+    void expectBackFromTheFilter(QWidget* target, bool confirmed)
+    {
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(QApplication::focusWidget(), target)
+            << "focus on "
+            << (QApplication::focusWidget()
+                    ? QApplication::focusWidget()->objectName().toStdString()
+                    : std::string("nothing"))
+            << ", expected " << target->objectName().toStdString();
+        EXPECT_FALSE(screen->panFiltro->isAncestorOf(QApplication::focusWidget()));
+        EXPECT_TRUE(screen->mnuCanCons->isEnabled()) << "Ctrl+N follows leaving the panel";
+        EXPECT_TRUE(screen->mnuFiltrar->isEnabled());
+        EXPECT_TRUE(screen->sbtFiltro->isEnabled());
+        TDataSet* list = screen->ckbCancRetirada->isChecked()
+                             ? static_cast<TDataSet*>(screen->cdsRetLanctoEstq)
+                             : static_cast<TDataSet*>(screen->qryPrincipal);
+        if (confirmed) {
+            EXPECT_TRUE(list->Active() && !list->IsEmpty()) << "the list the dialog loaded";
+            EXPECT_TRUE(screen->sbtCancelaCons->isEnabled());
+        } else {
+            EXPECT_FALSE(list->Active()) << "entering the panel closed it; nothing reloaded it";
+            EXPECT_FALSE(screen->sbtCancelaCons->isEnabled());
+        }
     }
 
     QString today;
@@ -181,14 +259,14 @@ protected:
     QString file;
     ServerProcess server;
     TdtmDBGeral database;
-    Desktop desktop;
+    Services services;
     HostWindow window;
+    std::unique_ptr<DesktopPerson> person;
+    TfrmCancelaConsoli* screen = nullptr;
 };
 
-TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
+TEST_F(DesktopRequest, TheTypicalRequestByKeyboardAloneInBothModes)
 {
-    TfrmCancelaConsoli* screen = openScreen();
-    ASSERT_NE(screen, nullptr);
     // The user's branch and the sales parameters' default store are there.
     EXPECT_EQ(screen->medFilial->Text(), "0001");
     EXPECT_FALSE(screen->edtFilial->text().isEmpty());
@@ -197,51 +275,52 @@ TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
     EXPECT_TRUE(screen->panFiltro->isAncestorOf(QApplication::focusWidget()));
     picture(&window, "01-tela-aberta");
 
-    // Leaving the panel opens the filter with today; the clerk picks two
-    // cash registers from the list and confirms with Enter.
-    QString pickedRegisters;
-    desktop.steps.enqueue([&](QDialog& d) {
-        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(d);
+    // Leaving the panel opens the filter with today; the clerk goes to the
+    // cash registers, chooses "Lista", opens it with F4, checks two
+    // registers and confirms both windows with Enter.
+    person->then("filter dialog", [&](QWidget& w) {
+        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(w);
         EXPECT_EQ(filter.depInicial->GetDate(), QDate::currentDate());
+        EXPECT_EQ(filter.windowTitle(), "Filtro Cancelamento da Consolidação de Vendas");
         picture(&filter, "02-filtro");
-        QTest::mouseClick(filter.rbtCaixa, Qt::LeftButton);
-        ASSERT_TRUE(filter.btpCaixa->isEnabled());
-        QTest::mouseClick(filter.btpCaixa, Qt::LeftButton);
-        pickedRegisters = Filtro.stCaixas;
-        QTest::keyClick(&filter, Qt::Key_Return);
+        for (int i = 0; i < 6 && QApplication::focusWidget() != filter.rbtTCaixa; ++i)
+            press(Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), filter.rbtTCaixa);
+        press(Qt::Key_Down);
+        EXPECT_TRUE(filter.rbtCaixa->isChecked());
+        EXPECT_TRUE(filter.btpCaixa->isEnabled());
+        press(Qt::Key_F4); // the pick list's own loop runs here
+        EXPECT_EQ(Filtro.stCaixas.count(QLatin1Char(',')), 1) << "two registers picked";
+        backIn(filter);
+        EXPECT_EQ(QApplication::focusWidget(), filter.rbtCaixa);
+        press(Qt::Key_Return);
     });
-    desktop.steps.enqueue([&](QDialog& d) {
-        auto& pick = static_cast<krt::PickListDialog&>(d);
+    person->then("cash-register pick list", [&](QWidget& w) {
+        auto& pick = static_cast<krt::PickListDialog&>(w);
         ASSERT_GE(pick.rowCount(), 2);
         picture(&pick, "03-lista-de-caixas");
-        QWidget* list = pick.view();
-        // A click on the first register, then the keyboard.
-        QTest::mouseClick(list->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")),
-                          Qt::LeftButton, {},
-                          pick.view()->visualRect(pick.model()->index(0, 1)).center());
-        QTest::keyClick(list, Qt::Key_Space);
-        QTest::keyClick(list, Qt::Key_Down);
-        QTest::keyClick(list, Qt::Key_Space);
+        press(Qt::Key_Down); // from the filter into the list
+        press(Qt::Key_Space);
+        press(Qt::Key_Down);
+        press(Qt::Key_Space);
         EXPECT_EQ(pick.checkedCount(), 2);
-        QTest::keyClick(list, Qt::Key_Return);
+        press(Qt::Key_Return);
     });
-    tabOutOfThePanel(screen);
-    ASSERT_TRUE(desktop.steps.isEmpty());
-    EXPECT_EQ(Filtro.stCaixas.count(QLatin1Char(',')), 1) << "two registers picked";
+    QWidget* target = tabOutOfThePanel();
+    settle();
+    expectBackFromTheFilter(target, true);
     EXPECT_FALSE(Filtro.boTodosCaixas);
-
     TClientDataSet* list = screen->qryPrincipal;
-    ASSERT_FALSE(list->IsEmpty()) << "the invoices of the two registers";
     EXPECT_FALSE(screen->cdsItemVenda->IsEmpty()) << "the first invoice's sales";
-    EXPECT_TRUE(screen->sbtCancelaCons->isEnabled());
     picture(&window, "04-notas-fiscais");
-    // The sales of the invoice, by a click on their tab.
-    QTabBar* tabs = screen->pgcPadrao->findChild<QTabBar*>();
-    ASSERT_NE(tabs, nullptr);
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+
+    // The sales of the invoice: Ctrl+Tab brings the next page.
+    screen->dbgPadrao->setFocus();
+    press(Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(screen->pgcPadrao->ActivePage(), screen->tshItens);
     picture(&window, "05-vendas-da-nota");
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(screen->pgcPadrao->ActivePage(), screen->tshPadrao);
 
     QStringList pending;
     for (int r = 0; r < list->RecordCount(); ++r) {
@@ -250,16 +329,21 @@ TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
             pending << list->FieldByName("NRLANCTONF")->AsString();
     }
     ASSERT_FALSE(pending.isEmpty());
+    list->First();
 
-    // Cancel: the question, Yes, the success message, the focus back in the panel.
-    desktop.answerMessage(mrYes);
-    desktop.answerMessage(mrOk);
-    desktop.messageShots << "06-sucesso";
-    QTest::mouseClick(screen->sbtCancelaCons, Qt::LeftButton);
-    EXPECT_TRUE(desktop.messages().contains(
+    // Cancel with Ctrl+N: the question, Alt+S, the success message, Enter,
+    // and the focus back in the panel, which closes the list.
+    person->then("question", answer(Qt::Key_S));
+    person->then("success message", [&](QWidget& box) {
+        picture(&box, "06-sucesso");
+        press(Qt::Key_Return);
+    });
+    press(Qt::Key_N, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(services.messages.contains(
         "As notas fiscais já aprovadas não serão canceladas. Confirma cancelamento da "
         "consolidação ?"));
-    EXPECT_TRUE(desktop.messages().contains("Cancelamento realizado com sucesso."));
+    EXPECT_TRUE(services.messages.contains("Cancelamento realizado com sucesso."));
     EXPECT_TRUE(screen->panFiltro->isAncestorOf(QApplication::focusWidget()));
     EXPECT_FALSE(screen->qryPrincipal->Active()) << "entering the panel closed the list";
 
@@ -275,19 +359,28 @@ TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
               0)
         << "other registers' and approved invoices stay";
 
-    // The same in withdrawal mode, for every register: Space on the check box,
-    // Tab out, Enter in the filter, Ctrl+N, Yes.
-    screen->ckbCancRetirada->setFocus();
-    QTest::keyClick(screen->ckbCancRetirada, Qt::Key_Space);
+    // The same in withdrawal mode, for every register: Tab to the check box,
+    // Space, Tab out, Enter in the filter, Ctrl+N, Alt+S, Enter.
+    for (int i = 0; i < 4 && QApplication::focusWidget() != screen->ckbCancRetirada; ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), screen->ckbCancRetirada);
+    press(Qt::Key_Space);
     ASSERT_TRUE(screen->ckbCancRetirada->isChecked());
-    desktop.steps.enqueue([&](QDialog& d) {
-        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(d);
+    person->then("filter dialog", [&](QWidget& w) {
+        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(w);
         EXPECT_FALSE(filter.grbLancamento->isVisible()) << "no postings in withdrawal mode";
-        QTest::mouseClick(filter.rbtTCaixa, Qt::LeftButton);
-        QTest::keyClick(&filter, Qt::Key_Return);
+        // Tab to the cash registers' box (its checked choice takes the
+        // focus), Up to "Todas".
+        for (int i = 0; i < 6 && !filter.grbCaixa->isAncestorOf(QApplication::focusWidget()); ++i)
+            press(Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), filter.rbtCaixa);
+        press(Qt::Key_Up);
+        EXPECT_TRUE(filter.rbtTCaixa->isChecked());
+        press(Qt::Key_Return);
     });
-    tabOutOfThePanel(screen);
-    ASSERT_FALSE(screen->cdsRetLanctoEstq->IsEmpty());
+    target = tabOutOfThePanel();
+    settle();
+    expectBackFromTheFilter(target, true);
     EXPECT_TRUE(screen->panRetLanctoEstq->isVisible());
     picture(&window, "07-retiradas");
     const int withdrawals =
@@ -295,15 +388,103 @@ TEST_F(DesktopRequest, TheTypicalRequestFromOpeningToCancellationInBothModes)
                     today + "'");
     ASSERT_GT(withdrawals, 0);
 
-    desktop.answerMessage(mrYes);
-    desktop.answerMessage(mrOk);
-    QTest::keyClick(screen->dbgRetLanctoEstq, Qt::Key_N, Qt::ControlModifier);
-    EXPECT_TRUE(desktop.messages().contains("Confirma cancelamento da consolidação?"));
+    person->then("question", answer(Qt::Key_S));
+    person->then("success message", answer(Qt::Key_Return));
+    press(Qt::Key_N, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(services.messages.contains("Confirma cancelamento da consolidação?"));
     EXPECT_EQ(probe.count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' AND "
                           "DTRETIRADA = '" +
                           today + "'"),
               0);
-    EXPECT_TRUE(desktop.errors().isEmpty());
+    EXPECT_TRUE(services.errors.isEmpty()) << services.errors.join('\n').toStdString();
+}
+
+TEST_F(DesktopRequest, EveryWayOutOfTheFilterDialogGivesTheFocusBackWhereTheClerkWasGoing)
+{
+    // Confirmed by a click, after leaving the panel with a click on the grid.
+    person->then("filter dialog", [](QWidget& w) {
+        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(w);
+        QTest::mouseClick(filter.sbtConfirma, Qt::LeftButton);
+    });
+    QWidget* viewport = screen->dbgPadrao->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(20, 10));
+    settle();
+    expectBackFromTheFilter(screen->dbgPadrao, true);
+
+    // Esc: nothing loaded, the list closed by entering the panel stays closed.
+    screen->medCdLoja->setFocus();
+    settle();
+    EXPECT_FALSE(screen->qryPrincipal->Active());
+    person->then("filter dialog", [](QWidget&) { press(Qt::Key_Escape); });
+    QWidget* target = tabOutOfThePanel();
+    settle();
+    expectBackFromTheFilter(target, false);
+
+    // An error inside the dialog ("Lista" with nothing picked), its message
+    // closed, then the dialog confirmed once the choice is right.
+    screen->medCdLoja->setFocus();
+    settle();
+    person->then("filter dialog", [](QWidget& w) {
+        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(w);
+        Filtro.stCaixas.clear();
+        QTest::mouseClick(filter.rbtCaixa, Qt::LeftButton);
+        press(Qt::Key_Return); // the error box's own loop runs here
+        EXPECT_TRUE(filter.isVisible()) << "the dialog stays open";
+        backIn(filter);
+        EXPECT_EQ(QApplication::focusWidget(), filter.rbtCaixa);
+        QTest::mouseClick(filter.rbtTCaixa, Qt::LeftButton);
+        press(Qt::Key_Return);
+    });
+    person->then("error message", [](QWidget& box) {
+        EXPECT_EQ(box.windowTitle(), "Erro");
+        picture(&box, "08-erro");
+        press(Qt::Key_Return);
+    });
+    target = tabOutOfThePanel();
+    settle();
+    EXPECT_EQ(services.errors.join(QLatin1Char('\n')).toStdString(), "Caixa deve ser informado.");
+    expectBackFromTheFilter(target, true);
+
+    // A pick list opened and closed with Esc, then Enter in the dialog.
+    screen->medCdLoja->setFocus();
+    settle();
+    person->then("filter dialog", [](QWidget& w) {
+        auto& filter = static_cast<TfrmFiltroCancelaConsoli&>(w);
+        QTest::mouseClick(filter.rbtVenda, Qt::LeftButton);
+        filter.rbtVenda->setFocus();
+        press(Qt::Key_F4);
+        backIn(filter);
+        EXPECT_EQ(QApplication::focusWidget(), filter.rbtVenda);
+        QTest::mouseClick(filter.rbtTVenda, Qt::LeftButton);
+        press(Qt::Key_Return);
+    });
+    person->then("sales pick list", [](QWidget& pick) {
+        picture(&pick, "09-lista-de-vendas");
+        press(Qt::Key_Escape);
+    });
+    target = tabOutOfThePanel();
+    settle();
+    expectBackFromTheFilter(target, true);
+
+    // Ctrl+L from the grid: the focus comes back to the grid.
+    screen->dbgPadrao->setFocus();
+    settle();
+    person->then("filter dialog", [](QWidget&) { press(Qt::Key_Return); });
+    press(Qt::Key_L, Qt::ControlModifier);
+    settle();
+    expectBackFromTheFilter(screen->dbgPadrao, true);
+
+    // Another window in front and back again: nothing is entered or left.
+    QLineEdit other;
+    other.setWindowTitle(QStringLiteral("Outra janela"));
+    other.show();
+    other.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &other; }, 10000));
+    window.activateWindow();
+    settle();
+    expectBackFromTheFilter(screen->dbgPadrao, true);
+    EXPECT_TRUE(person->unexpected().isEmpty());
 }
 
 } // namespace

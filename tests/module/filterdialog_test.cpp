@@ -14,6 +14,7 @@
 #include "framework/widgets/picklistdialog.h"
 #include "framework/wire/keylist.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -192,6 +193,43 @@ TEST_F(FilterDialog, RadioClicksStoreTheFlagAtOnceAndACancelledDialogLeavesItFor
         EXPECT_TRUE(dlg.btpVenda->isEnabled());
         EXPECT_TRUE(dlg.rbtLancamento->isChecked());
         EXPECT_TRUE(dlg.rbtTCaixa->isChecked());
+        dlg.sbtCancel->click();
+    });
+}
+
+TEST_F(FilterDialog, ConfirmationStoresTheSelectionsAsTheRadioButtonsStandNotAsTheRecordSays)
+{
+    // The record and the buttons disagree (a button set without its click,
+    // the record changed behind the dialog): what the clerk sees is sent.
+    Filtro.stCaixas = QStringLiteral("'0001C01'");
+    open([&](TfrmFiltroCancelaConsoli& dlg) {
+        dlg.rbtCaixa->setChecked(true);
+        Filtro.boTodasVendas = false;
+        Filtro.stVendas = QStringLiteral("'00010000000008'");
+        dlg.sbtConfirma->click();
+    });
+    EXPECT_EQ(result, int(mrOk));
+    EXPECT_FALSE(Filtro.boTodosCaixas);
+    EXPECT_TRUE(Filtro.boTodasVendas);
+    EXPECT_TRUE(Filtro.boTodosLanctos);
+    ASSERT_EQ(server.callsOf("getPrincipal").size(), 1);
+    const QStringList args = argsText(server.callsOf("getPrincipal").at(0));
+    EXPECT_EQ(args.mid(2, 2), (QStringList{"'0001C01'", "N"})) << "the registers listed";
+    EXPECT_EQ(args.at(8), "S") << "all sales, as the radio button says";
+}
+
+TEST_F(FilterDialog, AScreenReaderNamesEachDateEditAndTheTitleIsTheDialogsOwn)
+{
+    open([&](TfrmFiltroCancelaConsoli& dlg) {
+        for (auto [edit, name] :
+             {std::pair{dlg.depInicial, "Data Inicial"}, std::pair{dlg.depFinal, "Data Final"}}) {
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(edit);
+            ASSERT_NE(reader, nullptr);
+            EXPECT_EQ(reader->text(QAccessible::Name), QString::fromUtf8(name));
+        }
+        EXPECT_EQ(dlg.windowTitle(), "Filtro Cancelamento da Consolidação de Vendas");
+        EXPECT_FALSE(dlg.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        EXPECT_FALSE(dlg.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         dlg.sbtCancel->click();
     });
 }

@@ -199,6 +199,14 @@ TEST_F(LoadedModule, StartUpAndClosingWorkRunOncePerLoad)
     finalize();
     EXPECT_EQ(*stCdAlmox, "again") << "closing work runs once";
     stCdAlmox->clear();
+
+    // Loaded again while the library stayed mapped: the units start again and
+    // the flags sent to the server are there again.
+    initialize();
+    EXPECT_EQ(stFilBool[false], "N");
+    EXPECT_EQ(stFilBool[true], "S");
+    finalize();
+    EXPECT_TRUE(stFilBool[false].isEmpty() && stFilBool[true].isEmpty());
 }
 
 TEST_F(LoadedModule, UnloadingReallyUnmapsAndReloadingStartsClean)

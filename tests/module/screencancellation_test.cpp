@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 
 namespace {
@@ -182,6 +183,34 @@ TEST_F(ScreenCancellation, ThePanelIsPaintedBeforeTheQuestionAndASecondStartMean
     EXPECT_TRUE(watching.allAnswersUsed());
     EXPECT_TRUE(watching.errors().isEmpty());
     host.install();
+}
+
+TEST_F(ScreenCancellation, InputQueuedWhileTheServerIsAskedDoesNotRunInTheMiddleOfTheCommand)
+{
+    const krt::Packet seen = screen->qryPrincipal->Data();
+    // Another list would come with the next load.
+    server.answer("getPrincipal", Variant(invoices({{"0001", "0000000009"}})));
+    // The clerk clicks the refresh button while the period is being
+    // checked: the click waits in the queue.
+    const QPoint centre = screen->sbtVerificar->rect().center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            screen->sbtVerificar,
+            new QMouseEvent(type, centre, screen->sbtVerificar->mapToGlobal(centre), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+    host.answerMessage(mrYes);
+    screen->sbtCancelaConsClick(screen->sbtCancelaCons);
+
+    EXPECT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "setDeletaNF"}))
+        << "nothing reloaded between the question and the call";
+    ASSERT_EQ(server.calls().size(), 2);
+    EXPECT_EQ(server.calls().at(1).args.at(1).asPacket(), seen) << "the list the clerk saw";
+
+    // Once the command has ended, the screen takes the clerk's input again.
+    server.clearCalls();
+    screen->sbtVerificar->click();
+    EXPECT_EQ(server.methods(), (QStringList{"getPrincipal", "getItLanctoEst"}));
 }
 
 TEST_F(ScreenCancellation, YesSendsTheBranchAndTheWholeInvoiceListAndReportsTheAnswer)

@@ -349,6 +349,41 @@ TEST_F(ScreenPanel, EnteringThePanelWithdrawsTheWithdrawalListsAndLeavingItOpens
     enterAndLeaveThePanel(true);
 }
 
+TEST_F(ScreenPanel,
+       AfterTheModeChangesWithTheFilterCancelledTheScreenShowsAndCancelsTheNewModesList)
+{
+    // Invoices on screen, then the clerk switches to withdrawals in the
+    // panel, leaves it and cancels the filter dialog.
+    showOutsideThePanel();
+    screen->CarregaPrincipal();
+    ASSERT_TRUE(screen->panRetLanctoEstq->isHidden());
+    screen->ckbCancRetirada->setFocus();
+    screen->ckbCancRetirada->setChecked(true);
+    cancelTheFilterDialog();
+    screen->dbgPadrao->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(screen->panRetLanctoEstq->isHidden()) << "the withdrawal pages are in front";
+
+    // The refresh loads the withdrawals into the grid on screen, and Ctrl+N
+    // reverses those, the rows the clerk sees.
+    screen->sbtVerificarClick(screen->sbtVerificar);
+    ASSERT_FALSE(screen->cdsRetLanctoEstq->IsEmpty());
+    server.answer("getPeriodoCTBOK", Variant(true));
+    server.answer("getDeletaRetiEst", Variant(true));
+    server.clearCalls();
+    host.answerMessage(mrYes);
+    QTest::keyClick(screen->dbgRetLanctoEstq, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(server.methods(), (QStringList{"getPeriodoCTBOK", "getDeletaRetiEst"}));
+
+    // And back: invoices again, the dialog cancelled once more.
+    screen->ckbCancRetirada->setFocus();
+    screen->ckbCancRetirada->setChecked(false);
+    cancelTheFilterDialog();
+    screen->dbgPadrao->setFocus();
+    QApplication::processEvents();
+    EXPECT_TRUE(screen->panRetLanctoEstq->isHidden()) << "the invoice pages are in front";
+}
+
 TEST_F(ScreenPanel, ALookupButtonClickEntersThePanelBeforeTheCodeChanges)
 {
     showOutsideThePanel();

@@ -9,7 +9,9 @@
 #include "tests/core/scriptedtest.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTest>
 #include <QToolButton>
 
 namespace {
@@ -47,12 +49,39 @@ TEST_F(Grid, ExplicitColumnsShowHiddenFieldsAndDefaultColumnsOnlyVisibleOnes)
     EXPECT_EQ(explicitCols.dataModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("Nr da Venda"));
     EXPECT_EQ(explicitCols.dataModel()->index(2, 0).data().toString(), QStringLiteral("h3"));
-    EXPECT_EQ(explicitCols.columnWidth(0), 31);
 
     // A closed set keeps the columns and shows no rows.
     c.ds.Close();
     EXPECT_EQ(explicitCols.dataModel()->rowCount(), 0);
     EXPECT_EQ(explicitCols.dataModel()->columnCount(), 2);
+}
+
+TEST_F(Grid, AGivenWidthIsTheLeastAColumnGetsItGrowsForTitleAndValuesAndKeepsTheUsersWidth)
+{
+    Codes c;
+    TDBGrid grid;
+    grid.setDataSource(&c.src);
+    grid.setColumns({{"CODE", 200, {}}, {"HIDDEN", 12, {}}, {"NAME", 20, QStringLiteral("Nome")}});
+    const QFontMetrics cells = grid.fontMetrics();
+    const QFontMetrics titles = grid.horizontalHeader()->fontMetrics();
+    EXPECT_EQ(grid.columnWidth(0), 200) << "wide enough already";
+    EXPECT_GT(grid.columnWidth(1), titles.horizontalAdvance(QStringLiteral("Oculto")))
+        << "the title is not cut";
+
+    // The values of what is loaded are not cut either, whatever their row.
+    QList<QStringList> rows;
+    for (int i = 0; i < 1000; ++i)
+        rows.append({QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("Nome"),
+                     QStringLiteral("h")});
+    rows[700][1] = QStringLiteral("Aprovada em 02/03/26");
+    fillCodes(c.ds, rows);
+    const int widest = cells.horizontalAdvance(QStringLiteral("Aprovada em 02/03/26"));
+    EXPECT_GT(grid.columnWidth(2), widest);
+
+    // A width the user drags stays through the next list.
+    grid.horizontalHeader()->resizeSection(2, widest + 120);
+    fillCodes(c.ds, {{"0001", "Centro", "h1"}});
+    EXPECT_EQ(grid.columnWidth(2), widest + 120);
 }
 
 TEST_F(Grid, CurrentRowAndCursorMoveTogetherBothWays)
@@ -116,6 +145,28 @@ TEST_F(DataAware, LabelAndNavigatorFollowTheCurrentRecord)
     c.ds.Close();
     EXPECT_EQ(label.text(), QString());
     EXPECT_FALSE(nav.button(TDBNavigator::nbFirst)->isEnabled());
+}
+
+TEST_F(DataAware, F4OrAltDownInTheEditOpensItsLookupAsAClickDoes)
+{
+    QWidget window;
+    auto* edit = new QLineEdit(&window);
+    auto* button = new TBtnPesquisa(&window);
+    button->setControl(edit);
+    int clicks = 0;
+    button->OnClick = [&](QObject*) { ++clicks; };
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_F4);
+    QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(clicks, 2);
+    QTest::keyClick(edit, Qt::Key_Down);
+    QTest::keyClick(edit, Qt::Key_F4, Qt::ShiftModifier);
+    EXPECT_EQ(clicks, 2) << "other keys stay with the edit";
+    button->setEnabled(false);
+    QTest::keyClick(edit, Qt::Key_F4);
+    EXPECT_EQ(clicks, 2) << "a disabled lookup does not open";
 }
 
 TEST_F(DataAware, LookupButtonRunsBeforePickAfterInOrder)

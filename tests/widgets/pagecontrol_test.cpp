@@ -3,6 +3,7 @@
 #include "framework/widgets/pagecontrol.h"
 #include "tests/core/scriptedtest.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTest>
@@ -44,6 +45,41 @@ TEST_F(PageControl, PagesChangeOnlyThroughSetActivePageAndDisabledPagesRefuse)
     auto* foreign = new TTabSheet(&other, QStringLiteral("X"));
     EXPECT_FALSE(pgc.SetActivePage(foreign));
     EXPECT_FALSE(pgc.SetActivePage(nullptr));
+}
+
+TEST_F(PageControl, CtrlTabAndCtrlShiftTabBringTheNextAndPreviousEnabledPage)
+{
+    QWidget window;
+    auto* pgc = new TPageControl(&window);
+    (new QVBoxLayout(&window))->addWidget(pgc);
+    auto* first = new TTabSheet(pgc, QStringLiteral("Notas Fiscais"));
+    auto* second = new TTabSheet(pgc, QStringLiteral("Vendas"));
+    auto* third = new TTabSheet(pgc, QStringLiteral("Itens"));
+    auto* edit = new QLineEdit(first);
+    new QLineEdit(second);
+    new QLineEdit(third);
+    auto* outside = new QLineEdit(&window);
+    window.layout()->addWidget(outside);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    edit->setFocus();
+
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pgc->ActivePage(), second);
+    // Ctrl+Shift+Tab with the focus wherever the page moved it, as long as it is inside.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(pgc->isAncestorOf(focus));
+    QTest::keyClick(focus, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pgc->ActivePage(), first);
+    second->setEnabled(false);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pgc->ActivePage(), third) << "the disabled page is skipped";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pgc->ActivePage(), first) << "round to the first";
+
+    outside->setFocus();
+    QTest::keyClick(outside, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pgc->ActivePage(), first) << "only with the focus inside the control";
 }
 
 using Menu = ScriptedTest;

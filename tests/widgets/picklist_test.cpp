@@ -2,12 +2,18 @@
 // shows, the keyboard alone, and a large list that is read only where painted.
 #include "framework/data/datasource.h"
 #include "framework/widgets/picklistdialog.h"
+#include "framework/widgets/qthostservices.h"
+#include "framework/wire/keylist.h"
 #include "tests/core/scriptedtest.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -226,4 +232,81 @@ TEST_F(PickList, AHundredThousandCandidatesAreReadOnlyWherePaintedUntilAFilterIs
     waiting.setFilterText(QStringLiteral("99999"));
     EXPECT_EQ(waiting.shownRowCount(), 1);
     EXPECT_EQ(reads, 0);
+}
+
+TEST_F(PickList, MoreCheckedRowsThanAKeyListCarriesAreRefusedBeforeTheConfirmation)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i <= krt::kMaxKeyListKeys; ++i)
+        rows.append({QString::number(i, 36).rightJustified(4, QLatin1Char('0')),
+                     QStringLiteral("Caixa"), QString()});
+    People people(rows);
+    krt::PickListDialog pick(&people.src, QStringLiteral("CODE"), QStringLiteral("Caixa"), false,
+                             QString());
+    pick.checkShown();
+    EXPECT_EQ(pick.checkedCount(), krt::kMaxKeyListKeys + 1);
+    EXPECT_TRUE(pick.isOverKeyLimit());
+    EXPECT_TRUE(pick.countText().contains(QStringLiteral("no máximo 10.000")))
+        << pick.countText().toStdString();
+    pick.accept();
+    EXPECT_NE(pick.result(), int(QDialog::Accepted)) << "OK refused";
+
+    pick.setRowChecked(0, false);
+    EXPECT_FALSE(pick.isOverKeyLimit());
+    EXPECT_FALSE(pick.countText().contains(QStringLiteral("no máximo")));
+    pick.accept();
+    EXPECT_EQ(pick.result(), int(QDialog::Accepted));
+}
+
+TEST_F(PickList, DialogsHaveADialogsFrameAndTheClearButtonHasAName)
+{
+    People people({{"0001", "Centro", ""}});
+    krt::PickListDialog pick(&people.src, QStringLiteral("CODE"), QStringLiteral("Caixa"), false,
+                             QString());
+    for (QWidget* dialog : {static_cast<QWidget*>(&pick)}) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint)) << "the frame lists its buttons";
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+        EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    }
+    EXPECT_EQ(pick.windowTitle(), QStringLiteral("Caixa"));
+
+    // A question: its own title alone, a dialog's frame, Alt letters on its answers.
+    krt::QtHostServices services;
+    QString title;
+    QStringList answers;
+    Qt::WindowFlags flags;
+    QTimer person;
+    int looks = 0;
+    QObject::connect(&person, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (QApplication::activeWindow() != box && ++looks < 200)
+            return; // a person types once the box has the keyboard
+        person.stop();
+        title = box->windowTitle();
+        flags = box->windowFlags();
+        for (QAbstractButton* b : box->buttons())
+            answers << b->text();
+        QTest::keyClick(box, Qt::Key_N, Qt::AltModifier);
+        // A button's Alt letter clicks it as a click is drawn: a moment later.
+        if (!QTest::qWaitFor([box] { return !box->isVisible(); }, 2000)) {
+            ADD_FAILURE() << "Alt+N did not answer";
+            box->reject();
+        }
+    });
+    person.start(10);
+    EXPECT_EQ(services.messageDlg(QStringLiteral("Confirma?"), mtConfirmation, {mbYes, mbNo}, 0),
+              mrNo);
+    EXPECT_EQ(title, QStringLiteral("Confirmação"));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(answers.contains(QStringLiteral("&Sim")));
+    EXPECT_TRUE(answers.contains(QStringLiteral("&Não")));
+    const QList<QToolButton*> clear = pick.filterEdit()->findChildren<QToolButton*>();
+    ASSERT_FALSE(clear.isEmpty());
+    for (QToolButton* b : clear)
+        EXPECT_EQ(b->accessibleName(), QStringLiteral("Limpar filtro"));
 }
