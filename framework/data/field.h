@@ -37,6 +37,8 @@ public:
     // The label shown in grid titles; the field name when none was set.
     QString DisplayLabel() const;
     void setDisplayLabel(const QString& label) { m_displayLabel = label; }
+    // Whether a label was given (DisplayLabel falls back to the field's name).
+    bool HasDisplayLabel() const { return !m_displayLabel.isEmpty(); }
     bool Visible() const { return m_visible; }
     void setVisible(bool visible) { m_visible = visible; }
     bool ReadOnly() const { return m_readOnly; }

@@ -296,6 +296,15 @@ int PickListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
+bool PickListModel::isMarkColumn(int column) const
+{
+    // A first column without a label of its own is the server's marker
+    // (IDMARCADO, "N" on every row): in a list of check boxes it holds only
+    // the boxes, not a raw field name over a column of letters.
+    return m_checkable && column == 0 && !m_columns.isEmpty() &&
+           !m_columns.first()->HasDisplayLabel();
+}
+
 QVariant PickListModel::data(const QModelIndex& index, int role) const
 {
     const int candidate = index.isValid() ? candidateAt(index.row()) : -1;
@@ -305,6 +314,8 @@ QVariant PickListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (isMarkColumn(index.column()))
+            return {};
         return field->DisplayTextAt(candidate);
     case Qt::TextAlignmentRole:
         switch (field->Alignment()) {
@@ -341,6 +352,8 @@ QVariant PickListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= m_columns.size())
         return {};
+    if (isMarkColumn(section))
+        return QStringLiteral("Marcar");
     return m_columns.at(section)->DisplayLabel();
 }
 
@@ -493,7 +506,11 @@ void PickListDialog::sizeColumns()
     for (int c = 0; c < columns.size(); ++c) {
         const int chars = std::clamp(columns.at(c)->DisplayWidth(), 4, 40);
         int w = chars * fm.averageCharWidth() + 16;
-        w = std::max(w, fm.horizontalAdvance(columns.at(c)->DisplayLabel()) + 24);
+        if (m_model->isMarkColumn(c))
+            w = 0; // the box alone
+        w = std::max(w, fm.horizontalAdvance(
+                            m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                            24);
         if (c == 0)
             w += check;
         m_view->setColumnWidth(c, w);

@@ -65,6 +65,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The column of check boxes that shows no field of its own (see the .cpp).
+    bool isMarkColumn(int column) const;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:

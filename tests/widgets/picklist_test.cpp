@@ -310,3 +310,28 @@ TEST_F(PickList, DialogsHaveADialogsFrameAndTheClearButtonHasAName)
     for (QToolButton* b : clear)
         EXPECT_EQ(b->accessibleName(), QStringLiteral("Limpar filtro"));
 }
+
+TEST_F(PickList, AFirstColumnWithoutALabelHoldsOnlyTheCheckBoxes)
+{
+    TClientDataSet ds;
+    ds.addStringField(QStringLiteral("IDMARCADO"), 1, QString());
+    ds.addStringField(QStringLiteral("CDCAIXA"), 3, QStringLiteral("Caixa"));
+    krt::PacketWriter w(
+        {{"IDMARCADO", krt::FieldType::String, 1}, {"CDCAIXA", krt::FieldType::String, 3}});
+    w.addText(std::string_view("N"));
+    w.addText(std::string_view("001"));
+    ds.setData(w.finish());
+    TDataSource src(&ds);
+    krt::PickListDialog checking(&src, QStringLiteral("CDCAIXA"), QStringLiteral("Caixa"), false,
+                                 QString());
+    krt::PickListModel* model = checking.model();
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Marcar");
+    EXPECT_FALSE(model->data(model->index(0, 0), Qt::DisplayRole).isValid()) << "no \"N\"";
+    EXPECT_EQ(model->data(model->index(0, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    EXPECT_EQ(model->data(model->index(0, 1), Qt::DisplayRole).toString(), "001");
+
+    // Picking one row: no boxes, the column is what it is.
+    krt::PickListDialog single(&src, QStringLiteral("CDCAIXA"), QStringLiteral("Caixa"), true,
+                               QString());
+    EXPECT_EQ(single.model()->data(single.model()->index(0, 0), Qt::DisplayRole).toString(), "N");
+}
