@@ -5,6 +5,7 @@
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/callcodec.h"
+#include "framework/wire/httpframing.h"
 #include "framework/wire/streamedreply.h"
 
 #include <boost/asio.hpp>
@@ -72,23 +73,6 @@ QString describe(const std::exception& e)
 QString fromView(beast::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-// The text a client gets for a request that failed HTTP parsing.
-std::pair<int, QString> parseFailure(const beast::error_code& ec, qint64 maxBody, int headerBytes)
-{
-    if (ec == http::error::body_limit)
-        return {
-            413,
-            QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes.").arg(maxBody)};
-    if (ec == http::error::bad_version)
-        return {505, QStringLiteral("Versão de HTTP não suportada (aceitas 1.0 e 1.1).")};
-    if (ec == http::error::header_limit)
-        return {431, QStringLiteral("Pedido HTTP recusado: cabeçalho maior que o limite de %1 "
-                                    "bytes.")
-                         .arg(headerBytes)};
-    return {400,
-            QStringLiteral("Pedido HTTP inválido: %1.").arg(QString::fromStdString(ec.message()))};
 }
 
 class SessionBase : public std::enable_shared_from_this<SessionBase>
@@ -175,7 +159,8 @@ template <class Stream> class Session : public SessionBase
 {
 public:
     Session(HttpCallServer::Impl& server, Stream&& stream)
-        : server_(server), stream_(std::move(stream))
+        : server_(server), stream_(std::move(stream)),
+          buffer_(framing::readBufferBytes(server.limits.headerBytes))
     {
         beast::error_code ec;
         const tcp::endpoint peer = lowest().socket().remote_endpoint(ec);
@@ -316,24 +301,19 @@ private:
                 closeNow();
                 return;
             }
+            CallContext context = freshContext();
+            QString method = QStringLiteral("-");
             if (ec == http::error::body_limit) {
                 // The head is complete: name the method it calls.
-                CallContext context = freshContext();
                 const QStringList parts = fromView(head_->get().target()).split(u'/');
-                const QString method =
-                    parts.size() == 4 && isValidCallName(parts[3]) ? parts[3] : QStringLiteral("-");
-                context.method = method;
-                refuse(
-                    context, 413, method,
-                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
-                        .arg(server_.maxBodyBytes)
-                        .arg(method),
-                    context.method);
-                return;
+                if (parts.size() == 4 && isValidCallName(parts[3]))
+                    method = context.method = parts[3];
             }
-            const auto [status, text] =
-                parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
-            refuse(freshContext(), status, QStringLiteral("-"), text);
+            const framing::Refusal refusal =
+                framing::refusalFor(ec, framing::Phase::Head, buffer_,
+                                    std::uint64_t(server_.maxBodyBytes), limits().headerBytes, method);
+            refuse(context, refusal.status, method, refusal.text,
+                   refusal.status == 413 ? context.method : QString());
             return;
         }
         state_ = State::Reading;
@@ -523,15 +503,15 @@ private:
                 closeNow();
                 return;
             }
-            auto [status, text] = parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
-            if (status == 413)
-                text =
-                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
-                        .arg(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
-                                                        : server_.maxBodyBytes)
-                        .arg(context_.method);
-            refuse(context_, status, context_.method, text,
-                   status == 413 ? context_.method : QString());
+            // A chunk line or a trailer that filled the read buffer, a body
+            // over its limit, or framing Beast could not parse.
+            const framing::Refusal refusal = framing::refusalFor(
+                ec, framing::Phase::Body, buffer_,
+                std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
+                                                         : server_.maxBodyBytes),
+                limits().headerBytes, context_.method);
+            refuse(context_, refusal.status, context_.method, refusal.text,
+                   refusal.status == 413 ? context_.method : QString());
             return;
         }
         state_ = State::Busy;
@@ -833,6 +813,8 @@ private:
 
     HttpCallServer::Impl& server_;
     Stream stream_;
+    // Capped: a chunk line or trailer that never ends fills it and is refused
+    // instead of growing it without bound.
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> head_;
     std::optional<http::request_parser<http::string_body>> body_;

@@ -17,6 +17,8 @@ public:
     bool start(const QString& database, const QStringList& extra = {});
     quint16 port() const { return port_; }
     qint64 pid() const { return process_.processId(); }
+    // The process's peak resident memory so far (VmHWM), in kB; 0 when unknown.
+    qint64 peakKb() const;
     QString log() const;
     // Sends `signal` and waits for the end; false when it does not end.
     bool stopWith(int signal);

@@ -72,18 +72,6 @@ QString replyText(const QByteArray& response)
     }
 }
 
-// Peak resident memory of a process, in kB (0 when unknown).
-qint64 peakKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
 int admin(const QStringList& args, const QByteArray& input = {})
 {
     QProcess p;
@@ -227,7 +215,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     }
     // 20 million unassigned values in one argument: refused before they are
     // built, and the server's memory stays far below what they would take.
-    const qint64 before = peakKb(server.pid());
+    const qint64 before = server.peakKb();
     {
         QByteArray call = krt::encodeCall(kObject, "getParamVend", {Variant()});
         call.chop(1); // the one unassigned argument...
@@ -240,7 +228,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
         EXPECT_TRUE(replyText(res).contains(QStringLiteral("memória")))
             << replyText(res).toStdString();
     }
-    const qint64 after = peakKb(server.pid());
+    const qint64 after = server.peakKb();
     std::cout << "[ info ] server peak memory " << before / 1024 << " MB before, " << after / 1024
               << " MB after a 20 MB array of unassigned values\n";
     if (before > 0) {

@@ -330,3 +330,54 @@ TEST(HttpAbuse, AStreamedAnswerArrivesWholeEvenWhenTheServerStops)
     caller.join();
     EXPECT_EQ(received, big);
 }
+
+// Each part of a request's framing that Beast leaves to the read buffer, sent
+// without its end: the server refuses it once the buffer is full, says which
+// part and logs it, instead of holding everything the client sends.
+TEST(HttpAbuse, FramingThatNeverEndsIsRefusedOnceTheReadBufferIsFull)
+{
+    ShortFuseServer server;
+    const QByteArray chunked = callHead("Transfer-Encoding: chunked\r\n");
+    struct Case
+    {
+        const char* what;
+        QByteArray start;
+        char filler;
+        int status;
+        const char* says;
+    };
+    const QList<Case> cases{
+        {"a chunk-size line without its end", chunked + "1", 'f', 400, "linha de tamanho"},
+        {"an endless chunk extension", chunked + "10;nome=", 'v', 400, "linha de tamanho"},
+        {"an endless extension of the last chunk", chunked + "0;nome=", 'v', 400,
+         "linha de tamanho"},
+        {"an endless trailer", chunked + "1\r\nx\r\n0\r\nX-Rastro: ", 'a', 431, "trailer"},
+        {"a head without its end", "POST /call/Test.Remote/echo HTTP/1.1\r\nX-Grande: ", 'a', 431,
+         "cabeçalho"},
+    };
+    for (const Case& c : cases) {
+        RawConnection conn(server.port());
+        ASSERT_TRUE(conn.isOpen());
+        conn.send(c.start);
+        // Four megabytes offered; the server must answer long before.
+        std::thread sender([&] {
+            const QByteArray piece(16 * 1024, c.filler);
+            for (int i = 0; i < 256; ++i)
+                if (!conn.send(piece))
+                    break;
+        });
+        const QByteArray res = conn.readUntil("\r\n\r\n", 10000) + conn.readAll(500);
+        sender.join();
+        EXPECT_EQ(statusOf(res), c.status) << c.what << ": " << res.left(200).toStdString();
+        EXPECT_TRUE(errorTextOf(res).contains(QString::fromUtf8(c.says)))
+            << c.what << ": " << errorTextOf(res).toStdString();
+    }
+    EXPECT_TRUE(validCallWorks(server.port()));
+    int logged = 0;
+    for (const auto& r : server.rejections())
+        logged += r.peer == QStringLiteral("127.0.0.1") &&
+                  (r.text.contains(QStringLiteral("linha de tamanho")) ||
+                   r.text.contains(QStringLiteral("trailer")) ||
+                   r.text.contains(QStringLiteral("cabeçalho")));
+    EXPECT_EQ(logged, cases.size());
+}
