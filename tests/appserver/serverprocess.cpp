@@ -22,6 +22,15 @@ QString ServerProcess::log() const
     return QString::fromUtf8(f.readAll());
 }
 
+QList<LoggedCall> ServerProcess::calls() const
+{
+    QList<LoggedCall> out;
+    for (const QByteArray& line : logparser::callLines(log().toUtf8()))
+        if (const auto call = logparser::parseLine(line))
+            out << *call;
+    return out;
+}
+
 qint64 ServerProcess::peakKb() const
 {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid()));
