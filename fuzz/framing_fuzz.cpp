@@ -24,7 +24,7 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 namespace net = boost::asio;
 
-constexpr int kHeaderBytes = 1024;
+constexpr int kHeaderBytes = 256;
 constexpr std::uint64_t kBodyLimit = 4096;
 
 // The input as a socket would deliver it: at most `piece` bytes per read.
@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const std::size_t piece = 1 + ((std::size_t(data[0]) << 8 | data[1]) % 8192);
     PieceStream stream(data + 2, size - 2, piece);
-    // A small cap, so inputs of a few kilobytes reach it.
-    beast::flat_buffer buffer(krt::framing::readBufferBytes(kHeaderBytes, 2048));
+    // Small limits, so that inputs of a few kilobytes reach and pass them.
+    beast::flat_buffer buffer(krt::framing::readBufferBytes(kHeaderBytes, 512));
 
     std::optional<http::request_parser<http::empty_body>> head;
     head.emplace();
