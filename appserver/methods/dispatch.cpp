@@ -119,10 +119,16 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
         throw AppError(method, error.detail());
     }
     // Every method but getDeletaRetiEst is asked about one branch, its
-    // first argument. The writing methods also check each document.
+    // first argument. The writing methods also check each document. A user
+    // held to some branches must name one of them: no branch is not a way
+    // around the check.
     if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
         const QString branch = args[0].isText() ? args[0].asString() : QString();
-        if (!branch.isEmpty() && !caller.allows(branch))
+        if (branch.isEmpty())
+            refuseAccess(db_, method, QString(), caller,
+                         QStringLiteral("o usuário %1 não informou a filial (tem %2).")
+                             .arg(caller.user, caller.allowedText()));
+        if (!caller.allows(branch))
             refuseAccess(db_, method, branch.left(4), caller,
                          QStringLiteral("o usuário %1 não tem acesso à filial %2 (tem %3).")
                              .arg(caller.user, branch.left(10), caller.allowedText()));

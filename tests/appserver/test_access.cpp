@@ -129,9 +129,12 @@ TEST_F(AccessTest, ReadingMethodsRefuseABranchOutsideTheUsersAndAuditIt)
                                        {"0002", "LJ01", "", "T", "", "T", first(), last(), "S", ""},
                                        loja1),
                          "loja1");
+    // Naming no branch is no way around the check.
+    EXPECT_ACCESS_DENIED(obj->dispatch("getParamVend", {Variant("")}, loja1), "não informou");
+    EXPECT_ACCESS_DENIED(obj->dispatch("getInforPad", {Variant::null()}, loja1), "não informou");
     EXPECT_GT(obj->dispatch("getParamVend", {Variant("0002")}, gerente).asPacket().rowCount(), 0);
     const QStringList refusals = refusalsOf("loja1");
-    ASSERT_EQ(refusals.size(), 2) << refusals.join('\n').toStdString();
+    ASSERT_EQ(refusals.size(), 4) << refusals.join('\n').toStdString();
     EXPECT_TRUE(
         refusals[0].startsWith("getParamVend: o usuário loja1 não tem acesso à filial 0002"))
         << refusals[0].toStdString();
