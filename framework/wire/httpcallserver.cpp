@@ -4,7 +4,9 @@
 // a separate pool of workers; their answers go back to the connection's strand.
 #include "framework/wire/httptransport.h"
 
+#include "framework/wire/bytebudget.h"
 #include "framework/wire/callcodec.h"
+#include "framework/wire/connectionquota.h"
 #include "framework/wire/httpframing.h"
 #include "framework/wire/streamedreply.h"
 
@@ -44,6 +46,8 @@ struct Answer
 {
     int status = 200;
     QList<QByteArray> pieces;
+    // Sent as Retry-After when positive (a busy server).
+    int retryAfterSeconds = 0;
 };
 
 // `method`: the method the text names, if it names one.
@@ -74,6 +78,26 @@ QString fromView(beast::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+
+// The peer's address as the log and the quotas name it (an IPv4 address
+// mapped into IPv6 as plain IPv4); empty when the socket has no peer.
+QString peerAddressOf(const tcp::socket& socket, quint16* port = nullptr)
+{
+    beast::error_code ec;
+    const tcp::endpoint peer = socket.remote_endpoint(ec);
+    if (ec)
+        return {};
+    net::ip::address address = peer.address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
+    if (port)
+        *port = peer.port();
+    return QString::fromStdString(address.to_string());
+}
+
+const QString kBusyText = QStringLiteral(
+    "Servidor ocupado: os pedidos em andamento já ocupam toda a memória reservada a corpos "
+    "de chamadas; tente de novo em instantes.");
 
 class SessionBase : public std::enable_shared_from_this<SessionBase>
 {
@@ -108,6 +132,9 @@ struct HttpCallServer::Impl
     std::vector<std::thread> networkThreads;
     std::optional<net::thread_pool> workers;
 
+    std::optional<ConnectionQuota> quota;
+    std::optional<ByteBudget> bodyBudget;
+
     std::atomic<quint16> boundPort{0};
     std::atomic<quint64> nextRequestId{1};
     std::atomic<bool> running{false};
@@ -118,6 +145,8 @@ struct HttpCallServer::Impl
     std::map<SessionBase*, std::weak_ptr<SessionBase>> sessions;
 
     void accept();
+    void refuseConnection(tcp::socket& socket, const QString& address,
+                          ConnectionQuota::Verdict verdict);
     void added(SessionBase* s, const std::shared_ptr<SessionBase>& strong)
     {
         std::lock_guard lock(sessionsMutex);
@@ -158,22 +187,19 @@ namespace {
 template <class Stream> class Session : public SessionBase
 {
 public:
-    Session(HttpCallServer::Impl& server, Stream&& stream)
+    // `address`: the peer's, already counted in the server's quota.
+    Session(HttpCallServer::Impl& server, Stream&& stream, const QString& address)
         : server_(server), stream_(std::move(stream)),
-          buffer_(framing::readBufferBytes(server.limits.headerBytes))
+          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address)
     {
-        beast::error_code ec;
-        const tcp::endpoint peer = lowest().socket().remote_endpoint(ec);
-        if (!ec) {
-            net::ip::address address = peer.address();
-            if (address.is_v6() && address.to_v6().is_v4_mapped())
-                address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
-            peerAddress_ = QString::fromStdString(address.to_string());
-            peerPort_ = peer.port();
-        }
+        peerAddressOf(lowest().socket(), &peerPort_);
     }
 
-    ~Session() override { server_.removed(this); }
+    ~Session() override
+    {
+        server_.quota->close(peerAddress_);
+        server_.removed(this);
+    }
 
     void start() override
     {
@@ -328,7 +354,20 @@ private:
     {
         server_.tellRejected(method, text, context);
         keepAlive_ = false;
+        bodyShare_.reset();
         send(errorAnswer(status, text, about, code));
+    }
+
+    // No room for the body now: 503, and the client may try again soon.
+    void refuseBusy(const CallContext& context)
+    {
+        server_.tellRejected(context.method.isEmpty() ? QStringLiteral("-") : context.method,
+                             kBusyText, context);
+        keepAlive_ = false;
+        bodyShare_.reset();
+        Answer answer = errorAnswer(503, kBusyText, {}, ErrorCode::ServerBusy);
+        answer.retryAfterSeconds = 1;
+        send(std::move(answer));
     }
 
     void checkHead()
@@ -443,6 +482,14 @@ private:
                        .arg(context.method));
             return;
         }
+        // The body's bytes are reserved before any is read: many requests
+        // announcing large bodies at once cannot make the process grow.
+        bodyShare_ = BudgetShare(*server_.bodyBudget);
+        const std::uint64_t announced = head_->content_length().value_or(0);
+        if (announced > 0 && !bodyShare_.grow(qint64(announced))) {
+            refuseBusy(context);
+            return;
+        }
         context_ = std::move(context);
         if (beast::iequals(req[http::field::expect], "100-continue")) {
             auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
@@ -476,6 +523,14 @@ private:
         head_.reset();
         body_->body_limit(std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
                                                                    : server_.maxBodyBytes));
+        // A chunked body reserves its bytes chunk by chunk, as each is announced.
+        if (body_->chunked()) {
+            onChunk_ = [this](std::uint64_t size, beast::string_view, beast::error_code& ec) {
+                if (size > 0 && !bodyShare_.grow(qint64(size)))
+                    ec = net::error::no_buffer_space;
+            };
+            body_->on_chunk_header(onChunk_);
+        }
         lowest().expires_after(std::chrono::milliseconds(limits().bodyTimeoutMs));
         http::async_read(
             stream_, buffer_, *body_,
@@ -503,6 +558,10 @@ private:
                 closeNow();
                 return;
             }
+            if (ec == net::error::no_buffer_space) {
+                refuseBusy(context_);
+                return;
+            }
             // A chunk line or a trailer that filled the read buffer, a body
             // over its limit, or framing Beast could not parse.
             const framing::Refusal refusal = framing::refusalFor(
@@ -519,10 +578,16 @@ private:
         buffer_.shrink_to_fit(); // an idle connection keeps no read room
         // The body moves to the worker; nothing of it is copied.
         auto message = body_->release();
-        auto body = std::make_shared<std::string>(std::move(message.body()));
+        // The body keeps its share of the budget until its call has run.
+        struct Held
+        {
+            std::string bytes;
+            BudgetShare share;
+        };
+        auto body = std::make_shared<Held>(Held{std::move(message.body()), std::move(bodyShare_)});
         body_.reset();
         net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
-            self->runCall(*body, context);
+            self->runCall(body->bytes, context);
         });
     }
 
@@ -732,6 +797,8 @@ private:
         };
         auto out = std::make_shared<Out>();
         out->head = responseHead(answer.status);
+        if (answer.retryAfterSeconds > 0)
+            out->head.set(http::field::retry_after, std::to_string(answer.retryAfterSeconds));
         out->pieces = std::move(answer.pieces);
         std::uint64_t total = 0;
         for (const QByteArray& piece : out->pieces) {
@@ -806,6 +873,8 @@ private:
         if (state_ == State::Closed)
             return;
         state_ = State::Closed;
+        body_.reset();
+        bodyShare_.reset();
         beast::error_code ignored;
         lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
         lowest().close();
@@ -818,6 +887,10 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> head_;
     std::optional<http::request_parser<http::string_body>> body_;
+    // What the request's body holds of the server's body budget.
+    BudgetShare bodyShare_;
+    // Beast keeps a reference to the chunk callback: it lives here.
+    std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> onChunk_;
     CallContext context_;
     QString peerAddress_;
     quint16 peerPort_ = 0;
@@ -830,6 +903,35 @@ private:
 
 } // namespace
 
+// Closes a connection the quota refused, and says so in the log once per
+// address per interval (with how many went unsaid meanwhile).
+void HttpCallServer::Impl::refuseConnection(tcp::socket& socket, const QString& address,
+                                            ConnectionQuota::Verdict verdict)
+{
+    quint16 port = 0;
+    peerAddressOf(socket, &port);
+    beast::error_code ignored;
+    socket.close(ignored);
+    const bool fromAddress = verdict == ConnectionQuota::Verdict::TooManyFromAddress;
+    qint64 unreported = 0;
+    if (!quota->shouldReport(fromAddress ? address : QStringLiteral("*"), unreported))
+        return;
+    QString text =
+        fromAddress
+            ? QStringLiteral("Conexão recusada: %1 conexões abertas deste endereço (limite %2).")
+                  .arg(quota->openFrom(address))
+                  .arg(limits.connectionsPerAddress)
+            : QStringLiteral("Conexão recusada: o servidor já tem %1 conexões abertas (limite).")
+                  .arg(limits.maxConnections);
+    if (unreported > 0)
+        text += QStringLiteral(" Mais %1 recusas desde a linha anterior.").arg(unreported);
+    CallContext context;
+    context.peerAddress = address;
+    context.peerPort = port;
+    context.requestId = nextRequestId.fetch_add(1);
+    tellRejected(QStringLiteral("-"), text, context);
+}
+
 void HttpCallServer::Impl::accept()
 {
     acceptor->async_accept(net::make_strand(ioc), [this](const beast::error_code& ec,
@@ -837,22 +939,19 @@ void HttpCallServer::Impl::accept()
         if (ec == net::error::operation_aborted || !acceptor->is_open())
             return;
         if (!ec && !stopping) {
-            size_t open;
-            {
-                std::lock_guard lock(sessionsMutex);
-                open = sessions.size();
-            }
             beast::error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
-            if (open >= size_t(limits.maxConnections)) {
-                socket.close(ignored);
+            const QString address = peerAddressOf(socket);
+            const ConnectionQuota::Verdict verdict = quota->tryOpen(address);
+            if (verdict != ConnectionQuota::Verdict::Open) {
+                refuseConnection(socket, address, verdict);
             } else if (tls) {
                 std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
-                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls))
+                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls), address)
                     ->start();
             } else {
-                std::make_shared<Session<beast::tcp_stream>>(*this,
-                                                             beast::tcp_stream(std::move(socket)))
+                std::make_shared<Session<beast::tcp_stream>>(
+                    *this, beast::tcp_stream(std::move(socket)), address)
                     ->start();
             }
         }
@@ -971,6 +1070,9 @@ void HttpCallServer::start()
     }
     d.boundPort = d.acceptor->local_endpoint().port();
     d.stopping = false;
+    d.quota.emplace(d.limits.maxConnections, d.limits.connectionsPerAddress,
+                    std::chrono::milliseconds(d.limits.refusalLogIntervalMs));
+    d.bodyBudget.emplace(d.limits.bodyBytesTotal);
     d.workers.emplace(size_t(d.threads));
     d.work.emplace(d.ioc.get_executor());
     d.accept();

@@ -214,8 +214,16 @@ struct ServerLimits
     int bodyTimeoutMs = 60000;
     // Each piece of an answer must be taken by the client within this time.
     int writeTimeoutMs = 60000;
-    // Open connections at once; more are closed as soon as they are accepted.
+    // Open connections at once, and from one address (0: no limit per
+    // address); more are closed as soon as they are accepted, and the
+    // refusal is logged once per address per refusalLogIntervalMs.
     int maxConnections = 4096;
+    int connectionsPerAddress = 256;
+    int refusalLogIntervalMs = 60000;
+    // Bytes of request bodies held at once by the whole server (each counted
+    // from its Content-Length before it is read, or chunk by chunk, until its
+    // call has run); a request that would go over is answered 503.
+    qint64 bodyBytesTotal = qint64(256) * 1024 * 1024;
     // stop() waits this long for answers being written, then cuts them.
     int stopGraceMs = 30000;
 };
