@@ -20,6 +20,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <future>
 #include <map>
 #include <mutex>
@@ -134,6 +135,7 @@ struct HttpCallServer::Impl
 
     std::optional<ConnectionQuota> quota;
     std::optional<ByteBudget> bodyBudget;
+    std::optional<ByteBudget> replyBudget;
 
     std::atomic<quint16> boundPort{0};
     std::atomic<quint64> nextRequestId{1};
@@ -668,9 +670,12 @@ private:
         });
     }
 
-    // The writer a streaming handler gets: each piece becomes a chunk, written
-    // on the connection's strand while the worker waits (so a slow client
-    // holds the worker, never an unbounded queue of pieces).
+    // The writer a streaming handler gets: each piece becomes a chunk, handed
+    // to the connection's strand without waiting for the client to take it,
+    // as long as the connection's queue and the server's budget for queued
+    // answers have room. Past them the worker waits at the client's pace, but
+    // no slower than the minimum rate: a client taking less is cut off and
+    // the worker freed. A slow reader so costs its own connection, not a worker.
     class ChunkWriter : public ReplyStream
     {
     public:
@@ -679,14 +684,20 @@ private:
         {
             if (piece.isEmpty())
                 return;
-            wait([&](auto done) { session_->sendChunk(piece, !started_, done); });
+            BudgetShare share = session_->roomFor(piece.size());
             started_ = true;
+            net::post(session_->lowest().get_executor(),
+                      [s = session_, piece, share = std::make_shared<BudgetShare>(
+                                                std::move(share))]() mutable {
+                          s->queueChunk(Outgoing{piece, std::move(*share), false});
+                      });
         }
         void finish()
         {
             if (!started_)
                 write(encodeReply(Variant()));
-            wait([&](auto done) { session_->sendLastChunk(done); });
+            net::post(session_->lowest().get_executor(),
+                      [s = session_] { s->queueChunk(Outgoing{{}, {}, true}); });
         }
         void abort()
         {
@@ -695,19 +706,6 @@ private:
         bool started() const { return started_; }
 
     private:
-        template <class Start> void wait(Start start)
-        {
-            auto done = std::make_shared<std::promise<beast::error_code>>();
-            std::future<beast::error_code> result = done->get_future();
-            net::post(session_->lowest().get_executor(), [&start, done] {
-                start([done](const beast::error_code& ec) { done->set_value(ec); });
-            });
-            const beast::error_code ec = result.get();
-            if (ec)
-                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (%1).")
-                                         .arg(QString::fromStdString(ec.message())));
-        }
-
         std::shared_ptr<Session> session_;
         bool started_ = false;
     };
@@ -725,61 +723,125 @@ private:
         return res;
     }
 
-    void sendChunk(const QByteArray& piece, bool first,
-                   std::function<void(const beast::error_code&)> done)
+    // A piece of a streamed answer waiting for the client, with its part of
+    // the server's budget for queued answers; `last` ends the answer.
+    struct Outgoing
     {
-        if (state_ == State::Closed) {
-            done(net::error::operation_aborted);
-            return;
+        QByteArray bytes;
+        BudgetShare share;
+        bool last = false;
+    };
+
+    // On the worker: waits until `bytes` more fit in this connection's queue
+    // (and, while it has room, the server's budget), and counts them in.
+    // Throws TransportError when the connection is closed, or when the client
+    // takes nothing for longer than the minimum rate allows (it is then cut).
+    BudgetShare roomFor(qint64 bytes)
+    {
+        BudgetShare share(*server_.replyBudget);
+        const qint64 bound = std::max<qint64>(limits().replyBufferBytes, bytes);
+        const qint64 rate = std::max<qint64>(limits().minReplyBytesPerSecond, 1);
+        std::unique_lock lock(outMutex_);
+        while (true) {
+            if (outClosed_)
+                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (conexão "
+                                                    "encerrada)."));
+            if (queuedBytes_ + bytes <= bound && share.grow(bytes))
+                break;
+            // The server's budget is spent: write at the client's pace, one
+            // piece at a time, outside the budget.
+            if (queuedBytes_ == 0)
+                break;
+            const qint64 needed = std::max<qint64>(queuedBytes_ + bytes - bound, 1);
+            const auto patience =
+                std::chrono::milliseconds(std::max<qint64>(1000, needed * 1000 / rate));
+            const qint64 before = queuedBytes_;
+            if (!outDrained_.wait_for(lock, patience,
+                                      [&] { return outClosed_ || queuedBytes_ < before; })) {
+                outClosed_ = true;
+                lock.unlock();
+                net::post(lowest().get_executor(), [self = self()] { self->closeNow(); });
+                throw TransportError(
+                    QStringLiteral("o cliente recebeu a resposta a menos de %1 bytes/s; conexão "
+                                   "encerrada.")
+                        .arg(rate));
+            }
         }
-        state_ = State::Writing;
-        auto hold = std::make_shared<QByteArray>(piece);
-        auto chunk = [this, hold, done] {
-            lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-            net::async_write(
-                stream_,
-                http::make_chunk(net::const_buffer(hold->constData(), size_t(hold->size()))),
-                [self = self(), hold, done](const beast::error_code& ec, std::size_t) {
-                    if (ec)
-                        self->closeNow();
-                    done(ec);
-                });
-        };
-        if (!first) {
-            chunk();
-            return;
-        }
-        auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
-        head->chunked(true);
-        auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
-        lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-        http::async_write_header(stream_, *serializer,
-                                 [self = self(), head, serializer, chunk,
-                                  done](const beast::error_code& ec, std::size_t) {
-                                     if (ec) {
-                                         self->closeNow();
-                                         done(ec);
-                                         return;
-                                     }
-                                     chunk();
-                                 });
+        queuedBytes_ += bytes;
+        return share;
     }
 
-    void sendLastChunk(std::function<void(const beast::error_code&)> done)
+    // On the strand: queues a piece and starts writing if nothing is.
+    void queueChunk(Outgoing out)
     {
-        if (state_ == State::Closed) {
-            done(net::error::operation_aborted);
+        if (state_ == State::Closed)
+            return;
+        state_ = State::Writing;
+        outQueue_.push_back(std::move(out));
+        if (!writingChunks_)
+            writeNextChunk();
+    }
+
+    void writeNextChunk()
+    {
+        if (outQueue_.empty() || state_ == State::Closed) {
+            writingChunks_ = false;
             return;
         }
+        writingChunks_ = true;
         lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-        net::async_write(stream_, http::make_chunk_last(),
-                         [self = self(), done](const beast::error_code& ec, std::size_t) {
-                             done(ec);
-                             if (ec)
-                                 self->closeNow();
-                             else
-                                 self->answered();
-                         });
+        if (!chunkHeadSent_) {
+            chunkHeadSent_ = true;
+            auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
+            head->chunked(true);
+            auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
+            http::async_write_header(stream_, *serializer,
+                                     [self = self(), head, serializer](const beast::error_code& ec,
+                                                                       std::size_t) {
+                                         if (ec) {
+                                             self->closeNow();
+                                             return;
+                                         }
+                                         self->writeNextChunk();
+                                     });
+            return;
+        }
+        const Outgoing& front = outQueue_.front();
+        auto done = [self = self()](const beast::error_code& ec, std::size_t) {
+            self->chunkWritten(ec);
+        };
+        if (front.last)
+            net::async_write(stream_, http::make_chunk_last(), std::move(done));
+        else
+            net::async_write(stream_,
+                             http::make_chunk(net::const_buffer(front.bytes.constData(),
+                                                                size_t(front.bytes.size()))),
+                             std::move(done));
+    }
+
+    void chunkWritten(const beast::error_code& ec)
+    {
+        if (outQueue_.empty())
+            return;
+        Outgoing done = std::move(outQueue_.front());
+        outQueue_.pop_front();
+        {
+            std::lock_guard lock(outMutex_);
+            queuedBytes_ -= done.bytes.size();
+        }
+        outDrained_.notify_all();
+        done.share.reset();
+        if (ec) {
+            closeNow();
+            return;
+        }
+        if (done.last) {
+            writingChunks_ = false;
+            chunkHeadSent_ = false;
+            answered();
+            return;
+        }
+        writeNextChunk();
     }
 
     // Writes a whole answer with its Content-Length.
@@ -875,6 +937,14 @@ private:
         state_ = State::Closed;
         body_.reset();
         bodyShare_.reset();
+        // A worker waiting for room in the queue learns that there is none.
+        outQueue_.clear();
+        {
+            std::lock_guard lock(outMutex_);
+            outClosed_ = true;
+            queuedBytes_ = 0;
+        }
+        outDrained_.notify_all();
         beast::error_code ignored;
         lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
         lowest().close();
@@ -889,6 +959,15 @@ private:
     std::optional<http::request_parser<http::string_body>> body_;
     // What the request's body holds of the server's body budget.
     BudgetShare bodyShare_;
+    // The streamed answer's pieces waiting for the client (strand only), and
+    // what the worker that produces them sees of them.
+    std::deque<Outgoing> outQueue_;
+    bool writingChunks_ = false;
+    bool chunkHeadSent_ = false;
+    std::mutex outMutex_;
+    std::condition_variable outDrained_;
+    qint64 queuedBytes_ = 0; // guarded by outMutex_
+    bool outClosed_ = false; // guarded by outMutex_
     // Beast keeps a reference to the chunk callback: it lives here.
     std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> onChunk_;
     CallContext context_;
@@ -1073,6 +1152,7 @@ void HttpCallServer::start()
     d.quota.emplace(d.limits.maxConnections, d.limits.connectionsPerAddress,
                     std::chrono::milliseconds(d.limits.refusalLogIntervalMs));
     d.bodyBudget.emplace(d.limits.bodyBytesTotal);
+    d.replyBudget.emplace(d.limits.replyBytesTotal);
     d.workers.emplace(size_t(d.threads));
     d.work.emplace(d.ioc.get_executor());
     d.accept();

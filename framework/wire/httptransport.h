@@ -214,6 +214,14 @@ struct ServerLimits
     int bodyTimeoutMs = 60000;
     // Each piece of an answer must be taken by the client within this time.
     int writeTimeoutMs = 60000;
+    // A streamed answer's pieces wait for a slow client in its connection's
+    // queue, up to replyBufferBytes per connection and replyBytesTotal for
+    // the whole server, so that the worker producing them goes on without
+    // waiting. Past them the worker waits, but a client that takes less than
+    // minReplyBytesPerSecond meanwhile is cut off.
+    qint64 replyBufferBytes = qint64(32) * 1024 * 1024;
+    qint64 replyBytesTotal = qint64(256) * 1024 * 1024;
+    qint64 minReplyBytesPerSecond = 32 * 1024;
     // Open connections at once, and from one address (0: no limit per
     // address); more are closed as soon as they are accepted, and the
     // refusal is logged once per address per refusalLogIntervalMs.
