@@ -183,9 +183,11 @@ using CallCheck = std::function<void(const QString& object, const QString& metho
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
-// A reply written while it is produced: the pieces go out as HTTP chunks, each
-// one once the client has taken the previous one. `write` throws TransportError
-// when the client is gone or too slow.
+// A reply written while it is produced: the pieces go out as HTTP chunks, in
+// order. `write` returns once the piece is queued for the client (it waits
+// only when the connection's queue or the server's budget for queued answers
+// is full), and throws TransportError when the client is gone or takes the
+// answer slower than the minimum rate (ServerLimits).
 class ReplyStream
 {
 public:
