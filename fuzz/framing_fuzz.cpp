@@ -77,15 +77,15 @@ void checkRefusal(const beast::error_code& ec, krt::framing::Phase phase,
     if (ec == http::error::end_of_stream || ec == http::error::partial_message ||
         ec == net::error::eof)
         return; // the client went away: nothing is answered
-    const krt::framing::Refusal r = krt::framing::refusalFor(ec, phase, buffer, kBodyLimit,
-                                                             kHeaderBytes, QStringLiteral("-"));
+    const krt::framing::Refusal r =
+        krt::framing::refusalFor(ec, phase, buffer, kBodyLimit, kHeaderBytes, QStringLiteral("-"));
     mustHold(r.status == 400 || r.status == 413 || r.status == 431 || r.status == 505);
     mustHold(!r.text.isEmpty());
     if (ec == http::error::buffer_overflow) {
         mustHold(buffer.size() == buffer.max_size());
-        mustHold(r.status == (phase == krt::framing::Phase::Head || krt::framing::holdsTrailer(buffer)
-                                  ? 431
-                                  : 400));
+        mustHold(
+            r.status ==
+            (phase == krt::framing::Phase::Head || krt::framing::holdsTrailer(buffer) ? 431 : 400));
     }
 }
 

@@ -158,9 +158,9 @@ int main(int argc, char** argv)
                 krt::Variant(QStringLiteral("texto")), krt::Variant(QList<krt::Variant>{})})));
     // Requests as the server reads them (two bytes pick the read size): a
     // login with its length, a chunked call with an extension and a trailer.
-    const QByteArray login = krt::encodeCall(QStringLiteral("Krt.Sessao"), QStringLiteral("login"),
-                                             {krt::Variant(QStringLiteral("demo")),
-                                              krt::Variant(QStringLiteral("segredo"))});
+    const QByteArray login = krt::encodeCall(
+        QStringLiteral("Krt.Sessao"), QStringLiteral("login"),
+        {krt::Variant(QStringLiteral("demo")), krt::Variant(QStringLiteral("segredo"))});
     const auto framed = [](char readSize, const QByteArray& request) {
         return QByteArray(1, '\0') + QByteArray(1, readSize) + request;
     };

@@ -337,9 +337,9 @@ private:
                 if (parts.size() == 4 && isValidCallName(parts[3]))
                     method = context.method = parts[3];
             }
-            const framing::Refusal refusal =
-                framing::refusalFor(ec, framing::Phase::Head, buffer_,
-                                    std::uint64_t(server_.maxBodyBytes), limits().headerBytes, method);
+            const framing::Refusal refusal = framing::refusalFor(
+                ec, framing::Phase::Head, buffer_, std::uint64_t(server_.maxBodyBytes),
+                limits().headerBytes, method);
             refuse(context, refusal.status, method, refusal.text,
                    refusal.status == 413 ? context.method : QString());
             return;
@@ -687,8 +687,8 @@ private:
             BudgetShare share = session_->roomFor(piece.size());
             started_ = true;
             net::post(session_->lowest().get_executor(),
-                      [s = session_, piece, share = std::make_shared<BudgetShare>(
-                                                std::move(share))]() mutable {
+                      [s = session_, piece,
+                       share = std::make_shared<BudgetShare>(std::move(share))]() mutable {
                           s->queueChunk(Outgoing{piece, std::move(*share), false});
                       });
         }
@@ -696,8 +696,9 @@ private:
         {
             if (!started_)
                 write(encodeReply(Variant()));
-            net::post(session_->lowest().get_executor(),
-                      [s = session_] { s->queueChunk(Outgoing{{}, {}, true}); });
+            net::post(session_->lowest().get_executor(), [s = session_] {
+                s->queueChunk(Outgoing{{}, {}, true});
+            });
         }
         void abort()
         {
@@ -795,15 +796,15 @@ private:
             auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
             head->chunked(true);
             auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
-            http::async_write_header(stream_, *serializer,
-                                     [self = self(), head, serializer](const beast::error_code& ec,
-                                                                       std::size_t) {
-                                         if (ec) {
-                                             self->closeNow();
-                                             return;
-                                         }
-                                         self->writeNextChunk();
-                                     });
+            http::async_write_header(
+                stream_, *serializer,
+                [self = self(), head, serializer](const beast::error_code& ec, std::size_t) {
+                    if (ec) {
+                        self->closeNow();
+                        return;
+                    }
+                    self->writeNextChunk();
+                });
             return;
         }
         const Outgoing& front = outQueue_.front();

@@ -1,7 +1,7 @@
 #include "framework/wire/httpframing.h"
 
-#include <boost/beast/http/error.hpp>
 #include <algorithm>
+#include <boost/beast/http/error.hpp>
 #include <cctype>
 #include <string_view>
 
@@ -27,8 +27,8 @@ bool holdsTrailer(const beast::flat_buffer& unparsed)
     std::size_t digits = 0;
     while (digits < held.size() && held[digits] == '0')
         ++digits;
-    if (digits == 0 || (digits < held.size() && std::isxdigit(static_cast<unsigned char>(
-                                                    held[digits]))))
+    if (digits == 0 ||
+        (digits < held.size() && std::isxdigit(static_cast<unsigned char>(held[digits]))))
         return false;
     // The last-chunk line ended: whatever waits after it is the trailer.
     return held.find("\r\n", digits) != std::string_view::npos;

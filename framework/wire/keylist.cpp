@@ -61,8 +61,8 @@ QStringList parseKeyList(const QString& text, qsizetype maxKeys)
         if (text[i] != u'\'')
             malformed(text, i, QStringLiteral("esperado apóstrofo de abertura"));
         if (keys.size() == maxKeys)
-            throw KeyListTooLong(QStringLiteral("Lista de chaves com mais de %1 itens.").arg(maxKeys),
-                                 maxKeys);
+            throw KeyListTooLong(
+                QStringLiteral("Lista de chaves com mais de %1 itens.").arg(maxKeys), maxKeys);
         ++i;
         QString key;
         bool closed = false;

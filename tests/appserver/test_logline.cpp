@@ -14,11 +14,10 @@ using krt::app::escapeLogField;
 namespace {
 
 // Characters that change how the text around them is shown.
-const QList<QString> kHidden{
-    QString(QChar(0x202E)), QString(QChar(0x202D)), QString(QChar(0x2066)),
-    QString(QChar(0x200F)), QString(QChar(0x200B)), QString(QChar(0xFEFF)),
-    QString(QChar(0x2028)), QString(QChar(0x00A0)), QString(QChar(0x0085)),
-    QString(QChar(0x061C))};
+const QList<QString> kHidden{QString(QChar(0x202E)), QString(QChar(0x202D)), QString(QChar(0x2066)),
+                             QString(QChar(0x200F)), QString(QChar(0x200B)), QString(QChar(0xFEFF)),
+                             QString(QChar(0x2028)), QString(QChar(0x00A0)), QString(QChar(0x0085)),
+                             QString(QChar(0x061C))};
 
 QByteArray unescapeBytes(const QByteArray& field)
 {
@@ -40,13 +39,13 @@ TEST(CallLogLine, HostileFieldsParseBackToWhatWentIn)
         QStringLiteral("%1") + QChar(0x202E) + QStringLiteral("omed"),
         QStringLiteral("joão ção 😀"),
     };
-    const QList<QString> methods{
-        QStringLiteral("/call/X/a%1b"), QStringLiteral("/x%7%8%9"), QStringLiteral("getPrincipal"),
-        QStringLiteral("%1%2%3%4%5%6%7%8%9"), QStringLiteral("a\tb\r\nc")};
-    const QList<QString> errors{
-        QString(), QStringLiteral("Usuário ou senha inválidos. (3ª falha)"),
-        QStringLiteral("lista '%1','") + QChar(0x202E) + QStringLiteral("1000' ms=%7\" \\"),
-        QStringLiteral("linha1\r\nlinha2\x01\x7f")};
+    const QList<QString> methods{QStringLiteral("/call/X/a%1b"), QStringLiteral("/x%7%8%9"),
+                                 QStringLiteral("getPrincipal"),
+                                 QStringLiteral("%1%2%3%4%5%6%7%8%9"), QStringLiteral("a\tb\r\nc")};
+    const QList<QString> errors{QString(), QStringLiteral("Usuário ou senha inválidos. (3ª falha)"),
+                                QStringLiteral("lista '%1','") + QChar(0x202E) +
+                                    QStringLiteral("1000' ms=%7\" \\"),
+                                QStringLiteral("linha1\r\nlinha2\x01\x7f")};
     qint64 rows = 0;
     for (const QString& user : users)
         for (const QString& method : methods)

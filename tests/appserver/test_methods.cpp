@@ -3,8 +3,8 @@
 #include "apptest.h"
 
 #include "appserver/db/errors.h"
-#include "appserver/methods/arguments.h"
 #include "appserver/db/sql.h"
+#include "appserver/methods/arguments.h"
 #include "server/packetfields.h"
 
 using krt::Packet;

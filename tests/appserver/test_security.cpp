@@ -156,8 +156,7 @@ TEST_F(SecurityTest, CallsNeedALoginAndWrongOrDisabledUsersAreRefused)
                              .left(60);
     })) << log.toStdString();
     EXPECT_TRUE(server.logged([](const LoggedCall& c) {
-        return c.user == "caixa" && c.method == "login" && !c.ok &&
-               c.peer.startsWith("127.0.0.1:");
+        return c.user == "caixa" && c.method == "login" && !c.ok && c.peer.startsWith("127.0.0.1:");
     })) << log.toStdString();
     EXPECT_TRUE(server.logged(
         [](const LoggedCall& c) { return c.error.contains(QStringLiteral("não autenticado")); }));
@@ -380,13 +379,15 @@ TEST_F(SecurityTest, EveryLogLineParsesBackToWhatTheCallerSent)
                                   "/call/Krt52600.rdmCancelaConsoli/get" + rlo.toUtf8() + "\xff" +
                                       "Principal%20ok"};
     for (const QByteArray& path : paths)
-        EXPECT_EQ(statusOf(rawExchange(server.port(), "POST " + path + " HTTP/1.1\r\nHost: x\r\n"
-                                                      "Content-Length: 0\r\n\r\n")),
+        EXPECT_EQ(statusOf(rawExchange(server.port(), "POST " + path +
+                                                          " HTTP/1.1\r\nHost: x\r\n"
+                                                          "Content-Length: 0\r\n\r\n")),
                   404);
     // A body naming a method of its own, unlike the path's.
     const QString bodyMethod = QStringLiteral("getPrincipal ok rows=9 ms=%1\n") + rlo;
-    const QByteArray res = rawExchange(
-        server.port(), rawCall("getParamVend", token, {}, krt::encodeCall(kObject, bodyMethod, {})));
+    const QByteArray res =
+        rawExchange(server.port(),
+                    rawCall("getParamVend", token, {}, krt::encodeCall(kObject, bodyMethod, {})));
     EXPECT_EQ(statusOf(res), 400) << res.left(200).toStdString();
     // Users that look like a whole line, with placeholders and overrides.
     const QList<QString> users{QStringLiteral("ana setDeletaNF ok rows=500 ms=1.0"),
