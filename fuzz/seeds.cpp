@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.mkpath(QStringLiteral("packet")) || !dir.mkpath(QStringLiteral("call")) ||
-        !dir.mkpath(QStringLiteral("reply")))
+        !dir.mkpath(QStringLiteral("reply")) || !dir.mkpath(QStringLiteral("framing")))
         return 1;
     int written = 0;
     auto put = [&](const QString& sub, const QString& name, const QByteArray& bytes) {
@@ -156,6 +156,23 @@ int main(int argc, char** argv)
             krt::encodeVariant(krt::Variant(QList<krt::Variant>{
                 krt::Variant(), krt::Variant::null(), krt::Variant(qint64(-7)), krt::Variant(2.5),
                 krt::Variant(QStringLiteral("texto")), krt::Variant(QList<krt::Variant>{})})));
+    // Requests as the server reads them (two bytes pick the read size): a
+    // login with its length, a chunked call with an extension and a trailer.
+    const QByteArray login = krt::encodeCall(
+        QStringLiteral("Krt.Sessao"), QStringLiteral("login"),
+        {krt::Variant(QStringLiteral("demo")), krt::Variant(QStringLiteral("segredo"))});
+    const auto framed = [](char readSize, const QByteArray& request) {
+        return QByteArray(1, '\0') + QByteArray(1, readSize) + request;
+    };
+    put(QStringLiteral("framing"), QStringLiteral("login.length"),
+        framed(64, "POST /call/Krt.Sessao/login HTTP/1.1\r\nHost: x\r\n"
+                   "Content-Type: application/x-krt-call\r\nContent-Length: " +
+                       QByteArray::number(login.size()) + "\r\n\r\n" + login));
+    put(QStringLiteral("framing"), QStringLiteral("call.chunked"),
+        framed(7, "POST /call/Krt52600.rdmCancelaConsoli/getVendas HTTP/1.1\r\nHost: x\r\n"
+                  "Transfer-Encoding: chunked\r\nAuthorization: Bearer abc\r\n\r\n" +
+                      QByteArray::number(login.size(), 16) + ";parte=1\r\n" + login +
+                      "\r\n0\r\nX-Rastro: fim\r\n\r\n"));
     std::printf("%d sementes em %s\n", written, argv[1]);
     return 0;
 }

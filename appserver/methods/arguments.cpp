@@ -10,20 +10,19 @@ namespace {
 QStringList parseList(const ArgReader& in, const Variant& list, int position)
 {
     const QString text = in.text(list, position, "lista");
-    QStringList keys;
+    // Counted while parsing: a huge list is refused at its key number
+    // kMaxListKeys + 1, before the rest of it is built.
     try {
-        keys = parseKeyList(text);
+        return parseKeyList(text, kMaxListKeys);
+    } catch (const KeyListTooLong&) {
+        in.fail(QStringLiteral("a lista do argumento %1 tem mais de %2 itens; o máximo é %2.")
+                    .arg(position)
+                    .arg(kMaxListKeys));
     } catch (const WireError& e) {
         in.fail(QStringLiteral("a lista do argumento %1 está malformada (%2).")
                     .arg(position)
                     .arg(e.text()));
     }
-    if (keys.size() > kMaxListKeys)
-        in.fail(QStringLiteral("a lista do argumento %1 tem %2 itens; o máximo é %3.")
-                    .arg(position)
-                    .arg(keys.size())
-                    .arg(kMaxListKeys));
-    return keys;
 }
 
 QString flagOf(const ArgReader& in, const Variant& flag, int position, const QString& allCode)

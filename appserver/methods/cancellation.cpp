@@ -80,24 +80,6 @@ struct AccessRefusal
     QString what;
 };
 
-// Records a refused request after its transaction was rolled back.
-void auditRefusal(Database& database, AuditEntry entry, const QString& reason)
-{
-    entry.result = QStringLiteral("RECUSADO");
-    entry.reason = reason;
-    entry.cancelled.clear();
-    try {
-        withRetry([&] {
-            QSqlDatabase db = database.connection();
-            Transaction tx(db, database.kind(), Transaction::Mode::Write);
-            writeAudit(db, entry);
-            tx.commit();
-        });
-    } catch (const AppError&) {
-        // The refusal itself still reaches the client.
-    }
-}
-
 } // namespace
 
 Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& principal,
@@ -247,10 +229,10 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
         });
         return Variant(cancelled > 0);
     } catch (const PeriodRefusal& refusal) {
-        auditRefusal(db_, audit, refusal.what);
+        auditRefusal(audit, refusal.what);
         in.refuse(periodBlockedText());
     } catch (const AccessRefusal& refusal) {
-        auditRefusal(db_, audit, refusal.what);
+        auditRefusal(audit, refusal.what);
         throw AccessDenied(QStringLiteral("setDeletaNF"),
                            QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what));
     }
@@ -280,7 +262,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
         const QString why = QStringLiteral("o usuário %1 não tem acesso à filial %2 (retirada %3; "
                                            "tem %4).")
                                 .arg(caller.user, k.first, keyText(k), caller.allowedText());
-        auditRefusal(db_, audit, why);
+        auditRefusal(audit, why);
         throw AccessDenied(QStringLiteral("getDeletaRetiEst"),
                            QStringLiteral("%1 Nada foi cancelado.").arg(why));
     }
@@ -335,7 +317,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
         });
         return Variant(cancelled > 0);
     } catch (const PeriodRefusal& refusal) {
-        auditRefusal(db_, audit, refusal.what);
+        auditRefusal(audit, refusal.what);
         in.refuse(periodBlockedText());
     }
 }

@@ -60,36 +60,25 @@ const QList<Entry>& table()
     return entries;
 }
 
-// Records a refused call in the audit trail, in its own transaction (the
-// call itself changed nothing).
-void auditAccessRefusal(Database& database, const QString& method, const QString& branch,
-                        const Caller& caller, const QString& reason)
+} // namespace
+
+void RdmCancelaConsoli::auditRefusal(AuditEntry entry, const QString& reason)
+{
+    entry.result = QStringLiteral("RECUSADO");
+    entry.reason = reason;
+    entry.cancelled.clear();
+    refusals_->record(entry);
+}
+
+void RdmCancelaConsoli::refuseAccess(const QString& method, const QString& branch,
+                                     const Caller& caller, const QString& reason)
 {
     AuditEntry entry;
     entry.operation = method;
     entry.branch = branch;
     entry.requester = caller.requester;
     entry.user = caller.user;
-    entry.result = QStringLiteral("RECUSADO");
-    entry.reason = reason;
-    try {
-        withRetry([&] {
-            QSqlDatabase db = database.connection();
-            Transaction tx(db, database.kind(), Transaction::Mode::Write);
-            writeAudit(db, entry);
-            tx.commit();
-        });
-    } catch (const AppError&) {
-        // The refusal itself still reaches the client.
-    }
-}
-
-} // namespace
-
-void refuseAccess(Database& database, const QString& method, const QString& branch,
-                  const Caller& caller, const QString& reason)
-{
-    auditAccessRefusal(database, method, branch, caller, reason);
+    auditRefusal(entry, reason);
     throw AccessDenied(method, reason);
 }
 
@@ -119,11 +108,17 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
         throw AppError(method, error.detail());
     }
     // Every method but getDeletaRetiEst is asked about one branch, its
-    // first argument. The writing methods also check each document.
+    // first argument. The writing methods also check each document. A user
+    // held to some branches must name one of them: no branch is not a way
+    // around the check.
     if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
         const QString branch = args[0].isText() ? args[0].asString() : QString();
-        if (!branch.isEmpty() && !caller.allows(branch))
-            refuseAccess(db_, method, branch.left(4), caller,
+        if (branch.isEmpty())
+            refuseAccess(method, QString(), caller,
+                         QStringLiteral("o usuário %1 não informou a filial (tem %2).")
+                             .arg(caller.user, caller.allowedText()));
+        if (!caller.allows(branch))
+            refuseAccess(method, branch.left(4), caller,
                          QStringLiteral("o usuário %1 não tem acesso à filial %2 (tem %3).")
                              .arg(caller.user, branch.left(10), caller.allowedText()));
     }

@@ -2,11 +2,13 @@
 
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
+#include "appserver/methods/refusalaudit.h"
 #include "framework/wire/variant.h"
 #include "server/methodtable.h"
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 namespace krt::app {
 
@@ -25,7 +27,7 @@ public:
     // test may pass a smaller one).
     explicit RdmCancelaConsoli(Database& db,
                                const QList<api::MethodSignature>& table = api::methods())
-        : db_(db), table_(table)
+        : db_(db), table_(table), refusals_(std::make_shared<RefusalAudit>(db))
     {
     }
 
@@ -63,10 +65,19 @@ public:
     static QStringList methodNames();
 
     Database& database() { return db_; }
+    // Writes the audit's sums of repeated refusals still pending (at stop).
+    void flushRefusalAudit() { refusals_->flush(); }
 
 private:
+    // Audits a refused request (its own row, or its caller's sum).
+    void auditRefusal(AuditEntry entry, const QString& reason);
+    // Audits an access refusal and throws AccessDenied.
+    [[noreturn]] void refuseAccess(const QString& method, const QString& branch,
+                                   const Caller& caller, const QString& reason);
+
     Database& db_;
     const QList<api::MethodSignature>& table_;
+    std::shared_ptr<RefusalAudit> refusals_;
 };
 
 } // namespace krt::app

@@ -134,6 +134,8 @@ void AppServer::stop()
     if (http_) {
         http_->stop();
         http_.reset();
+        // The sums of repeated refusals not written yet go in before the end.
+        object_.flushRefusalAudit();
     }
 }
 

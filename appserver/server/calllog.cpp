@@ -1,5 +1,7 @@
 #include "appserver/server/calllog.h"
 
+#include "appserver/server/logline.h"
+
 #include <QDateTime>
 #include <QMutexLocker>
 #include <cstdio>
@@ -16,52 +18,56 @@ CallLog::CallLog(const QString& path)
     }
 }
 
-QString CallLog::escape(const QString& text)
+namespace {
+
+// At most `n` UTF-16 units of `text`, never half a surrogate pair.
+QString cut(const QString& text, qsizetype n)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c == u'\\' || c == u'"') {
-            out += u'\\';
-            out += ch;
-        } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
-            out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
-        } else if (c == 0x2028 || c == 0x2029 || c == 0xFEFF) {
-            out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
-        } else {
-            out += ch;
-        }
-    }
-    return out;
+    if (text.size() <= n)
+        return text;
+    if (n > 0 && text.at(n - 1).isHighSurrogate())
+        --n;
+    return text.left(n);
+}
+
+} // namespace
+
+QByteArray CallLog::callLine(quint64 requestId, const QString& peer, const QString& user,
+                             const QString& method, bool ok, qint64 rows, double ms,
+                             const QString& error)
+{
+    LogLine line;
+    line.number("#", qint64(requestId))
+        .text(peer)
+        .text(cut(user, 60))
+        .text(cut(method, 200))
+        .bytes(ok ? "ok" : "erro")
+        .number("rows=", rows)
+        .decimal("ms=", ms);
+    if (!error.isEmpty())
+        line.quoted(cut(error, 300));
+    return line.line();
 }
 
 void CallLog::call(quint64 requestId, const QString& peer, const QString& user,
                    const QString& method, bool ok, qint64 rows, double ms, const QString& error)
 {
-    QString line =
-        QStringLiteral("#%1 %2 %3 %4 %5 rows=%6 ms=%7")
-            .arg(requestId)
-            .arg(escape(peer), user.isEmpty() ? QStringLiteral("-") : escape(user.left(60)),
-                 method.isEmpty() ? QStringLiteral("-") : escape(method.left(200)),
-                 ok ? QStringLiteral("ok") : QStringLiteral("erro"))
-            .arg(rows)
-            .arg(ms, 0, 'f', 1);
-    if (!error.isEmpty())
-        line += QStringLiteral(" \"%1\"").arg(escape(error.left(300)));
-    writeLine(line);
+    writeLine(callLine(requestId, peer, user, method, ok, rows, ms, error));
 }
 
 void CallLog::note(const QString& text)
 {
-    writeLine(text);
+    // The server's own words (start, stop, migrations): no client text, but
+    // a line break in a file name given to the server still stays one line.
+    QByteArray line = text.toUtf8();
+    line.replace('\n', "\\x0a").replace('\r', "\\x0d");
+    writeLine(line);
 }
 
-void CallLog::writeLine(const QString& line)
+void CallLog::writeLine(const QByteArray& line)
 {
-    const QByteArray bytes = (QDateTime::currentDateTime().toString(Qt::ISODateWithMs) +
-                              QLatin1Char(' ') + line + QLatin1Char('\n'))
-                                 .toUtf8();
+    const QByteArray bytes =
+        QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + line + '\n';
     QMutexLocker lock(&mutex_);
     if (!open_)
         return;

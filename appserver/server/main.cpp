@@ -82,8 +82,18 @@ int main(int argc, char** argv)
         QStringLiteral("keep-alive"),
         QStringLiteral("Segundos que uma conexão ociosa fica aberta (padrão 5)."),
         QStringLiteral("s"), QStringLiteral("5"));
+    const QCommandLineOption perAddress(
+        QStringLiteral("max-connections-per-address"),
+        QStringLiteral("Conexões abertas ao mesmo tempo por endereço de cliente (padrão 256; 0 "
+                       "sem limite, atrás de um balanceador que não repassa o endereço)."),
+        QStringLiteral("n"), QStringLiteral("256"));
+    const QCommandLineOption bodyTotal(
+        QStringLiteral("max-body-total"),
+        QStringLiteral("Bytes de corpos de chamadas retidos ao mesmo tempo pelo servidor inteiro "
+                       "(padrão 268435456, ou --max-body se maior)."),
+        QStringLiteral("bytes"), QStringLiteral("268435456"));
     parser.addOptions({database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
-                       tlsKey, insecure, keepAlive});
+                       tlsKey, insecure, keepAlive, perAddress, bodyTotal});
     parser.process(app);
 
     bool ok = false;
@@ -104,6 +114,18 @@ int main(int argc, char** argv)
     if (!ok || options.keepAliveSeconds < 1 || options.keepAliveSeconds > 3600)
         return fail(QStringLiteral("tempo de conexão ociosa inválido \"%1\".")
                         .arg(parser.value(keepAlive)));
+    options.limits.connectionsPerAddress = parser.value(perAddress).toInt(&ok);
+    if (!ok || options.limits.connectionsPerAddress < 0)
+        return fail(QStringLiteral("limite de conexões por endereço inválido \"%1\".")
+                        .arg(parser.value(perAddress)));
+    options.limits.bodyBytesTotal = parser.value(bodyTotal).toLongLong(&ok);
+    // Unless told otherwise, room for at least one call of the largest size.
+    if (ok && !parser.isSet(bodyTotal))
+        options.limits.bodyBytesTotal = qMax(options.limits.bodyBytesTotal, options.maxBodyBytes);
+    if (!ok || options.limits.bodyBytesTotal < options.maxBodyBytes)
+        return fail(QStringLiteral("limite de corpos retidos inválido \"%1\" (deve ser ao menos "
+                                   "o de --max-body).")
+                        .arg(parser.value(bodyTotal)));
     options.tlsCert = parser.value(tlsCert);
     options.tlsKey = parser.value(tlsKey);
     if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())

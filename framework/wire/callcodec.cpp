@@ -355,6 +355,8 @@ ErrorCode errorCodeForStatus(int httpStatus)
         return ErrorCode::TooManyAttempts;
     case 500:
         return ErrorCode::ServerFailure;
+    case 503:
+        return ErrorCode::ServerBusy;
     default:
         return ErrorCode::Unspecified;
     }

@@ -22,6 +22,7 @@ enum class ErrorCode : quint16
     Refused = 8,          // the method refused the operation (a closed accounting period)
     DatabaseFailure = 9,  // the server's database failed; the text gives the request's number
     ServerFailure = 10,   // the server failed otherwise
+    ServerBusy = 11,      // the server has no room for the request now; try again shortly
     // Found by the client itself; never on the wire.
     Transport = 100,    // the server could not be reached or the exchange broke
     InvalidReply = 101, // the server's answer could not be read

@@ -4,7 +4,10 @@
 // a separate pool of workers; their answers go back to the connection's strand.
 #include "framework/wire/httptransport.h"
 
+#include "framework/wire/bytebudget.h"
 #include "framework/wire/callcodec.h"
+#include "framework/wire/connectionquota.h"
+#include "framework/wire/httpframing.h"
 #include "framework/wire/streamedreply.h"
 
 #include <boost/asio.hpp>
@@ -17,6 +20,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <future>
 #include <map>
 #include <mutex>
@@ -43,6 +47,8 @@ struct Answer
 {
     int status = 200;
     QList<QByteArray> pieces;
+    // Sent as Retry-After when positive (a busy server).
+    int retryAfterSeconds = 0;
 };
 
 // `method`: the method the text names, if it names one.
@@ -74,22 +80,25 @@ QString fromView(beast::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The text a client gets for a request that failed HTTP parsing.
-std::pair<int, QString> parseFailure(const beast::error_code& ec, qint64 maxBody, int headerBytes)
+// The peer's address as the log and the quotas name it (an IPv4 address
+// mapped into IPv6 as plain IPv4); empty when the socket has no peer.
+QString peerAddressOf(const tcp::socket& socket, quint16* port = nullptr)
 {
-    if (ec == http::error::body_limit)
-        return {
-            413,
-            QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes.").arg(maxBody)};
-    if (ec == http::error::bad_version)
-        return {505, QStringLiteral("Versão de HTTP não suportada (aceitas 1.0 e 1.1).")};
-    if (ec == http::error::header_limit)
-        return {431, QStringLiteral("Pedido HTTP recusado: cabeçalho maior que o limite de %1 "
-                                    "bytes.")
-                         .arg(headerBytes)};
-    return {400,
-            QStringLiteral("Pedido HTTP inválido: %1.").arg(QString::fromStdString(ec.message()))};
+    beast::error_code ec;
+    const tcp::endpoint peer = socket.remote_endpoint(ec);
+    if (ec)
+        return {};
+    net::ip::address address = peer.address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
+    if (port)
+        *port = peer.port();
+    return QString::fromStdString(address.to_string());
 }
+
+const QString kBusyText = QStringLiteral(
+    "Servidor ocupado: os pedidos em andamento já ocupam toda a memória reservada a corpos "
+    "de chamadas; tente de novo em instantes.");
 
 class SessionBase : public std::enable_shared_from_this<SessionBase>
 {
@@ -124,6 +133,10 @@ struct HttpCallServer::Impl
     std::vector<std::thread> networkThreads;
     std::optional<net::thread_pool> workers;
 
+    std::optional<ConnectionQuota> quota;
+    std::optional<ByteBudget> bodyBudget;
+    std::optional<ByteBudget> replyBudget;
+
     std::atomic<quint16> boundPort{0};
     std::atomic<quint64> nextRequestId{1};
     std::atomic<bool> running{false};
@@ -134,6 +147,8 @@ struct HttpCallServer::Impl
     std::map<SessionBase*, std::weak_ptr<SessionBase>> sessions;
 
     void accept();
+    void refuseConnection(tcp::socket& socket, const QString& address,
+                          ConnectionQuota::Verdict verdict);
     void added(SessionBase* s, const std::shared_ptr<SessionBase>& strong)
     {
         std::lock_guard lock(sessionsMutex);
@@ -174,21 +189,19 @@ namespace {
 template <class Stream> class Session : public SessionBase
 {
 public:
-    Session(HttpCallServer::Impl& server, Stream&& stream)
-        : server_(server), stream_(std::move(stream))
+    // `address`: the peer's, already counted in the server's quota.
+    Session(HttpCallServer::Impl& server, Stream&& stream, const QString& address)
+        : server_(server), stream_(std::move(stream)),
+          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address)
     {
-        beast::error_code ec;
-        const tcp::endpoint peer = lowest().socket().remote_endpoint(ec);
-        if (!ec) {
-            net::ip::address address = peer.address();
-            if (address.is_v6() && address.to_v6().is_v4_mapped())
-                address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
-            peerAddress_ = QString::fromStdString(address.to_string());
-            peerPort_ = peer.port();
-        }
+        peerAddressOf(lowest().socket(), &peerPort_);
     }
 
-    ~Session() override { server_.removed(this); }
+    ~Session() override
+    {
+        server_.quota->close(peerAddress_);
+        server_.removed(this);
+    }
 
     void start() override
     {
@@ -316,24 +329,19 @@ private:
                 closeNow();
                 return;
             }
+            CallContext context = freshContext();
+            QString method = QStringLiteral("-");
             if (ec == http::error::body_limit) {
                 // The head is complete: name the method it calls.
-                CallContext context = freshContext();
                 const QStringList parts = fromView(head_->get().target()).split(u'/');
-                const QString method =
-                    parts.size() == 4 && isValidCallName(parts[3]) ? parts[3] : QStringLiteral("-");
-                context.method = method;
-                refuse(
-                    context, 413, method,
-                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
-                        .arg(server_.maxBodyBytes)
-                        .arg(method),
-                    context.method);
-                return;
+                if (parts.size() == 4 && isValidCallName(parts[3]))
+                    method = context.method = parts[3];
             }
-            const auto [status, text] =
-                parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
-            refuse(freshContext(), status, QStringLiteral("-"), text);
+            const framing::Refusal refusal = framing::refusalFor(
+                ec, framing::Phase::Head, buffer_, std::uint64_t(server_.maxBodyBytes),
+                limits().headerBytes, method);
+            refuse(context, refusal.status, method, refusal.text,
+                   refusal.status == 413 ? context.method : QString());
             return;
         }
         state_ = State::Reading;
@@ -348,7 +356,20 @@ private:
     {
         server_.tellRejected(method, text, context);
         keepAlive_ = false;
+        bodyShare_.reset();
         send(errorAnswer(status, text, about, code));
+    }
+
+    // No room for the body now: 503, and the client may try again soon.
+    void refuseBusy(const CallContext& context)
+    {
+        server_.tellRejected(context.method.isEmpty() ? QStringLiteral("-") : context.method,
+                             kBusyText, context);
+        keepAlive_ = false;
+        bodyShare_.reset();
+        Answer answer = errorAnswer(503, kBusyText, {}, ErrorCode::ServerBusy);
+        answer.retryAfterSeconds = 1;
+        send(std::move(answer));
     }
 
     void checkHead()
@@ -463,6 +484,14 @@ private:
                        .arg(context.method));
             return;
         }
+        // The body's bytes are reserved before any is read: many requests
+        // announcing large bodies at once cannot make the process grow.
+        bodyShare_ = BudgetShare(*server_.bodyBudget);
+        const std::uint64_t announced = head_->content_length().value_or(0);
+        if (announced > 0 && !bodyShare_.grow(qint64(announced))) {
+            refuseBusy(context);
+            return;
+        }
         context_ = std::move(context);
         if (beast::iequals(req[http::field::expect], "100-continue")) {
             auto cont = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
@@ -496,6 +525,14 @@ private:
         head_.reset();
         body_->body_limit(std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
                                                                    : server_.maxBodyBytes));
+        // A chunked body reserves its bytes chunk by chunk, as each is announced.
+        if (body_->chunked()) {
+            onChunk_ = [this](std::uint64_t size, beast::string_view, beast::error_code& ec) {
+                if (size > 0 && !bodyShare_.grow(qint64(size)))
+                    ec = net::error::no_buffer_space;
+            };
+            body_->on_chunk_header(onChunk_);
+        }
         lowest().expires_after(std::chrono::milliseconds(limits().bodyTimeoutMs));
         http::async_read(
             stream_, buffer_, *body_,
@@ -523,15 +560,19 @@ private:
                 closeNow();
                 return;
             }
-            auto [status, text] = parseFailure(ec, server_.maxBodyBytes, limits().headerBytes);
-            if (status == 413)
-                text =
-                    QStringLiteral("Chamada recusada: corpo maior que o limite de %1 bytes (%2).")
-                        .arg(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
-                                                        : server_.maxBodyBytes)
-                        .arg(context_.method);
-            refuse(context_, status, context_.method, text,
-                   status == 413 ? context_.method : QString());
+            if (ec == net::error::no_buffer_space) {
+                refuseBusy(context_);
+                return;
+            }
+            // A chunk line or a trailer that filled the read buffer, a body
+            // over its limit, or framing Beast could not parse.
+            const framing::Refusal refusal = framing::refusalFor(
+                ec, framing::Phase::Body, buffer_,
+                std::uint64_t(context_.maxBodyBytes >= 0 ? context_.maxBodyBytes
+                                                         : server_.maxBodyBytes),
+                limits().headerBytes, context_.method);
+            refuse(context_, refusal.status, context_.method, refusal.text,
+                   refusal.status == 413 ? context_.method : QString());
             return;
         }
         state_ = State::Busy;
@@ -539,10 +580,16 @@ private:
         buffer_.shrink_to_fit(); // an idle connection keeps no read room
         // The body moves to the worker; nothing of it is copied.
         auto message = body_->release();
-        auto body = std::make_shared<std::string>(std::move(message.body()));
+        // The body keeps its share of the budget until its call has run.
+        struct Held
+        {
+            std::string bytes;
+            BudgetShare share;
+        };
+        auto body = std::make_shared<Held>(Held{std::move(message.body()), std::move(bodyShare_)});
         body_.reset();
         net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
-            self->runCall(*body, context);
+            self->runCall(body->bytes, context);
         });
     }
 
@@ -623,9 +670,12 @@ private:
         });
     }
 
-    // The writer a streaming handler gets: each piece becomes a chunk, written
-    // on the connection's strand while the worker waits (so a slow client
-    // holds the worker, never an unbounded queue of pieces).
+    // The writer a streaming handler gets: each piece becomes a chunk, handed
+    // to the connection's strand without waiting for the client to take it,
+    // as long as the connection's queue and the server's budget for queued
+    // answers have room. Past them the worker waits at the client's pace, but
+    // no slower than the minimum rate: a client taking less is cut off and
+    // the worker freed. A slow reader so costs its own connection, not a worker.
     class ChunkWriter : public ReplyStream
     {
     public:
@@ -634,14 +684,21 @@ private:
         {
             if (piece.isEmpty())
                 return;
-            wait([&](auto done) { session_->sendChunk(piece, !started_, done); });
+            BudgetShare share = session_->roomFor(piece.size());
             started_ = true;
+            net::post(session_->lowest().get_executor(),
+                      [s = session_, piece,
+                       share = std::make_shared<BudgetShare>(std::move(share))]() mutable {
+                          s->queueChunk(Outgoing{piece, std::move(*share), false});
+                      });
         }
         void finish()
         {
             if (!started_)
                 write(encodeReply(Variant()));
-            wait([&](auto done) { session_->sendLastChunk(done); });
+            net::post(session_->lowest().get_executor(), [s = session_] {
+                s->queueChunk(Outgoing{{}, {}, true});
+            });
         }
         void abort()
         {
@@ -650,19 +707,6 @@ private:
         bool started() const { return started_; }
 
     private:
-        template <class Start> void wait(Start start)
-        {
-            auto done = std::make_shared<std::promise<beast::error_code>>();
-            std::future<beast::error_code> result = done->get_future();
-            net::post(session_->lowest().get_executor(), [&start, done] {
-                start([done](const beast::error_code& ec) { done->set_value(ec); });
-            });
-            const beast::error_code ec = result.get();
-            if (ec)
-                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (%1).")
-                                         .arg(QString::fromStdString(ec.message())));
-        }
-
         std::shared_ptr<Session> session_;
         bool started_ = false;
     };
@@ -680,61 +724,125 @@ private:
         return res;
     }
 
-    void sendChunk(const QByteArray& piece, bool first,
-                   std::function<void(const beast::error_code&)> done)
+    // A piece of a streamed answer waiting for the client, with its part of
+    // the server's budget for queued answers; `last` ends the answer.
+    struct Outgoing
     {
-        if (state_ == State::Closed) {
-            done(net::error::operation_aborted);
-            return;
+        QByteArray bytes;
+        BudgetShare share;
+        bool last = false;
+    };
+
+    // On the worker: waits until `bytes` more fit in this connection's queue
+    // (and, while it has room, the server's budget), and counts them in.
+    // Throws TransportError when the connection is closed, or when the client
+    // takes nothing for longer than the minimum rate allows (it is then cut).
+    BudgetShare roomFor(qint64 bytes)
+    {
+        BudgetShare share(*server_.replyBudget);
+        const qint64 bound = std::max<qint64>(limits().replyBufferBytes, bytes);
+        const qint64 rate = std::max<qint64>(limits().minReplyBytesPerSecond, 1);
+        std::unique_lock lock(outMutex_);
+        while (true) {
+            if (outClosed_)
+                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (conexão "
+                                                    "encerrada)."));
+            if (queuedBytes_ + bytes <= bound && share.grow(bytes))
+                break;
+            // The server's budget is spent: write at the client's pace, one
+            // piece at a time, outside the budget.
+            if (queuedBytes_ == 0)
+                break;
+            const qint64 needed = std::max<qint64>(queuedBytes_ + bytes - bound, 1);
+            const auto patience =
+                std::chrono::milliseconds(std::max<qint64>(1000, needed * 1000 / rate));
+            const qint64 before = queuedBytes_;
+            if (!outDrained_.wait_for(lock, patience,
+                                      [&] { return outClosed_ || queuedBytes_ < before; })) {
+                outClosed_ = true;
+                lock.unlock();
+                net::post(lowest().get_executor(), [self = self()] { self->closeNow(); });
+                throw TransportError(
+                    QStringLiteral("o cliente recebeu a resposta a menos de %1 bytes/s; conexão "
+                                   "encerrada.")
+                        .arg(rate));
+            }
         }
-        state_ = State::Writing;
-        auto hold = std::make_shared<QByteArray>(piece);
-        auto chunk = [this, hold, done] {
-            lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-            net::async_write(
-                stream_,
-                http::make_chunk(net::const_buffer(hold->constData(), size_t(hold->size()))),
-                [self = self(), hold, done](const beast::error_code& ec, std::size_t) {
-                    if (ec)
-                        self->closeNow();
-                    done(ec);
-                });
-        };
-        if (!first) {
-            chunk();
-            return;
-        }
-        auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
-        head->chunked(true);
-        auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
-        lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-        http::async_write_header(stream_, *serializer,
-                                 [self = self(), head, serializer, chunk,
-                                  done](const beast::error_code& ec, std::size_t) {
-                                     if (ec) {
-                                         self->closeNow();
-                                         done(ec);
-                                         return;
-                                     }
-                                     chunk();
-                                 });
+        queuedBytes_ += bytes;
+        return share;
     }
 
-    void sendLastChunk(std::function<void(const beast::error_code&)> done)
+    // On the strand: queues a piece and starts writing if nothing is.
+    void queueChunk(Outgoing out)
     {
-        if (state_ == State::Closed) {
-            done(net::error::operation_aborted);
+        if (state_ == State::Closed)
+            return;
+        state_ = State::Writing;
+        outQueue_.push_back(std::move(out));
+        if (!writingChunks_)
+            writeNextChunk();
+    }
+
+    void writeNextChunk()
+    {
+        if (outQueue_.empty() || state_ == State::Closed) {
+            writingChunks_ = false;
             return;
         }
+        writingChunks_ = true;
         lowest().expires_after(std::chrono::milliseconds(limits().writeTimeoutMs));
-        net::async_write(stream_, http::make_chunk_last(),
-                         [self = self(), done](const beast::error_code& ec, std::size_t) {
-                             done(ec);
-                             if (ec)
-                                 self->closeNow();
-                             else
-                                 self->answered();
-                         });
+        if (!chunkHeadSent_) {
+            chunkHeadSent_ = true;
+            auto head = std::make_shared<http::response<http::empty_body>>(responseHead(200));
+            head->chunked(true);
+            auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
+            http::async_write_header(
+                stream_, *serializer,
+                [self = self(), head, serializer](const beast::error_code& ec, std::size_t) {
+                    if (ec) {
+                        self->closeNow();
+                        return;
+                    }
+                    self->writeNextChunk();
+                });
+            return;
+        }
+        const Outgoing& front = outQueue_.front();
+        auto done = [self = self()](const beast::error_code& ec, std::size_t) {
+            self->chunkWritten(ec);
+        };
+        if (front.last)
+            net::async_write(stream_, http::make_chunk_last(), std::move(done));
+        else
+            net::async_write(stream_,
+                             http::make_chunk(net::const_buffer(front.bytes.constData(),
+                                                                size_t(front.bytes.size()))),
+                             std::move(done));
+    }
+
+    void chunkWritten(const beast::error_code& ec)
+    {
+        if (outQueue_.empty())
+            return;
+        Outgoing done = std::move(outQueue_.front());
+        outQueue_.pop_front();
+        {
+            std::lock_guard lock(outMutex_);
+            queuedBytes_ -= done.bytes.size();
+        }
+        outDrained_.notify_all();
+        done.share.reset();
+        if (ec) {
+            closeNow();
+            return;
+        }
+        if (done.last) {
+            writingChunks_ = false;
+            chunkHeadSent_ = false;
+            answered();
+            return;
+        }
+        writeNextChunk();
     }
 
     // Writes a whole answer with its Content-Length.
@@ -752,6 +860,8 @@ private:
         };
         auto out = std::make_shared<Out>();
         out->head = responseHead(answer.status);
+        if (answer.retryAfterSeconds > 0)
+            out->head.set(http::field::retry_after, std::to_string(answer.retryAfterSeconds));
         out->pieces = std::move(answer.pieces);
         std::uint64_t total = 0;
         for (const QByteArray& piece : out->pieces) {
@@ -826,6 +936,16 @@ private:
         if (state_ == State::Closed)
             return;
         state_ = State::Closed;
+        body_.reset();
+        bodyShare_.reset();
+        // A worker waiting for room in the queue learns that there is none.
+        outQueue_.clear();
+        {
+            std::lock_guard lock(outMutex_);
+            outClosed_ = true;
+            queuedBytes_ = 0;
+        }
+        outDrained_.notify_all();
         beast::error_code ignored;
         lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
         lowest().close();
@@ -833,9 +953,24 @@ private:
 
     HttpCallServer::Impl& server_;
     Stream stream_;
+    // Capped: a chunk line or trailer that never ends fills it and is refused
+    // instead of growing it without bound.
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> head_;
     std::optional<http::request_parser<http::string_body>> body_;
+    // What the request's body holds of the server's body budget.
+    BudgetShare bodyShare_;
+    // The streamed answer's pieces waiting for the client (strand only), and
+    // what the worker that produces them sees of them.
+    std::deque<Outgoing> outQueue_;
+    bool writingChunks_ = false;
+    bool chunkHeadSent_ = false;
+    std::mutex outMutex_;
+    std::condition_variable outDrained_;
+    qint64 queuedBytes_ = 0; // guarded by outMutex_
+    bool outClosed_ = false; // guarded by outMutex_
+    // Beast keeps a reference to the chunk callback: it lives here.
+    std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> onChunk_;
     CallContext context_;
     QString peerAddress_;
     quint16 peerPort_ = 0;
@@ -848,6 +983,35 @@ private:
 
 } // namespace
 
+// Closes a connection the quota refused, and says so in the log once per
+// address per interval (with how many went unsaid meanwhile).
+void HttpCallServer::Impl::refuseConnection(tcp::socket& socket, const QString& address,
+                                            ConnectionQuota::Verdict verdict)
+{
+    quint16 port = 0;
+    peerAddressOf(socket, &port);
+    beast::error_code ignored;
+    socket.close(ignored);
+    const bool fromAddress = verdict == ConnectionQuota::Verdict::TooManyFromAddress;
+    qint64 unreported = 0;
+    if (!quota->shouldReport(fromAddress ? address : QStringLiteral("*"), unreported))
+        return;
+    QString text =
+        fromAddress
+            ? QStringLiteral("Conexão recusada: %1 conexões abertas deste endereço (limite %2).")
+                  .arg(quota->openFrom(address))
+                  .arg(limits.connectionsPerAddress)
+            : QStringLiteral("Conexão recusada: o servidor já tem %1 conexões abertas (limite).")
+                  .arg(limits.maxConnections);
+    if (unreported > 0)
+        text += QStringLiteral(" Mais %1 recusas desde a linha anterior.").arg(unreported);
+    CallContext context;
+    context.peerAddress = address;
+    context.peerPort = port;
+    context.requestId = nextRequestId.fetch_add(1);
+    tellRejected(QStringLiteral("-"), text, context);
+}
+
 void HttpCallServer::Impl::accept()
 {
     acceptor->async_accept(net::make_strand(ioc), [this](const beast::error_code& ec,
@@ -855,22 +1019,19 @@ void HttpCallServer::Impl::accept()
         if (ec == net::error::operation_aborted || !acceptor->is_open())
             return;
         if (!ec && !stopping) {
-            size_t open;
-            {
-                std::lock_guard lock(sessionsMutex);
-                open = sessions.size();
-            }
             beast::error_code ignored;
             socket.set_option(tcp::no_delay(true), ignored);
-            if (open >= size_t(limits.maxConnections)) {
-                socket.close(ignored);
+            const QString address = peerAddressOf(socket);
+            const ConnectionQuota::Verdict verdict = quota->tryOpen(address);
+            if (verdict != ConnectionQuota::Verdict::Open) {
+                refuseConnection(socket, address, verdict);
             } else if (tls) {
                 std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
-                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls))
+                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls), address)
                     ->start();
             } else {
-                std::make_shared<Session<beast::tcp_stream>>(*this,
-                                                             beast::tcp_stream(std::move(socket)))
+                std::make_shared<Session<beast::tcp_stream>>(
+                    *this, beast::tcp_stream(std::move(socket)), address)
                     ->start();
             }
         }
@@ -989,6 +1150,10 @@ void HttpCallServer::start()
     }
     d.boundPort = d.acceptor->local_endpoint().port();
     d.stopping = false;
+    d.quota.emplace(d.limits.maxConnections, d.limits.connectionsPerAddress,
+                    std::chrono::milliseconds(d.limits.refusalLogIntervalMs));
+    d.bodyBudget.emplace(d.limits.bodyBytesTotal);
+    d.replyBudget.emplace(d.limits.replyBytesTotal);
     d.workers.emplace(size_t(d.threads));
     d.work.emplace(d.ioc.get_executor());
     d.accept();

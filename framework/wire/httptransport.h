@@ -183,9 +183,11 @@ using CallCheck = std::function<void(const QString& object, const QString& metho
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
-// A reply written while it is produced: the pieces go out as HTTP chunks, each
-// one once the client has taken the previous one. `write` throws TransportError
-// when the client is gone or too slow.
+// A reply written while it is produced: the pieces go out as HTTP chunks, in
+// order. `write` returns once the piece is queued for the client (it waits
+// only when the connection's queue or the server's budget for queued answers
+// is full), and throws TransportError when the client is gone or takes the
+// answer slower than the minimum rate (ServerLimits).
 class ReplyStream
 {
 public:
@@ -214,8 +216,24 @@ struct ServerLimits
     int bodyTimeoutMs = 60000;
     // Each piece of an answer must be taken by the client within this time.
     int writeTimeoutMs = 60000;
-    // Open connections at once; more are closed as soon as they are accepted.
+    // A streamed answer's pieces wait for a slow client in its connection's
+    // queue, up to replyBufferBytes per connection and replyBytesTotal for
+    // the whole server, so that the worker producing them goes on without
+    // waiting. Past them the worker waits, but a client that takes less than
+    // minReplyBytesPerSecond meanwhile is cut off.
+    qint64 replyBufferBytes = qint64(32) * 1024 * 1024;
+    qint64 replyBytesTotal = qint64(256) * 1024 * 1024;
+    qint64 minReplyBytesPerSecond = 32 * 1024;
+    // Open connections at once, and from one address (0: no limit per
+    // address); more are closed as soon as they are accepted, and the
+    // refusal is logged once per address per refusalLogIntervalMs.
     int maxConnections = 4096;
+    int connectionsPerAddress = 256;
+    int refusalLogIntervalMs = 60000;
+    // Bytes of request bodies held at once by the whole server (each counted
+    // from its Content-Length before it is read, or chunk by chunk, until its
+    // call has run); a request that would go over is answered 503.
+    qint64 bodyBytesTotal = qint64(256) * 1024 * 1024;
     // stop() waits this long for answers being written, then cuts them.
     int stopGraceMs = 30000;
 };

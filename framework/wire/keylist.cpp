@@ -45,6 +45,11 @@ namespace {
 
 QStringList parseKeyList(const QString& text)
 {
+    return parseKeyList(text, std::numeric_limits<qsizetype>::max());
+}
+
+QStringList parseKeyList(const QString& text, qsizetype maxKeys)
+{
     QStringList keys;
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -55,6 +60,9 @@ QStringList parseKeyList(const QString& text)
             malformed(text, i, QStringLiteral("falta um item depois da vírgula"));
         if (text[i] != u'\'')
             malformed(text, i, QStringLiteral("esperado apóstrofo de abertura"));
+        if (keys.size() == maxKeys)
+            throw KeyListTooLong(
+                QStringLiteral("Lista de chaves com mais de %1 itens.").arg(maxKeys), maxKeys);
         ++i;
         QString key;
         bool closed = false;

@@ -22,6 +22,26 @@ QString ServerProcess::log() const
     return QString::fromUtf8(f.readAll());
 }
 
+QList<LoggedCall> ServerProcess::calls() const
+{
+    QList<LoggedCall> out;
+    for (const QByteArray& line : logparser::callLines(log().toUtf8()))
+        if (const auto call = logparser::parseLine(line))
+            out << *call;
+    return out;
+}
+
+qint64 ServerProcess::peakKb() const
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
 bool ServerProcess::start(const QString& database, const QStringList& extra)
 {
     const QString program = qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-appserver");

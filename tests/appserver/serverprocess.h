@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logparser.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,19 @@ public:
     bool start(const QString& database, const QStringList& extra = {});
     quint16 port() const { return port_; }
     qint64 pid() const { return process_.processId(); }
+    // The process's peak resident memory so far (VmHWM), in kB; 0 when unknown.
+    qint64 peakKb() const;
     QString log() const;
+    // The log's call lines, read back into their fields.
+    QList<LoggedCall> calls() const;
+    // True when some call line satisfies `matches`.
+    template <class Predicate> bool logged(Predicate matches) const
+    {
+        for (const LoggedCall& c : calls())
+            if (matches(c))
+                return true;
+        return false;
+    }
     // Sends `signal` and waits for the end; false when it does not end.
     bool stopWith(int signal);
     // Waits for the end of a process already told to stop.

@@ -129,9 +129,12 @@ TEST_F(AccessTest, ReadingMethodsRefuseABranchOutsideTheUsersAndAuditIt)
                                        {"0002", "LJ01", "", "T", "", "T", first(), last(), "S", ""},
                                        loja1),
                          "loja1");
+    // Naming no branch is no way around the check.
+    EXPECT_ACCESS_DENIED(obj->dispatch("getParamVend", {Variant("")}, loja1), "não informou");
+    EXPECT_ACCESS_DENIED(obj->dispatch("getInforPad", {Variant::null()}, loja1), "não informou");
     EXPECT_GT(obj->dispatch("getParamVend", {Variant("0002")}, gerente).asPacket().rowCount(), 0);
     const QStringList refusals = refusalsOf("loja1");
-    ASSERT_EQ(refusals.size(), 2) << refusals.join('\n').toStdString();
+    ASSERT_EQ(refusals.size(), 4) << refusals.join('\n').toStdString();
     EXPECT_TRUE(
         refusals[0].startsWith("getParamVend: o usuário loja1 não tem acesso à filial 0002"))
         << refusals[0].toStdString();
@@ -279,4 +282,23 @@ TEST_F(AccessTest, TheAuditOfSkippedKeysStaysSmall)
     EXPECT_TRUE(skipped.contains("chave inválida: 50000")) << skipped.toStdString();
     EXPECT_TRUE(skipped.contains("não encontrada: 10000")) << skipped.toStdString();
     EXPECT_TRUE(audit.text(2).isEmpty());
+}
+
+TEST_F(AccessTest, ACallerRefusedOverAndOverWritesAFewRowsAndOneSum)
+{
+    for (int i = 0; i < 500; ++i)
+        EXPECT_ACCESS_DENIED(obj->dispatch("getParamVend", {Variant("0002")}, loja1), "0002");
+    // Another caller's refusals are its own.
+    Caller other = loja1;
+    other.user = QStringLiteral("outra");
+    EXPECT_ACCESS_DENIED(obj->dispatch("getParamVend", {Variant("0002")}, other), "0002");
+    EXPECT_EQ(refusalsOf("outra").size(), 1);
+    EXPECT_EQ(refusalsOf("loja1").size(), krt::app::RefusalAudit::kRowsPerWindow);
+    obj->flushRefusalAudit();
+    const QStringList rows = refusalsOf("loja1");
+    ASSERT_EQ(rows.size(), krt::app::RefusalAudit::kRowsPerWindow + 1);
+    EXPECT_TRUE(rows.last().contains(QStringLiteral("mais 480 recusas de loja1")))
+        << rows.last().toStdString();
+    EXPECT_TRUE(rows.last().contains(QStringLiteral("a última: o usuário loja1 não tem acesso")))
+        << rows.last().toStdString();
 }

@@ -4,6 +4,7 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "appserver/methods/arguments.h"
 #include "server/packetfields.h"
 
 using krt::Packet;
@@ -276,6 +277,11 @@ TEST_F(MethodsTest, BadArgumentsGiveErrorsNamingTheMethod)
     EXPECT_APP_ERROR(principal("0001", "LJ01", "'0001001", "N"), "malformada");
     EXPECT_APP_ERROR(principal("0001", "LJ01", "0001001", "N"), "getPrincipal");
     EXPECT_APP_ERROR(principal("0001", "LJ01", {}, "X"), "\"T\" ou \"N\"");
+    // One key too many is refused as it is counted, whatever follows it.
+    QString many;
+    for (int i = 0; i <= krt::app::kMaxListKeys; ++i)
+        many += QStringLiteral("'0001%1',").arg(i, 3, 10, QLatin1Char('0'));
+    EXPECT_APP_ERROR(principal("0001", "LJ01", many + "lixo", "N"), "mais de 10000 itens");
     EXPECT_APP_ERROR(obj->getVendas("0001", "", "T", first(), last(), Variant("S")), "getVendas");
     EXPECT_APP_ERROR(obj->setDeletaNF("0001", Variant("pacote"), "t"), "pacote de dados");
     EXPECT_APP_ERROR(obj->getDeletaRetiEst(Variant(QList<Variant>{}), "t"), "getDeletaRetiEst");

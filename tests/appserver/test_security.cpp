@@ -72,18 +72,6 @@ QString replyText(const QByteArray& response)
     }
 }
 
-// Peak resident memory of a process, in kB (0 when unknown).
-qint64 peakKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
 int admin(const QStringList& args, const QByteArray& input = {})
 {
     QProcess p;
@@ -161,11 +149,17 @@ TEST_F(SecurityTest, CallsNeedALoginAndWrongOrDisabledUsersAreRefused)
     for (const QString& line : log.split(u'\n', Qt::SkipEmptyParts))
         EXPECT_TRUE(line.contains(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT")))
             << "forged or broken line: " << line.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("x\\x0a2026-03-05T10:12:01.250 #9")))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains(QRegularExpression("127\\.0\\.0\\.1:\\d+ caixa login erro")))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("não autenticado")));
+    EXPECT_TRUE(server.logged([](const LoggedCall& c) {
+        return c.method == "login" && !c.ok &&
+               c.user == QStringLiteral("x\n2026-03-05T10:12:01.250 #9 10.0.0.9:5 demo setDeletaNF "
+                                        "ok rows=1 ms=1.0")
+                             .left(60);
+    })) << log.toStdString();
+    EXPECT_TRUE(server.logged([](const LoggedCall& c) {
+        return c.user == "caixa" && c.method == "login" && !c.ok && c.peer.startsWith("127.0.0.1:");
+    })) << log.toStdString();
+    EXPECT_TRUE(server.logged(
+        [](const LoggedCall& c) { return c.error.contains(QStringLiteral("não autenticado")); }));
 }
 
 TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
@@ -227,7 +221,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     }
     // 20 million unassigned values in one argument: refused before they are
     // built, and the server's memory stays far below what they would take.
-    const qint64 before = peakKb(server.pid());
+    const qint64 before = server.peakKb();
     {
         QByteArray call = krt::encodeCall(kObject, "getParamVend", {Variant()});
         call.chop(1); // the one unassigned argument...
@@ -240,7 +234,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
         EXPECT_TRUE(replyText(res).contains(QStringLiteral("memória")))
             << replyText(res).toStdString();
     }
-    const qint64 after = peakKb(server.pid());
+    const qint64 after = server.peakKb();
     std::cout << "[ info ] server peak memory " << before / 1024 << " MB before, " << after / 1024
               << " MB after a 20 MB array of unassigned values\n";
     if (before > 0) {
@@ -285,13 +279,14 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
 
     ASSERT_TRUE(server.stopWith(SIGTERM));
     const QString log = server.log();
-    EXPECT_TRUE(log.contains(QRegularExpression("127\\.0\\.0\\.1:\\d+ - getParamVend erro rows=0 "
-                                                "ms=[0-9.]+ \"Pedido HTTP inválido: Range")))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains(QRegularExpression("demo getInforPad erro .*INFORPAD")));
-    EXPECT_TRUE(log.contains(QRegularExpression(
-        QStringLiteral(" #%1 [^\\n]* getInforPad erro [^\\n]*INFORPAD").arg(requestId))))
-        << log.toStdString();
+    EXPECT_TRUE(server.logged([](const LoggedCall& c) {
+        return c.peer.startsWith("127.0.0.1:") && c.user.isEmpty() && c.method == "getParamVend" &&
+               !c.ok && c.error.startsWith(QStringLiteral("Pedido HTTP inválido: Range"));
+    })) << log.toStdString();
+    EXPECT_TRUE(server.logged([&](const LoggedCall& c) {
+        return c.requestId == requestId.toULongLong() && c.user == "demo" &&
+               c.method == "getInforPad" && !c.ok && c.error.contains("INFORPAD");
+    })) << log.toStdString();
 }
 
 TEST_F(SecurityTest, SigtermDeliversTheListInProgressAndDoesNotWaitForDrippers)
@@ -366,4 +361,76 @@ TEST_F(SecurityTest, TlsIsServedAndPlainTextOffTheLoopbackMustBeAskedFor)
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("--database-password-file"));
+}
+
+TEST_F(SecurityTest, EveryLogLineParsesBackToWhatTheCallerSent)
+{
+    tdb->generate(smallConfig());
+    ServerProcess server;
+    ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
+    auto client = demoClient(server.port());
+    client->login();
+    const QString token = client->session().token;
+    const QString rlo(QChar(0x202E));
+
+    // Paths that are no call: placeholders, a right-to-left override and a
+    // byte that is not UTF-8 (read as U+FFFD), each logged as sent.
+    const QList<QByteArray> paths{"/call/X/a%1b", "/x%7%8%9",
+                                  "/call/Krt52600.rdmCancelaConsoli/get" + rlo.toUtf8() + "\xff" +
+                                      "Principal%20ok"};
+    for (const QByteArray& path : paths)
+        EXPECT_EQ(statusOf(rawExchange(server.port(), "POST " + path +
+                                                          " HTTP/1.1\r\nHost: x\r\n"
+                                                          "Content-Length: 0\r\n\r\n")),
+                  404);
+    // A body naming a method of its own, unlike the path's.
+    const QString bodyMethod = QStringLiteral("getPrincipal ok rows=9 ms=%1\n") + rlo;
+    const QByteArray res =
+        rawExchange(server.port(),
+                    rawCall("getParamVend", token, {}, krt::encodeCall(kObject, bodyMethod, {})));
+    EXPECT_EQ(statusOf(res), 400) << res.left(200).toStdString();
+    // Users that look like a whole line, with placeholders and overrides.
+    const QList<QString> users{QStringLiteral("ana setDeletaNF ok rows=500 ms=1.0"),
+                               QStringLiteral("a%1b%2 \"x\" \\"), rlo + QStringLiteral("omed"),
+                               QStringLiteral("-")};
+    for (const QString& user : users) {
+        krt::HttpCallClient guesser(QStringLiteral("127.0.0.1"), server.port(), 10000);
+        guesser.setCredentials(user, QStringLiteral("x"));
+        failure([&] { guesser.login(); });
+    }
+    // An argument whose text the error quotes.
+    const QString list = QStringLiteral("'%1' ms=%7\"\n") + rlo;
+    const QString listError = failure([&] {
+        client->call(kObject, "getPrincipal",
+                     {"0001", "LJ01", list, "N", "", "T", day(2), day(6), "S", ""});
+    });
+    EXPECT_TRUE(listError.contains(QStringLiteral("malformada"))) << listError.toStdString();
+
+    ASSERT_TRUE(server.stopWith(SIGTERM));
+    const QByteArray log = server.log().toUtf8();
+    // Every line: one line of the documented shape, with nothing that
+    // changes how the text around it is shown.
+    const QList<QByteArray> lines = logparser::callLines(log);
+    ASSERT_GE(lines.size(), paths.size() + users.size() + 3);
+    for (const QByteArray& line : lines) {
+        EXPECT_TRUE(logparser::parseLine(line)) << "broken line: " << line.toStdString();
+        EXPECT_FALSE(line.contains(rlo.toUtf8())) << line.toStdString();
+    }
+    for (const QByteArray& path : paths)
+        EXPECT_TRUE(server.logged([&](const LoggedCall& c) {
+            return c.method == QString::fromUtf8(path) && !c.ok;
+        })) << path.toStdString();
+    EXPECT_TRUE(server.logged([&](const LoggedCall& c) {
+        return c.method == "getParamVend" && c.error.contains(bodyMethod);
+    })) << log.toStdString();
+    for (const QString& user : users)
+        EXPECT_TRUE(server.logged([&](const LoggedCall& c) {
+            return c.user == user && c.method == "login" && !c.ok;
+        })) << user.toStdString();
+    // No one but demo did anything, and nothing but the lists of demo went well.
+    for (const LoggedCall& c : server.calls())
+        EXPECT_TRUE(!c.ok || c.user == "demo") << c.user.toStdString();
+    EXPECT_TRUE(server.logged([&](const LoggedCall& c) {
+        return c.user == "demo" && c.method == "getPrincipal" && c.error.contains(list);
+    })) << log.toStdString();
 }

@@ -8,11 +8,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawConnection::RawConnection(quint16 port)
+RawConnection::RawConnection(quint16 port, const char* fromAddress)
 {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0)
         return;
+    if (fromAddress) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, fromAddress, &from.sin_addr) != 1 ||
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);

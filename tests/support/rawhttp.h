@@ -10,8 +10,10 @@
 class RawConnection
 {
 public:
-    // Connects to 127.0.0.1:port; isOpen() tells whether it worked.
-    explicit RawConnection(quint16 port);
+    // Connects to 127.0.0.1:port, from `fromAddress` when given (another
+    // loopback address, say, to stand for another client); isOpen() tells
+    // whether it worked.
+    explicit RawConnection(quint16 port, const char* fromAddress = nullptr);
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;

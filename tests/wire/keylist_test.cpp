@@ -44,3 +44,20 @@ TEST(KeyList, MalformedTextIsRejected)
         EXPECT_TRUE(e.text().contains(QStringLiteral(",x"))) << e.text().toStdString();
     }
 }
+
+TEST(KeyList, AListLongerThanItsReaderAcceptsStopsAtTheFirstKeyTooMany)
+{
+    EXPECT_EQ(parseKeyList(QStringLiteral("'a','b','c'"), 3).size(), 3);
+    // The fault after the limit is never reached: the count stops first.
+    QString huge = QStringLiteral("'a'");
+    for (int i = 0; i < 200000; ++i)
+        huge += QStringLiteral(",'a'");
+    huge += QStringLiteral(",x");
+    try {
+        parseKeyList(huge, 10000);
+        FAIL() << "a list of 200001 keys passed a limit of 10000";
+    } catch (const KeyListTooLong& e) {
+        EXPECT_EQ(e.maxKeys(), 10000);
+    }
+    EXPECT_THROW(parseKeyList(huge), WireError); // no limit: the fault is found
+}

@@ -1,7 +1,8 @@
 // Lists streamed while they are produced: a long list arrives whole and equal
 // to the unstreamed one, a failure in the middle reaches the client as an
 // error (never as a short list), older clients still get the whole form, and
-// a client that stops reading holds the server to a few chunks.
+// a slow reader holds no worker: its answer waits in its connection's queue,
+// and a client that takes less than the minimum rate is cut off.
 #include "framework/wire/callcodec.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/packetassembler.h"
@@ -44,25 +45,35 @@ Packet whole(int rows)
     return w.finish();
 }
 
+ServerLimits quickLimits()
+{
+    ServerLimits limits;
+    limits.writeTimeoutMs = 3000;
+    return limits;
+}
+
 // A server whose "lista" streams `rows` rows in chunks of `chunkBytes` to a
 // client that reads streamed answers, and then runs `after` (which may write
-// the end or a failure, or throw). Other clients get the whole packet.
+// the end or a failure, or throw). Other clients get the whole packet. "eco"
+// answers true at once.
 class ListServer
 {
 public:
     using After = std::function<void(ReplyStream&)>;
 
-    ListServer(int rows, qsizetype chunkBytes, After after)
+    ListServer(int rows, qsizetype chunkBytes, After after,
+               const ServerLimits& limits = quickLimits(), int threads = 8)
         : server_("127.0.0.1", 0, 1 << 20,
                   [](const QString&, const QString&, const QList<Variant>&, const CallContext&) {
                       return Variant();
                   })
     {
-        ServerLimits limits;
-        limits.writeTimeoutMs = 3000;
         server_.setLimits(limits);
-        server_.setStreamingHandler([=, this](const Call&, const CallContext& context,
+        server_.setThreadCount(threads);
+        server_.setStreamingHandler([=, this](const Call& call, const CallContext& context,
                                               ReplyStream& out) -> std::optional<Variant> {
+            if (call.method == QLatin1String("eco"))
+                return Variant(true);
             if (!context.streamedReplies)
                 return Variant(whole(rows));
             PacketWriter w(kFields);
@@ -205,28 +216,60 @@ TEST(StreamedList, AServerFailingMidwayGivesTheClientAnErrorNotAShortList)
     EXPECT_GT(cut.chunks.load(), 1);
 }
 
-TEST(StreamedList, AClientThatStopsReadingHoldsTheServerToAFewChunks)
+// Asks for the list as a streamed answer and reads only the answer's head.
+RawConnection askAndStopReading(quint16 port)
 {
-    // About 2 GB of rows if the server went on regardless.
-    ListServer server(20000000, 64 * 1024, end);
-    RawConnection raw(server.port());
-    ASSERT_TRUE(raw.isOpen());
+    RawConnection raw(port);
     const QByteArray body = encodeCall(kObject, "lista", {});
-    ASSERT_TRUE(raw.send("POST /call/Test.Lista/lista HTTP/1.1\r\nHost: x\r\nContent-Type: "
-                         "application/x-krt-call\r\nX-Krt-Reply: 2\r\nContent-Length: " +
-                         QByteArray::number(body.size()) + "\r\n\r\n" + body));
+    raw.send("POST /call/Test.Lista/lista HTTP/1.1\r\nHost: x\r\nContent-Type: "
+             "application/x-krt-call\r\nX-Krt-Reply: 2\r\nContent-Length: " +
+             QByteArray::number(body.size()) + "\r\n\r\n" + body);
     EXPECT_TRUE(raw.readUntil("\r\n\r\n", 5000).startsWith("HTTP/1.1 200"));
-    // Wait until the writer stops moving: it is blocked on the full socket.
-    qint64 last = -1;
-    while (server.handed.load() != last) {
-        last = server.handed.load();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return raw;
+}
+
+bool ecoWorks(quint16 port)
+{
+    HttpCallClient client("127.0.0.1", port, 10000);
+    try {
+        return client.call(kObject, "eco", {}).asBool();
+    } catch (const RemoteError&) {
+        return false;
     }
-    // What went out is what the sockets hold, not the list.
-    EXPECT_LT(last, 64LL * 1024 * 1024);
-    // Once the client is gone, the server stops producing.
-    raw.close();
-    for (int i = 0; i < 100 && !server.gaveUp.load(); ++i)
+}
+
+TEST(StreamedList, ASlowReaderHoldsNoWorker)
+{
+    // One worker, and a list of about 30 MB (more than the sockets hold) for
+    // a client that does not read: the list waits in the connection's queue
+    // and the worker serves the next caller.
+    ServerLimits limits;
+    limits.writeTimeoutMs = 60000;
+    ListServer server(600000, 128 * 1024, end, limits, 1);
+    RawConnection slow = askAndStopReading(server.port());
+    EXPECT_TRUE(ecoWorks(server.port()));
+    // The slow reader then gets its whole answer.
+    const QByteArray rest = slow.readUntil("\r\n0\r\n\r\n", 20000);
+    EXPECT_TRUE(rest.endsWith("\r\n0\r\n\r\n"));
+    EXPECT_GT(rest.size(), server.handed.load() / 2);
+}
+
+TEST(StreamedList, AClientTakingLessThanTheMinimumRateIsCutOffAndFreesItsWorker)
+{
+    // About 2 GB of rows if the server went on regardless; a queue of 1 MiB
+    // per connection, and at least 256 KiB/s asked of the client.
+    ServerLimits limits;
+    limits.writeTimeoutMs = 60000;
+    limits.replyBufferBytes = 1 << 20;
+    limits.minReplyBytesPerSecond = 256 * 1024;
+    ListServer server(20000000, 64 * 1024, end, limits, 1);
+    RawConnection raw = askAndStopReading(server.port());
+    // The worker gives up on the client long before the write time-out...
+    for (int i = 0; i < 200 && !server.gaveUp.load(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(server.gaveUp.load());
+    // ...having produced what the sockets and the queue hold, not the list.
+    EXPECT_LT(server.handed.load(), 64LL * 1024 * 1024);
+    EXPECT_TRUE(raw.closedByPeer(5000));
+    EXPECT_TRUE(ecoWorks(server.port()));
 }

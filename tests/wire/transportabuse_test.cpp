@@ -242,6 +242,9 @@ TEST(HttpAbuse, HundredsOfIdleConnectionsHoldNoWorker)
                           [](const QString&, const QString&, const QList<Variant>& args,
                              const CallContext&) { return Variant(args); });
     server.setThreadCount(2);
+    ServerLimits limits;
+    limits.connectionsPerAddress = 0; // every connection comes from 127.0.0.1
+    server.setLimits(limits);
     server.start();
     const QByteArray body = echoBody();
     std::vector<RawConnection> idle;
@@ -329,4 +332,153 @@ TEST(HttpAbuse, AStreamedAnswerArrivesWholeEvenWhenTheServerStops)
     server.stop();
     caller.join();
     EXPECT_EQ(received, big);
+}
+
+// Each part of a request's framing that Beast leaves to the read buffer, sent
+// without its end: the server refuses it once the buffer is full, says which
+// part and logs it, instead of holding everything the client sends.
+TEST(HttpAbuse, FramingThatNeverEndsIsRefusedOnceTheReadBufferIsFull)
+{
+    ShortFuseServer server;
+    const QByteArray chunked = callHead("Transfer-Encoding: chunked\r\n");
+    struct Case
+    {
+        const char* what;
+        QByteArray start;
+        char filler;
+        int status;
+        const char* says;
+    };
+    const QList<Case> cases{
+        {"a chunk-size line without its end", chunked + "1", 'f', 400, "linha de tamanho"},
+        {"an endless chunk extension", chunked + "10;nome=", 'v', 400, "linha de tamanho"},
+        {"an endless extension of the last chunk", chunked + "0;nome=", 'v', 400,
+         "linha de tamanho"},
+        {"an endless trailer", chunked + "1\r\nx\r\n0\r\nX-Rastro: ", 'a', 431, "trailer"},
+        {"a head without its end", "POST /call/Test.Remote/echo HTTP/1.1\r\nX-Grande: ", 'a', 431,
+         "cabeçalho"},
+    };
+    for (const Case& c : cases) {
+        RawConnection conn(server.port());
+        ASSERT_TRUE(conn.isOpen());
+        conn.send(c.start);
+        // Four megabytes offered; the server must answer long before.
+        std::thread sender([&] {
+            const QByteArray piece(16 * 1024, c.filler);
+            for (int i = 0; i < 256; ++i)
+                if (!conn.send(piece))
+                    break;
+        });
+        const QByteArray res = conn.readUntil("\r\n\r\n", 10000) + conn.readAll(500);
+        sender.join();
+        EXPECT_EQ(statusOf(res), c.status) << c.what << ": " << res.left(200).toStdString();
+        EXPECT_TRUE(errorTextOf(res).contains(QString::fromUtf8(c.says)))
+            << c.what << ": " << errorTextOf(res).toStdString();
+    }
+    EXPECT_TRUE(validCallWorks(server.port()));
+    int logged = 0;
+    for (const auto& r : server.rejections())
+        logged += r.peer == QStringLiteral("127.0.0.1") &&
+                  (r.text.contains(QStringLiteral("linha de tamanho")) ||
+                   r.text.contains(QStringLiteral("trailer")) ||
+                   r.text.contains(QStringLiteral("cabeçalho")));
+    EXPECT_EQ(logged, cases.size());
+}
+
+namespace {
+
+// A server whose limits a test sets, with its refusals recorded.
+class LimitedServer
+{
+public:
+    explicit LimitedServer(const ServerLimits& limits, qint64 maxBody = 4 << 20)
+        : server_("127.0.0.1", 0, maxBody,
+                  [](const QString&, const QString&, const QList<Variant>& args,
+                     const CallContext&) { return Variant(args); })
+    {
+        server_.setLimits(limits);
+        server_.setRejectionListener(
+            [this](const QString&, const QString& text, const CallContext& context) {
+                QMutexLocker lock(&mutex_);
+                texts_ << context.peerAddress + QStringLiteral(" ") + text;
+            });
+        server_.start();
+    }
+    quint16 port() const { return server_.port(); }
+    HttpCallServer& server() { return server_; }
+    int rejectionsContaining(const QString& part)
+    {
+        QMutexLocker lock(&mutex_);
+        int n = 0;
+        for (const QString& t : texts_)
+            n += t.contains(part);
+        return n;
+    }
+
+private:
+    QMutex mutex_;
+    QStringList texts_;
+    HttpCallServer server_;
+};
+
+} // namespace
+
+TEST(HttpAbuse, OneAddressCannotTakeEveryConnectionAndItsRefusalsAreLoggedOnce)
+{
+    ServerLimits limits;
+    limits.connectionsPerAddress = 20;
+    LimitedServer server(limits);
+    std::vector<RawConnection> flood;
+    for (int i = 0; i < 60; ++i) {
+        flood.emplace_back(server.port(), "127.0.0.2");
+        ASSERT_TRUE(flood.back().isOpen());
+    }
+    int closed = 0;
+    for (RawConnection& c : flood)
+        closed += c.closedByPeer(300) ? 1 : 0;
+    EXPECT_EQ(closed, 40);
+    EXPECT_EQ(server.server().connectionCount(), 20);
+    // Another address is served meanwhile.
+    EXPECT_TRUE(validCallWorks(server.port()));
+    // Forty refusals, one line (the next would come after the interval).
+    EXPECT_EQ(server.rejectionsContaining(QStringLiteral("127.0.0.2 Conexão recusada")), 1);
+    // Once some of its connections end, the address may open others.
+    flood.clear();
+    for (int i = 0; i < 200 && server.server().connectionCount() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    RawConnection again(server.port(), "127.0.0.2");
+    again.send(callHead({}, echoBody().size()) + echoBody());
+    EXPECT_EQ(statusOf(again.readUntil("\r\n\r\n", 5000)), 200);
+}
+
+TEST(HttpAbuse, BodiesBeingReadShareOneBudgetAndTheRequestThatWouldPassItIsTold503)
+{
+    ServerLimits limits;
+    limits.bodyBytesTotal = 1 << 20;
+    LimitedServer server(limits);
+    // One request announces 800 KiB and sends a little of it: the rest of
+    // the budget is too small for another like it, announced or chunked.
+    RawConnection holder(server.port());
+    holder.send(callHead({}, 800 * 1024) + "abc");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    QByteArray res = rawExchange(server.port(), callHead({}, 800 * 1024));
+    EXPECT_EQ(statusOf(res), 503) << res.left(200).toStdString();
+    EXPECT_TRUE(res.contains("Retry-After: 1")) << res.left(300).toStdString();
+    EXPECT_TRUE(errorTextOf(res).contains(QStringLiteral("Servidor ocupado")));
+    const QByteArray chunk = QByteArray::number(512 * 1024, 16) + "\r\n";
+    res = rawExchange(server.port(), callHead("Transfer-Encoding: chunked\r\n") + chunk);
+    EXPECT_EQ(statusOf(res), 503) << res.left(200).toStdString();
+    // A small call still fits.
+    EXPECT_TRUE(validCallWorks(server.port()));
+    EXPECT_EQ(server.rejectionsContaining(QStringLiteral("Servidor ocupado")), 2);
+    // The holder gives up: its share comes back.
+    holder.close();
+    bool fits = false;
+    for (int i = 0; i < 100 && !fits; ++i) {
+        const QByteArray body = encodeCall(kObject, "echo", {Variant(QString(300000, u'x'))});
+        fits = statusOf(rawExchange(server.port(), callHead({}, body.size()) + body)) == 200;
+        if (!fits)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(fits);
 }
