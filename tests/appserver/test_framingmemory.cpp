@@ -14,6 +14,14 @@
 
 namespace {
 
+// A sanitizer's shadow memory and quarantine grow the server's peak with
+// every thread and buffer it touches: the bound holds for a normal build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
+
 class FramingMemoryTest : public DatabaseTest
 {
 };
@@ -66,7 +74,9 @@ TEST_F(FramingMemoryTest, EndlessChunkLinesAndTrailersLeaveThePeakWithinItsBound
               << " kB after endless trailers (4 connections x 32 MiB)\n";
     // The documented bound: 64 KiB of read buffer per connection; the rest is
     // the allocator's and the threads' own slack.
-    EXPECT_LT(afterTrailers - before, 16 * 1024);
+    if (!kSanitizedBuild) {
+        EXPECT_LT(afterTrailers - before, 16 * 1024);
+    }
 
     ASSERT_TRUE(server.stopWith(SIGTERM));
     const QString log = server.log();
