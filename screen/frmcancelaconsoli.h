@@ -260,6 +260,7 @@ protected:
     // Listagem and Exportar act on the grid the user sees: in withdrawal mode
     // the one of the withdrawal pages.
     TDBGrid* gridInFront() const override;
+    QString ExportFileName() const override;
 
 private:
     // Building the screen, one part per file.

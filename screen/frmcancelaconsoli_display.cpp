@@ -1,10 +1,13 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/lookuproutines.h"
+#include "framework/widgets/maskedit.h"
 
 #include <QCheckBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -90,6 +93,23 @@ void TfrmCancelaConsoli::qryPrincipalIDSTATUSGetText(TField*, QString& Text, boo
     Text = msgPadrao->Msg(qryPrincipalIDSTATUS->AsString() == QStringLiteral("A")
                               ? QStringLiteral("Aprovado")
                               : QStringLiteral("NAprovado"));
+}
+
+QString TfrmCancelaConsoli::ExportFileName() const
+{
+    // Screen code, branch, store and period: two exports of different lists
+    // never suggest the same name.
+    auto part = [](QString text) {
+        static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9-]"));
+        return text.trimmed().replace(unsafe, QStringLiteral("_"));
+    };
+    const auto day = [](double dayCount) {
+        return DayCountToDateTime(dayCount).date().toString(QStringLiteral("yyyy-MM-dd"));
+    };
+    QStringList parts{ScreenCode(), part(medFilial->Text()), part(medCdLoja->Text()),
+                      day(Filtro.dtInicial), day(Filtro.dtFinal)};
+    parts.removeAll(QString());
+    return parts.join(QLatin1Char('_'));
 }
 
 TDBGrid* TfrmCancelaConsoli::gridInFront() const

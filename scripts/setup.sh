@@ -32,6 +32,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 BUILD_DIR=${KRT_BUILD_DIR:-build}
+# ccache keyed on paths relative to the checkout: a fresh clone elsewhere on
+# the same machine reuses what an earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=${KRT_BUILD_TYPE:-RelWithDebInfo} \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$BUILD_DIR" -j2

@@ -10,6 +10,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 BUILD_DIR=${KRT_BUILD_DIR:-build}
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+CCACHE_LAUNCHERS=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 export QT_QPA_PLATFORM=offscreen
 
 # shellcheck source=scripts/pg-cluster.sh
@@ -30,7 +32,7 @@ ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 "$@"
 if [ "${KRT_SANITIZERS:-1}" != 0 ]; then
   SAN_DIR=${KRT_SANITIZE_BUILD_DIR:-build-sanitize}
   cmake -S . -B "$SAN_DIR" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0" \
-    -DKRT_SANITIZE=address,undefined -DKRT_BENCHMARKS=OFF >/dev/null
+    -DKRT_SANITIZE=address,undefined -DKRT_BENCHMARKS=OFF "${CCACHE_LAUNCHERS[@]}" >/dev/null
   echo "test: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer ($SAN_DIR)"
   cmake --build "$SAN_DIR" -j2
   ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1 \
@@ -40,7 +42,8 @@ fi
 
 if [ "${KRT_TSAN:-1}" != 0 ]; then
   echo "test: the server's tests under ThreadSanitizer (build-tsan)"
-  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRT_SANITIZE=thread >/dev/null
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRT_SANITIZE=thread \
+    "${CCACHE_LAUNCHERS[@]}" >/dev/null
   cmake --build build-tsan -j2 --target wire_transport_test test_appserver_sqlite
   TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan -R '^(wire_transport_test|test_appserver_sqlite)$' --output-on-failure

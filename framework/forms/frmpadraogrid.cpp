@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMdiArea>
@@ -398,10 +399,20 @@ void TfrmPadraoGrid::sbtExportarClick(QObject*)
                       QStringLiteral("Arquivos CSV (*.csv)"));
     files.setAcceptMode(QFileDialog::AcceptSave);
     files.setDefaultSuffix(QStringLiteral("csv"));
+    files.selectFile(ExportFileName() + QStringLiteral(".csv"));
     if (krt::hostServices().execModal(files) != QDialog::Accepted ||
         files.selectedFiles().isEmpty())
         return;
-    krt::writeTextFile(files.selectedFiles().first(), krt::gridToCsv(grid));
+    const QString path = files.selectedFiles().first();
+    krt::writeCsvFile(path, krt::gridToCsv(grid));
+    krt::hostServices().messageDlg(QStringLiteral("Lista exportada para o arquivo \"%1\".")
+                                       .arg(QDir::toNativeSeparators(path)),
+                                   mtInformation, TMsgDlgButtons{mbOK}, 0);
+}
+
+QString TfrmPadraoGrid::ExportFileName() const
+{
+    return ScreenCode();
 }
 
 void TfrmPadraoGrid::mnuConfigImpressoraClick(QObject*) {}

@@ -130,6 +130,9 @@ public:
 protected:
     // The grid the data buttons work on: the first grid of the page in front.
     virtual TDBGrid* gridInFront() const;
+    // The name suggested for an export, without extension (the screen code
+    // here; a screen adds what tells its lists apart).
+    virtual QString ExportFileName() const;
 
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;

@@ -71,6 +71,13 @@ QString gridToHtml(const TDBGrid* grid, const QString& title)
     return html;
 }
 
+void writeCsvFile(const QString& path, const QString& text)
+{
+    // The byte-order mark tells a spreadsheet the file is UTF-8: without it
+    // a Portuguese one reads the accents as the local code page.
+    writeTextFile(path, QChar(0xFEFF) + text);
+}
+
 void writeTextFile(const QString& path, const QString& text)
 {
     QFile file(path);

@@ -15,5 +15,7 @@ QString gridToHtml(const TDBGrid* grid, const QString& title);
 
 // Writes text to a file as UTF-8; throws EKrtError naming the file on failure.
 void writeTextFile(const QString& path, const QString& text);
+// A CSV file for spreadsheets: UTF-8 with a byte-order mark.
+void writeCsvFile(const QString& path, const QString& text);
 
 } // namespace krt

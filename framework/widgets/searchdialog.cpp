@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace krt {
 
@@ -55,12 +56,31 @@ bool SearchDialog::search()
         return false;
     }
     const QString field = m_field->currentData().toString();
-    if (m_dataSet->Locate(field, m_value->text(), loCaseInsensitive | loPartialKey)) {
+    const QString typed = m_value->text();
+    if (m_dataSet->Locate(field, typed, loCaseInsensitive | loPartialKey) ||
+        locatePadded(field, typed)) {
         accept();
         return true;
     }
     m_status->setText(QStringLiteral("Registro não encontrado."));
     return false;
+}
+
+bool SearchDialog::locatePadded(const QString& fieldName, const QString& typed)
+{
+    // Codes such as "0000000028" are stored with their leading zeros; a clerk
+    // types "28". Only a number shorter than a field whose values are all
+    // digits of the field's full size is padded; anything else matches as typed.
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    TField* f = m_dataSet->FindField(fieldName);
+    if (!f || f->Size() <= typed.size() || !digits.match(typed).hasMatch() ||
+        m_dataSet->RecordCount() == 0)
+        return false;
+    const QString sample = f->DisplayTextAt(0);
+    if (sample.size() != f->Size() || !digits.match(sample).hasMatch())
+        return false;
+    return m_dataSet->Locate(fieldName, typed.rightJustified(f->Size(), QLatin1Char('0')),
+                             loCaseInsensitive);
 }
 
 bool runSearch(TDataSet* dataSet)

@@ -26,6 +26,7 @@ public:
     bool search();
 
 private:
+    bool locatePadded(const QString& fieldName, const QString& typed);
     TDataSet* m_dataSet;
     QComboBox* m_field;
     QLineEdit* m_value;

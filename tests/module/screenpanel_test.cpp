@@ -15,8 +15,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -494,21 +496,32 @@ TEST_F(ScreenPanel, TheSalesMenuMarkStaysAndTheDataCommandsUseTheVisibleGrid)
     screen->CarregaRetiradas();
     screen->panRetLanctoEstq->show();
     const QString file = dir.filePath("retiradas.csv");
-    // Exporting asks where to save through a modal dialog; the test names the file.
+    // Exporting asks where to save through a modal dialog, suggesting a name
+    // that tells the list apart; the test names the file.
+    QString suggested;
     host.driveModal([&](QDialog& dialog) {
-        static_cast<QFileDialog&>(dialog).selectFile(file);
+        auto& files = static_cast<QFileDialog&>(dialog);
+        suggested = QFileInfo(files.selectedFiles().value(0)).fileName();
+        files.selectFile(file);
         dialog.done(QDialog::Accepted);
         return int(QDialog::Accepted);
     });
+    host.clearRecords();
     screen->sbtExportar->click();
+    EXPECT_EQ(suggested, "KRT52600_0001_L1_2026-03-02_2026-03-06.csv");
     QFile exported(file);
     if (exported.open(QIODevice::ReadOnly)) {
-        const QString text = QString::fromUtf8(exported.readAll());
+        const QByteArray bytes = exported.readAll();
+        EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "a spreadsheet reads the accents as UTF-8";
+        const QString text = QString::fromUtf8(bytes);
         EXPECT_TRUE(text.contains("0000000010")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Nº Lançamento"))) << text.toStdString();
         EXPECT_FALSE(text.contains("0000000001"));
     } else {
         ADD_FAILURE() << "nothing exported: " << host.errors().join('\n').toStdString();
     }
+    ASSERT_EQ(host.messages(mtInformation).size(), 1) << "the clerk is told where the file went";
+    EXPECT_TRUE(host.messages(mtInformation).at(0).contains(QDir::toNativeSeparators(file)));
 }
 
 } // namespace

@@ -264,6 +264,20 @@ TEST_F(DataAware, SearchDialogPositionsOnTheFirstMatch)
     EXPECT_FALSE(dlg.search());
     EXPECT_EQ(dlg.statusText(), QStringLiteral("Registro não encontrado."));
     EXPECT_EQ(c.ds.RecNo(), 2);
+
+    // A zero-padded code is found by the number typed without its zeros.
+    dlg.fieldBox()->setCurrentIndex(0);
+    dlg.valueEdit()->setText(QStringLiteral("3"));
+    EXPECT_TRUE(dlg.search());
+    EXPECT_EQ(c.ds.RecNo(), 3);
+    // Text in a field of names is matched as typed.
+    fillCodes(c.ds, {{"0001", "12", ""}, {"0002", "0012", ""}});
+    dlg.fieldBox()->setCurrentIndex(1);
+    dlg.valueEdit()->setText(QStringLiteral("001"));
+    EXPECT_TRUE(dlg.search());
+    EXPECT_EQ(c.ds.RecNo(), 2);
+    dlg.valueEdit()->setText(QStringLiteral("2"));
+    EXPECT_FALSE(dlg.search()) << "names are not codes: no padding";
 }
 
 TEST_F(DataAware, PickListWritesStoredKeysAndRefusesAMissingKeyField)
