@@ -232,6 +232,8 @@ protected:
     void expectBackFromTheFilter(QWidget* target, bool confirmed)
     {
         ASSERT_NE(target, nullptr);
+        // A loaded machine may deliver the window manager's answer late.
+        (void)QTest::qWaitFor([target] { return QApplication::focusWidget() == target; }, 5000);
         EXPECT_EQ(QApplication::focusWidget(), target)
             << "focus on "
             << (QApplication::focusWidget()
