@@ -1,5 +1,6 @@
 #include "framework/widgets/accessibility.h"
 #include "framework/widgets/lineeditaccessible.h"
+#include "framework/widgets/tabbaraccessible.h"
 
 #include <QAbstractItemModel>
 #include <QAccessible>
@@ -668,6 +669,7 @@ void installAccessibility()
     installed = true;
     QAccessible::installFactory(tableViewFactory);
     QAccessible::installFactory(lineEditAccessibleFactory);
+    QAccessible::installFactory(tabBarAccessibleFactory);
 }
 
 } // namespace krt

@@ -14,7 +14,8 @@ namespace krt {
 // headers out.
 //
 // Line edits get theirs too (lineeditaccessible.h): Qt's hangs when a reader
-// asks for the word at the caret at the end of the text.
+// asks for the word at the caret at the end of the text. So do tab bars
+// (tabbaraccessible.h): Qt's reports a disabled tab as enabled.
 //
 // Call once after the QApplication exists and before any table view is
 // shown; later calls do nothing.

@@ -1,10 +1,12 @@
 // What a screen reader reads of the framework's table views.
 #include "framework/widgets/accessibility.h"
 #include "framework/widgets/dbgrid.h"
+#include "framework/widgets/pagecontrol.h"
 #include "framework/widgets/picklistdialog.h"
 #include "tests/core/scriptedtest.h"
 #include "tests/support/screenreader.h"
 
+#include <QAccessibleActionInterface>
 #include <QCalendarWidget>
 #include <QHeaderView>
 #include <QTableView>
@@ -104,3 +106,37 @@ TEST_F(TableReading, PickListsAndCalendarsAreReadTheSameWay)
 }
 
 } // namespace
+
+TEST(TabReading, ADisabledPageIsReadAsDisabledAndAnEnabledOneCanBePressed)
+{
+    krt::installAccessibility();
+    TPageControl pages;
+    new TTabSheet(&pages, QStringLiteral("Notas Fiscais"));
+    auto* sales = new TTabSheet(&pages, QStringLiteral("Vendas"));
+    auto* items = new TTabSheet(&pages, QStringLiteral("Itens"));
+    pages.resize(400, 200);
+    pages.show();
+    sales->setEnabled(false);
+
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(pages.tabBar());
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->childCount(), 3);
+    QAccessibleInterface* first = bar->child(0);
+    QAccessibleInterface* second = bar->child(1);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(second->text(QAccessible::Name), QStringLiteral("Vendas"));
+    EXPECT_EQ(second->role(), QAccessible::PageTab);
+    EXPECT_TRUE(second->state().disabled) << "greyed out and ignoring clicks";
+    EXPECT_FALSE(first->state().disabled);
+    EXPECT_TRUE(first->state().selected);
+    EXPECT_EQ(bar->indexOfChild(second), 1);
+    EXPECT_EQ(second->parent(), bar);
+
+    // What a reader presses: an enabled tab brings its page, a disabled one nothing.
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_NE(pages.ActivePage(), sales);
+    bar->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(pages.ActivePage(), items);
+    sales->setEnabled(true);
+    EXPECT_FALSE(second->state().disabled);
+}
