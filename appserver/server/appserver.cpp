@@ -61,6 +61,9 @@ QString databaseFailureText(quint64 requestId)
 
 const QString kSession = QString::fromLatin1(kSessionObject);
 const QString kLogin = QString::fromLatin1(kLoginMethod);
+// Ends the caller's own session: a token a client is done with (or believes
+// seen by someone else) stops working at once instead of living out its hours.
+const QString kLogout = QStringLiteral("logout");
 
 } // namespace
 
@@ -140,17 +143,18 @@ void AppServer::stop()
 }
 
 // Before the body is read: a login may come in (with a small body); any other
-// call needs a live session token.
+// call, a logout included, needs a live session token.
 void AppServer::gate(CallContext& context)
 {
     if (context.object == kSession) {
-        if (context.method != kLogin)
+        if (context.method != kLogin && context.method != kLogout)
             throw CallRefused(404,
                               QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                                   .arg(context.method, kSession),
                               context.method);
         context.maxBodyBytes = 16 * 1024;
-        return;
+        if (context.method == kLogin)
+            return;
     }
     const std::optional<QString> user = sessions_.userOf(context.bearerToken);
     if (!user)
@@ -168,16 +172,19 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
                       const CallContext&)
 {
     if (object == kSession) {
-        if (method != kLogin)
+        if (method != kLogin && method != kLogout)
             throw CallRefused(404,
                               QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                                   .arg(method.left(100), object),
                               method);
-        if (count != 2)
-            throw CallRefused(
-                400,
-                QStringLiteral("%1: esperados 2 argumentos, recebidos %2.").arg(method).arg(count),
-                method);
+        const quint32 expected = method == kLogin ? 2 : 0;
+        if (count != expected)
+            throw CallRefused(400,
+                              QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                                  .arg(method)
+                                  .arg(expected)
+                                  .arg(count),
+                              method);
         return;
     }
     if (object != api::remoteObjectName())
@@ -297,6 +304,12 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
 Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
                           const CallContext& context, const qint64* streamedRows)
 {
+    if (object == kSession && method == kLogout) {
+        // The gate let the call in with a live token: it is the caller's.
+        sessions_.close(context.bearerToken);
+        log_.call(context.requestId, peerOf(context), userOf(context), kLogout, true, 1, 0.0);
+        return Variant(true);
+    }
     if (object == kSession) {
         try {
             return login(args, context);

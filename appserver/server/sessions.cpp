@@ -44,6 +44,12 @@ std::optional<QString> SessionTable::userOf(const QByteArray& token)
     return it->user;
 }
 
+void SessionTable::close(const QByteArray& token)
+{
+    QMutexLocker lock(&mutex_);
+    sessions_.remove(token);
+}
+
 void SessionTable::closeUser(const QString& user)
 {
     QMutexLocker lock(&mutex_);

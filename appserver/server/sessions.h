@@ -24,7 +24,9 @@ public:
     // The session's user, or nothing (unknown or expired token). Renews the
     // idle time.
     std::optional<QString> userOf(const QByteArray& token);
-    // Forgets every session of a user (disabled, password changed).
+    // Forgets one session (a logout).
+    void close(const QByteArray& token);
+    // Forgets every session of a user.
     void closeUser(const QString& user);
     int size() const;
 
