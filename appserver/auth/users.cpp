@@ -88,8 +88,8 @@ void UserStore::setPassword(const QString& name, const QString& password)
     withRetry([&] {
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET DSSENHA = ?, DTHRALTERACAO = ? "
-                                   "WHERE NMUSUARIO = ?"));
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET DSSENHA = ?, DTHRALTERACAO = ?, "
+                                   "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(hash).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
             throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
@@ -102,8 +102,10 @@ void UserStore::setActive(const QString& name, bool active)
     withRetry([&] {
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET IDATIVO = ?, DTHRALTERACAO = ? "
-                                   "WHERE NMUSUARIO = ?"));
+        // Enabling raises the generation too: sessions from before the user
+        // was disabled stay ended.
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET IDATIVO = ?, DTHRALTERACAO = ?, "
+                                   "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(yesNo(active)).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
             throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
@@ -114,7 +116,7 @@ void UserStore::setActive(const QString& name, bool active)
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
                                           QString* hash)
 {
-    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO "
+    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, NRGERACAO "
                                "FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
     q.bindText(name).exec();
     if (!q.next())
@@ -126,6 +128,7 @@ std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString&
     user.allBranches = q.text(1) == QLatin1String("S");
     user.fixedBranch = q.text(2) == QLatin1String("S");
     user.active = q.text(3) == QLatin1String("S");
+    user.sessionGeneration = q.integer(4);
     while (q.next()) {
     }
     Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "

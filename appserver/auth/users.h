@@ -19,6 +19,8 @@ struct UserRecord
     // The user acts on its one branch only.
     bool fixedBranch = false;
     bool active = true;
+    // Raised by every change that ends the user's sessions (NRGERACAO).
+    qint64 sessionGeneration = 0;
 
     bool allows(const QString& branch) const { return allBranches || branches.contains(branch); }
 };

@@ -13,10 +13,12 @@ namespace krt::app {
 
 namespace {
 
-// What the gate learned about the caller: the session's user.
+// What the gate learned about the caller: the session's user and the user's
+// session generation at login.
 struct Identity
 {
     QString user;
+    qint64 generation = 0;
 };
 
 QString userOf(const CallContext& context)
@@ -24,6 +26,13 @@ QString userOf(const CallContext& context)
     if (const auto* id = static_cast<const Identity*>(context.identity.get()))
         return id->user;
     return {};
+}
+
+qint64 generationOf(const CallContext& context)
+{
+    if (const auto* id = static_cast<const Identity*>(context.identity.get()))
+        return id->generation;
+    return 0;
 }
 
 QString peerOf(const CallContext& context)
@@ -156,15 +165,16 @@ void AppServer::gate(CallContext& context)
         if (context.method == kLogin)
             return;
     }
-    const std::optional<QString> user = sessions_.userOf(context.bearerToken);
-    if (!user)
+    const std::optional<SessionTable::Session> session = sessions_.find(context.bearerToken);
+    if (!session)
         throw CallRefused(
             401,
             QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
                            "expirada). Entre com usuário e senha.")
                 .arg(context.method),
             context.method);
-    context.identity = std::make_shared<const Identity>(Identity{*user});
+    context.identity =
+        std::make_shared<const Identity>(Identity{session->user, session->generation});
 }
 
 // Before any argument is decoded: the object, the method and the count.
@@ -243,7 +253,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     }
     throttle_.succeeded(context.peerAddress);
     SessionInfo info;
-    info.token = QString::fromLatin1(sessions_.open(user.name));
+    info.token = QString::fromLatin1(sessions_.open(user.name, user.sessionGeneration));
     info.user = user.name;
     info.allBranches = user.allBranches;
     info.branches = user.branches;
@@ -325,14 +335,16 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     const QString peer = peerOf(context);
     const QString userName = userOf(context);
     try {
-        // Read again on every call, so that disabling a user or changing its
-        // branches takes effect at once, not at its next login.
+        // Read again on every call, so that a new password, a disabled user or
+        // changed branches end the sessions opened before, at once, wherever
+        // the change was made.
         const std::optional<UserRecord> user = users_.find(userName);
-        if (!user || !user->active) {
-            sessions_.closeUser(userName);
+        if (!user || !user->active || user->sessionGeneration != generationOf(context)) {
+            sessions_.closeUser(userName, user ? user->sessionGeneration : -1);
             throw CallRefused(401,
-                              QStringLiteral("Chamada de %1 recusada: o usuário %2 está "
-                                             "desativado.")
+                              QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
+                                             "encerrada (senha, filiais ou situação do usuário "
+                                             "alteradas). Entre com usuário e senha.")
                                   .arg(method, userName),
                               method);
         }

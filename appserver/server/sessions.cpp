@@ -12,7 +12,7 @@ SessionTable::SessionTable(std::chrono::seconds idle, std::chrono::seconds lifet
         qFatal("libsodium não iniciou");
 }
 
-QByteArray SessionTable::open(const QString& user)
+QByteArray SessionTable::open(const QString& user, qint64 generation)
 {
     unsigned char random[32];
     randombytes_buf(random, sizeof random);
@@ -23,11 +23,11 @@ QByteArray SessionTable::open(const QString& user)
     const Clock::time_point now = Clock::now();
     QMutexLocker lock(&mutex_);
     prune(now);
-    sessions_.insert(token, Entry{user, now, now});
+    sessions_.insert(token, Entry{user, generation, now, now});
     return token;
 }
 
-std::optional<QString> SessionTable::userOf(const QByteArray& token)
+std::optional<SessionTable::Session> SessionTable::find(const QByteArray& token)
 {
     if (token.isEmpty() || token.size() > 200)
         return std::nullopt;
@@ -41,7 +41,7 @@ std::optional<QString> SessionTable::userOf(const QByteArray& token)
         return std::nullopt;
     }
     it->lastUse = now;
-    return it->user;
+    return Session{it->user, it->generation};
 }
 
 void SessionTable::close(const QByteArray& token)
@@ -50,11 +50,11 @@ void SessionTable::close(const QByteArray& token)
     sessions_.remove(token);
 }
 
-void SessionTable::closeUser(const QString& user)
+void SessionTable::closeUser(const QString& user, qint64 current)
 {
     QMutexLocker lock(&mutex_);
     for (auto it = sessions_.begin(); it != sessions_.end();)
-        it = it->user == user ? sessions_.erase(it) : std::next(it);
+        it = it->user == user && it->generation != current ? sessions_.erase(it) : std::next(it);
 }
 
 int SessionTable::size() const

@@ -12,7 +12,11 @@ namespace krt::app {
 // Session tokens handed out at login: 32 random bytes (URL-safe Base64). Only
 // the server's memory knows them, so a restart logs everyone out (the client
 // logs in again by itself). A token expires after `idle` without calls and
-// after `lifetime` in any case.
+// after `lifetime` in any case. Each session keeps the user's session
+// generation of its login; the table itself never learns of a new password,
+// a disabled user or changed branches (krt-admin changes them in another
+// process): the caller compares the generation with the user's row, which it
+// reads on every call, and ends the user's sessions when they differ.
 class SessionTable
 {
 public:
@@ -20,20 +24,28 @@ public:
     explicit SessionTable(std::chrono::seconds idle = std::chrono::hours(8),
                           std::chrono::seconds lifetime = std::chrono::hours(24));
 
-    QByteArray open(const QString& user);
-    // The session's user, or nothing (unknown or expired token). Renews the
-    // idle time.
-    std::optional<QString> userOf(const QByteArray& token);
+    struct Session
+    {
+        QString user;
+        qint64 generation = 0;
+    };
+
+    QByteArray open(const QString& user, qint64 generation);
+    // The session, or nothing (unknown or expired token). Renews the idle
+    // time.
+    std::optional<Session> find(const QByteArray& token);
     // Forgets one session (a logout).
     void close(const QByteArray& token);
-    // Forgets every session of a user.
-    void closeUser(const QString& user);
+    // Forgets every session of a user opened under another generation than
+    // `current`.
+    void closeUser(const QString& user, qint64 current);
     int size() const;
 
 private:
     struct Entry
     {
         QString user;
+        qint64 generation = 0;
         Clock::time_point created;
         Clock::time_point lastUse;
     };

@@ -8,6 +8,7 @@
 #include "serverprocess.h"
 #include "testdatabase.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using krt::Variant;
@@ -15,6 +16,22 @@ using krt::Variant;
 namespace {
 
 const QByteArray kObject = "Krt52600.rdmCancelaConsoli";
+
+struct AdminRun
+{
+    int code = -1;
+    QString output;
+};
+
+AdminRun admin(const QStringList& args, const QByteArray& input = {})
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"), args);
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+}
 
 QString tokenOf(quint16 port, const QString& user, const QString& password)
 {
@@ -86,4 +103,34 @@ TEST_F(SessionsTest, LogoutEndsTheCallersSessionOnly)
     EXPECT_EQ(callWith(port, second), 200);
     EXPECT_TRUE(server.logged(
         [](const LoggedCall& c) { return c.method == "logout" && c.ok && c.user == "demo"; }));
+}
+
+// krt-admin runs as its own process on the same database: the server learns
+// of the change only through the user's row it reads on every call.
+TEST_F(SessionsTest, AdministratorsChangesEndTheUsersSessions)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-antiga-1\n")
+            .code,
+        0);
+    const QString demo = tokenOf(port, "demo", "demo");
+
+    QString token = tokenOf(port, "caixa", "senha-antiga-1");
+    ASSERT_EQ(callWith(port, token), 200);
+    ASSERT_EQ(admin({"user", "passwd", "caixa", "--database", db}, "senha-nova-22\n").code, 0);
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token), 200);
+
+    // Disabled, then enabled again: the session from before stays ended.
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    ASSERT_EQ(admin({"user", "enable", "caixa", "--database", db}).code, 0);
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token), 200);
+
+    // Another user's sessions are not touched.
+    EXPECT_EQ(callWith(port, demo), 200);
 }
