@@ -244,9 +244,9 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     }
     if (verdict != UserStore::Verdict::Ok) {
         const int failures = throttle_.failed(context.peerAddress);
-        const QString text = verdict == UserStore::Verdict::Disabled
-                                 ? QStringLiteral("O usuário %1 está desativado.").arg(name)
-                                 : QStringLiteral("Usuário ou senha inválidos.");
+        // A disabled account is answered as a wrong password: telling it apart
+        // would confirm the password to whoever typed it.
+        const QString text = QStringLiteral("Usuário ou senha inválidos.");
         log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(),
                   QStringLiteral("%1 (%2ª falha seguida deste endereço)").arg(text).arg(failures));
         throw CallRefused(401, text);

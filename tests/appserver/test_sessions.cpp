@@ -60,6 +60,13 @@ int callWith(quint16 port, const QString& token)
                    krt::encodeCall(QString::fromLatin1(kObject), "getParamVend", {"0001"}))));
 }
 
+QByteArray login(quint16 port, const QString& user, const QString& password)
+{
+    return rawExchange(port, post("Krt.Sessao", "login", {},
+                                  krt::encodeCall(QStringLiteral("Krt.Sessao"), "login",
+                                                  {Variant(user), Variant(password)})));
+}
+
 QByteArray logout(quint16 port, const QString& token, const QList<Variant>& args = {})
 {
     return rawExchange(port, post("Krt.Sessao", "logout", token,
@@ -133,4 +140,26 @@ TEST_F(SessionsTest, AdministratorsChangesEndTheUsersSessions)
 
     // Another user's sessions are not touched.
     EXPECT_EQ(callWith(port, demo), 200);
+}
+
+// Whoever types the right password of a disabled account learns nothing from
+// the answer: it is byte for byte the answer to a wrong password.
+TEST_F(SessionsTest, ADisabledAccountIsAnsweredAsAWrongPassword)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
+            .code,
+        0);
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    const QByteArray disabled = login(port, "caixa", "senha-caixa-1");
+    const QByteArray wrong = login(port, "caixa", "senha-errada");
+    const QByteArray unknown = login(port, "ninguem", "senha-errada");
+    EXPECT_EQ(statusOf(disabled), 401);
+    EXPECT_EQ(statusOf(wrong), 401);
+    EXPECT_EQ(bodyOf(disabled), bodyOf(wrong));
+    EXPECT_EQ(bodyOf(unknown), bodyOf(wrong));
+    EXPECT_EQ(krt::decodeReplyFull(bodyOf(wrong)).errorText,
+              QStringLiteral("Usuário ou senha inválidos."));
 }
