@@ -2,6 +2,7 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/methods/rowwriter.h"
+#include "appserver/server/logline.h"
 #include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
 
@@ -98,7 +99,7 @@ bool isLoopbackAddress(const QString& address)
 }
 
 AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
-    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db)
+    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db), loginAudit_(db)
 {
 }
 
@@ -148,6 +149,7 @@ void AppServer::stop()
         http_.reset();
         // The sums of repeated refusals not written yet go in before the end.
         object_.flushRefusalAudit();
+        loginAudit_.flush();
     }
 }
 
@@ -249,6 +251,24 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
         const QString text = QStringLiteral("Usuário ou senha inválidos.");
         log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(),
                   QStringLiteral("%1 (%2ª falha seguida deste endereço)").arg(text).arg(failures));
+        // Why it failed goes to the audit only, where the administrator (and
+        // not the caller) reads it. The name is kept as given, escaped as in
+        // the log, so no name can pass for another or break the row's text.
+        AuditEntry audit;
+        audit.operation = kLogin;
+        audit.requester = context.peerAddress;
+        audit.user = verdict == UserStore::Verdict::Unknown ? QString() : name;
+        audit.result = QStringLiteral("RECUSADO");
+        const QString reason = verdict == UserStore::Verdict::Unknown
+                                   ? QStringLiteral("usuário inexistente")
+                               : verdict == UserStore::Verdict::Disabled
+                                   ? QStringLiteral("usuário desativado (senha correta)")
+                                   : QStringLiteral("senha errada");
+        audit.reason = QStringLiteral("login recusado: %1; usuário informado: %2; endereço %3; %4ª "
+                                      "falha seguida deste endereço")
+                           .arg(reason, QString::fromUtf8(escapeLogField(name.left(60).toUtf8())),
+                                peer, QString::number(failures));
+        loginAudit_.record(audit);
         throw CallRefused(401, text);
     }
     throttle_.succeeded(context.peerAddress);

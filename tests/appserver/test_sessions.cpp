@@ -1,6 +1,7 @@
 // Sessions and logins through a real server process: a logout, sessions that
 // end when the administrator changes the user, failed logins as the audit and
 // the log keep them, and the throttle's answer.
+#include "appserver/db/sql.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
@@ -9,6 +10,7 @@
 #include "testdatabase.h"
 
 #include <QProcess>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using krt::Variant;
@@ -162,4 +164,41 @@ TEST_F(SessionsTest, ADisabledAccountIsAnsweredAsAWrongPassword)
     EXPECT_EQ(bodyOf(unknown), bodyOf(wrong));
     EXPECT_EQ(krt::decodeReplyFull(bodyOf(wrong)).errorText,
               QStringLiteral("Usuário ou senha inválidos."));
+}
+
+// Every failed login leaves an audit row with why it failed, the name as it
+// was typed (escaped) and the address; a success leaves none.
+TEST_F(SessionsTest, FailedLoginsAreAuditedWithTheirReason)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
+            .code,
+        0);
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    ASSERT_EQ(statusOf(login(port, "demo", "chute")), 401);
+    ASSERT_EQ(statusOf(login(port, "caixa", "senha-caixa-1")), 401);
+    ASSERT_EQ(statusOf(login(port, "ana\ndemo login ok", "x")), 401);
+    ASSERT_EQ(statusOf(login(port, "demo", "demo")), 200);
+    ASSERT_TRUE(server.stopWith(SIGTERM));
+
+    krt::app::Query audit(tdb->db().connection(),
+                          "SELECT NMUSUARIO, DSSOLICITANTE, IDRESULTADO, DSMOTIVO FROM AUDITCANCEL "
+                          "WHERE NMOPERACAO = 'login' ORDER BY DTHRAUDIT");
+    audit.exec();
+    QStringList rows;
+    while (audit.next()) {
+        EXPECT_EQ(audit.text(1), "127.0.0.1");
+        EXPECT_EQ(audit.text(2), "RECUSADO");
+        rows << audit.text(0) + " | " + audit.text(3);
+    }
+    ASSERT_EQ(rows.size(), 3) << rows.join('\n').toStdString();
+    EXPECT_TRUE(rows[0].startsWith("demo | login recusado: senha errada; usuário informado: demo;"))
+        << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].startsWith("caixa | login recusado: usuário desativado"))
+        << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].startsWith(" | login recusado: usuário inexistente; usuário informado: "
+                                   "ana\\x0ademo\\x20login\\x20ok;"))
+        << rows[2].toStdString();
 }
