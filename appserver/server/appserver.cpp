@@ -231,7 +231,9 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
                                             "endereço; tente de novo em %1 s.")
                                  .arg(wait);
         log_.call(context.requestId, peer, {}, kLogin, false, 0, elapsed(), text);
-        throw CallRefused(429, text);
+        CallRefused refused(429, text);
+        refused.setRetryAfterSeconds(wait);
+        throw refused;
     }
     if (!args[0].isText() || !args[1].isText())
         throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));

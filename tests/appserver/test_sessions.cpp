@@ -202,3 +202,24 @@ TEST_F(SessionsTest, FailedLoginsAreAuditedWithTheirReason)
                                    "ana\\x0ademo\\x20login\\x20ok;"))
         << rows[2].toStdString();
 }
+
+// The throttle's wait travels as Retry-After, with the code a client decides
+// by; the text says the same for the person.
+TEST_F(SessionsTest, AThrottledLoginSaysHowLongToWait)
+{
+    QByteArray answer;
+    for (int i = 0; i < 12 && statusOf(answer) != 429; ++i)
+        answer = login(server.port(), "demo", "chute");
+    ASSERT_EQ(statusOf(answer), 429) << answer.toStdString();
+    const QByteArray head = answer.left(answer.indexOf("\r\n\r\n")).toLower();
+    const qsizetype at = head.indexOf("\r\nretry-after: ");
+    ASSERT_GE(at, 0) << head.toStdString();
+    const QByteArray value = head.mid(at + 15).split('\r').first();
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    EXPECT_TRUE(ok && seconds >= 1 && seconds <= 300) << value.toStdString();
+    const krt::Reply reply = krt::decodeReplyFull(bodyOf(answer));
+    EXPECT_EQ(reply.errorCode, krt::ErrorCode::TooManyAttempts);
+    EXPECT_TRUE(reply.errorText.contains(QStringLiteral("%1 s").arg(seconds)))
+        << reply.errorText.toStdString();
+}
