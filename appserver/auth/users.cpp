@@ -16,9 +16,10 @@ QString yesNo(bool value)
     return value ? QStringLiteral("S") : QStringLiteral("N");
 }
 
-void checkPassword(const QString& password)
+// Counted in code points, so that accented letters count once each.
+void checkPassword(const QString& password, bool checkLength = true)
 {
-    if (password.size() < kMinPasswordLength)
+    if (checkLength && password.toUcs4().size() < kMinPasswordLength)
         throw AppError(
             QStringLiteral("A senha deve ter pelo menos %1 caracteres.").arg(kMinPasswordLength));
     if (password.contains(QChar(0)))
@@ -34,13 +35,13 @@ bool UserStore::isValidName(const QString& name)
 }
 
 void UserStore::add(const QString& name, const QString& password, bool allBranches,
-                    const QStringList& branches, bool fixedBranch)
+                    const QStringList& branches, bool fixedBranch, PasswordRule rule)
 {
     if (!isValidName(name))
         throw AppError(QStringLiteral("Nome de usuário inválido \"%1\": use de 1 a 40 letras, "
                                       "dígitos, '.', '_', '-' ou '@'.")
                            .arg(name.left(60)));
-    checkPassword(password);
+    checkPassword(password, rule == PasswordRule::MinimumLength);
     QStringList list = branches;
     list.removeDuplicates();
     list.sort();

@@ -32,9 +32,17 @@ class UserStore
 public:
     explicit UserStore(Database& db) : db_(db) {}
 
+    enum class PasswordRule
+    {
+        MinimumLength,
+        // Only the demo database's documented user, whose password is
+        // "demo": it exists to be known, so its length protects nothing.
+        DemoUser,
+    };
     // `branches` empty with allBranches; a fixed-branch user has exactly one.
     void add(const QString& name, const QString& password, bool allBranches,
-             const QStringList& branches, bool fixedBranch);
+             const QStringList& branches, bool fixedBranch,
+             PasswordRule rule = PasswordRule::MinimumLength);
     void setPassword(const QString& name, const QString& password);
     void setActive(const QString& name, bool active);
     QList<UserRecord> list();
