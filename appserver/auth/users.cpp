@@ -114,6 +114,75 @@ void UserStore::setActive(const QString& name, bool active)
     });
 }
 
+UserRecord UserStore::changeBranches(const QString& name, const QStringList& add,
+                                     const QStringList& remove, bool all)
+{
+    if (all && (!add.isEmpty() || !remove.isEmpty()))
+        throw AppError(QStringLiteral("Informe todas as filiais ou filiais a incluir e a retirar, "
+                                      "não os dois."));
+    if (!all && add.isEmpty() && remove.isEmpty())
+        throw AppError(QStringLiteral("Informe as filiais a incluir, a retirar, ou todas."));
+    for (const QString& b : add)
+        if (remove.contains(b))
+            throw AppError(
+                QStringLiteral("A filial %1 não pode ser incluída e retirada.").arg(b.left(10)));
+    UserRecord result;
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        std::optional<UserRecord> user = read(db, name, nullptr);
+        if (!user)
+            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+        QStringList list = user->allBranches ? QStringList() : user->branches;
+        if (!remove.isEmpty() && user->allBranches)
+            throw AppError(QStringLiteral("O usuário %1 tem todas as filiais: use --add para "
+                                          "limitá-lo a algumas.")
+                               .arg(name));
+        for (const QString& b : remove) {
+            if (!list.removeOne(b))
+                throw AppError(
+                    QStringLiteral("O usuário %1 não tem a filial %2.").arg(name, b.left(10)));
+        }
+        Query branchExists(db, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = ?"));
+        for (const QString& b : add) {
+            branchExists.bindText(b).exec();
+            if (!branchExists.next())
+                throw AppError(QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
+            while (branchExists.next()) {
+            }
+            if (!list.contains(b))
+                list << b;
+        }
+        list.sort();
+        if (all && user->fixedBranch)
+            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+        if (!all && list.isEmpty())
+            throw AppError(QStringLiteral("O usuário %1 ficaria sem filiais; use user disable "
+                                          "para impedir o acesso.")
+                               .arg(name));
+        if (!all && user->fixedBranch && list.size() != 1)
+            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+        // The branches change and every session of the user ends in one step.
+        Query(db, QStringLiteral("UPDATE KRTUSUARIO SET IDTODASFILIAIS = ?, DTHRALTERACAO = ?, "
+                                 "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"))
+            .bindText(yesNo(all))
+            .bind(QDateTime::currentDateTime())
+            .bindText(name)
+            .exec();
+        Query(db, QStringLiteral("DELETE FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ?"))
+            .bindText(name)
+            .exec();
+        Query insert(db, QStringLiteral("INSERT INTO KRTUSUARIOFILIAL (NMUSUARIO, CDFILIAL) "
+                                        "VALUES (?, ?)"));
+        if (!all)
+            for (const QString& b : list)
+                insert.bindText(name).bindText(b).exec();
+        result = *read(db, name, nullptr);
+        tx.commit();
+    });
+    return result;
+}
+
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
                                           QString* hash)
 {

@@ -45,6 +45,13 @@ public:
              PasswordRule rule = PasswordRule::MinimumLength);
     void setPassword(const QString& name, const QString& password);
     void setActive(const QString& name, bool active);
+    // Changes a user's branches: `all` gives it every branch (nothing else
+    // with it); otherwise `add` joins its list (a user of all branches is
+    // held to exactly these) and `remove` leaves it. The result must keep at
+    // least one branch, and exactly one for a fixed-branch user. Ends the
+    // user's sessions. Returns the user as it is now.
+    UserRecord changeBranches(const QString& name, const QStringList& add,
+                              const QStringList& remove, bool all);
     QList<UserRecord> list();
     std::optional<UserRecord> find(const QString& name);
 

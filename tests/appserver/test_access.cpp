@@ -119,6 +119,27 @@ TEST_F(AccessTest, TheUserTableKeepsHashesBranchesAndFlags)
     EXPECT_APP_ERROR(users.add("longe", "xxxxxxxxxx", false, {"9999"}, false), "9999");
     EXPECT_APP_ERROR(users.setActive("ninguém", false), "não cadastrado");
 
+    // Branches change in place: added, removed, all; what would leave a user
+    // without a branch, or a fixed-branch user with other than one, is refused
+    // and changes nothing.
+    EXPECT_EQ(users.changeBranches("loja1", {"0002"}, {"0001"}, false).branches,
+              QStringList{"0002"});
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {"0001"}, {}, false), "exatamente uma");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {}, true), "exatamente uma");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {"0002"}, false), "sem filiais");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {"0001"}, false), "não tem a filial 0001");
+    EXPECT_APP_ERROR(users.changeBranches("gerente", {}, {"0001"}, false), "todas as filiais");
+    EXPECT_APP_ERROR(users.changeBranches("gerente", {"9999"}, {}, false), "9999");
+    EXPECT_EQ(users.find("loja1")->branches, QStringList{"0002"});
+    EXPECT_TRUE(users.find("gerente")->allBranches);
+    const UserRecord narrowed = users.changeBranches("gerente", {"0002", "0001"}, {}, false);
+    EXPECT_FALSE(narrowed.allBranches);
+    EXPECT_EQ(narrowed.branches, (QStringList{"0001", "0002"}));
+    EXPECT_EQ(users.changeBranches("gerente", {}, {"0002"}, false).branches, QStringList{"0001"});
+    const UserRecord widened = users.changeBranches("gerente", {}, {}, true);
+    EXPECT_TRUE(widened.allBranches);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = 'gerente'"), 0);
+
     QStringList names;
     for (const UserRecord& u : users.list())
         names << u.name;

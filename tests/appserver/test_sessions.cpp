@@ -54,12 +54,12 @@ QByteArray post(const QByteArray& object, const QByteArray& method, const QStrin
     return head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
-// The HTTP status of getParamVend("0001") with `token`.
-int callWith(quint16 port, const QString& token)
+// The HTTP status of getParamVend(branch) with `token`.
+int callWith(quint16 port, const QString& token, const QString& branch = "0001")
 {
     return statusOf(rawExchange(
         port, post(kObject, "getParamVend", token,
-                   krt::encodeCall(QString::fromLatin1(kObject), "getParamVend", {"0001"}))));
+                   krt::encodeCall(QString::fromLatin1(kObject), "getParamVend", {branch}))));
 }
 
 QByteArray login(quint16 port, const QString& user, const QString& password)
@@ -139,6 +139,24 @@ TEST_F(SessionsTest, AdministratorsChangesEndTheUsersSessions)
     EXPECT_EQ(callWith(port, token), 401);
     token = tokenOf(port, "caixa", "senha-nova-22");
     EXPECT_EQ(callWith(port, token), 200);
+
+    // Its branches changed: the session ends, the next one sees the change.
+    EXPECT_EQ(callWith(port, token, "0002"), 403);
+    const AdminRun added = admin({"user", "branches", "caixa", "--add", "0002", "--database", db});
+    ASSERT_EQ(added.code, 0) << added.output.toStdString();
+    EXPECT_TRUE(added.output.contains("0001,0002")) << added.output.toStdString();
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0002"), 200);
+    // A refused change changes nothing and ends nothing.
+    EXPECT_NE(admin({"user", "branches", "caixa", "--remove", "0003", "--database", db}).code, 0);
+    EXPECT_EQ(callWith(port, token, "0002"), 200);
+    ASSERT_EQ(admin({"user", "branches", "caixa", "--remove", "0001", "--database", db}).code, 0);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0001"), 403);
+    ASSERT_EQ(admin({"user", "branches", "caixa", "--all", "--database", db}).code, 0);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0001"), 200);
 
     // Another user's sessions are not touched.
     EXPECT_EQ(callWith(port, demo), 200);
