@@ -75,6 +75,18 @@ const QString kLogin = QString::fromLatin1(kLoginMethod);
 // seen by someone else) stops working at once instead of living out its hours.
 const QString kLogout = QStringLiteral("logout");
 
+// The login throttle's refusal: the wait in Retry-After and in the text.
+[[noreturn]] void throwThrottled(int wait, bool account)
+{
+    CallRefused refused(
+        429, QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de "
+                            "novo em %2 s.")
+                 .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
+                 .arg(wait));
+    refused.setRetryAfterSeconds(wait);
+    throw refused;
+}
+
 } // namespace
 
 qint64 resultRows(const Variant& result)
@@ -164,8 +176,13 @@ void AppServer::gate(CallContext& context)
                                   .arg(context.method, kSession),
                               context.method);
         context.maxBodyBytes = 16 * 1024;
-        if (context.method == kLogin)
+        if (context.method == kLogin) {
+            // An address that must wait is answered before its body is read,
+            // without a worker.
+            if (const int wait = throttle_.addressWait(context.peerAddress); wait > 0)
+                throwThrottled(wait, false);
             return;
+        }
     }
     const std::optional<SessionTable::Session> session = sessions_.find(context.bearerToken);
     if (!session)
@@ -225,20 +242,19 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     timer.start();
     const QString peer = peerOf(context);
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
-    const int wait = throttle_.waitFor(context.peerAddress);
-    if (wait > 0) {
-        const QString text = QStringLiteral("Muitas tentativas de login sem sucesso deste "
-                                            "endereço; tente de novo em %1 s.")
-                                 .arg(wait);
-        log_.call(context.requestId, peer, {}, kLogin, false, 0, elapsed(), text);
-        CallRefused refused(429, text);
-        refused.setRetryAfterSeconds(wait);
-        throw refused;
-    }
     if (!args[0].isText() || !args[1].isText())
         throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));
     const QString name = args[0].asString();
     const QString password = args[1].asString();
+    const LoginThrottle::Admission admission = throttle_.admit(context.peerAddress, name);
+    if (admission.waitSeconds > 0) {
+        try {
+            throwThrottled(admission.waitSeconds, admission.account);
+        } catch (const CallRefused& e) {
+            log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(), e.text());
+            throw;
+        }
+    }
     UserRecord user;
     UserStore::Verdict verdict;
     {
@@ -247,7 +263,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
         verdict = users_.verify(name, password, &user);
     }
     if (verdict != UserStore::Verdict::Ok) {
-        const int failures = throttle_.failed(context.peerAddress);
+        const int failures = admission.addressFailures;
         // A disabled account is answered as a wrong password: telling it apart
         // would confirm the password to whoever typed it.
         const QString text = QStringLiteral("Usuário ou senha inválidos.");
@@ -273,7 +289,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
         loginAudit_.record(audit);
         throw CallRefused(401, text);
     }
-    throttle_.succeeded(context.peerAddress);
+    throttle_.succeeded(context.peerAddress, name);
     SessionInfo info;
     info.token = QString::fromLatin1(sessions_.open(user.name, user.sessionGeneration));
     info.user = user.name;

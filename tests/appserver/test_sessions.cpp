@@ -2,6 +2,7 @@
 // end when the administrator changes the user, failed logins as the audit and
 // the log keep them, and the throttle's answer.
 #include "appserver/db/sql.h"
+#include "appserver/server/sessions.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
@@ -10,8 +11,11 @@
 #include "testdatabase.h"
 
 #include <QProcess>
+#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 using krt::Variant;
 
@@ -240,4 +244,64 @@ TEST_F(SessionsTest, AThrottledLoginSaysHowLongToWait)
     EXPECT_EQ(reply.errorCode, krt::ErrorCode::TooManyAttempts);
     EXPECT_TRUE(reply.errorText.contains(QStringLiteral("%1 s").arg(seconds)))
         << reply.errorText.toStdString();
+}
+
+// Behind one address (a store's NAT), one person's failures hold up only
+// their own account: the others log in.
+TEST_F(SessionsTest, AnotherUsersFailuresFromTheSameAddressDoNotLockOutDemo)
+{
+    QByteArray answer;
+    for (int i = 0; i < 8 && statusOf(answer) != 429; ++i)
+        answer = login(server.port(), "ana", "chute");
+    ASSERT_EQ(statusOf(answer), 429);
+    EXPECT_EQ(statusOf(login(server.port(), "demo", "demo")), 200);
+}
+
+TEST(LoginThrottle, HoldsUpTheAccountEverywhereAndTheAddressForEveryone)
+{
+    using krt::app::LoginThrottle;
+    LoginThrottle throttle;
+    const auto t0 = LoginThrottle::Clock::now();
+    for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i)
+        ASSERT_EQ(throttle.admit("10.0.0.1", "ana", t0).waitSeconds, 0);
+    // The account waits from any address; other accounts from its address do not.
+    const LoginThrottle::Admission held = throttle.admit("10.0.0.2", "ana", t0);
+    EXPECT_EQ(held.waitSeconds, 1);
+    EXPECT_TRUE(held.account);
+    EXPECT_EQ(throttle.admit("10.0.0.1", "bia", t0).waitSeconds, 0);
+    // The wait doubles with each further failure.
+    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
+    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 2);
+
+    // An address guessing many accounts waits too, for every account.
+    for (int i = 0; i < LoginThrottle::kFreePerAddress; ++i)
+        throttle.admit("10.0.0.9", QStringLiteral("nome%1").arg(i), t0);
+    EXPECT_GT(throttle.addressWait("10.0.0.9", t0), 0);
+    const LoginThrottle::Admission address = throttle.admit("10.0.0.9", "carla", t0);
+    EXPECT_GT(address.waitSeconds, 0);
+    EXPECT_FALSE(address.account);
+    EXPECT_EQ(throttle.addressWait("10.0.0.1", t0), 0);
+
+    // A success forgets its account and its address.
+    throttle.succeeded("10.0.0.1", "ana");
+    EXPECT_EQ(throttle.admit("10.0.0.2", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
+}
+
+// Parallel attempts are checked and counted in one step: no more get through
+// than the free failures allow.
+TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
+{
+    using krt::app::LoginThrottle;
+    LoginThrottle throttle;
+    const auto t0 = LoginThrottle::Clock::now();
+    std::atomic<int> admitted{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 50; ++i)
+        threads.emplace_back([&] {
+            if (throttle.admit("10.0.0.1", "demo", t0).waitSeconds == 0)
+                ++admitted;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(admitted.load(), LoginThrottle::kFreePerAccount);
 }
