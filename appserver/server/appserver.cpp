@@ -260,7 +260,12 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     {
         hashing_.acquire();
         const auto release = qScopeGuard([this] { hashing_.release(); });
-        verdict = users_.verify(name, password, &user);
+        try {
+            verdict = users_.verify(name, password, &user);
+        } catch (const AppError&) {
+            throttle_.uncount(context.peerAddress, name);
+            throw;
+        }
     }
     if (verdict != UserStore::Verdict::Ok) {
         const int failures = admission.addressFailures;

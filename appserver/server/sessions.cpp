@@ -151,6 +151,16 @@ LoginThrottle::Admission LoginThrottle::admit(const QString& address, const QStr
     return a;
 }
 
+void LoginThrottle::uncount(const QString& address, const QString& account)
+{
+    QMutexLocker lock(&mutex_);
+    for (const QString& key : {addressKey(address), accountKey(account)}) {
+        const auto it = entries_.find(key);
+        if (it != entries_.end() && --it->failures <= 0)
+            entries_.erase(it);
+    }
+}
+
 void LoginThrottle::succeeded(const QString& address, const QString& account)
 {
     QMutexLocker lock(&mutex_);

@@ -93,6 +93,9 @@ public:
     Admission admit(const QString& address, const QString& account,
                     Clock::time_point now = Clock::now());
     void succeeded(const QString& address, const QString& account);
+    // Takes back an admitted attempt that could not be checked (the user
+    // table failed): a database outage must not hold up the accounts.
+    void uncount(const QString& address, const QString& account);
 
 private:
     struct Entry

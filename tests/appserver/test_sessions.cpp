@@ -282,6 +282,13 @@ TEST(LoginThrottle, HoldsUpTheAccountEverywhereAndTheAddressForEveryone)
     EXPECT_FALSE(address.account);
     EXPECT_EQ(throttle.addressWait("10.0.0.1", t0), 0);
 
+    // Attempts that could not be checked are taken back.
+    for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i) {
+        ASSERT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
+        throttle.uncount("10.0.0.3", "davi");
+    }
+    EXPECT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
+
     // A success forgets its account and its address.
     throttle.succeeded("10.0.0.1", "ana");
     EXPECT_EQ(throttle.admit("10.0.0.2", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
