@@ -14,7 +14,8 @@ bool verifyPassword(const QString& hash, const QString& password);
 // answer's delay does not tell which user names exist.
 void verifyNothing(const QString& password);
 
-// Passwords shorter than this are refused when set.
-inline constexpr int kMinPasswordLength = 4;
+// New passwords shorter than this (in characters) are refused when set;
+// hashes stored before keep verifying whatever their password's length.
+inline constexpr int kMinPasswordLength = 10;
 
 } // namespace krt::app

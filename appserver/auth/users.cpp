@@ -16,9 +16,10 @@ QString yesNo(bool value)
     return value ? QStringLiteral("S") : QStringLiteral("N");
 }
 
-void checkPassword(const QString& password)
+// Counted in code points, so that accented letters count once each.
+void checkPassword(const QString& password, bool checkLength = true)
 {
-    if (password.size() < kMinPasswordLength)
+    if (checkLength && password.toUcs4().size() < kMinPasswordLength)
         throw AppError(
             QStringLiteral("A senha deve ter pelo menos %1 caracteres.").arg(kMinPasswordLength));
     if (password.contains(QChar(0)))
@@ -34,13 +35,13 @@ bool UserStore::isValidName(const QString& name)
 }
 
 void UserStore::add(const QString& name, const QString& password, bool allBranches,
-                    const QStringList& branches, bool fixedBranch)
+                    const QStringList& branches, bool fixedBranch, PasswordRule rule)
 {
     if (!isValidName(name))
         throw AppError(QStringLiteral("Nome de usuário inválido \"%1\": use de 1 a 40 letras, "
                                       "dígitos, '.', '_', '-' ou '@'.")
                            .arg(name.left(60)));
-    checkPassword(password);
+    checkPassword(password, rule == PasswordRule::MinimumLength);
     QStringList list = branches;
     list.removeDuplicates();
     list.sort();
@@ -88,8 +89,8 @@ void UserStore::setPassword(const QString& name, const QString& password)
     withRetry([&] {
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET DSSENHA = ?, DTHRALTERACAO = ? "
-                                   "WHERE NMUSUARIO = ?"));
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET DSSENHA = ?, DTHRALTERACAO = ?, "
+                                   "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(hash).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
             throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
@@ -102,8 +103,10 @@ void UserStore::setActive(const QString& name, bool active)
     withRetry([&] {
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
-        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET IDATIVO = ?, DTHRALTERACAO = ? "
-                                   "WHERE NMUSUARIO = ?"));
+        // Enabling raises the generation too: sessions from before the user
+        // was disabled stay ended.
+        Query q(db, QStringLiteral("UPDATE KRTUSUARIO SET IDATIVO = ?, DTHRALTERACAO = ?, "
+                                   "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(yesNo(active)).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
             throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
@@ -111,10 +114,79 @@ void UserStore::setActive(const QString& name, bool active)
     });
 }
 
+UserRecord UserStore::changeBranches(const QString& name, const QStringList& add,
+                                     const QStringList& remove, bool all)
+{
+    if (all && (!add.isEmpty() || !remove.isEmpty()))
+        throw AppError(QStringLiteral("Informe todas as filiais ou filiais a incluir e a retirar, "
+                                      "não os dois."));
+    if (!all && add.isEmpty() && remove.isEmpty())
+        throw AppError(QStringLiteral("Informe as filiais a incluir, a retirar, ou todas."));
+    for (const QString& b : add)
+        if (remove.contains(b))
+            throw AppError(
+                QStringLiteral("A filial %1 não pode ser incluída e retirada.").arg(b.left(10)));
+    UserRecord result;
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        std::optional<UserRecord> user = read(db, name, nullptr);
+        if (!user)
+            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+        QStringList list = user->allBranches ? QStringList() : user->branches;
+        if (!remove.isEmpty() && user->allBranches)
+            throw AppError(QStringLiteral("O usuário %1 tem todas as filiais: use --add para "
+                                          "limitá-lo a algumas.")
+                               .arg(name));
+        for (const QString& b : remove) {
+            if (!list.removeOne(b))
+                throw AppError(
+                    QStringLiteral("O usuário %1 não tem a filial %2.").arg(name, b.left(10)));
+        }
+        Query branchExists(db, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = ?"));
+        for (const QString& b : add) {
+            branchExists.bindText(b).exec();
+            if (!branchExists.next())
+                throw AppError(QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
+            while (branchExists.next()) {
+            }
+            if (!list.contains(b))
+                list << b;
+        }
+        list.sort();
+        if (all && user->fixedBranch)
+            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+        if (!all && list.isEmpty())
+            throw AppError(QStringLiteral("O usuário %1 ficaria sem filiais; use user disable "
+                                          "para impedir o acesso.")
+                               .arg(name));
+        if (!all && user->fixedBranch && list.size() != 1)
+            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+        // The branches change and every session of the user ends in one step.
+        Query(db, QStringLiteral("UPDATE KRTUSUARIO SET IDTODASFILIAIS = ?, DTHRALTERACAO = ?, "
+                                 "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"))
+            .bindText(yesNo(all))
+            .bind(QDateTime::currentDateTime())
+            .bindText(name)
+            .exec();
+        Query(db, QStringLiteral("DELETE FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ?"))
+            .bindText(name)
+            .exec();
+        Query insert(db, QStringLiteral("INSERT INTO KRTUSUARIOFILIAL (NMUSUARIO, CDFILIAL) "
+                                        "VALUES (?, ?)"));
+        if (!all)
+            for (const QString& b : list)
+                insert.bindText(name).bindText(b).exec();
+        result = *read(db, name, nullptr);
+        tx.commit();
+    });
+    return result;
+}
+
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
                                           QString* hash)
 {
-    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO "
+    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, NRGERACAO "
                                "FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
     q.bindText(name).exec();
     if (!q.next())
@@ -126,6 +198,7 @@ std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString&
     user.allBranches = q.text(1) == QLatin1String("S");
     user.fixedBranch = q.text(2) == QLatin1String("S");
     user.active = q.text(3) == QLatin1String("S");
+    user.sessionGeneration = q.integer(4);
     while (q.next()) {
     }
     Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "

@@ -19,6 +19,8 @@ struct UserRecord
     // The user acts on its one branch only.
     bool fixedBranch = false;
     bool active = true;
+    // Raised by every change that ends the user's sessions (NRGERACAO).
+    qint64 sessionGeneration = 0;
 
     bool allows(const QString& branch) const { return allBranches || branches.contains(branch); }
 };
@@ -30,11 +32,26 @@ class UserStore
 public:
     explicit UserStore(Database& db) : db_(db) {}
 
+    enum class PasswordRule
+    {
+        MinimumLength,
+        // Only the demo database's documented user, whose password is
+        // "demo": it exists to be known, so its length protects nothing.
+        DemoUser,
+    };
     // `branches` empty with allBranches; a fixed-branch user has exactly one.
     void add(const QString& name, const QString& password, bool allBranches,
-             const QStringList& branches, bool fixedBranch);
+             const QStringList& branches, bool fixedBranch,
+             PasswordRule rule = PasswordRule::MinimumLength);
     void setPassword(const QString& name, const QString& password);
     void setActive(const QString& name, bool active);
+    // Changes a user's branches: `all` gives it every branch (nothing else
+    // with it); otherwise `add` joins its list (a user of all branches is
+    // held to exactly these) and `remove` leaves it. The result must keep at
+    // least one branch, and exactly one for a fixed-branch user. Ends the
+    // user's sessions. Returns the user as it is now.
+    UserRecord changeBranches(const QString& name, const QStringList& add,
+                              const QStringList& remove, bool all);
     QList<UserRecord> list();
     std::optional<UserRecord> find(const QString& name);
 

@@ -4,6 +4,7 @@
 //   krt-admin consolidate --database ... --branch 0001 --store LJ01 --from 2026-03-02 --to ...
 //   krt-admin user add NAME (--branches 0001,0002 [--fixed-branch] | --all-branches)
 //   krt-admin user passwd NAME | disable NAME | enable NAME | list
+//   krt-admin user branches NAME (--add 0002 | --remove 0001 | --all)
 // Passwords are read from --password-file or from the first line of standard
 // input, never from the command line.
 #include "appserver/auth/users.h"
@@ -61,8 +62,25 @@ QString readPassword(const QString& file)
     return line;
 }
 
+QStringList branchList(const QStringList& values)
+{
+    QStringList list;
+    for (const QString& value : values)
+        for (const QString& b : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            list << b.trimmed();
+    return list;
+}
+
+struct BranchChange
+{
+    QStringList add;
+    QStringList remove;
+    bool all = false;
+};
+
 int userCommand(krt::app::Database& db, const QStringList& args, const QString& branches,
-                bool allBranches, bool fixedBranch, const QString& passwordFile)
+                bool allBranches, bool fixedBranch, const QString& passwordFile,
+                const BranchChange& change)
 {
     krt::app::UserStore users(db);
     const QString action = args.value(1);
@@ -77,7 +95,8 @@ int userCommand(krt::app::Database& db, const QStringList& args, const QString& 
         return 0;
     }
     if (args.size() != 3 || name.isEmpty())
-        return fail(QStringLiteral("use: user add|passwd|disable|enable NOME, ou user list."));
+        return fail(QStringLiteral("use: user add|passwd|disable|enable|branches NOME, ou user "
+                                   "list."));
     if (action == QLatin1String("add")) {
         QStringList list;
         for (const QString& b : branches.split(QLatin1Char(','), Qt::SkipEmptyParts))
@@ -89,6 +108,14 @@ int userCommand(krt::app::Database& db, const QStringList& args, const QString& 
     if (action == QLatin1String("passwd")) {
         users.setPassword(name, readPassword(passwordFile));
         say(QStringLiteral("senha do usuário %1 alterada.").arg(name));
+        return 0;
+    }
+    if (action == QLatin1String("branches")) {
+        const krt::app::UserRecord u =
+            users.changeBranches(name, change.add, change.remove, change.all);
+        say(QStringLiteral("filiais do usuário %1: %2.")
+                .arg(name,
+                     u.allBranches ? QStringLiteral("todas") : u.branches.join(QLatin1Char(','))));
         return 0;
     }
     if (action == QLatin1String("disable") || action == QLatin1String("enable")) {
@@ -155,8 +182,19 @@ int main(int argc, char** argv)
         QStringLiteral("database-password-file"),
         QStringLiteral("Arquivo cuja primeira linha é a senha do PostgreSQL."),
         QStringLiteral("arquivo"));
+    const QCommandLineOption addBranch(
+        QStringLiteral("add"),
+        QStringLiteral("user branches: filiais a incluir (0002,0003; pode repetir)."),
+        QStringLiteral("filiais"));
+    const QCommandLineOption removeBranch(
+        QStringLiteral("remove"),
+        QStringLiteral("user branches: filiais a retirar (pode repetir)."),
+        QStringLiteral("filiais"));
+    const QCommandLineOption everyBranch(
+        QStringLiteral("all"), QStringLiteral("user branches: acesso a todas as filiais."));
     parser.addOptions({database, invoices, seed, force, branch, store, from, to, branches,
-                       allBranches, fixedBranch, passwordFile, dbPasswordFile});
+                       allBranches, fixedBranch, passwordFile, dbPasswordFile, addBranch,
+                       removeBranch, everyBranch});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
@@ -182,7 +220,10 @@ int main(int argc, char** argv)
 
         if (command == QLatin1String("user"))
             return userCommand(db, args, parser.value(branches), parser.isSet(allBranches),
-                               parser.isSet(fixedBranch), parser.value(passwordFile));
+                               parser.isSet(fixedBranch), parser.value(passwordFile),
+                               BranchChange{branchList(parser.values(addBranch)),
+                                            branchList(parser.values(removeBranch)),
+                                            parser.isSet(everyBranch)});
 
         if (command == QLatin1String("create-demo")) {
             if (hasData(db))

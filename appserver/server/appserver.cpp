@@ -2,6 +2,7 @@
 
 #include "appserver/db/errors.h"
 #include "appserver/methods/rowwriter.h"
+#include "appserver/server/logline.h"
 #include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
 
@@ -13,10 +14,12 @@ namespace krt::app {
 
 namespace {
 
-// What the gate learned about the caller: the session's user.
+// What the gate learned about the caller: the session's user and the user's
+// session generation at login.
 struct Identity
 {
     QString user;
+    qint64 generation = 0;
 };
 
 QString userOf(const CallContext& context)
@@ -24,6 +27,13 @@ QString userOf(const CallContext& context)
     if (const auto* id = static_cast<const Identity*>(context.identity.get()))
         return id->user;
     return {};
+}
+
+qint64 generationOf(const CallContext& context)
+{
+    if (const auto* id = static_cast<const Identity*>(context.identity.get()))
+        return id->generation;
+    return 0;
 }
 
 QString peerOf(const CallContext& context)
@@ -61,6 +71,21 @@ QString databaseFailureText(quint64 requestId)
 
 const QString kSession = QString::fromLatin1(kSessionObject);
 const QString kLogin = QString::fromLatin1(kLoginMethod);
+// Ends the caller's own session: a token a client is done with (or believes
+// seen by someone else) stops working at once instead of living out its hours.
+const QString kLogout = QStringLiteral("logout");
+
+// The login throttle's refusal: the wait in Retry-After and in the text.
+[[noreturn]] void throwThrottled(int wait, bool account)
+{
+    CallRefused refused(
+        429, QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de "
+                            "novo em %2 s.")
+                 .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
+                 .arg(wait));
+    refused.setRetryAfterSeconds(wait);
+    throw refused;
+}
 
 } // namespace
 
@@ -86,7 +111,7 @@ bool isLoopbackAddress(const QString& address)
 }
 
 AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
-    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db)
+    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db), loginAudit_(db)
 {
 }
 
@@ -136,31 +161,39 @@ void AppServer::stop()
         http_.reset();
         // The sums of repeated refusals not written yet go in before the end.
         object_.flushRefusalAudit();
+        loginAudit_.flush();
     }
 }
 
 // Before the body is read: a login may come in (with a small body); any other
-// call needs a live session token.
+// call, a logout included, needs a live session token.
 void AppServer::gate(CallContext& context)
 {
     if (context.object == kSession) {
-        if (context.method != kLogin)
+        if (context.method != kLogin && context.method != kLogout)
             throw CallRefused(404,
                               QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                                   .arg(context.method, kSession),
                               context.method);
         context.maxBodyBytes = 16 * 1024;
-        return;
+        if (context.method == kLogin) {
+            // An address that must wait is answered before its body is read,
+            // without a worker.
+            if (const int wait = throttle_.addressWait(context.peerAddress); wait > 0)
+                throwThrottled(wait, false);
+            return;
+        }
     }
-    const std::optional<QString> user = sessions_.userOf(context.bearerToken);
-    if (!user)
+    const std::optional<SessionTable::Session> session = sessions_.find(context.bearerToken);
+    if (!session)
         throw CallRefused(
             401,
             QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
                            "expirada). Entre com usuário e senha.")
                 .arg(context.method),
             context.method);
-    context.identity = std::make_shared<const Identity>(Identity{*user});
+    context.identity =
+        std::make_shared<const Identity>(Identity{session->user, session->generation});
 }
 
 // Before any argument is decoded: the object, the method and the count.
@@ -168,16 +201,19 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
                       const CallContext&)
 {
     if (object == kSession) {
-        if (method != kLogin)
+        if (method != kLogin && method != kLogout)
             throw CallRefused(404,
                               QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                                   .arg(method.left(100), object),
                               method);
-        if (count != 2)
-            throw CallRefused(
-                400,
-                QStringLiteral("%1: esperados 2 argumentos, recebidos %2.").arg(method).arg(count),
-                method);
+        const quint32 expected = method == kLogin ? 2 : 0;
+        if (count != expected)
+            throw CallRefused(400,
+                              QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                                  .arg(method)
+                                  .arg(expected)
+                                  .arg(count),
+                              method);
         return;
     }
     if (object != api::remoteObjectName())
@@ -206,37 +242,61 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     timer.start();
     const QString peer = peerOf(context);
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
-    const int wait = throttle_.waitFor(context.peerAddress);
-    if (wait > 0) {
-        const QString text = QStringLiteral("Muitas tentativas de login sem sucesso deste "
-                                            "endereço; tente de novo em %1 s.")
-                                 .arg(wait);
-        log_.call(context.requestId, peer, {}, kLogin, false, 0, elapsed(), text);
-        throw CallRefused(429, text);
-    }
     if (!args[0].isText() || !args[1].isText())
         throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));
     const QString name = args[0].asString();
     const QString password = args[1].asString();
+    const LoginThrottle::Admission admission = throttle_.admit(context.peerAddress, name);
+    if (admission.waitSeconds > 0) {
+        try {
+            throwThrottled(admission.waitSeconds, admission.account);
+        } catch (const CallRefused& e) {
+            log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(), e.text());
+            throw;
+        }
+    }
     UserRecord user;
     UserStore::Verdict verdict;
     {
         hashing_.acquire();
         const auto release = qScopeGuard([this] { hashing_.release(); });
-        verdict = users_.verify(name, password, &user);
+        try {
+            verdict = users_.verify(name, password, &user);
+        } catch (const AppError&) {
+            throttle_.uncount(context.peerAddress, name);
+            throw;
+        }
     }
     if (verdict != UserStore::Verdict::Ok) {
-        const int failures = throttle_.failed(context.peerAddress);
-        const QString text = verdict == UserStore::Verdict::Disabled
-                                 ? QStringLiteral("O usuário %1 está desativado.").arg(name)
-                                 : QStringLiteral("Usuário ou senha inválidos.");
+        const int failures = admission.addressFailures;
+        // A disabled account is answered as a wrong password: telling it apart
+        // would confirm the password to whoever typed it.
+        const QString text = QStringLiteral("Usuário ou senha inválidos.");
         log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(),
                   QStringLiteral("%1 (%2ª falha seguida deste endereço)").arg(text).arg(failures));
+        // Why it failed goes to the audit only, where the administrator (and
+        // not the caller) reads it. The name is kept as given, escaped as in
+        // the log, so no name can pass for another or break the row's text.
+        AuditEntry audit;
+        audit.operation = kLogin;
+        audit.requester = context.peerAddress;
+        audit.user = verdict == UserStore::Verdict::Unknown ? QString() : name;
+        audit.result = QStringLiteral("RECUSADO");
+        const QString reason = verdict == UserStore::Verdict::Unknown
+                                   ? QStringLiteral("usuário inexistente")
+                               : verdict == UserStore::Verdict::Disabled
+                                   ? QStringLiteral("usuário desativado (senha correta)")
+                                   : QStringLiteral("senha errada");
+        audit.reason = QStringLiteral("login recusado: %1; usuário informado: %2; endereço %3; %4ª "
+                                      "falha seguida deste endereço")
+                           .arg(reason, QString::fromUtf8(escapeLogField(name.left(60).toUtf8())),
+                                peer, QString::number(failures));
+        loginAudit_.record(audit);
         throw CallRefused(401, text);
     }
-    throttle_.succeeded(context.peerAddress);
+    throttle_.succeeded(context.peerAddress, name);
     SessionInfo info;
-    info.token = QString::fromLatin1(sessions_.open(user.name));
+    info.token = QString::fromLatin1(sessions_.open(user.name, user.sessionGeneration));
     info.user = user.name;
     info.allBranches = user.allBranches;
     info.branches = user.branches;
@@ -297,6 +357,12 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
 Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
                           const CallContext& context, const qint64* streamedRows)
 {
+    if (object == kSession && method == kLogout) {
+        // The gate let the call in with a live token: it is the caller's.
+        sessions_.close(context.bearerToken);
+        log_.call(context.requestId, peerOf(context), userOf(context), kLogout, true, 1, 0.0);
+        return Variant(true);
+    }
     if (object == kSession) {
         try {
             return login(args, context);
@@ -312,14 +378,16 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     const QString peer = peerOf(context);
     const QString userName = userOf(context);
     try {
-        // Read again on every call, so that disabling a user or changing its
-        // branches takes effect at once, not at its next login.
+        // Read again on every call, so that a new password, a disabled user or
+        // changed branches end the sessions opened before, at once, wherever
+        // the change was made.
         const std::optional<UserRecord> user = users_.find(userName);
-        if (!user || !user->active) {
-            sessions_.closeUser(userName);
+        if (!user || !user->active || user->sessionGeneration != generationOf(context)) {
+            sessions_.closeUser(userName, user ? user->sessionGeneration : -1);
             throw CallRefused(401,
-                              QStringLiteral("Chamada de %1 recusada: o usuário %2 está "
-                                             "desativado.")
+                              QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
+                                             "encerrada (senha, filiais ou situação do usuário "
+                                             "alteradas). Entre com usuário e senha.")
                                   .arg(method, userName),
                               method);
         }

@@ -3,6 +3,7 @@
 #include "appserver/auth/users.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
+#include "appserver/methods/refusalaudit.h"
 #include "appserver/server/calllog.h"
 #include "appserver/server/sessions.h"
 #include "framework/wire/httptransport.h"
@@ -62,6 +63,10 @@ private:
     UserStore users_;
     SessionTable sessions_;
     LoginThrottle throttle_;
+    // Failed logins, so that an administrator sees a guesser in the audit;
+    // rows per user (or per address, for names that are no user) are
+    // summarised past a few a minute.
+    RefusalAudit loginAudit_;
     // Password hashing takes memory on purpose: a few at a time.
     QSemaphore hashing_{2};
     std::unique_ptr<HttpCallServer> http_;

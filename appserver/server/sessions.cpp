@@ -12,7 +12,7 @@ SessionTable::SessionTable(std::chrono::seconds idle, std::chrono::seconds lifet
         qFatal("libsodium não iniciou");
 }
 
-QByteArray SessionTable::open(const QString& user)
+QByteArray SessionTable::open(const QString& user, qint64 generation)
 {
     unsigned char random[32];
     randombytes_buf(random, sizeof random);
@@ -23,11 +23,11 @@ QByteArray SessionTable::open(const QString& user)
     const Clock::time_point now = Clock::now();
     QMutexLocker lock(&mutex_);
     prune(now);
-    sessions_.insert(token, Entry{user, now, now});
+    sessions_.insert(token, Entry{user, generation, now, now});
     return token;
 }
 
-std::optional<QString> SessionTable::userOf(const QByteArray& token)
+std::optional<SessionTable::Session> SessionTable::find(const QByteArray& token)
 {
     if (token.isEmpty() || token.size() > 200)
         return std::nullopt;
@@ -41,14 +41,20 @@ std::optional<QString> SessionTable::userOf(const QByteArray& token)
         return std::nullopt;
     }
     it->lastUse = now;
-    return it->user;
+    return Session{it->user, it->generation};
 }
 
-void SessionTable::closeUser(const QString& user)
+void SessionTable::close(const QByteArray& token)
+{
+    QMutexLocker lock(&mutex_);
+    sessions_.remove(token);
+}
+
+void SessionTable::closeUser(const QString& user, qint64 current)
 {
     QMutexLocker lock(&mutex_);
     for (auto it = sessions_.begin(); it != sessions_.end();)
-        it = it->user == user ? sessions_.erase(it) : std::next(it);
+        it = it->user == user && it->generation != current ? sessions_.erase(it) : std::next(it);
 }
 
 int SessionTable::size() const
@@ -67,46 +73,99 @@ void SessionTable::prune(Clock::time_point now)
                                                                           : std::next(it);
 }
 
-std::chrono::seconds LoginThrottle::delayAfter(int failures)
+namespace {
+
+QString addressKey(const QString& address)
 {
-    if (failures < kFree)
+    return QStringLiteral("a:") + address;
+}
+
+QString accountKey(const QString& account)
+{
+    return QStringLiteral("u:") + account.left(60);
+}
+
+} // namespace
+
+std::chrono::seconds LoginThrottle::delayAfter(int failures, int free)
+{
+    if (failures < free)
         return std::chrono::seconds(0);
-    const int doublings = qMin(failures - kFree, 9);
+    const int doublings = qMin(failures - free, 9);
     return std::chrono::seconds(qMin(1 << doublings, 300));
 }
 
-int LoginThrottle::waitFor(const QString& address, Clock::time_point now)
+int LoginThrottle::waitOf(const QString& key, int free, Clock::time_point now) const
 {
-    QMutexLocker lock(&mutex_);
-    const auto it = entries_.constFind(address);
-    if (it == entries_.cend())
+    const auto it = entries_.constFind(key);
+    if (it == entries_.cend() || it->failures < free)
         return 0;
-    const auto until = it->last + delayAfter(it->failures);
+    const auto until = it->last + delayAfter(it->failures, free);
     if (now >= until)
         return 0;
     return int(std::chrono::ceil<std::chrono::seconds>(until - now).count());
 }
 
-int LoginThrottle::failed(const QString& address, Clock::time_point now)
+void LoginThrottle::count(const QString& key, Clock::time_point now)
 {
-    QMutexLocker lock(&mutex_);
-    // Addresses quiet for an hour are forgotten, so the table stays small.
-    if (entries_.size() > 10000) {
-        for (auto it = entries_.begin(); it != entries_.end();)
-            it = now - it->last > std::chrono::hours(1) ? entries_.erase(it) : std::next(it);
-    }
-    Entry& e = entries_[address];
+    Entry& e = entries_[key];
     if (e.failures > 0 && now - e.last > std::chrono::hours(1))
         e.failures = 0;
     ++e.failures;
     e.last = now;
-    return e.failures;
 }
 
-void LoginThrottle::succeeded(const QString& address)
+int LoginThrottle::addressWait(const QString& address, Clock::time_point now)
 {
     QMutexLocker lock(&mutex_);
-    entries_.remove(address);
+    return waitOf(addressKey(address), kFreePerAddress, now);
+}
+
+LoginThrottle::Admission LoginThrottle::admit(const QString& address, const QString& account,
+                                              Clock::time_point now)
+{
+    QMutexLocker lock(&mutex_);
+    // Accounts and addresses quiet for an hour are forgotten; past a bound
+    // (names made up by the thousand), those not held up either.
+    if (entries_.size() > 10000) {
+        for (auto it = entries_.begin(); it != entries_.end();)
+            it = now - it->last > std::chrono::hours(1) ? entries_.erase(it) : std::next(it);
+    }
+    if (entries_.size() > 100000) {
+        for (auto it = entries_.begin(); it != entries_.end();)
+            it = it->failures < kFreePerAccount ? entries_.erase(it) : std::next(it);
+    }
+    const QString byAddress = addressKey(address);
+    const QString byAccount = accountKey(account);
+    Admission a;
+    if (const int wait = waitOf(byAccount, kFreePerAccount, now); wait > 0) {
+        a.waitSeconds = wait;
+        a.account = true;
+    } else if (const int wait = waitOf(byAddress, kFreePerAddress, now); wait > 0) {
+        a.waitSeconds = wait;
+    } else {
+        count(byAccount, now);
+        count(byAddress, now);
+    }
+    a.addressFailures = entries_.value(byAddress).failures;
+    return a;
+}
+
+void LoginThrottle::uncount(const QString& address, const QString& account)
+{
+    QMutexLocker lock(&mutex_);
+    for (const QString& key : {addressKey(address), accountKey(account)}) {
+        const auto it = entries_.find(key);
+        if (it != entries_.end() && --it->failures <= 0)
+            entries_.erase(it);
+    }
+}
+
+void LoginThrottle::succeeded(const QString& address, const QString& account)
+{
+    QMutexLocker lock(&mutex_);
+    entries_.remove(addressKey(address));
+    entries_.remove(accountKey(account));
 }
 
 } // namespace krt::app

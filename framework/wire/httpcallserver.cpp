@@ -352,12 +352,15 @@ private:
     // connection afterwards (the request's body, if any, is never read).
     // `method` is what the log names; `about` the method the text names.
     void refuse(const CallContext& context, int status, const QString& method, const QString& text,
-                const QString& about = {}, ErrorCode code = ErrorCode::Unspecified)
+                const QString& about = {}, ErrorCode code = ErrorCode::Unspecified,
+                int retryAfterSeconds = 0)
     {
         server_.tellRejected(method, text, context);
         keepAlive_ = false;
         bodyShare_.reset();
-        send(errorAnswer(status, text, about, code));
+        Answer answer = errorAnswer(status, text, about, code);
+        answer.retryAfterSeconds = retryAfterSeconds;
+        send(std::move(answer));
     }
 
     // No room for the body now: 503, and the client may try again soon.
@@ -469,7 +472,8 @@ private:
             try {
                 server_.gate(context);
             } catch (const CallRefused& e) {
-                refuse(context, e.status(), context.method, e.text(), e.method(), e.code());
+                refuse(context, e.status(), context.method, e.text(), e.method(), e.code(),
+                       e.retryAfterSeconds());
                 return;
             } catch (const std::exception& e) {
                 refuse(context, 500, context.method, describe(e));
@@ -651,6 +655,7 @@ private:
             if (!checked)
                 server_.tellRejected(method, e.text(), context);
             answer = errorAnswer(e.status(), e.text(), e.method(), e.code());
+            answer.retryAfterSeconds = e.retryAfterSeconds();
         } catch (const MethodError& e) {
             answer = errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, e.text()),
                                  method, e.code());

@@ -62,12 +62,17 @@ public:
     const QString& text() const noexcept { return text_; }
     const QString& method() const noexcept { return method_; }
     ErrorCode code() const noexcept { return code_; }
+    // Sent as Retry-After when positive: how long the caller must wait (a
+    // throttled login), so a client need not read it from the text.
+    int retryAfterSeconds() const noexcept { return retryAfter_; }
+    void setRetryAfterSeconds(int seconds) noexcept { retryAfter_ = seconds; }
 
 private:
     int status_;
     QString text_;
     QString method_;
     ErrorCode code_;
+    int retryAfter_ = 0;
 };
 
 // True for names usable as object or method in a call path: letters, digits,

@@ -61,8 +61,8 @@ protected:
         if (IsSkipped())
             return;
         UserStore users(tdb->db());
-        users.add("loja1", "senha1", false, {"0001"}, true);
-        users.add("gerente", "senha2", true, {}, false);
+        users.add("loja1", "senha-loja-1", false, {"0001"}, true);
+        users.add("gerente", "senha-gerente", true, {}, false);
         loja1 = callerFor(*users.find("loja1"));
         gerente = callerFor(*users.find("gerente"));
     }
@@ -90,30 +90,55 @@ TEST_F(AccessTest, TheUserTableKeepsHashesBranchesAndFlags)
 {
     UserStore users(tdb->db());
     UserRecord user;
-    EXPECT_EQ(users.verify("loja1", "senha1", &user), UserStore::Verdict::Ok);
+    EXPECT_EQ(users.verify("loja1", "senha-loja-1", &user), UserStore::Verdict::Ok);
     EXPECT_EQ(user.branches, QStringList{"0001"});
     EXPECT_TRUE(user.fixedBranch);
-    EXPECT_EQ(users.verify("loja1", "Senha1", nullptr), UserStore::Verdict::WrongPassword);
-    EXPECT_EQ(users.verify("ninguém", "senha1", nullptr), UserStore::Verdict::Unknown);
-    EXPECT_EQ(users.verify("loja1'--", "senha1", nullptr), UserStore::Verdict::Unknown);
+    EXPECT_EQ(users.verify("loja1", "Senha-loja-1", nullptr), UserStore::Verdict::WrongPassword);
+    EXPECT_EQ(users.verify("ninguém", "senha-loja-1", nullptr), UserStore::Verdict::Unknown);
+    EXPECT_EQ(users.verify("loja1'--", "senha-loja-1", nullptr), UserStore::Verdict::Unknown);
 
     // Only an Argon2id string is stored, never the password.
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM KRTUSUARIO WHERE DSSENHA LIKE '$argon2id$%'"), 3);
-    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM KRTUSUARIO WHERE DSSENHA LIKE '%senha1%'"), 0);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM KRTUSUARIO WHERE DSSENHA LIKE '%senha-loja-1%'"), 0);
 
     users.setActive("loja1", false);
-    EXPECT_EQ(users.verify("loja1", "senha1", &user), UserStore::Verdict::Disabled);
+    EXPECT_EQ(users.verify("loja1", "senha-loja-1", &user), UserStore::Verdict::Disabled);
     users.setActive("loja1", true);
     users.setPassword("loja1", "nova-senha");
-    EXPECT_EQ(users.verify("loja1", "senha1", nullptr), UserStore::Verdict::WrongPassword);
+    EXPECT_EQ(users.verify("loja1", "senha-loja-1", nullptr), UserStore::Verdict::WrongPassword);
     EXPECT_EQ(users.verify("loja1", "nova-senha", nullptr), UserStore::Verdict::Ok);
 
-    EXPECT_APP_ERROR(users.add("loja1", "xxxxx", true, {}, false), "já existe");
-    EXPECT_APP_ERROR(users.add("a b", "xxxxx", true, {}, false), "inválido");
-    EXPECT_APP_ERROR(users.add("curta", "x", true, {}, false), "pelo menos");
-    EXPECT_APP_ERROR(users.add("fixo", "xxxxx", false, {"0001", "0002"}, true), "exatamente uma");
-    EXPECT_APP_ERROR(users.add("longe", "xxxxx", false, {"9999"}, false), "9999");
+    EXPECT_APP_ERROR(users.add("loja1", "xxxxxxxxxx", true, {}, false), "já existe");
+    EXPECT_APP_ERROR(users.add("a b", "xxxxxxxxxx", true, {}, false), "inválido");
+    // New passwords have at least 10 characters (code points, not bytes).
+    EXPECT_APP_ERROR(users.add("curta", "123456789", true, {}, false), "pelo menos 10");
+    EXPECT_APP_ERROR(users.setPassword("loja1", "çççççççç"), "pelo menos 10");
+    EXPECT_EQ(users.verify("loja1", "nova-senha", nullptr), UserStore::Verdict::Ok);
+    EXPECT_APP_ERROR(users.add("fixo", "xxxxxxxxxx", false, {"0001", "0002"}, true),
+                     "exatamente uma");
+    EXPECT_APP_ERROR(users.add("longe", "xxxxxxxxxx", false, {"9999"}, false), "9999");
     EXPECT_APP_ERROR(users.setActive("ninguém", false), "não cadastrado");
+
+    // Branches change in place: added, removed, all; what would leave a user
+    // without a branch, or a fixed-branch user with other than one, is refused
+    // and changes nothing.
+    EXPECT_EQ(users.changeBranches("loja1", {"0002"}, {"0001"}, false).branches,
+              QStringList{"0002"});
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {"0001"}, {}, false), "exatamente uma");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {}, true), "exatamente uma");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {"0002"}, false), "sem filiais");
+    EXPECT_APP_ERROR(users.changeBranches("loja1", {}, {"0001"}, false), "não tem a filial 0001");
+    EXPECT_APP_ERROR(users.changeBranches("gerente", {}, {"0001"}, false), "todas as filiais");
+    EXPECT_APP_ERROR(users.changeBranches("gerente", {"9999"}, {}, false), "9999");
+    EXPECT_EQ(users.find("loja1")->branches, QStringList{"0002"});
+    EXPECT_TRUE(users.find("gerente")->allBranches);
+    const UserRecord narrowed = users.changeBranches("gerente", {"0002", "0001"}, {}, false);
+    EXPECT_FALSE(narrowed.allBranches);
+    EXPECT_EQ(narrowed.branches, (QStringList{"0001", "0002"}));
+    EXPECT_EQ(users.changeBranches("gerente", {}, {"0002"}, false).branches, QStringList{"0001"});
+    const UserRecord widened = users.changeBranches("gerente", {}, {}, true);
+    EXPECT_TRUE(widened.allBranches);
+    EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = 'gerente'"), 0);
 
     QStringList names;
     for (const UserRecord& u : users.list())

@@ -126,7 +126,7 @@ TEST_F(SecurityTest, CallsNeedALoginAndWrongOrDisabledUsersAreRefused)
     // The live session dies with the user, and a new login is refused.
     EXPECT_TRUE(failure([&] {
                     caixa.call(kObject, "getParamVend", {Variant("0001")});
-                }).contains(QStringLiteral("desativado")));
+                }).contains(QStringLiteral("Usuário ou senha inválidos")));
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
 
     // A user name made to forge a log line is written on one line, escaped.

@@ -1,0 +1,314 @@
+// Sessions and logins through a real server process: a logout, sessions that
+// end when the administrator changes the user, failed logins as the audit and
+// the log keep them, and the throttle's answer.
+#include "appserver/db/sql.h"
+#include "appserver/server/sessions.h"
+#include "framework/wire/callcodec.h"
+#include "framework/wire/errors.h"
+#include "framework/wire/httptransport.h"
+#include "rawhttp.h"
+#include "serverprocess.h"
+#include "testdatabase.h"
+
+#include <QProcess>
+#include <atomic>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using krt::Variant;
+
+namespace {
+
+const QByteArray kObject = "Krt52600.rdmCancelaConsoli";
+
+struct AdminRun
+{
+    int code = -1;
+    QString output;
+};
+
+AdminRun admin(const QStringList& args, const QByteArray& input = {})
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("KRT_BIN_DIR") + QStringLiteral("/krt-admin"), args);
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+}
+
+QString tokenOf(quint16 port, const QString& user, const QString& password)
+{
+    krt::HttpCallClient client(QStringLiteral("127.0.0.1"), port, 30000);
+    client.setCredentials(user, password);
+    client.login();
+    return client.session().token;
+}
+
+QByteArray post(const QByteArray& object, const QByteArray& method, const QString& token,
+                const QByteArray& body)
+{
+    QByteArray head = "POST /call/" + object + "/" + method +
+                      " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                      "Content-Type: application/x-krt-call\r\n";
+    if (!token.isEmpty())
+        head += "Authorization: Bearer " + token.toLatin1() + "\r\n";
+    return head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The HTTP status of getParamVend(branch) with `token`.
+int callWith(quint16 port, const QString& token, const QString& branch = "0001")
+{
+    return statusOf(rawExchange(
+        port, post(kObject, "getParamVend", token,
+                   krt::encodeCall(QString::fromLatin1(kObject), "getParamVend", {branch}))));
+}
+
+QByteArray login(quint16 port, const QString& user, const QString& password)
+{
+    return rawExchange(port, post("Krt.Sessao", "login", {},
+                                  krt::encodeCall(QStringLiteral("Krt.Sessao"), "login",
+                                                  {Variant(user), Variant(password)})));
+}
+
+QByteArray logout(quint16 port, const QString& token, const QList<Variant>& args = {})
+{
+    return rawExchange(port, post("Krt.Sessao", "logout", token,
+                                  krt::encodeCall(QStringLiteral("Krt.Sessao"), "logout", args)));
+}
+
+class SessionsTest : public DatabaseTest
+{
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        if (IsSkipped())
+            return;
+        tdb->generate(smallConfig());
+        ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
+    }
+    ServerProcess server;
+};
+
+} // namespace
+
+TEST_F(SessionsTest, LogoutEndsTheCallersSessionOnly)
+{
+    const quint16 port = server.port();
+    const QString first = tokenOf(port, "demo", "demo");
+    const QString second = tokenOf(port, "demo", "demo");
+    ASSERT_EQ(callWith(port, first), 200);
+
+    // Without a token, or with arguments: refused, nothing ended.
+    EXPECT_EQ(statusOf(logout(port, {})), 401);
+    EXPECT_EQ(statusOf(logout(port, first, {Variant("x")})), 400);
+    EXPECT_EQ(callWith(port, first), 200);
+
+    const QByteArray answer = logout(port, first);
+    ASSERT_EQ(statusOf(answer), 200) << answer.toStdString();
+    EXPECT_TRUE(krt::decodeReply(bodyOf(answer)).asBool());
+    EXPECT_EQ(callWith(port, first), 401);
+    // Once ended, the token cannot log out again either.
+    EXPECT_EQ(statusOf(logout(port, first)), 401);
+    EXPECT_EQ(callWith(port, second), 200);
+    EXPECT_TRUE(server.logged(
+        [](const LoggedCall& c) { return c.method == "logout" && c.ok && c.user == "demo"; }));
+}
+
+// krt-admin runs as its own process on the same database: the server learns
+// of the change only through the user's row it reads on every call.
+TEST_F(SessionsTest, AdministratorsChangesEndTheUsersSessions)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-antiga-1\n")
+            .code,
+        0);
+    const QString demo = tokenOf(port, "demo", "demo");
+
+    QString token = tokenOf(port, "caixa", "senha-antiga-1");
+    ASSERT_EQ(callWith(port, token), 200);
+    ASSERT_EQ(admin({"user", "passwd", "caixa", "--database", db}, "senha-nova-22\n").code, 0);
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token), 200);
+
+    // Disabled, then enabled again: the session from before stays ended.
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    ASSERT_EQ(admin({"user", "enable", "caixa", "--database", db}).code, 0);
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token), 200);
+
+    // Its branches changed: the session ends, the next one sees the change.
+    EXPECT_EQ(callWith(port, token, "0002"), 403);
+    const AdminRun added = admin({"user", "branches", "caixa", "--add", "0002", "--database", db});
+    ASSERT_EQ(added.code, 0) << added.output.toStdString();
+    EXPECT_TRUE(added.output.contains("0001,0002")) << added.output.toStdString();
+    EXPECT_EQ(callWith(port, token), 401);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0002"), 200);
+    // A refused change changes nothing and ends nothing.
+    EXPECT_NE(admin({"user", "branches", "caixa", "--remove", "0003", "--database", db}).code, 0);
+    EXPECT_EQ(callWith(port, token, "0002"), 200);
+    ASSERT_EQ(admin({"user", "branches", "caixa", "--remove", "0001", "--database", db}).code, 0);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0001"), 403);
+    ASSERT_EQ(admin({"user", "branches", "caixa", "--all", "--database", db}).code, 0);
+    token = tokenOf(port, "caixa", "senha-nova-22");
+    EXPECT_EQ(callWith(port, token, "0001"), 200);
+
+    // Another user's sessions are not touched.
+    EXPECT_EQ(callWith(port, demo), 200);
+}
+
+// Whoever types the right password of a disabled account learns nothing from
+// the answer: it is byte for byte the answer to a wrong password.
+TEST_F(SessionsTest, ADisabledAccountIsAnsweredAsAWrongPassword)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
+            .code,
+        0);
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    const QByteArray disabled = login(port, "caixa", "senha-caixa-1");
+    const QByteArray wrong = login(port, "caixa", "senha-errada");
+    const QByteArray unknown = login(port, "ninguem", "senha-errada");
+    EXPECT_EQ(statusOf(disabled), 401);
+    EXPECT_EQ(statusOf(wrong), 401);
+    EXPECT_EQ(bodyOf(disabled), bodyOf(wrong));
+    EXPECT_EQ(bodyOf(unknown), bodyOf(wrong));
+    EXPECT_EQ(krt::decodeReplyFull(bodyOf(wrong)).errorText,
+              QStringLiteral("Usuário ou senha inválidos."));
+}
+
+// Every failed login leaves an audit row with why it failed, the name as it
+// was typed (escaped) and the address; a success leaves none.
+TEST_F(SessionsTest, FailedLoginsAreAuditedWithTheirReason)
+{
+    const quint16 port = server.port();
+    const QString db = tdb->connectionText();
+    ASSERT_EQ(
+        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
+            .code,
+        0);
+    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    ASSERT_EQ(statusOf(login(port, "demo", "chute")), 401);
+    ASSERT_EQ(statusOf(login(port, "caixa", "senha-caixa-1")), 401);
+    ASSERT_EQ(statusOf(login(port, "ana\ndemo login ok", "x")), 401);
+    ASSERT_EQ(statusOf(login(port, "demo", "demo")), 200);
+    ASSERT_TRUE(server.stopWith(SIGTERM));
+
+    krt::app::Query audit(tdb->db().connection(),
+                          "SELECT NMUSUARIO, DSSOLICITANTE, IDRESULTADO, DSMOTIVO FROM AUDITCANCEL "
+                          "WHERE NMOPERACAO = 'login' ORDER BY DTHRAUDIT");
+    audit.exec();
+    QStringList rows;
+    while (audit.next()) {
+        EXPECT_EQ(audit.text(1), "127.0.0.1");
+        EXPECT_EQ(audit.text(2), "RECUSADO");
+        rows << audit.text(0) + " | " + audit.text(3);
+    }
+    ASSERT_EQ(rows.size(), 3) << rows.join('\n').toStdString();
+    EXPECT_TRUE(rows[0].startsWith("demo | login recusado: senha errada; usuário informado: demo;"))
+        << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].startsWith("caixa | login recusado: usuário desativado"))
+        << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].startsWith(" | login recusado: usuário inexistente; usuário informado: "
+                                   "ana\\x0ademo\\x20login\\x20ok;"))
+        << rows[2].toStdString();
+}
+
+// The throttle's wait travels as Retry-After, with the code a client decides
+// by; the text says the same for the person.
+TEST_F(SessionsTest, AThrottledLoginSaysHowLongToWait)
+{
+    QByteArray answer;
+    for (int i = 0; i < 12 && statusOf(answer) != 429; ++i)
+        answer = login(server.port(), "demo", "chute");
+    ASSERT_EQ(statusOf(answer), 429) << answer.toStdString();
+    const QByteArray head = answer.left(answer.indexOf("\r\n\r\n")).toLower();
+    const qsizetype at = head.indexOf("\r\nretry-after: ");
+    ASSERT_GE(at, 0) << head.toStdString();
+    const QByteArray value = head.mid(at + 15).split('\r').first();
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    EXPECT_TRUE(ok && seconds >= 1 && seconds <= 300) << value.toStdString();
+    const krt::Reply reply = krt::decodeReplyFull(bodyOf(answer));
+    EXPECT_EQ(reply.errorCode, krt::ErrorCode::TooManyAttempts);
+    EXPECT_TRUE(reply.errorText.contains(QStringLiteral("%1 s").arg(seconds)))
+        << reply.errorText.toStdString();
+}
+
+// Behind one address (a store's NAT), one person's failures hold up only
+// their own account: the others log in.
+TEST_F(SessionsTest, AnotherUsersFailuresFromTheSameAddressDoNotLockOutDemo)
+{
+    QByteArray answer;
+    for (int i = 0; i < 8 && statusOf(answer) != 429; ++i)
+        answer = login(server.port(), "ana", "chute");
+    ASSERT_EQ(statusOf(answer), 429);
+    EXPECT_EQ(statusOf(login(server.port(), "demo", "demo")), 200);
+}
+
+TEST(LoginThrottle, HoldsUpTheAccountEverywhereAndTheAddressForEveryone)
+{
+    using krt::app::LoginThrottle;
+    LoginThrottle throttle;
+    const auto t0 = LoginThrottle::Clock::now();
+    for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i)
+        ASSERT_EQ(throttle.admit("10.0.0.1", "ana", t0).waitSeconds, 0);
+    // The account waits from any address; other accounts from its address do not.
+    const LoginThrottle::Admission held = throttle.admit("10.0.0.2", "ana", t0);
+    EXPECT_EQ(held.waitSeconds, 1);
+    EXPECT_TRUE(held.account);
+    EXPECT_EQ(throttle.admit("10.0.0.1", "bia", t0).waitSeconds, 0);
+    // The wait doubles with each further failure.
+    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
+    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 2);
+
+    // An address guessing many accounts waits too, for every account.
+    for (int i = 0; i < LoginThrottle::kFreePerAddress; ++i)
+        throttle.admit("10.0.0.9", QStringLiteral("nome%1").arg(i), t0);
+    EXPECT_GT(throttle.addressWait("10.0.0.9", t0), 0);
+    const LoginThrottle::Admission address = throttle.admit("10.0.0.9", "carla", t0);
+    EXPECT_GT(address.waitSeconds, 0);
+    EXPECT_FALSE(address.account);
+    EXPECT_EQ(throttle.addressWait("10.0.0.1", t0), 0);
+
+    // Attempts that could not be checked are taken back.
+    for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i) {
+        ASSERT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
+        throttle.uncount("10.0.0.3", "davi");
+    }
+    EXPECT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
+
+    // A success forgets its account and its address.
+    throttle.succeeded("10.0.0.1", "ana");
+    EXPECT_EQ(throttle.admit("10.0.0.2", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
+}
+
+// Parallel attempts are checked and counted in one step: no more get through
+// than the free failures allow.
+TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
+{
+    using krt::app::LoginThrottle;
+    LoginThrottle throttle;
+    const auto t0 = LoginThrottle::Clock::now();
+    std::atomic<int> admitted{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 50; ++i)
+        threads.emplace_back([&] {
+            if (throttle.admit("10.0.0.1", "demo", t0).waitSeconds == 0)
+                ++admitted;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(admitted.load(), LoginThrottle::kFreePerAccount);
+}
