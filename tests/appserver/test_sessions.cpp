@@ -90,6 +90,16 @@ protected:
         tdb->generate(smallConfig());
         ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
     }
+
+    // User "caixa" (password "senha-caixa-1", branch 0001), disabled.
+    static void addDisabledCashier(const QString& db)
+    {
+        ASSERT_EQ(admin({"user", "add", "caixa", "--branches", "0001", "--database", db},
+                        "senha-caixa-1\n")
+                      .code,
+                  0);
+        ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    }
     ServerProcess server;
 };
 
@@ -172,11 +182,7 @@ TEST_F(SessionsTest, ADisabledAccountIsAnsweredAsAWrongPassword)
 {
     const quint16 port = server.port();
     const QString db = tdb->connectionText();
-    ASSERT_EQ(
-        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
-            .code,
-        0);
-    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    addDisabledCashier(db);
     const QByteArray disabled = login(port, "caixa", "senha-caixa-1");
     const QByteArray wrong = login(port, "caixa", "senha-errada");
     const QByteArray unknown = login(port, "ninguem", "senha-errada");
@@ -194,11 +200,7 @@ TEST_F(SessionsTest, FailedLoginsAreAuditedWithTheirReason)
 {
     const quint16 port = server.port();
     const QString db = tdb->connectionText();
-    ASSERT_EQ(
-        admin({"user", "add", "caixa", "--branches", "0001", "--database", db}, "senha-caixa-1\n")
-            .code,
-        0);
-    ASSERT_EQ(admin({"user", "disable", "caixa", "--database", db}).code, 0);
+    addDisabledCashier(db);
     ASSERT_EQ(statusOf(login(port, "demo", "chute")), 401);
     ASSERT_EQ(statusOf(login(port, "caixa", "senha-caixa-1")), 401);
     ASSERT_EQ(statusOf(login(port, "ana\ndemo login ok", "x")), 401);
