@@ -545,9 +545,12 @@ private:
 
     void onBody(const beast::error_code& ec)
     {
-        if (state_ == State::Closed)
+        if (state_ == State::Closed) {
+            body_.reset(); // the read is over: its parser and bytes can go now
             return;
+        }
         if (ec) {
+            body_.reset();
             if (ec == beast::error::timeout) {
                 server_.tellRejected(context_.method,
                                      QStringLiteral("Chamada de %1 incompleta: o corpo não chegou "
@@ -941,7 +944,8 @@ private:
         if (state_ == State::Closed)
             return;
         state_ = State::Closed;
-        body_.reset();
+        // Not the body's parser: a read may still be using it until its
+        // handler runs with the close's error (onBody frees it then).
         bodyShare_.reset();
         // A worker waiting for room in the queue learns that there is none.
         outQueue_.clear();
