@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <string_view>
@@ -51,6 +52,11 @@ public:
     // A DATE column (both databases give its ISO text).
     QDate date(int col) const;
     int rowsAffected() const;
+
+    // After exec(): the position of the column named `name` (in any case),
+    // or -1 when the statement has none.
+    int column(std::string_view name) const;
+    QStringList columnNames() const;
 
 private:
     std::unique_ptr<detail::Statement> st_;

@@ -33,6 +33,10 @@ public:
     // Both native paths read DATE columns as ISO text.
     virtual QDate date(int col) const;
     virtual int rowsAffected() const = 0;
+    // The columns of the rows, as the statement names them (a database may
+    // give them in another case than the statement's text).
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int col) const = 0;
 };
 
 // Each returns nullptr when `db` is not reachable that way.
