@@ -70,6 +70,13 @@ QString ArgReader::text(const Variant& v, int position, const char* what) const
                  .arg(position)
                  .arg(QString::fromUtf8(what), v.kindName()));
     QString value = v.asString();
+    // No argument is near this long (a list of the most keys takes a fraction
+    // of it): refused before a statement or a copy is made of it.
+    if (value.size() > kMaxTextArgChars)
+        fail(QStringLiteral("o argumento %1 (%2) tem mais de %3 caracteres.")
+                 .arg(position)
+                 .arg(QString::fromUtf8(what))
+                 .arg(kMaxTextArgChars));
     // No database column holds a NUL character, and PostgreSQL refuses the
     // whole statement over one: say so here, the same on every database.
     if (value.contains(QChar(0)))

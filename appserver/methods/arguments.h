@@ -43,6 +43,8 @@ struct Selection
 
 // Most keys a list argument may carry.
 inline constexpr int kMaxListKeys = kMaxKeyListKeys;
+// Longest text argument, in characters.
+inline constexpr qsizetype kMaxTextArgChars = 1 << 20;
 
 // Cash registers: flag "T" all, "N" the list. The list holds branch+register
 // keys; the registers of other branches select nothing.

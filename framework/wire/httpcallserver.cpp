@@ -5,6 +5,7 @@
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/bytebudget.h"
+#include "framework/wire/callbody.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/connectionquota.h"
 #include "framework/wire/httpframing.h"
@@ -590,7 +591,7 @@ private:
         // The body keeps its share of the budget until its call has run.
         struct Held
         {
-            std::string bytes;
+            QByteArray bytes;
             BudgetShare share;
         };
         auto body = std::make_shared<Held>(Held{std::move(message.body()), std::move(bodyShare_)});
@@ -601,7 +602,7 @@ private:
     }
 
     // On a worker: decode, check, run the handler, hand the answer back.
-    void runCall(const std::string& body, CallContext& context)
+    void runCall(QByteArray& body, CallContext& context)
     {
         const QString& method = context.method;
         Answer answer;
@@ -610,11 +611,10 @@ private:
         // handler reports its own.
         bool checked = false;
         try {
-            const QByteArray bytes = QByteArray::fromRawData(body.data(), qsizetype(body.size()));
             Call call;
             try {
                 call = decodeCall(
-                    bytes, [&](const QString& object, const QString& name, quint32 count) {
+                    body, [&](const QString& object, const QString& name, quint32 count) {
                         if (object != context.object || name != method)
                             throw CallRefused(
                                 400,
@@ -630,6 +630,9 @@ private:
                     400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
                     method);
             }
+            // The call's packets share what they need of the body; the rest
+            // of it goes before the handler runs.
+            body = QByteArray();
             checked = true;
             if (server_.streamingHandler) {
                 ChunkWriter out(self());
@@ -966,7 +969,7 @@ private:
     // instead of growing it without bound.
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> head_;
-    std::optional<http::request_parser<http::string_body>> body_;
+    std::optional<http::request_parser<wire::CallBody>> body_;
     // What the request's body holds of the server's body budget.
     BudgetShare bodyShare_;
     // The streamed answer's pieces waiting for the client (strand only), and
