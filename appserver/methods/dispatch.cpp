@@ -35,7 +35,7 @@ const QList<Entry>& table()
              return o.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]);
          }},
         {"getItLanctoEst",
-         [](R& o, const Args& a, const Caller&) { return o.getItLanctoEst(a[0], a[1]); }},
+         [](R& o, const Args& a, const Caller& who) { return o.getItLanctoEst(a[0], a[1], who); }},
         {"getRetLanctoEstq",
          [](R& o, const Args& a, const Caller&) {
              return o.getRetLanctoEstq(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);

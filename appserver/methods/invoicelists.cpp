@@ -184,7 +184,8 @@ Variant RdmCancelaConsoli::getVendas(const Variant& filial, const Variant& caixa
     return out.finish();
 }
 
-Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF)
+Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF,
+                                          const Caller& caller)
 {
     const ArgReader in("getItLanctoEst");
     const QString branch = in.text(filialNF, 1, "filial da nota");
@@ -193,21 +194,36 @@ Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant
     // One snapshot for the three lists, so they describe the same invoice.
     Transaction tx(db, db_.kind(), Transaction::Mode::Read);
 
+    // Only the caller's branches: the invoice's branch is checked before the
+    // call, but its sales and postings may belong to others.
+    auto ownBranches = [&](SqlBuilder& b, const QString& column) {
+        if (caller.allBranches)
+            return;
+        if (caller.branches.isEmpty())
+            b.add(QStringLiteral(" AND 1 = 0"));
+        else
+            b.add(QStringLiteral(" AND")).in(column, caller.branches);
+    };
+
     RowWriter sales(shapes::itemVenda());
     {
-        Query q(db, QStringLiteral(
-                        "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA, "
-                        "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
-                        "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
-                        "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
-                        " FROM VENDA V"
-                        " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = "
-                        "V.NRSEQVENDA"
-                        " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
-                        " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
-                        " WHERE V.CDFILIALNF = ? AND V.NRLANCTONF = ?"
-                        " ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
-        q.bindText(branch).bindText(number).exec();
+        SqlBuilder b;
+        b.add(QStringLiteral(
+            "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA, "
+            "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
+            "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
+            "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
+            " FROM VENDA V"
+            " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = "
+            "V.NRSEQVENDA"
+            " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+            " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
+            " WHERE"));
+        b.add(QStringLiteral(" V.CDFILIALNF = ?"), branch);
+        b.add(QStringLiteral(" AND V.NRLANCTONF = ?"), number);
+        ownBranches(b, QStringLiteral("V.CDFILIAL"));
+        b.add(QStringLiteral(" ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
+        Query q = b.run(db);
         while (q.next()) {
             const double qt = q.number(7);
             const double unit = q.number(8);
@@ -254,16 +270,19 @@ Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant
 
     RowWriter stock(shapes::itLanctoEst());
     {
-        Query q(db,
-                QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "
-                               "I.QTLANCTOEST, I.VRUNILANCTO, I.VRTOTLANCTO, P.CDARVPROD"
-                               " FROM LANCTOESTQ L"
-                               " JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = "
-                               "L.NRLANCESTQ"
-                               " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
-                               " WHERE L.CDFILIALNF = ? AND L.NRLANCTONF = ?"
-                               " ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
-        q.bindText(branch).bindText(number).exec();
+        SqlBuilder b;
+        b.add(QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "
+                             "I.QTLANCTOEST, I.VRUNILANCTO, I.VRTOTLANCTO, P.CDARVPROD"
+                             " FROM LANCTOESTQ L"
+                             " JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = "
+                             "L.NRLANCESTQ"
+                             " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                             " WHERE"));
+        b.add(QStringLiteral(" L.CDFILIALNF = ?"), branch);
+        b.add(QStringLiteral(" AND L.NRLANCTONF = ?"), number);
+        ownBranches(b, QStringLiteral("L.CDFILIAL"));
+        b.add(QStringLiteral(" ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
+        Query q = b.run(db);
         while (q.next())
             stock.text(q.text(0))
                 .text(q.text(1))

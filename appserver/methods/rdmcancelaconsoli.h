@@ -38,7 +38,10 @@ public:
                          const Variant& idCaixas, const Variant& lanctos, const Variant& idLanctos,
                          const Variant& dtInicial, const Variant& dtFinal, const Variant& idVendas,
                          const Variant& vendas);
-    Variant getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF);
+    // The invoice's sales and stock postings of the branches `caller` may see
+    // only: a sale of another branch linked to this invoice stays out.
+    Variant getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF,
+                           const Caller& caller);
     Variant getRetLanctoEstq(const Variant& filial, const Variant& caixas, const Variant& idCaixas,
                              const Variant& vendas, const Variant& idVendas,
                              const Variant& dtInicial, const Variant& dtFinal);

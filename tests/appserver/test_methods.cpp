@@ -36,7 +36,7 @@ TEST_F(MethodsTest, AnswersCarryExactlyTheFieldsOfTheClientDataSets)
     EXPECT_EQ(describeFields(p), "CDFILIAL:S4,CDCLIENTE:S21,CDFILIALNF:S4,NRLANCTONF:S10,"
                                  "NMRAZSOCCLIE:S50,DTEMISSAO:D,NRNOTAFISC:S20,IDSTATUS:S1,"
                                  "DTENTRSAID:D,NAVEGA:S72");
-    const Variant details = obj->getItLanctoEst(p.textQ(0, 2), p.textQ(0, 3));
+    const Variant details = obj->getItLanctoEst(p.textQ(0, 2), p.textQ(0, 3), "t");
     ASSERT_EQ(details.size(), 3);
     EXPECT_EQ(describeFields(details.at(0).asPacket()),
               "CDFILIAL:S4,NRSEQVENDA:S10,CDCLIENTE:S21,CDCAIXA:S3,DTENTRVENDA:D,IDTIPOIMPV:S1,"
@@ -163,7 +163,7 @@ TEST_F(MethodsTest, InvoiceDetailsDescribeTheSameInvoice)
     const Packet list = principal("0002", "LJ02");
     ASSERT_GT(list.rowCount(), 0);
     const QString branch = list.textQ(0, 2), number = list.textQ(0, 3);
-    const Variant d = obj->getItLanctoEst(branch, number);
+    const Variant d = obj->getItLanctoEst(branch, number, "t");
     const Packet sales = d.at(0).asPacket(), items = d.at(1).asPacket(), stock = d.at(2).asPacket();
     EXPECT_EQ(sales.rowCount(),
               tdb->count(QStringLiteral("SELECT COUNT(*) FROM ITEMVENDA I JOIN VENDA V ON "
@@ -188,7 +188,7 @@ TEST_F(MethodsTest, InvoiceDetailsDescribeTheSameInvoice)
     EXPECT_EQ(soldQty, itemQty);
     EXPECT_EQ(soldQty, stockQty);
     // An unknown invoice: three empty lists.
-    const Variant none = obj->getItLanctoEst("0002", "9999999999");
+    const Variant none = obj->getItLanctoEst("0002", "9999999999", "t");
     EXPECT_EQ(none.at(0).asPacket().rowCount() + none.at(1).asPacket().rowCount() +
                   none.at(2).asPacket().rowCount(),
               0);
@@ -306,7 +306,7 @@ TEST_F(MethodsTest, QuotesAndSqlInTextsAreData)
         EXPECT_EQ(principal("0001", hostile).rowCount(), 0);
         EXPECT_EQ(principal("0001", "LJ01", krt::formatKeyList({hostile}), "N").rowCount(), 0);
         EXPECT_EQ(obj->getParamVend(hostile).asPacket().rowCount(), 0);
-        EXPECT_EQ(obj->getItLanctoEst("0001", hostile).at(0).asPacket().rowCount(), 0);
+        EXPECT_EQ(obj->getItLanctoEst("0001", hostile, "t").at(0).asPacket().rowCount(), 0);
     }
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
 }
