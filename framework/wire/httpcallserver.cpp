@@ -42,6 +42,10 @@ namespace {
 // The most Beast reads from a socket at once.
 constexpr std::uint64_t kBodyReadBytes = 64 * 1024;
 
+// The TLS 1.2 suites offered (OpenSSL's names): forward-secret key exchange
+// and authenticated encryption only, no RSA key exchange and no CBC.
+constexpr const char* kTls12Ciphers = "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL:!eNULL";
+
 // One answer as it goes out: an HTTP status and the reply's bytes in pieces
 // (which may share the packets' own buffers).
 struct Answer
@@ -193,7 +197,9 @@ public:
     // `address`: the peer's, already counted in the server's quota.
     Session(HttpCallServer::Impl& server, Stream&& stream, const QString& address)
         : server_(server), stream_(std::move(stream)),
-          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address)
+          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address),
+          firstHeadBy_(std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(server.limits.headerTimeoutMs))
     {
         peerAddressOf(lowest().socket(), &peerPort_);
     }
@@ -254,7 +260,7 @@ private:
     void handshake()
     {
         state_ = State::Reading;
-        lowest().expires_after(std::chrono::milliseconds(limits().headerTimeoutMs));
+        lowest().expires_at(firstHeadBy_);
         if constexpr (kTls) {
             stream_.async_handshake(ssl::stream_base::server,
                                     [self = self()](const beast::error_code& ec) {
@@ -289,10 +295,14 @@ private:
         head_->header_limit(std::uint32_t(limits().headerBytes));
         head_->body_limit(std::uint64_t(server_.maxBodyBytes));
         // A kept-alive connection gets the idle time for its next request; a
-        // new one the head time-out. Either way a head dripped byte by byte
-        // is cut off when the time runs out.
-        lowest().expires_after(std::chrono::milliseconds(served_ == 0 ? limits().headerTimeoutMs
-                                                                      : server_.keepAliveMs));
+        // new one what is left of the head time-out, counted from its start
+        // (a TLS handshake included, so a slow handshake does not buy a second
+        // period for the head). Either way a head dripped byte by byte is cut
+        // off when the time runs out.
+        if (served_ == 0)
+            lowest().expires_at(firstHeadBy_);
+        else
+            lowest().expires_after(std::chrono::milliseconds(server_.keepAliveMs));
         http::async_read_header(
             stream_, buffer_, *head_,
             [self = self()](const beast::error_code& ec, std::size_t) { self->onHead(ec); });
@@ -985,6 +995,8 @@ private:
     std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> onChunk_;
     CallContext context_;
     QString peerAddress_;
+    // When the first request's head must have arrived, handshake included.
+    std::chrono::steady_clock::time_point firstHeadBy_;
     quint16 peerPort_ = 0;
     State state_ = State::Idle;
     bool keepAlive_ = true;
@@ -1098,6 +1110,13 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                             ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
                             ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+        // TLS 1.2 only with forward secrecy and authenticated encryption
+        // (ECDHE with AES-GCM or ChaCha20); TLS 1.3's suites all are.
+        SSL_CTX_set_min_proto_version(context.native_handle(), TLS1_2_VERSION);
+        SSL_CTX_set_options(context.native_handle(),
+                            SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_COMPRESSION);
+        if (SSL_CTX_set_cipher_list(context.native_handle(), kTls12Ciphers) != 1)
+            throw TransportError(QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
         context.use_certificate_chain_file(certFile.toStdString());
         context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
         d_->tls.emplace(std::move(context));
