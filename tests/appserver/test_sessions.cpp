@@ -314,3 +314,37 @@ TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
         t.join();
     EXPECT_EQ(admitted.load(), LoginThrottle::kFreePerAccount);
 }
+
+// Logins, calls, logouts and an administrator's change from many threads at
+// once (the server's workers): each thread finds exactly its own sessions,
+// and the change ends every session of the old generation.
+TEST(SessionTable, ManyThreadsOpenFindAndEndSessionsConsistently)
+{
+    krt::app::SessionTable table;
+    constexpr int kThreads = 8;
+    constexpr int kSessions = 200;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            const QString user = t % 2 ? QStringLiteral("ana") : QStringLiteral("caixa%1").arg(t);
+            QList<QByteArray> mine;
+            for (int i = 0; i < kSessions; ++i) {
+                mine << table.open(user, 1);
+                const auto found = table.find(mine.last());
+                if (!found || found->user != user)
+                    ++wrong;
+                if (i % 2)
+                    table.close(mine.takeFirst());
+            }
+            // Ana's password changes (generation 2) while others still call.
+            if (t == 1)
+                table.closeUser(QStringLiteral("ana"), 2);
+        });
+    for (std::thread& th : threads)
+        th.join();
+    table.closeUser(QStringLiteral("ana"), 2);
+    EXPECT_EQ(wrong.load(), 0);
+    // Half of each thread's sessions are left, none of ana's.
+    EXPECT_EQ(table.size(), (kThreads / 2) * (kSessions / 2));
+}
