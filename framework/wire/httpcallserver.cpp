@@ -137,6 +137,14 @@ struct HttpCallServer::Impl
     std::optional<tcp::acceptor> acceptor;
     std::vector<std::thread> networkThreads;
     std::optional<net::thread_pool> workers;
+    // The object whose calls run on a pool of their own, and that pool.
+    QString ownPoolObject;
+    int ownPoolThreads = 0;
+    std::optional<net::thread_pool> ownPool;
+    net::thread_pool& poolFor(const QString& object)
+    {
+        return ownPool && object == ownPoolObject ? *ownPool : *workers;
+    }
 
     std::optional<ConnectionQuota> quota;
     std::optional<ByteBudget> bodyBudget;
@@ -606,9 +614,10 @@ private:
         };
         auto body = std::make_shared<Held>(Held{std::move(message.body()), std::move(bodyShare_)});
         body_.reset();
-        net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
-            self->runCall(body->bytes, context);
-        });
+        net::post(server_.poolFor(context_.object),
+                  [self = self(), body, context = context_]() mutable {
+                      self->runCall(body->bytes, context);
+                  });
     }
 
     // On a worker: decode, check, run the handler, hand the answer back.
@@ -1090,6 +1099,12 @@ void HttpCallServer::setThreadCount(int count)
     d_->threads = qMax(count, 1);
 }
 
+void HttpCallServer::setOwnPool(const QString& object, int threads)
+{
+    d_->ownPoolObject = object;
+    d_->ownPoolThreads = qMax(threads, 1);
+}
+
 void HttpCallServer::setKeepAliveTimeoutSeconds(int seconds)
 {
     d_->keepAliveMs = qMax(seconds, 1) * 1000;
@@ -1186,6 +1201,8 @@ void HttpCallServer::start()
     d.bodyBudget.emplace(d.limits.bodyBytesTotal);
     d.replyBudget.emplace(d.limits.replyBytesTotal);
     d.workers.emplace(size_t(d.threads));
+    if (d.ownPoolThreads > 0)
+        d.ownPool.emplace(size_t(d.ownPoolThreads));
     d.work.emplace(d.ioc.get_executor());
     d.accept();
     for (int i = 0; i < 2; ++i)
@@ -1237,6 +1254,8 @@ void HttpCallServer::stop()
     // A handler still running ends on its own; its answer finds the
     // connection closed.
     d.workers->join();
+    if (d.ownPool)
+        d.ownPool->join();
     {
         std::unique_lock lock(d.sessionsMutex);
         d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
@@ -1248,6 +1267,7 @@ void HttpCallServer::stop()
         t.join();
     d.networkThreads.clear();
     d.workers.reset();
+    d.ownPool.reset();
     d.acceptor.reset();
     d.running = false;
 }

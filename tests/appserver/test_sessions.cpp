@@ -348,3 +348,33 @@ TEST(SessionTable, ManyThreadsOpenFindAndEndSessionsConsistently)
     // Half of each thread's sessions are left, none of ana's.
     EXPECT_EQ(table.size(), (kThreads / 2) * (kSessions / 2));
 }
+
+// Logins run two at a time (each a deliberately costly hash) on threads of
+// their own: a burst of them leaves the one worker free for a call that
+// arrives behind them.
+TEST_F(SessionsTest, LoginsWaitingForTheirTurnHoldNoWorker)
+{
+    ServerProcess oneWorker;
+    ASSERT_TRUE(oneWorker.start(tdb->connectionText(), {"--threads", "1"}))
+        << oneWorker.error.toStdString();
+    krt::HttpCallClient caller(QStringLiteral("127.0.0.1"), oneWorker.port(), 30000);
+    caller.setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    caller.login();
+
+    constexpr int kLogins = 16;
+    std::atomic<int> loggedIn{0};
+    std::vector<std::thread> logins;
+    for (int i = 0; i < kLogins; ++i)
+        logins.emplace_back([&] {
+            if (!tokenOf(oneWorker.port(), "demo", "demo").isEmpty())
+                ++loggedIn;
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // all of them sent
+    const int rows = caller.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount();
+    const int loggedInBeforeTheCall = loggedIn.load();
+    for (std::thread& t : logins)
+        t.join();
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(loggedIn.load(), kLogins);
+    EXPECT_LT(loggedInBeforeTheCall, kLogins) << "the call waited for every login";
+}
