@@ -4,6 +4,7 @@
 // kinds the method table gives, the replies of the list methods (whole and
 // streamed in several blocks, ended or failed) and a few bare values.
 #include "framework/wire/callcodec.h"
+#include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
 #include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
@@ -95,7 +96,8 @@ int main(int argc, char** argv)
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.mkpath(QStringLiteral("packet")) || !dir.mkpath(QStringLiteral("call")) ||
-        !dir.mkpath(QStringLiteral("reply")) || !dir.mkpath(QStringLiteral("framing")))
+        !dir.mkpath(QStringLiteral("reply")) || !dir.mkpath(QStringLiteral("framing")) ||
+        !dir.mkpath(QStringLiteral("arguments")))
         return 1;
     int written = 0;
     auto put = [&](const QString& sub, const QString& name, const QByteArray& bytes) {
@@ -144,6 +146,9 @@ int main(int argc, char** argv)
         }
         put(QStringLiteral("call"), QString::fromLatin1(m.name),
             QByteArray(1, '\0') + krt::encodeCall(object, QString::fromLatin1(m.name), args));
+        // The same call's arguments through the server's checks (byte 1).
+        put(QStringLiteral("arguments"), QString::fromLatin1(m.name),
+            QByteArray(1, '\1') + krt::encodeCall(object, QString::fromLatin1(m.name), args));
     }
     put(QStringLiteral("call"), QStringLiteral("reply.error"),
         QByteArray(1, '\1') + krt::encodeErrorReply(QStringLiteral("Erro no método x: falhou.")));
@@ -155,6 +160,18 @@ int main(int argc, char** argv)
             krt::encodeVariant(krt::Variant(QList<krt::Variant>{
                 krt::Variant(), krt::Variant::null(), krt::Variant(qint64(-7)), krt::Variant(2.5),
                 krt::Variant(QStringLiteral("texto")), krt::Variant(QList<krt::Variant>{})})));
+    // Key lists (byte 0) and a login answer (byte 2).
+    put(QStringLiteral("arguments"), QStringLiteral("keys"),
+        QByteArray(1, '\0') +
+            krt::formatKeyList({QStringLiteral("0001001"), QStringLiteral("O'Brien"), QString()})
+                .toUtf8());
+    krt::SessionInfo session;
+    session.token = QStringLiteral("abc");
+    session.user = QStringLiteral("ana");
+    session.branches = {QStringLiteral("0001"), QStringLiteral("0002")};
+    session.fixedBranch = QStringLiteral("0001");
+    put(QStringLiteral("arguments"), QStringLiteral("login"),
+        QByteArray(1, '\2') + krt::encodeVariant(session.toVariant()));
     // Requests as the server reads them (two bytes pick the read size): a
     // login with its length, a chunked call with an extension and a trailer.
     const QByteArray login = krt::encodeCall(

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace krt::app {
 
@@ -52,12 +53,59 @@ DbOptions DbOptions::parse(const QString& text)
                 "Banco de dados inválido: a senha não pode ir em --database, onde qualquer "
                 "usuário da máquina a vê na lista de processos. Use --database-password-file, a "
                 "variável KRT_DB_PASSWORD ou o arquivo de senhas do PostgreSQL (~/.pgpass)."));
-        return postgres(url.host(), url.port(5432), url.userName(), database);
+        DbOptions o = postgres(url.host(), url.port(5432), url.userName(), database);
+        o.readPostgresParameters(url);
+        return o;
     }
     throw AppError(
         QStringLiteral("Banco de dados inválido: use sqlite:ARQUIVO ou postgres://usuário@máquina:"
                        "porta/banco (recebido \"%1\").")
             .arg(text.left(200)));
+}
+
+void DbOptions::readPostgresParameters(const QUrl& url)
+{
+    static const QStringList modes{"disable", "allow",     "prefer",
+                                   "require", "verify-ca", "verify-full"};
+    const QUrlQuery query(url);
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("sslmode")) {
+            if (!modes.contains(value))
+                throw AppError(QStringLiteral("Banco de dados inválido: sslmode \"%1\" não "
+                                              "existe (use %2).")
+                                   .arg(value.left(40), modes.join(QStringLiteral(", "))));
+            sslMode = value;
+        } else if (key == QLatin1String("sslrootcert")) {
+            if (value.isEmpty() || value.contains(QLatin1Char('\'')))
+                throw AppError(QStringLiteral("Banco de dados inválido: sslrootcert \"%1\".")
+                                   .arg(value.left(200)));
+            sslRootCert = value;
+        } else if (key == QLatin1String("statement_timeout")) {
+            bool ok = false;
+            const int ms = value.toInt(&ok);
+            if (!ok || ms < 0)
+                throw AppError(QStringLiteral("Banco de dados inválido: statement_timeout deve "
+                                              "ser um número de milissegundos (recebido \"%1\").")
+                                   .arg(value.left(40)));
+            statementTimeoutMs = ms;
+        } else {
+            throw AppError(QStringLiteral("Banco de dados inválido: parâmetro \"%1\" desconhecido "
+                                          "(aceitos sslmode, sslrootcert e statement_timeout).")
+                               .arg(key.left(40)));
+        }
+    }
+}
+
+QString DbOptions::postgresConnectOptions() const
+{
+    QStringList options{QStringLiteral("connect_timeout=10")};
+    if (!sslMode.isEmpty())
+        options << QStringLiteral("sslmode=") + sslMode;
+    if (!sslRootCert.isEmpty())
+        options << QStringLiteral("sslrootcert='%1'").arg(sslRootCert);
+    if (statementTimeoutMs > 0)
+        options << QStringLiteral("options='-c statement_timeout=%1'").arg(statementTimeoutMs);
+    return options.join(QLatin1Char(';'));
 }
 
 void DbOptions::loadPassword(const QString& passwordFile)
@@ -80,7 +128,17 @@ QString DbOptions::describe() const
 {
     if (kind == DbKind::SQLite)
         return QStringLiteral("sqlite:%1").arg(path);
-    return QStringLiteral("postgres://%1@%2:%3/%4").arg(user, host).arg(port).arg(database);
+    QUrlQuery query;
+    if (!sslMode.isEmpty())
+        query.addQueryItem(QStringLiteral("sslmode"), sslMode);
+    if (!sslRootCert.isEmpty())
+        query.addQueryItem(QStringLiteral("sslrootcert"), sslRootCert);
+    if (statementTimeoutMs > 0)
+        query.addQueryItem(QStringLiteral("statement_timeout"),
+                           QString::number(statementTimeoutMs));
+    const QString text =
+        QStringLiteral("postgres://%1@%2:%3/%4").arg(user, host).arg(port).arg(database);
+    return query.isEmpty() ? text : text + QLatin1Char('?') + query.toString();
 }
 
 } // namespace krt::app

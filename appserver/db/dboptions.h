@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QUrl;
+
 namespace krt::app {
 
 enum class DbKind
@@ -12,7 +14,10 @@ enum class DbKind
 
 // Where the data live. Written on the command line as
 //   sqlite:/path/to/file.db
-//   postgres://user@host:port/database
+//   postgres://user@host:port/database[?sslmode=MODE&sslrootcert=FILE&statement_timeout=MS]
+// sslmode is libpq's (disable, allow, prefer, require, verify-ca,
+// verify-full; libpq's default, prefer, when absent); statement_timeout ends
+// any statement that runs longer (0: never, the default).
 // A PostgreSQL password never goes on the command line, where every local
 // user sees it in the process list: it comes from a file, from the
 // environment, or from libpq's own sources (PGPASSWORD, ~/.pgpass).
@@ -25,6 +30,9 @@ struct DbOptions
     QString user;
     QString password;
     QString database;
+    QString sslMode;
+    QString sslRootCert;
+    int statementTimeoutMs = 0;
 
     static DbOptions sqlite(const QString& path);
     static DbOptions postgres(const QString& host, int port, const QString& user,
@@ -35,8 +43,16 @@ struct DbOptions
     // else from the environment variable KRT_DB_PASSWORD when set; otherwise
     // libpq looks for one itself. Throws AppError when the file cannot be read.
     void loadPassword(const QString& passwordFile);
+    // libpq's connection parameters beyond host, port, user and database, as
+    // QPSQL takes them ("key=value;key=value").
+    QString postgresConnectOptions() const;
     // The same text without the password, for logs.
     QString describe() const;
+
+private:
+    // sslmode, sslrootcert and statement_timeout from the text's query;
+    // throws AppError on any other or on a bad value.
+    void readPostgresParameters(const QUrl& url);
 };
 
 } // namespace krt::app

@@ -54,7 +54,7 @@ public:
         db.setUserName(options.user);
         db.setPassword(options.password);
         db.setDatabaseName(options.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        db.setConnectOptions(options.postgresConnectOptions());
         return db;
     }
 

@@ -177,28 +177,42 @@ Variant RdmCancelaConsoli::serve(const Request<api::getVendas>& request, const T
 Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
                                  const TextArg& filialNF, const TextArg& nrLanctoNF)
 {
+    const Caller& caller = request.caller();
     const QString& branch = filialNF.value;
     const QString& number = nrLanctoNF.value;
     QSqlDatabase db = db_.connection();
     // One snapshot for the three lists, so they describe the same invoice.
     Transaction tx(db, db_.kind(), Transaction::Mode::Read);
 
+    // Only the caller's branches: the invoice's branch is checked before the
+    // call, but its sales and postings may belong to others.
+    auto ownBranches = [&](SqlBuilder& b, const QString& column) {
+        if (caller.allBranches)
+            return;
+        if (caller.branches.isEmpty())
+            b.add(QStringLiteral(" AND 1 = 0"));
+        else
+            b.add(QStringLiteral(" AND")).in(column, caller.branches);
+    };
+
     RowWriter sales(request, 0);
     {
-        Query q(db, QStringLiteral(
-                        "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA AS "
-                        "DTENTRVENDA, "
-                        "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
-                        "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
-                        "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
-                        " FROM VENDA V"
-                        " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = "
-                        "V.NRSEQVENDA"
-                        " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
-                        " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
-                        " WHERE V.CDFILIALNF = ? AND V.NRLANCTONF = ?"
-                        " ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
-        q.bindText(branch).bindText(number).exec();
+        SqlBuilder b;
+        b.add(QStringLiteral(
+            "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA AS DTENTRVENDA, "
+            "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
+            "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
+            "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
+            " FROM VENDA V"
+            " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = V.NRSEQVENDA"
+            " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+            " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
+            " WHERE"));
+        b.add(QStringLiteral(" V.CDFILIALNF = ?"), branch);
+        b.add(QStringLiteral(" AND V.NRLANCTONF = ?"), number);
+        ownBranches(b, QStringLiteral("V.CDFILIAL"));
+        b.add(QStringLiteral(" ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
+        Query q = b.run(db);
         // The item's total is its quantity times its price, less its discount.
         sales.bind(q, {"TOTITEM"});
         const int qtCol = q.column("QTPRODVEND"), unitCol = q.column("VRUNITVEND"),
@@ -245,16 +259,19 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
 
     RowWriter stock(request, 2);
     {
-        Query q(db,
-                QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "
-                               "I.QTLANCTOEST, I.VRUNILANCTO, I.VRTOTLANCTO, P.CDARVPROD"
-                               " FROM LANCTOESTQ L"
-                               " JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = "
-                               "L.NRLANCESTQ"
-                               " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
-                               " WHERE L.CDFILIALNF = ? AND L.NRLANCTONF = ?"
-                               " ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
-        q.bindText(branch).bindText(number).exec();
+        SqlBuilder b;
+        b.add(QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "
+                             "I.QTLANCTOEST, I.VRUNILANCTO, I.VRTOTLANCTO, P.CDARVPROD"
+                             " FROM LANCTOESTQ L"
+                             " JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = "
+                             "L.NRLANCESTQ"
+                             " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
+                             " WHERE"));
+        b.add(QStringLiteral(" L.CDFILIALNF = ?"), branch);
+        b.add(QStringLiteral(" AND L.NRLANCTONF = ?"), number);
+        ownBranches(b, QStringLiteral("L.CDFILIAL"));
+        b.add(QStringLiteral(" ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
+        Query q = b.run(db);
         stock.bind(q);
         while (q.next())
             stock.copy("NRLANCESTQ")

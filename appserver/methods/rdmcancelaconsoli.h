@@ -65,6 +65,8 @@ public:
                   const TextArg& loja, const CashList& caixas, const CashFlag& idCaixas,
                   const PostingList& lanctos, const PostingFlag& idLanctos, const DayArg& dtInicial,
                   const DayArg& dtFinal, const SalesFlag& idVendas, const SalesList& vendas);
+    // The invoice's sales and stock postings of the branches the caller may
+    // see only: a sale of another branch linked to this invoice stays out.
     Variant serve(const Request<api::getItLanctoEst>& request, const TextArg& filialNF,
                   const TextArg& nrLanctoNF);
     Variant serve(const Request<api::getRetLanctoEstq>& request, const TextArg& filial,

@@ -34,6 +34,13 @@ QString decodeText(const Variant& v, const ArgAt& at)
     if (v.isEmpty())
         return QString(QLatin1String(""));
     QString value = v.asString();
+    // No argument is near this long (a list of the most keys takes a fraction
+    // of it): refused before a statement or a copy is made of it.
+    if (value.size() > kMaxTextArgChars)
+        at.fail(QStringLiteral("o argumento %1 (%2) tem mais de %3 caracteres.")
+                    .arg(at.position)
+                    .arg(at.description())
+                    .arg(kMaxTextArgChars));
     // No database column holds a NUL character, and PostgreSQL refuses the
     // whole statement over one: say so here, the same on every database.
     if (value.contains(QChar(0)))

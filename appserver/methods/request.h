@@ -95,8 +95,12 @@ template <class K> struct In
     ArgAt at;
 };
 
+// Longest text argument, in characters.
+inline constexpr qsizetype kMaxTextArgChars = 1 << 20;
+
 // Decoding refuses what the kind cannot take, naming the argument: a text
-// holding a NUL character, a date that is missing or invalid. The kinds
+// longer than kMaxTextArgChars or holding a NUL character, a date that is
+// missing or invalid. The kinds
 // themselves are checked before (api::checkArguments).
 QString decodeText(const Variant& v, const ArgAt& at);
 QDate decodeDay(const Variant& v, const ArgAt& at);

@@ -141,6 +141,9 @@ void AppServer::start()
         return handleStreaming(call, context, out);
     });
     http_->setThreadCount(options_.threads);
+    // Password hashing takes memory on purpose: logins run two at a time, on
+    // threads of their own, so those waiting for a turn hold no worker.
+    http_->setOwnPool(kSession, 2);
     http_->setKeepAliveTimeoutSeconds(options_.keepAliveSeconds);
     http_->setLimits(options_.limits);
     if (!options_.tlsCert.isEmpty() || !options_.tlsKey.isEmpty())
@@ -256,15 +259,11 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     }
     UserRecord user;
     UserStore::Verdict verdict;
-    {
-        hashing_.acquire();
-        const auto release = qScopeGuard([this] { hashing_.release(); });
-        try {
-            verdict = users_.verify(name, password, &user);
-        } catch (const AppError&) {
-            throttle_.uncount(context.peerAddress, name);
-            throw;
-        }
+    try {
+        verdict = users_.verify(name, password, &user);
+    } catch (const AppError&) {
+        throttle_.uncount(context.peerAddress, name);
+        throw;
     }
     if (verdict != UserStore::Verdict::Ok) {
         const int failures = admission.addressFailures;

@@ -8,7 +8,6 @@
 #include "appserver/server/sessions.h"
 #include "framework/wire/httptransport.h"
 
-#include <QSemaphore>
 #include <QString>
 #include <memory>
 
@@ -69,8 +68,6 @@ private:
     // rows per user (or per address, for names that are no user) are
     // summarised past a few a minute.
     RefusalAudit loginAudit_;
-    // Password hashing takes memory on purpose: a few at a time.
-    QSemaphore hashing_{2};
     std::unique_ptr<HttpCallServer> http_;
 };
 

@@ -3,7 +3,6 @@
 #include "appserver/server/logline.h"
 
 #include <QDateTime>
-#include <QMutexLocker>
 #include <cstdio>
 
 namespace krt::app {
@@ -68,7 +67,7 @@ void CallLog::writeLine(const QByteArray& line)
 {
     const QByteArray bytes =
         QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + ' ' + line + '\n';
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     if (!open_)
         return;
     file_.write(bytes);

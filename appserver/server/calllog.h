@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QFile>
-#include <QMutex>
 #include <QString>
 #include <QTextStream>
+#include <mutex>
 
 namespace krt::app {
 
@@ -33,7 +33,7 @@ public:
 private:
     void writeLine(const QByteArray& line);
 
-    QMutex mutex_;
+    std::mutex mutex_;
     QFile file_;
     bool open_ = false;
 };

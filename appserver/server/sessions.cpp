@@ -1,6 +1,5 @@
 #include "appserver/server/sessions.h"
 
-#include <QMutexLocker>
 #include <sodium.h>
 
 namespace krt::app {
@@ -21,7 +20,7 @@ QByteArray SessionTable::open(const QString& user, qint64 generation)
                       sodium_base64_VARIANT_URLSAFE_NO_PADDING);
     const QByteArray token(text);
     const Clock::time_point now = Clock::now();
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     prune(now);
     sessions_.insert(token, Entry{user, generation, now, now});
     return token;
@@ -32,7 +31,7 @@ std::optional<SessionTable::Session> SessionTable::find(const QByteArray& token)
     if (token.isEmpty() || token.size() > 200)
         return std::nullopt;
     const Clock::time_point now = Clock::now();
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     auto it = sessions_.find(token);
     if (it == sessions_.end())
         return std::nullopt;
@@ -46,20 +45,20 @@ std::optional<SessionTable::Session> SessionTable::find(const QByteArray& token)
 
 void SessionTable::close(const QByteArray& token)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     sessions_.remove(token);
 }
 
 void SessionTable::closeUser(const QString& user, qint64 current)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     for (auto it = sessions_.begin(); it != sessions_.end();)
         it = it->user == user && it->generation != current ? sessions_.erase(it) : std::next(it);
 }
 
 int SessionTable::size() const
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     return int(sessions_.size());
 }
 
@@ -117,14 +116,14 @@ void LoginThrottle::count(const QString& key, Clock::time_point now)
 
 int LoginThrottle::addressWait(const QString& address, Clock::time_point now)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     return waitOf(addressKey(address), kFreePerAddress, now);
 }
 
 LoginThrottle::Admission LoginThrottle::admit(const QString& address, const QString& account,
                                               Clock::time_point now)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     // Accounts and addresses quiet for an hour are forgotten; past a bound
     // (names made up by the thousand), those not held up either.
     if (entries_.size() > 10000) {
@@ -153,7 +152,7 @@ LoginThrottle::Admission LoginThrottle::admit(const QString& address, const QStr
 
 void LoginThrottle::uncount(const QString& address, const QString& account)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     for (const QString& key : {addressKey(address), accountKey(account)}) {
         const auto it = entries_.find(key);
         if (it != entries_.end() && --it->failures <= 0)
@@ -163,7 +162,7 @@ void LoginThrottle::uncount(const QString& address, const QString& account)
 
 void LoginThrottle::succeeded(const QString& address, const QString& account)
 {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     entries_.remove(addressKey(address));
     entries_.remove(accountKey(account));
 }

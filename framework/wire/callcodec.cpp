@@ -25,31 +25,58 @@ constexpr quint8 kReplyShapedError = 2;
 // hostile body cannot exhaust the stack.
 constexpr int kMaxDepth = 16;
 constexpr quint32 kMaxNameBytes = 1024;
-// What decoding may allocate, as a multiple of the encoded size (plus a little
-// for small calls). A value takes one byte on the wire (unassigned, null) but
-// a whole Variant in memory, a text twice its UTF-8 bytes as UTF-16, a packet
-// its bytes again plus its cell table (at most four times its bytes): every
-// one is charged before it is allocated, so no body, however built, makes the
-// decoder take more than this.
-constexpr qint64 kMemoryFactor = 8;
-constexpr qint64 kMemorySlack = 64 * 1024;
+// What decoding may allocate. A value takes one byte on the wire (unassigned,
+// null) but a whole Variant in memory, a text two bytes per UTF-16 unit, a
+// packet its cell table (and, in a reply, its bytes again): every one is
+// charged before it is allocated, so no body, however built, makes the
+// decoder take more than its budget.
+//
+// A reply (which the client decodes) may take eight times its size. A call
+// (which the server decodes, for anyone who can log in) may take no more than
+// its own size and 4 MiB: its packets share the body's bytes instead of
+// copying them, so the largest call costs the server at most twice its body.
+constexpr qint64 kReplyMemoryFactor = 8;
+constexpr qint64 kReplyMemorySlack = 64 * 1024;
+constexpr qint64 kCallMemorySlack = 4 * 1024 * 1024;
 
 class Budget
 {
 public:
-    explicit Budget(qsizetype encodedBytes) : left_(kMemoryFactor * encodedBytes + kMemorySlack) {}
+    // `whole`, when given, is the buffer being decoded, which packets may share.
+    static Budget forReply(qsizetype encodedBytes)
+    {
+        return Budget(kReplyMemoryFactor * encodedBytes + kReplyMemorySlack, nullptr);
+    }
+    static Budget forCall(const QByteArray& whole)
+    {
+        return Budget(whole.size() + kCallMemorySlack, &whole);
+    }
     void charge(ByteReader& in, qint64 bytes)
     {
         if (bytes > left_)
-            in.fail(QStringLiteral("os valores ocupariam em memória mais de %1 vezes o tamanho "
-                                   "recebido")
-                        .arg(kMemoryFactor));
+            in.fail(QStringLiteral("os valores ocupariam em memória mais de %1 bytes, o limite "
+                                   "para o tamanho recebido")
+                        .arg(limit_));
         left_ -= bytes;
     }
+    const QByteArray* shared() const { return whole_; }
 
 private:
+    Budget(qint64 limit, const QByteArray* whole) : limit_(limit), left_(limit), whole_(whole) {}
+    qint64 limit_;
     qint64 left_;
+    const QByteArray* whole_;
 };
+
+// UTF-16 units of valid UTF-8: one per character, two for a character
+// outside the basic plane (a four-byte sequence).
+qint64 utf16Units(std::string_view utf8, qsizetype codePoints)
+{
+    qint64 astral = 0;
+    for (const char c : utf8)
+        astral += (quint8(c) & 0xF8) == 0xF0;
+    return codePoints + astral;
+}
 
 void appendText(QByteArray& out, const QString& text)
 {
@@ -121,10 +148,11 @@ QString readText(ByteReader& in, quint32 maxBytes, const char* what, Budget* bud
         in.fail(
             QStringLiteral("%1 longo demais (%2 bytes)").arg(QString::fromUtf8(what)).arg(length));
     const std::string_view bytes = in.readBytes(qsizetype(length));
-    if (budget)
-        budget->charge(in, 2 * qint64(length));
-    if (utf8CodePoints(bytes) < 0)
+    const qsizetype codePoints = utf8CodePoints(bytes);
+    if (codePoints < 0)
         in.fail(QStringLiteral("%1 não é UTF-8 válido").arg(QString::fromUtf8(what)));
+    if (budget)
+        budget->charge(in, 2 * utf16Units(bytes, codePoints));
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
@@ -159,8 +187,14 @@ Variant readVariant(ByteReader& in, int depth, Budget& budget)
     case Variant::Kind::Packet: {
         const quint32 length = in.read<quint32>();
         const std::string_view bytes = in.readBytes(qsizetype(length));
-        // The packet's own copy of its bytes and its cell table.
-        budget.charge(in, 5 * qint64(length));
+        // A malformed head fails here as the decoding itself would.
+        const qint64 table = Packet::tableBytes(bytes);
+        if (const QByteArray* whole = budget.shared()) {
+            budget.charge(in, table);
+            return Variant(
+                Packet::decodeShared(*whole, in.pos() - qsizetype(length), qsizetype(length)));
+        }
+        budget.charge(in, qint64(length) + table);
         return Variant(Packet::decode(QByteArray(bytes.data(), qsizetype(bytes.size()))));
     }
     case Variant::Kind::Array: {
@@ -211,7 +245,7 @@ QByteArray encodeVariant(const Variant& value)
 Variant decodeVariant(const QByteArray& bytes)
 {
     ByteReader in(bytes.constData(), bytes.size(), "valor");
-    Budget budget(bytes.size());
+    Budget budget = Budget::forReply(bytes.size());
     Variant v = readVariant(in, 0, budget);
     expectEnd(in);
     return v;
@@ -245,7 +279,7 @@ Call decodeCall(const QByteArray& bytes, const CallHeadCheck& check)
     // argument is decoded.
     if (check)
         check(call.object, call.method, count);
-    Budget budget(bytes.size());
+    Budget budget = Budget::forCall(bytes);
     budget.charge(in, qint64(count) * qint64(sizeof(Variant)));
     call.args.reserve(qsizetype(count));
     for (quint32 i = 0; i < count; ++i)
@@ -307,7 +341,7 @@ Reply decodeReplyFull(const QByteArray& bytes)
     Reply reply;
     const quint8 status = in.read<quint8>();
     if (status == kReplyOk) {
-        Budget budget(bytes.size());
+        Budget budget = Budget::forReply(bytes.size());
         reply.result = readVariant(in, 0, budget);
     } else if (status == kReplyError || status == kReplyShapedError) {
         reply.isError = true;

@@ -5,6 +5,7 @@
 #include "framework/wire/httptransport.h"
 
 #include "framework/wire/bytebudget.h"
+#include "framework/wire/callbody.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/connectionquota.h"
 #include "framework/wire/httpframing.h"
@@ -40,6 +41,10 @@ namespace {
 
 // The most Beast reads from a socket at once.
 constexpr std::uint64_t kBodyReadBytes = 64 * 1024;
+
+// The TLS 1.2 suites offered (OpenSSL's names): forward-secret key exchange
+// and authenticated encryption only, no RSA key exchange and no CBC.
+constexpr const char* kTls12Ciphers = "ECDHE+AESGCM:ECDHE+CHACHA20:!aNULL:!eNULL";
 
 // One answer as it goes out: an HTTP status and the reply's bytes in pieces
 // (which may share the packets' own buffers).
@@ -132,6 +137,14 @@ struct HttpCallServer::Impl
     std::optional<tcp::acceptor> acceptor;
     std::vector<std::thread> networkThreads;
     std::optional<net::thread_pool> workers;
+    // The object whose calls run on a pool of their own, and that pool.
+    QString ownPoolObject;
+    int ownPoolThreads = 0;
+    std::optional<net::thread_pool> ownPool;
+    net::thread_pool& poolFor(const QString& object)
+    {
+        return ownPool && object == ownPoolObject ? *ownPool : *workers;
+    }
 
     std::optional<ConnectionQuota> quota;
     std::optional<ByteBudget> bodyBudget;
@@ -192,7 +205,9 @@ public:
     // `address`: the peer's, already counted in the server's quota.
     Session(HttpCallServer::Impl& server, Stream&& stream, const QString& address)
         : server_(server), stream_(std::move(stream)),
-          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address)
+          buffer_(framing::readBufferBytes(server.limits.headerBytes)), peerAddress_(address),
+          firstHeadBy_(std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(server.limits.headerTimeoutMs))
     {
         peerAddressOf(lowest().socket(), &peerPort_);
     }
@@ -253,7 +268,7 @@ private:
     void handshake()
     {
         state_ = State::Reading;
-        lowest().expires_after(std::chrono::milliseconds(limits().headerTimeoutMs));
+        lowest().expires_at(firstHeadBy_);
         if constexpr (kTls) {
             stream_.async_handshake(ssl::stream_base::server,
                                     [self = self()](const beast::error_code& ec) {
@@ -288,10 +303,14 @@ private:
         head_->header_limit(std::uint32_t(limits().headerBytes));
         head_->body_limit(std::uint64_t(server_.maxBodyBytes));
         // A kept-alive connection gets the idle time for its next request; a
-        // new one the head time-out. Either way a head dripped byte by byte
-        // is cut off when the time runs out.
-        lowest().expires_after(std::chrono::milliseconds(served_ == 0 ? limits().headerTimeoutMs
-                                                                      : server_.keepAliveMs));
+        // new one what is left of the head time-out, counted from its start
+        // (a TLS handshake included, so a slow handshake does not buy a second
+        // period for the head). Either way a head dripped byte by byte is cut
+        // off when the time runs out.
+        if (served_ == 0)
+            lowest().expires_at(firstHeadBy_);
+        else
+            lowest().expires_after(std::chrono::milliseconds(server_.keepAliveMs));
         http::async_read_header(
             stream_, buffer_, *head_,
             [self = self()](const beast::error_code& ec, std::size_t) { self->onHead(ec); });
@@ -590,18 +609,19 @@ private:
         // The body keeps its share of the budget until its call has run.
         struct Held
         {
-            std::string bytes;
+            QByteArray bytes;
             BudgetShare share;
         };
         auto body = std::make_shared<Held>(Held{std::move(message.body()), std::move(bodyShare_)});
         body_.reset();
-        net::post(*server_.workers, [self = self(), body, context = context_]() mutable {
-            self->runCall(body->bytes, context);
-        });
+        net::post(server_.poolFor(context_.object),
+                  [self = self(), body, context = context_]() mutable {
+                      self->runCall(body->bytes, context);
+                  });
     }
 
     // On a worker: decode, check, run the handler, hand the answer back.
-    void runCall(const std::string& body, CallContext& context)
+    void runCall(QByteArray& body, CallContext& context)
     {
         const QString& method = context.method;
         Answer answer;
@@ -610,11 +630,10 @@ private:
         // handler reports its own.
         bool checked = false;
         try {
-            const QByteArray bytes = QByteArray::fromRawData(body.data(), qsizetype(body.size()));
             Call call;
             try {
                 call = decodeCall(
-                    bytes, [&](const QString& object, const QString& name, quint32 count) {
+                    body, [&](const QString& object, const QString& name, quint32 count) {
                         if (object != context.object || name != method)
                             throw CallRefused(
                                 400,
@@ -630,6 +649,9 @@ private:
                     400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
                     method);
             }
+            // The call's packets share what they need of the body; the rest
+            // of it goes before the handler runs.
+            body = QByteArray();
             checked = true;
             if (server_.streamingHandler) {
                 ChunkWriter out(self());
@@ -966,7 +988,7 @@ private:
     // instead of growing it without bound.
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> head_;
-    std::optional<http::request_parser<http::string_body>> body_;
+    std::optional<http::request_parser<wire::CallBody>> body_;
     // What the request's body holds of the server's body budget.
     BudgetShare bodyShare_;
     // The streamed answer's pieces waiting for the client (strand only), and
@@ -982,6 +1004,8 @@ private:
     std::function<void(std::uint64_t, beast::string_view, beast::error_code&)> onChunk_;
     CallContext context_;
     QString peerAddress_;
+    // When the first request's head must have arrived, handshake included.
+    std::chrono::steady_clock::time_point firstHeadBy_;
     quint16 peerPort_ = 0;
     State state_ = State::Idle;
     bool keepAlive_ = true;
@@ -1075,6 +1099,12 @@ void HttpCallServer::setThreadCount(int count)
     d_->threads = qMax(count, 1);
 }
 
+void HttpCallServer::setOwnPool(const QString& object, int threads)
+{
+    d_->ownPoolObject = object;
+    d_->ownPoolThreads = qMax(threads, 1);
+}
+
 void HttpCallServer::setKeepAliveTimeoutSeconds(int seconds)
 {
     d_->keepAliveMs = qMax(seconds, 1) * 1000;
@@ -1095,6 +1125,13 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                             ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
                             ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
+        // TLS 1.2 only with forward secrecy and authenticated encryption
+        // (ECDHE with AES-GCM or ChaCha20); TLS 1.3's suites all are.
+        SSL_CTX_set_min_proto_version(context.native_handle(), TLS1_2_VERSION);
+        SSL_CTX_set_options(context.native_handle(),
+                            SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_COMPRESSION);
+        if (SSL_CTX_set_cipher_list(context.native_handle(), kTls12Ciphers) != 1)
+            throw TransportError(QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
         context.use_certificate_chain_file(certFile.toStdString());
         context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
         d_->tls.emplace(std::move(context));
@@ -1164,6 +1201,8 @@ void HttpCallServer::start()
     d.bodyBudget.emplace(d.limits.bodyBytesTotal);
     d.replyBudget.emplace(d.limits.replyBytesTotal);
     d.workers.emplace(size_t(d.threads));
+    if (d.ownPoolThreads > 0)
+        d.ownPool.emplace(size_t(d.ownPoolThreads));
     d.work.emplace(d.ioc.get_executor());
     d.accept();
     for (int i = 0; i < 2; ++i)
@@ -1215,6 +1254,8 @@ void HttpCallServer::stop()
     // A handler still running ends on its own; its answer finds the
     // connection closed.
     d.workers->join();
+    if (d.ownPool)
+        d.ownPool->join();
     {
         std::unique_lock lock(d.sessionsMutex);
         d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
@@ -1226,6 +1267,7 @@ void HttpCallServer::stop()
         t.join();
     d.networkThreads.clear();
     d.workers.reset();
+    d.ownPool.reset();
     d.acceptor.reset();
     d.running = false;
 }

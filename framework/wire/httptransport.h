@@ -260,6 +260,11 @@ public:
     // Before start(): worker threads (default 8), how long an idle kept-alive
     // connection stays open (default 5 s), the limits, TLS, the hooks.
     void setThreadCount(int count);
+    // Calls to `object` run on `threads` threads of their own instead of the
+    // workers, waiting in that pool's queue for a thread: slow calls that are
+    // few at a time on purpose (logins, each a deliberately costly password
+    // hash) then never hold the workers that serve everything else.
+    void setOwnPool(const QString& object, int threads);
     void setKeepAliveTimeoutSeconds(int seconds);
     void setLimits(const ServerLimits& limits);
     // Serve TLS only, with this certificate chain and private key (PEM).

@@ -157,6 +157,72 @@ Packet::Packet() : d_(emptyData()) {}
 
 Packet::Packet(std::shared_ptr<const Data> data) : d_(std::move(data)) {}
 
+namespace {
+
+// What the head of a packet says about the size of its table.
+struct TableShape
+{
+    QList<FieldDef> fields;
+    quint32 rows = 0;
+    qsizetype rowsStart = 0; // where the first row begins
+    qint64 values = 0;       // the most non-null cells the rows can hold
+};
+
+// Reads the head of the packet at `in` (whose packet starts at `start`) up
+// to its rows, refusing a row count its bytes cannot hold.
+TableShape readTableShape(ByteReader& in, const char* start, qsizetype size)
+{
+    if (size > kMaxPacketBytes)
+        in.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
+    TableShape t;
+    t.fields = readPacketHead(in, start);
+    const qsizetype fieldCount = t.fields.size();
+    t.rows = in.read<quint32>();
+    if (fieldCount == 0 && t.rows != 0)
+        in.fail(QStringLiteral("linhas sem campos"));
+    const qsizetype bitmapBytes = (fieldCount + 7) / 8;
+    // Every row carries at least its null bitmap: a row count that cannot fit
+    // in what is left is rejected before any table is allocated.
+    if (fieldCount > 0 && qsizetype(t.rows) > in.remaining() / bitmapBytes)
+        in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(t.rows).arg(in.remaining()));
+    if (t.rows > quint32(std::numeric_limits<int>::max()))
+        in.fail(QStringLiteral("linhas demais"));
+    t.rowsStart = in.pos();
+    // Each non-null value takes at least one byte after its row's bitmap.
+    t.values = std::min<qint64>(qint64(t.rows) * fieldCount,
+                                in.remaining() - qint64(t.rows) * bitmapBytes);
+    return t;
+}
+
+qint64 tableBytesOf(const TableShape& t)
+{
+    return (qint64(t.rows) + 1 + t.values) * qint64(sizeof(quint32));
+}
+
+// Indexes the packet d->encoded() holds; the table's offsets are positions
+// in d->buffer.
+Packet::Data& indexPacket(Packet::Data& d)
+{
+    const std::string_view bytes = d.encoded();
+    ByteReader in(d.buffer.constData(), d.begin + qsizetype(bytes.size()), "pacote de dados");
+    in.skip(d.begin);
+    TableShape t = readTableShape(in, bytes.data(), qsizetype(bytes.size()));
+    d.fields = std::move(t.fields);
+    d.rows = int(t.rows);
+    d.rowValues.clear();
+    // Reserved whole, never grown by doubling: the table takes exactly what
+    // tableBytes() said.
+    d.rowValues.reserve(size_t(t.rows) + 1);
+    d.values.reserve(size_t(t.values));
+    readRows(d, in, t.rows);
+    d.rowValues.push_back(quint32(d.values.size()));
+    if (!in.atEnd())
+        in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));
+    return d;
+}
+
+} // namespace
+
 Packet Packet::decode(QByteArray bytes)
 {
     auto d = std::make_shared<Data>();
@@ -166,34 +232,27 @@ Packet Packet::decode(QByteArray bytes)
     // no allocated capacity) belongs to someone else: copy that.
     if (d->buffer.capacity() == 0 && !d->buffer.isEmpty())
         d->buffer.detach();
-    const QByteArray& buf = d->buffer;
-    ByteReader in(buf.constData(), buf.size(), "pacote de dados");
-
-    if (buf.size() > kMaxPacketBytes)
-        in.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
-    d->fields = readPacketHead(in, buf.constData());
-    d->rowValues.clear();
-    const qsizetype fieldCount = d->fields.size();
-    const quint32 rows = in.read<quint32>();
-    if (fieldCount == 0 && rows != 0)
-        in.fail(QStringLiteral("linhas sem campos"));
-    const qsizetype bitmapBytes = (fieldCount + 7) / 8;
-    // Every row carries at least its null bitmap: a row count that cannot fit
-    // in what is left is rejected before any table is allocated.
-    if (fieldCount > 0 && qsizetype(rows) > in.remaining() / bitmapBytes)
-        in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(rows).arg(in.remaining()));
-    if (rows > quint32(std::numeric_limits<int>::max()))
-        in.fail(QStringLiteral("linhas demais"));
-    d->rows = int(rows);
-
-    d->rowValues.reserve(size_t(rows) + 1);
-    // Most values take eight bytes or more; the table grows if they are smaller.
-    d->values.reserve(size_t(std::min<qint64>(qint64(rows) * fieldCount, in.remaining() / 8)));
-    readRows(*d, in, rows);
-    d->rowValues.push_back(quint32(d->values.size()));
-    if (!in.atEnd())
-        in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));
+    indexPacket(*d);
     return Packet(std::move(d));
+}
+
+Packet Packet::decodeShared(const QByteArray& whole, qsizetype offset, qsizetype length)
+{
+    Q_ASSERT(offset >= 0 && length >= 0 && offset + length <= whole.size());
+    if (whole.capacity() == 0) // raw data: not ours to keep
+        return decode(QByteArray(whole.constData() + offset, length));
+    auto d = std::make_shared<Data>();
+    d->buffer = whole;
+    d->begin = offset;
+    d->end = offset + length;
+    indexPacket(*d);
+    return Packet(std::move(d));
+}
+
+qint64 Packet::tableBytes(std::string_view bytes)
+{
+    ByteReader in(bytes.data(), qsizetype(bytes.size()), "pacote de dados");
+    return tableBytesOf(readTableShape(in, bytes.data(), qsizetype(bytes.size())));
 }
 
 const QList<FieldDef>& Packet::fields() const
@@ -332,17 +391,21 @@ qint64 Packet::integer(int row, int col) const
 
 QByteArray Packet::bytes() const
 {
-    return d_->buffer;
+    if (d_->begin == 0 && d_->end < 0)
+        return d_->buffer;
+    const std::string_view bytes = d_->encoded();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 
 qsizetype Packet::memoryBytes() const
 {
-    return d_->buffer.capacity() + qsizetype(d_->rowValues.capacity() + d_->values.capacity()) * 4;
+    const qsizetype own = d_->end < 0 ? d_->buffer.capacity() : qsizetype(d_->encoded().size());
+    return own + qsizetype(d_->rowValues.capacity() + d_->values.capacity()) * 4;
 }
 
 bool operator==(const Packet& a, const Packet& b)
 {
-    return a.d_ == b.d_ || a.d_->buffer == b.d_->buffer;
+    return a.d_ == b.d_ || a.d_->encoded() == b.d_->encoded();
 }
 
 Packet Packet::empty(const QList<FieldDef>& fields)

@@ -54,6 +54,13 @@ public:
     // Validates the bytes completely and indexes them; throws WireError when
     // anything is malformed. Never reads outside `bytes`.
     static Packet decode(QByteArray bytes);
+    // The same for the `length` bytes at `offset` of `whole`, which the packet
+    // shares (keeping all of it alive) instead of copying them.
+    static Packet decodeShared(const QByteArray& whole, qsizetype offset, qsizetype length);
+    // What decoding `bytes` allocates for its cell table, read from its head
+    // alone (throws WireError when the head is malformed): what a decoder
+    // with a memory budget charges before it decodes.
+    static qint64 tableBytes(std::string_view bytes);
 
     // The packet of a closed or empty data set: definitions and no rows.
     static Packet empty(const QList<FieldDef>& fields);

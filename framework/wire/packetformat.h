@@ -55,6 +55,15 @@ QList<FieldDef> readPacketHead(ByteReader& in, const char* start);
 struct krt::Packet::Data
 {
     QByteArray buffer;
+    // The packet's bytes within `buffer`: all of it, or the part of a larger
+    // buffer it shares instead of copying (a packet argument in a call's body).
+    qsizetype begin = 0;
+    qsizetype end = -1; // -1: up to the buffer's end
+    std::string_view encoded() const
+    {
+        const qsizetype stop = end < 0 ? buffer.size() : end;
+        return {buffer.constData() + begin, size_t(stop - begin)};
+    }
     QList<FieldDef> fields;
     int rows = 0;
     // rows + 1 entries: rowValues[r] is the index in `values` of row r's first

@@ -198,7 +198,7 @@ TEST_F(AccessTest, AnInvoiceOfAnotherBranchListedForThisOneIsNotCancelled)
 // An invoice of 0001 with a sale of 0002 linked to it: undoing it would free
 // a sale of another branch. A user of 0001 alone is refused; a user of every
 // branch gets it skipped.
-TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNotUndone)
+TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNeitherShownNorUndone)
 {
     const QString invoice = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIALNF = '0001'").first();
     tdb->exec(
@@ -206,6 +206,19 @@ TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNotUndone)
                        "CDFILIAL = '0002' AND NRSEQVENDA = (SELECT MIN(NRSEQVENDA) FROM VENDA "
                        "WHERE CDFILIAL = '0002')")
             .arg(invoice.mid(4)));
+    // Its details show each user the sales of the branches the user may see.
+    auto salesBranches = [&](const Caller& who) {
+        const Packet sales =
+            obj->call(who, api::getItLanctoEst, "0001", invoice.mid(4)).at(0).asPacket();
+        QStringList branches;
+        for (int r = 0; r < sales.rowCount(); ++r)
+            branches << sales.textQ(r, 0);
+        branches.removeDuplicates();
+        branches.sort();
+        return branches;
+    };
+    EXPECT_EQ(salesBranches(gerente), (QStringList{"0001", "0002"}));
+    EXPECT_EQ(salesBranches(loja1), QStringList{"0001"});
     const QStringList all = tdb->invoiceKeys();
     EXPECT_ACCESS_DENIED(obj->call(loja1, api::setDeletaNF, "0001", invoicePacketOf({invoice})),
                          "0002");

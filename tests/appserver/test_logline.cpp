@@ -6,7 +6,10 @@
 #include "appserver/server/logline.h"
 #include "logparser.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 using krt::app::CallLog;
 using krt::app::escapeLogField;
@@ -95,4 +98,43 @@ TEST(CallLogLine, WhatChangesHowTextIsShownNeverReachesTheLineButPlainTextDoes)
     // Accents and other printable characters are written as they are.
     EXPECT_EQ(escapeLogField(QStringLiteral("São João 😀").toUtf8()),
               QStringLiteral("São\\x20João\\x20😀").toUtf8());
+}
+
+// Calls logged from many threads at once (the server's workers): every line
+// whole, none lost, each parsing back to its own call.
+TEST(CallLogLine, LinesFromConcurrentCallsNeverInterleave)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("calls.log"));
+    constexpr int kThreads = 8;
+    constexpr int kCalls = 250;
+    {
+        CallLog log(path);
+        ASSERT_TRUE(log.isOpen());
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&log, t] {
+                for (int i = 0; i < kCalls; ++i)
+                    log.call(quint64(t * kCalls + i), QStringLiteral("127.0.0.%1:4000").arg(t),
+                             QStringLiteral("user %1\n%2").arg(t).arg(i), "getPrincipal", i % 2, i,
+                             1.5, i % 2 ? QString() : QStringLiteral("falha \"%1\"").arg(i));
+            });
+        for (std::thread& th : threads)
+            th.join();
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QSet<quint64> seen;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty() || !line.contains(" #"))
+            continue;
+        const auto call = logparser::parseLine(line);
+        ASSERT_TRUE(call) << line.toStdString();
+        const int t = int(call->requestId / kCalls);
+        const int i = int(call->requestId % kCalls);
+        EXPECT_EQ(call->user, QStringLiteral("user %1\n%2").arg(t).arg(i));
+        EXPECT_EQ(call->rows, i);
+        seen.insert(call->requestId);
+    }
+    EXPECT_EQ(seen.size(), kThreads * kCalls);
 }

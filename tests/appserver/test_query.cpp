@@ -1,5 +1,6 @@
 // Statements as the methods use them, on each database: values in and out,
 // statements nested on one connection, rows left unread, failures among rows.
+#include "appserver/db/database.h"
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "testdatabase.h"
@@ -171,3 +172,38 @@ TEST_F(QueryTest, AFailureAmongTheRowsIsAnErrorNotAShortList)
 }
 
 } // namespace
+
+TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
+{
+    using krt::app::AppError;
+    using krt::app::DbOptions;
+    const DbOptions o = DbOptions::parse(
+        "postgres://app@db.loja:5433/krt?sslmode=verify-full&sslrootcert=/etc/krt/ca.pem&"
+        "statement_timeout=30000");
+    EXPECT_EQ(o.sslMode, QStringLiteral("verify-full"));
+    EXPECT_EQ(o.sslRootCert, QStringLiteral("/etc/krt/ca.pem"));
+    EXPECT_EQ(o.statementTimeoutMs, 30000);
+    EXPECT_EQ(DbOptions::parse(o.describe()).postgresConnectOptions(), o.postgresConnectOptions());
+    for (const char* bad :
+         {"postgres://app@h/krt?sslmode=sometimes", "postgres://app@h/krt?statement_timeout=1s",
+          "postgres://app@h/krt?sslcert=/tmp/x", "postgres://app@h/krt?options=-c"})
+        EXPECT_THROW(DbOptions::parse(bad), AppError) << bad;
+
+    if (!TestDatabase::isPostgres())
+        GTEST_SKIP() << "the rest needs a PostgreSQL server";
+    DbOptions slow = tdb->db().options();
+    slow.statementTimeoutMs = 300;
+    krt::app::Database limited(slow);
+    {
+        Query show(limited.connection(), "SHOW statement_timeout");
+        show.exec();
+        ASSERT_TRUE(show.next());
+        EXPECT_EQ(show.text(0), QStringLiteral("300ms"));
+    }
+    EXPECT_THROW(Query(limited.connection(), "SELECT pg_sleep(3)").exec(), DbError);
+    // The test server offers no TLS: asking for it is an error, not a fallback.
+    DbOptions secure = tdb->db().options();
+    secure.sslMode = QStringLiteral("require");
+    krt::app::Database refused(secure);
+    EXPECT_ANY_THROW(refused.connection());
+}

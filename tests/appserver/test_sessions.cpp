@@ -314,3 +314,67 @@ TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
         t.join();
     EXPECT_EQ(admitted.load(), LoginThrottle::kFreePerAccount);
 }
+
+// Logins, calls, logouts and an administrator's change from many threads at
+// once (the server's workers): each thread finds exactly its own sessions,
+// and the change ends every session of the old generation.
+TEST(SessionTable, ManyThreadsOpenFindAndEndSessionsConsistently)
+{
+    krt::app::SessionTable table;
+    constexpr int kThreads = 8;
+    constexpr int kSessions = 200;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            const QString user = t % 2 ? QStringLiteral("ana") : QStringLiteral("caixa%1").arg(t);
+            QList<QByteArray> mine;
+            for (int i = 0; i < kSessions; ++i) {
+                mine << table.open(user, 1);
+                const auto found = table.find(mine.last());
+                if (!found || found->user != user)
+                    ++wrong;
+                if (i % 2)
+                    table.close(mine.takeFirst());
+            }
+            // Ana's password changes (generation 2) while others still call.
+            if (t == 1)
+                table.closeUser(QStringLiteral("ana"), 2);
+        });
+    for (std::thread& th : threads)
+        th.join();
+    table.closeUser(QStringLiteral("ana"), 2);
+    EXPECT_EQ(wrong.load(), 0);
+    // Half of each thread's sessions are left, none of ana's.
+    EXPECT_EQ(table.size(), (kThreads / 2) * (kSessions / 2));
+}
+
+// Logins run two at a time (each a deliberately costly hash) on threads of
+// their own: a burst of them leaves the one worker free for a call that
+// arrives behind them.
+TEST_F(SessionsTest, LoginsWaitingForTheirTurnHoldNoWorker)
+{
+    ServerProcess oneWorker;
+    ASSERT_TRUE(oneWorker.start(tdb->connectionText(), {"--threads", "1"}))
+        << oneWorker.error.toStdString();
+    krt::HttpCallClient caller(QStringLiteral("127.0.0.1"), oneWorker.port(), 30000);
+    caller.setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    caller.login();
+
+    constexpr int kLogins = 16;
+    std::atomic<int> loggedIn{0};
+    std::vector<std::thread> logins;
+    for (int i = 0; i < kLogins; ++i)
+        logins.emplace_back([&] {
+            if (!tokenOf(oneWorker.port(), "demo", "demo").isEmpty())
+                ++loggedIn;
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // all of them sent
+    const int rows = caller.call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount();
+    const int loggedInBeforeTheCall = loggedIn.load();
+    for (std::thread& t : logins)
+        t.join();
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(loggedIn.load(), kLogins);
+    EXPECT_LT(loggedInBeforeTheCall, kLogins) << "the call waited for every login";
+}

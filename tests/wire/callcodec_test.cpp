@@ -133,3 +133,44 @@ TEST(CallCodec, AnErrorReplysCodeAndMethodSurviveTheRoundTrip)
     shapeless[7] = 0;
     EXPECT_THROW(decodeReply(shapeless), WireError);
 }
+
+TEST(CallCodec, ACallDecodesIntoNoMoreThanItsOwnSizeAndFourMegabytes)
+{
+    const QString object = QStringLiteral("Krt52600.rdmCancelaConsoli");
+    // A packet argument shares the body's bytes: it outlives the body the
+    // caller held and reads back as sent, its own memory only its table.
+    PacketWriter w({{"NRNOTA", FieldType::String, 10}, {"VLNOTA", FieldType::Float, 0}});
+    for (int i = 0; i < 20000; ++i) {
+        w.addText(QString::number(i).rightJustified(10, u'0'));
+        w.addNumber(i * 1.5);
+    }
+    const Packet sent = w.finish();
+    Packet received;
+    {
+        QByteArray body = encodeCall(object, QStringLiteral("setDeletaNF"), {Variant(sent)});
+        received = decodeCall(body).args.at(0).asPacket();
+        body = QByteArray();
+    }
+    EXPECT_TRUE(received == sent);
+    EXPECT_EQ(received.bytes(), sent.bytes());
+    EXPECT_EQ(received.textQ(19999, 0), QStringLiteral("0000019999"));
+    EXPECT_LT(received.memoryBytes(), sent.bytes().size() + 20001 * 3 * 4 + 1024);
+
+    // 5 MiB of one-byte characters would take 10 MiB as text: refused. The
+    // same bytes as two-byte characters take 5 MiB: accepted.
+    const QByteArray ascii = encodeCall(object, QStringLiteral("getParamVend"),
+                                        {Variant(QString(5 << 20, QLatin1Char('a')))});
+    try {
+        decodeCall(ascii);
+        ADD_FAILURE() << "a text twice its size in memory was decoded";
+    } catch (const WireError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("memória"))) << e.text().toStdString();
+    }
+    const QByteArray accented = encodeCall(object, QStringLiteral("getParamVend"),
+                                           {Variant(QString(5 << 19, QChar(0xE9)))});
+    EXPECT_EQ(decodeCall(accented).args.at(0).asString().size(), 5 << 19);
+    // Replies keep their wider budget: the client decodes those.
+    EXPECT_EQ(
+        decodeReply(encodeReply(Variant(QString(5 << 20, QLatin1Char('a'))))).asString().size(),
+        5 << 20);
+}

@@ -5,8 +5,12 @@
 #include "framework/wire/httptransport.h"
 #include "testpki.h"
 
+#include <QProcess>
 #include <QStandardPaths>
+#include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace krt;
 
@@ -14,13 +18,15 @@ namespace {
 
 const QString kObject = QStringLiteral("Test.Remote");
 
-std::unique_ptr<HttpCallServer> tlsServer(const testpki::TestPki& pki, const char* name = "server")
+std::unique_ptr<HttpCallServer> tlsServer(const testpki::TestPki& pki, const char* name = "server",
+                                          const ServerLimits& limits = {})
 {
     auto server = std::make_unique<HttpCallServer>(
         "127.0.0.1", 0, 1 << 20,
         [](const QString&, const QString&, const QList<Variant>& args, const CallContext& ctx) {
             return Variant(QList<Variant>{Variant(ctx.secure), args.value(0)});
         });
+    server->setLimits(limits);
     server->setTls(pki.file((QString::fromLatin1(name) + ".crt").toLatin1().constData()),
                    pki.file((QString::fromLatin1(name) + ".key").toLatin1().constData()));
     server->start();
@@ -92,4 +98,49 @@ TEST_F(Tls, MissingOrUnreadableFilesAreClearErrors)
     HttpCallClient client("127.0.0.1", 1, 1000);
     EXPECT_THROW(client.setTls(pki.file("nada.crt")), RemoteError);
     EXPECT_THROW(client.setTls(pki.file("san.ext")), RemoteError);
+}
+
+TEST_F(Tls, OnlyForwardSecretAuthenticatedSuitesAndOneDeadlineForHandshakeAndHead)
+{
+    ServerLimits limits;
+    limits.headerTimeoutMs = 1500;
+    auto server = tlsServer(pki, "server", limits);
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(server->port());
+
+    // TLS 1.2 with ECDHE and AES-GCM talks; the same with CBC and SHA-1 (which
+    // OpenSSL offers by default) and TLS 1.1 do not.
+    auto handshake = [&](const QStringList& options) {
+        QProcess p;
+        p.start(QStringLiteral("openssl"),
+                QStringList{"s_client", "-connect", address, "-CAfile", pki.file("ca.crt")} +
+                    options);
+        p.closeWriteChannel();
+        p.waitForFinished(10000);
+        return p.exitCode() == 0 && p.readAllStandardOutput().contains("Verify return code: 0");
+    };
+    EXPECT_TRUE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES128-GCM-SHA256"}));
+    EXPECT_FALSE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES128-SHA"}));
+    EXPECT_FALSE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES256-SHA384"}));
+    EXPECT_TRUE(handshake({"-tls1_3"}));
+
+    // A client that starts its handshake 1 s after connecting and then drips
+    // its head over another 1.2 s is cut off 1.5 s after it connected: the
+    // handshake does not start a second period for the head.
+    namespace net = boost::asio;
+    net::io_context io;
+    net::ssl::context context(net::ssl::context::tls_client);
+    net::ssl::stream<net::ip::tcp::socket> tls(io, context);
+    tls.next_layer().connect({net::ip::make_address("127.0.0.1"), server->port()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    tls.handshake(net::ssl::stream_base::client);
+    const std::string head = "POST /call/Test.Remote/echo HTTP/1.1\r\nHost: x\r\n\r\n";
+    boost::system::error_code ec;
+    for (std::size_t i = 0; i < head.size() && !ec; i += 4) {
+        net::write(tls, net::buffer(head.substr(i, 4)), ec);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200 * 4 / head.size()));
+    }
+    char answer[64] = {};
+    if (!ec)
+        tls.read_some(net::buffer(answer), ec);
+    EXPECT_TRUE(ec) << "the head was read after the deadline: " << answer;
 }
