@@ -3,9 +3,9 @@
 // it, the server's checks of a call's arguments (the kinds a method declares,
 // every reading and every selection, over each argument and the one after
 // it), or a login answer as the client reads it.
-#include "appserver/db/errors.h"
 #include "appserver/methods/arguments.h"
 #include "framework/wire/callcodec.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
 #include "server/methodtable.h"
@@ -20,8 +20,7 @@ template <class F> void refusedOrDone(F f)
 {
     try {
         f();
-    } catch (const krt::app::AppError&) {
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
     }
 }
 
@@ -94,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         }
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
     }
     return 0;
 }

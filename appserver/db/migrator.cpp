@@ -1,7 +1,7 @@
 #include "appserver/db/migrator.h"
 
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -79,7 +79,8 @@ QStringList Migrator::migrate()
             continue;
         QFile file(kResourceDir + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly))
-            throw AppError(QStringLiteral("Migração %1 ilegível.").arg(name));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Migração %1 ilegível.").arg(name));
         const QString script = QString::fromUtf8(file.readAll());
         withRetry([&] {
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);

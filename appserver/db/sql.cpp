@@ -1,8 +1,8 @@
 #include "appserver/db/sql.h"
 
 #include "appserver/db/dialect.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/statement.h"
+#include "framework/wire/errors.h"
 
 namespace krt::app {
 
@@ -136,7 +136,7 @@ Transaction::~Transaction()
         return;
     try {
         execStatement(db_, QStringLiteral("ROLLBACK"));
-    } catch (const DbError&) {
+    } catch (const Error&) {
         // The connection is gone or the transaction already ended: nothing
         // of it was committed either way.
     }

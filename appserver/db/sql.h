@@ -17,7 +17,7 @@ class Statement;
 }
 
 // A prepared, forward-only statement with positional parameters ("?").
-// Values are always bound, never pasted into the text. Failures throw DbError
+// Values are always bound, never pasted into the text. Failures throw Error (DatabaseFailure)
 // carrying the driver's text. After exec() the next bind() starts again at
 // the first parameter, so one prepared statement serves a whole loop.
 //
@@ -96,7 +96,7 @@ private:
 // deadlock, a serialization failure or a busy file.
 template <typename Fn> auto withRetry(Fn&& work) -> decltype(work());
 
-// Executes one statement without parameters; throws DbError.
+// Executes one statement without parameters; throws Error (DatabaseFailure).
 void execStatement(const QSqlDatabase& db, const QString& sql);
 
 } // namespace krt::app

@@ -51,7 +51,7 @@ QDate isoDay(std::string_view text);
 // The start of a statement, for error texts.
 QString firstWords(const QString& sql);
 
-// "Erro no banco de dados ao <what>: <detail>", as a DbError.
+// "Erro no banco de dados ao <what>: <detail>", as an Error (DatabaseFailure).
 [[noreturn]] void failStatement(const QString& what, const QString& detail, bool transient);
 
 } // namespace krt::app::detail

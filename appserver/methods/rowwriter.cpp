@@ -86,9 +86,7 @@ void RowWriter::mismatch(const QString& detail) const
     QString text = detail;
     if (!dataSet_.empty())
         text = QStringLiteral("%1: %2").arg(QString::fromLatin1(dataSet_.c_str()), text);
-    if (!method_.empty())
-        text = QStringLiteral("%1: %2").arg(QString::fromLatin1(method_.c_str()), text);
-    throw RowMismatch(text.toStdString());
+    throw Error(ErrorCode::ServerFailure, text, QString::fromLatin1(method_.c_str()));
 }
 
 void RowWriter::bind(const Query& q, std::initializer_list<std::string_view> computed)
@@ -235,7 +233,7 @@ void RowWriter::addUtf8(std::string_view value, quint16 size)
 {
     try {
         writer_.addText(value);
-    } catch (const WireError&) {
+    } catch (const Error&) {
         // Bytes that are not UTF-8 (written by some other program): shown with
         // replacement characters instead of failing the whole answer.
         addCut(QString::fromUtf8(value.data(), qsizetype(value.size())), size);

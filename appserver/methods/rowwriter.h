@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <initializer_list>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,23 +34,15 @@ private:
     char text_[10] = {};
 };
 
-// A method's rows and the fields of the data set it declares disagree: a
-// field the statement has no column for, or a value written under another
-// field than the next one. The text names the method, the data set and the
-// field. A fault of the server's own code, never of the caller's request.
-class RowMismatch : public std::logic_error
-{
-public:
-    using std::logic_error::logic_error;
-};
-
 // Fills a data packet row after row, each value written under the name of its
-// field, in the order the data set declares them (server/packetfields.h):
-// a name out of place throws RowMismatch. A field whose value is its
-// statement's column of the same name is copied from it (bind, copy); the
-// others are given by the method (text, utf8, number, date, null). Texts are
-// cut to their field's size (a database that holds a longer text must not
-// make the whole answer fail); null values stay null.
+// field, in the order the data set declares them (server/packetfields.h).
+// Where the rows and the data set disagree (a field the statement has no
+// column for, a value written under another field than the next one or of
+// another type) it throws Error (ServerFailure) naming the method, the data
+// set and the field: a fault of the server's own code, never of the request. A field whose value is
+// its statement's column of the same name is copied from it (bind, copy); the others are given by
+// the method (text, utf8, number, date, null). Texts are cut to their field's size (a database that
+// holds a longer text must not make the whole answer fail); null values stay null.
 class RowWriter
 {
 public:
@@ -64,8 +55,8 @@ public:
     explicit RowWriter(const QList<FieldDef>& fields);
 
     // The rows come from `q`, executed: every field not named in `computed`
-    // is the column of the same name (in any case). Throws RowMismatch for a
-    // field that is neither, before any row is read, so that a statement
+    // is the column of the same name (in any case). Throws for a field that
+    // is neither, before any row is read, so that a statement
     // that does not fit its data set fails whether it finds rows or not.
     void bind(const Query& q, std::initializer_list<std::string_view> computed = {});
 

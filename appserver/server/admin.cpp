@@ -10,10 +10,10 @@
 #include "appserver/auth/users.h"
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "framework/wire/errors.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,11 +49,13 @@ QString readPassword(const QString& file)
     QFile in;
     if (file.isEmpty()) {
         if (!in.open(stdin, QIODevice::ReadOnly))
-            throw krt::app::AppError(QStringLiteral("não foi possível ler a senha da entrada."));
+            throw krt::Error(krt::ErrorCode::InvalidArgument,
+                             QStringLiteral("não foi possível ler a senha da entrada."));
     } else {
         in.setFileName(file);
         if (!in.open(QIODevice::ReadOnly))
-            throw krt::app::AppError(
+            throw krt::Error(
+                krt::ErrorCode::InvalidArgument,
                 QStringLiteral("não foi possível ler o arquivo de senha %1.").arg(file));
     }
     QString line = QString::fromUtf8(in.readLine(4096));
@@ -286,7 +288,7 @@ int main(int argc, char** argv)
             return 0;
         }
         return fail(QStringLiteral("comando desconhecido \"%1\".").arg(command));
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         return fail(e.text());
     }
 }

@@ -47,7 +47,7 @@ void TNetConnection::setConnected(bool connected)
         try {
             if (!caFile.isEmpty())
                 client->setTls(caFile);
-        } catch (const krt::RemoteError& e) {
+        } catch (const krt::Error& e) {
             failure = e.text();
             code = e.code();
         }
@@ -59,10 +59,10 @@ void TNetConnection::setConnected(bool connected)
                     client->setCredentials(user, password);
                     client->login();
                 }
-            } catch (const krt::RemoteError& e) {
+            } catch (const krt::Error& e) {
                 lastError_ = e.text();
                 if (throwException_)
-                    throw EKrtError(lastError_, e.code());
+                    throw;
                 return;
             }
         }
@@ -71,7 +71,7 @@ void TNetConnection::setConnected(bool connected)
         lastError_ = QStringLiteral("Falha ao conectar ao servidor de aplicação %1 (%2): %3")
                          .arg(address(), serverName_, failure);
         if (throwException_)
-            throw EKrtError(lastError_, code);
+            throw EKrtError(code, lastError_);
         return;
     }
     lastError_.clear();
@@ -101,13 +101,9 @@ krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::
                            .arg(method);
         if (!lastError_.isEmpty())
             text += u'\n' + lastError_;
-        throw EKrtError(text, krt::ErrorCode::NotConnected);
+        throw EKrtError(krt::ErrorCode::NotConnected, text);
     }
-    try {
-        return client_->call(serverName_, method, args);
-    } catch (const krt::RemoteError& e) {
-        throw EKrtError(e.text(), e.code());
-    }
+    return client_->call(serverName_, method, args);
 }
 
 krt::Variant TNetAppServer::call(const QString& method, const QList<krt::Variant>& args) const

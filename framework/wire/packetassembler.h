@@ -16,13 +16,13 @@ class PacketAssembler
 {
 public:
     // `head`: a packet's bytes before its row count (magic, version, flags,
-    // field definitions). Throws WireError when they are malformed.
+    // field definitions). Throws Error (Malformed) when they are malformed.
     explicit PacketAssembler(std::string_view head);
     ~PacketAssembler();
     PacketAssembler(const PacketAssembler&) = delete;
     PacketAssembler& operator=(const PacketAssembler&) = delete;
 
-    // Appends `count` rows encoded in exactly `bytes`; throws WireError.
+    // Appends `count` rows encoded in exactly `bytes`; throws Error (Malformed).
     void addRows(std::string_view bytes, quint32 count);
     int rowCount() const;
     // The packet; the assembler is spent afterwards.

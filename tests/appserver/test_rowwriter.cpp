@@ -59,7 +59,7 @@ protected:
     {
         try {
             work();
-        } catch (const krt::app::RowMismatch& e) {
+        } catch (const krt::Error& e) {
             return QString::fromStdString(e.what());
         }
         return QString();
