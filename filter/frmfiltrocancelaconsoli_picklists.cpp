@@ -11,11 +11,10 @@
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/maskedit.h"
 #include "screen/frmcancelaconsoli.h"
+#include "server/methods.h"
 #include "server/packetfields.h"
 
 #include <QCheckBox>
-
-using krt::Variant;
 
 namespace {
 
@@ -26,11 +25,12 @@ TDataSource* newDataSource(QObject* owner, const char* name, TDataSet* dataSet)
     return source;
 }
 
-// The date in an edit as the server takes it; no date when the text is not one.
-Variant diaDe(const TDateEditPlus* edit)
+// The date in an edit as the server takes it; no date (an invalid one, which
+// travels as null) when the text is not one.
+QDateTime diaDe(const TDateEditPlus* edit)
 {
     const QDate date = edit->GetDate();
-    return date.isValid() ? Variant(QDateTime(date, QTime(0, 0))) : Variant::null();
+    return date.isValid() ? QDateTime(date, QTime(0, 0)) : QDateTime();
 }
 
 } // namespace
@@ -143,11 +143,10 @@ void TfrmFiltroCancelaConsoli::btpVendaClick(QObject*)
     {
         krt::BusyScope busy(this, 6);
         const TSelecao caixas = SelecaoCaixas(rbtTCaixa->isChecked(), Filtro.stCaixas);
-        const Variant vendas = krt::callChecked(
-            screen.netCancConsoli, QStringLiteral("getVendas"),
-            {Variant(screen.medFilial->Text()), Variant(caixas.lista), Variant(caixas.codigo),
-             diaDe(depInicial), diaDe(depFinal), Variant(screen.ckbCancRetirada->isChecked())});
-        cdsVenda->setData(vendas.asPacket());
+        cdsVenda->setData(krt::callChecked(screen.netCancConsoli, krt::api::getVendas,
+                                           screen.medFilial->Text(), caixas.lista, caixas.codigo,
+                                           diaDe(depInicial), diaDe(depFinal),
+                                           screen.ckbCancRetirada->isChecked()));
     }
     PesquisaLista(dtsVenda, QStringLiteral("CHAVE"), msgPadrao->Msg(QStringLiteral("Venda")), false,
                   Filtro.stVendas);
@@ -161,12 +160,10 @@ void TfrmFiltroCancelaConsoli::btpLancamentoClick(QObject*)
     {
         krt::BusyScope busy(this, 6);
         // Here the sales code goes before the sales list.
-        const Variant lancamentos =
-            krt::callChecked(screen.netCancConsoli, QStringLiteral("getLancamento"),
-                             {Variant(screen.medFilial->Text()), Variant(screen.medCdLoja->Text()),
-                              Variant(caixas.lista), Variant(caixas.codigo), diaDe(depInicial),
-                              diaDe(depFinal), Variant(vendas.codigo), Variant(vendas.lista)});
-        cdsLancamento->setData(lancamentos.asPacket());
+        cdsLancamento->setData(krt::callChecked(screen.netCancConsoli, krt::api::getLancamento,
+                                                screen.medFilial->Text(), screen.medCdLoja->Text(),
+                                                caixas.lista, caixas.codigo, diaDe(depInicial),
+                                                diaDe(depFinal), vendas.codigo, vendas.lista));
     }
     PesquisaLista(dtsLancamento, QStringLiteral("CHAVE"),
                   msgPadrao->Msg(QStringLiteral("Lancto")) + QLatin1Char('|') +

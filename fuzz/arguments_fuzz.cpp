@@ -8,6 +8,7 @@
 #include "framework/wire/callcodec.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
+#include "server/methodtable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,37 +16,40 @@
 
 namespace {
 
-template <class F> void refusedOrDone(F f)
-{
-    try {
-        f();
-    } catch (const krt::app::AppError&) {
-    }
-}
-
-void checkSelection(const krt::app::Selection& s)
-{
-    if (s.keys.size() > krt::app::kMaxListKeys || (s.all && !s.keys.isEmpty()))
-        std::abort();
-}
-
-void checkArguments(const QList<krt::Variant>& args)
+// The server's checks of a call's arguments, as its dispatcher runs them for
+// the method the call names: the count and kinds, then each argument decoded
+// by its kind, a list argument parsed as its selection parses it.
+void checkArguments(const krt::Call& call)
 {
     using namespace krt::app;
-    const ArgReader in("fuzz");
-    for (int i = 0; i < args.size(); ++i) {
-        const krt::Variant& v = args[i];
-        const krt::Variant next = args.value(i + 1);
-        refusedOrDone([&] {
-            if (in.text(v, i + 1, "texto").size() > kMaxTextArgChars)
-                std::abort();
-        });
-        refusedOrDone([&] { in.day(v, i + 1, "data"); });
-        refusedOrDone([&] { in.boolean(v, i + 1, "lógico"); });
-        refusedOrDone([&] { in.packet(v, i + 1, "pacote"); });
-        refusedOrDone([&] { checkSelection(cashSelection(in, "0001", v, i + 1, next, i + 2)); });
-        refusedOrDone([&] { checkSelection(salesSelection(in, "0001", v, i + 1, next, i + 2)); });
-        refusedOrDone([&] { checkSelection(postingSelection(in, v, i + 1, next, i + 2)); });
+    const krt::api::MethodSpec* method = krt::api::findMethod(call.method);
+    if (!method)
+        return;
+    krt::api::checkArguments(*method, call.args);
+    const MethodCall request(*method, Caller("fuzz"));
+    for (std::size_t i = 0; i < method->args.size(); ++i) {
+        const krt::api::ArgSpec& spec = method->args[i];
+        const ArgAt at{&request, int(i) + 1, &spec};
+        try {
+            switch (spec.kind) {
+            case krt::api::ArgKind::Text: {
+                const QString text = decodeText(call.args[qsizetype(i)], at);
+                if (text.size() > kMaxTextArgChars)
+                    std::abort();
+                if (spec.selects != krt::api::Selects::Nothing && !spec.isFlag &&
+                    krt::parseKeyList(text, kMaxListKeys).size() > kMaxListKeys)
+                    std::abort();
+                break;
+            }
+            case krt::api::ArgKind::Date:
+                decodeDay(call.args[qsizetype(i)], at);
+                break;
+            case krt::api::ArgKind::Boolean:
+            case krt::api::ArgKind::Packet:
+                break;
+            }
+        } catch (const AppError&) {
+        }
     }
 }
 
@@ -68,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 1:
-            checkArguments(krt::decodeCall(bytes).args);
+            checkArguments(krt::decodeCall(bytes));
             break;
         default: {
             const krt::SessionInfo info = krt::SessionInfo::fromVariant(krt::decodeVariant(bytes));

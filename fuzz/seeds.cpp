@@ -125,9 +125,9 @@ int main(int argc, char** argv)
         put(QStringLiteral("reply"), set + QStringLiteral(".failed"),
             QByteArray(1, '\3') + streamed(fields, 6, true));
     }
-    for (const krt::api::MethodSignature& m : krt::api::methods()) {
+    for (const krt::api::MethodSpec& m : krt::api::methods()) {
         QList<krt::Variant> args;
-        for (const krt::api::ArgSignature& a : m.args) {
+        for (const krt::api::ArgSpec& a : m.args) {
             switch (a.kind) {
             case krt::api::ArgKind::Text:
                 args << krt::Variant(
@@ -140,8 +140,7 @@ int main(int argc, char** argv)
                 args << krt::Variant(true);
                 break;
             case krt::api::ArgKind::Packet:
-                args << krt::Variant(sample(
-                    krt::api::packetFields(m.targets.value(0, QStringLiteral("qryPrincipal"))), 4));
+                args << krt::Variant(sample(a.packet->fields(), 4));
                 break;
             }
         }

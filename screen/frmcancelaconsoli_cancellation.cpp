@@ -10,22 +10,12 @@
 #include "framework/widgets/maskedit.h"
 #include "framework/widgets/userinputguard.h"
 #include "screen/tanimate.h"
+#include "server/methods.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QScopedValueRollback>
-
-using krt::Variant;
-
-namespace {
-
-Variant dia(double dayCount)
-{
-    return Variant(DayCountToDateTime(dayCount));
-}
-
-} // namespace
 
 void TfrmCancelaConsoli::showProgress(bool visible)
 {
@@ -59,9 +49,8 @@ void TfrmCancelaConsoli::sbtCancelaConsClick(QObject*)
 
     // 1. The period must lie in the open accounting period (no wait animation).
     const bool periodoOk =
-        krt::callChecked(netCancConsoli, QStringLiteral("getPeriodoCTBOK"),
-                         {Variant(medFilial->Text()), dia(Filtro.dtInicial), dia(Filtro.dtFinal)})
-            .asBool();
+        krt::callChecked(netCancConsoli, krt::api::getPeriodoCTBOK, medFilial->Text(),
+                         DayCountToDateTime(Filtro.dtInicial), DayCountToDateTime(Filtro.dtFinal));
     if (!periodoOk)
         MensErro(msgPadrao->Msg(QStringLiteral("MOVIFORAPERIODOCTB")), true);
 
@@ -74,9 +63,8 @@ void TfrmCancelaConsoli::sbtCancelaConsClick(QObject*)
                 bool cancelou;
                 {
                     krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
-                    cancelou = krt::callChecked(netCancConsoli, QStringLiteral("getDeletaRetiEst"),
-                                                {Variant(cdsLanctoEstoq->Data())})
-                                   .asBool();
+                    cancelou = krt::callChecked(netCancConsoli, krt::api::getDeletaRetiEst,
+                                                cdsLanctoEstoq->Data());
                 }
                 // The server tells whether it reversed anything; a repeated
                 // request must not be reported as a success.
@@ -89,10 +77,8 @@ void TfrmCancelaConsoli::sbtCancelaConsClick(QObject*)
             bool cancelou;
             {
                 krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
-                const krt::Packet notas = qryPrincipal->Data();
-                cancelou = krt::callChecked(netCancConsoli, QStringLiteral("setDeletaNF"),
-                                            {Variant(medFilial->Text()), Variant(notas)})
-                               .asBool();
+                cancelou = krt::callChecked(netCancConsoli, krt::api::setDeletaNF,
+                                            medFilial->Text(), qryPrincipal->Data());
             }
             msgPadrao->ShowMsg(cancelou ? QStringLiteral("Cancel_OK")
                                         : QStringLiteral("Cancel_NOk"),

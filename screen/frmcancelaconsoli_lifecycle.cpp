@@ -10,6 +10,7 @@
 #include "framework/net/servercall.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/maskedit.h"
+#include "server/methods.h"
 #include "shared/moduleglobals.h"
 
 #include <QDate>
@@ -48,8 +49,7 @@ void TfrmCancelaConsoli::FormActivate(QObject* Sender)
     {
         krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
         cdsInforPad->setData(
-            krt::callChecked(netCancConsoli, QStringLiteral("getInforPad"), {medFilial->Text()})
-                .asPacket());
+            krt::callChecked(netCancConsoli, krt::api::getInforPad, medFilial->Text()));
     }
     cdsItemVendaCDARVPROD->setEditMask(DBPict(ptArvoreProduto));
     cdsItLanctoEstCDARVPROD->setEditMask(DBPict(ptArvoreProduto));
@@ -82,8 +82,7 @@ void TfrmCancelaConsoli::LJ_PADRAO()
         return;
     krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
     cdsParamVend->setData(
-        krt::callChecked(netCancConsoli, QStringLiteral("getParamVend"), {medFilial->Text()})
-            .asPacket());
+        krt::callChecked(netCancConsoli, krt::api::getParamVend, medFilial->Text()));
     if (!cdsParamVend->IsEmpty()) {
         // The code first: its change handler clears the name.
         medCdLoja->setText(cdsParamVendCDLOJA->AsString());

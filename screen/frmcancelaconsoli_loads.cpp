@@ -6,11 +6,10 @@
 #include "framework/data/clientdataset.h"
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
+#include "server/methods.h"
 #include "shared/moduleglobals.h"
 
 #include <QCheckBox>
-
-using krt::Variant;
 
 // Every load runs inside the wait animation (kind 6), which BusyScope hides
 // again however the load ends; the exception then reaches the caller as it
@@ -19,9 +18,9 @@ using krt::Variant;
 
 namespace {
 
-Variant dia(double dayCount)
+QDateTime dia(double dayCount)
 {
-    return Variant(DayCountToDateTime(dayCount));
+    return DayCountToDateTime(dayCount);
 }
 
 QWidget* waitForm()
@@ -37,50 +36,42 @@ void TfrmCancelaConsoli::CarregaPrincipal()
     const TSelecao caixas = SelecaoCaixas(Filtro);
     // The postings selection never reaches the server ("" and "T"); the sales
     // list goes as stored even when all sales are chosen.
-    const Variant principal =
-        krt::callChecked(netCancConsoli, QStringLiteral("getPrincipal"),
-                         {Variant(medFilial->Text()), Variant(medCdLoja->Text()),
-                          Variant(caixas.lista), Variant(caixas.codigo), Variant(QString()),
-                          Variant(QStringLiteral("T")), dia(Filtro.dtInicial), dia(Filtro.dtFinal),
-                          Variant(stFilBool[Filtro.boTodasVendas]), Variant(Filtro.stVendas)});
-    qryPrincipal->setData(principal.asPacket());
+    qryPrincipal->setData(krt::callChecked(
+        netCancConsoli, krt::api::getPrincipal, medFilial->Text(), medCdLoja->Text(), caixas.lista,
+        caixas.codigo, QString(), QStringLiteral("T"), dia(Filtro.dtInicial), dia(Filtro.dtFinal),
+        stFilBool[Filtro.boTodasVendas], Filtro.stVendas));
 }
 
 void TfrmCancelaConsoli::CarregaItensNota()
 {
     krt::BusyScope busy(waitForm(), 6);
-    Variant itens(QList<Variant>(3));
-    itens = krt::callChecked(
-        netCancConsoli, QStringLiteral("getItLanctoEst"),
-        {Variant(qryPrincipalCDFILIALNF->AsString()), Variant(qryPrincipalNRLANCTONF->AsString())});
-    cdsItLanctoEst->setData(itens.at(2).asPacket());
-    cdsItemProduto->setData(itens.at(1).asPacket());
-    cdsItemVenda->setData(itens.at(0).asPacket());
+    const auto itens =
+        krt::callChecked(netCancConsoli, krt::api::getItLanctoEst,
+                         qryPrincipalCDFILIALNF->AsString(), qryPrincipalNRLANCTONF->AsString());
+    cdsItLanctoEst->setData(itens[2]);
+    cdsItemProduto->setData(itens[1]);
+    cdsItemVenda->setData(itens[0]);
 }
 
 void TfrmCancelaConsoli::CarregaRetiradas()
 {
     krt::BusyScope busy(waitForm(), 6);
-    Variant retiradas(QList<Variant>(2));
     const TSelecao caixas = SelecaoCaixas(Filtro);
     const TSelecao vendas = SelecaoVendas(Filtro);
     // The store is not sent: withdrawals belong to the branch.
-    retiradas =
-        krt::callChecked(netCancConsoli, QStringLiteral("getRetLanctoEstq"),
-                         {Variant(medFilial->Text()), Variant(caixas.lista), Variant(caixas.codigo),
-                          Variant(vendas.lista), Variant(vendas.codigo), dia(Filtro.dtInicial),
-                          dia(Filtro.dtFinal)});
-    cdsRetLanctoEstq->setData(retiradas.at(0).asPacket());
-    cdsLanctoEstoq->setData(retiradas.at(1).asPacket());
+    const auto retiradas = krt::callChecked(
+        netCancConsoli, krt::api::getRetLanctoEstq, medFilial->Text(), caixas.lista, caixas.codigo,
+        vendas.lista, vendas.codigo, dia(Filtro.dtInicial), dia(Filtro.dtFinal));
+    cdsRetLanctoEstq->setData(retiradas[0]);
+    cdsLanctoEstoq->setData(retiradas[1]);
 }
 
 void TfrmCancelaConsoli::CarregaItensRetirada()
 {
     krt::BusyScope busy(waitForm(), 6);
-    const Variant itens = krt::callChecked(netCancConsoli, QStringLiteral("getRetItLanctoEst"),
-                                           {Variant(cdsRetLanctoEstqCDFILIAL->AsString()),
-                                            Variant(cdsRetLanctoEstqNRLANCESTQ->AsString())});
-    cdsRetItLanctoEst->setData(itens.asPacket());
+    cdsRetItLanctoEst->setData(krt::callChecked(netCancConsoli, krt::api::getRetItLanctoEst,
+                                                cdsRetLanctoEstqCDFILIAL->AsString(),
+                                                cdsRetLanctoEstqNRLANCESTQ->AsString()));
 }
 
 void TfrmCancelaConsoli::sbtVerificarClick(QObject*)

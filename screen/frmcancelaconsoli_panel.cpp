@@ -11,6 +11,7 @@
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
 #include "framework/widgets/pagecontrol.h"
+#include "server/methods.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -107,14 +108,12 @@ void TfrmCancelaConsoli::panFiltroExit(QObject*)
     {
         krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
         cdsParamFilial->setData(
-            krt::callChecked(netCancConsoli, QStringLiteral("getParamFilial"), {medFilial->Text()})
-                .asPacket());
+            krt::callChecked(netCancConsoli, krt::api::getParamFilial, medFilial->Text()));
     }
     {
         krt::BusyScope busy(krt::hostServices().mainWindow(), 6);
         cdsParamVend->setData(
-            krt::callChecked(netCancConsoli, QStringLiteral("getParamVend"), {medFilial->Text()})
-                .asPacket());
+            krt::callChecked(netCancConsoli, krt::api::getParamVend, medFilial->Text()));
     }
     CriaFiltroCancelaConsoli();
     sbtFiltro->setEnabled(true);

@@ -4,72 +4,9 @@ namespace krt::api {
 
 namespace {
 
-constexpr ArgSignature text(const char* d)
+template <const auto&... M> QList<MethodSpec> specsOf(MethodList<M...>)
 {
-    return {ArgKind::Text, d};
-}
-constexpr ArgSignature date(const char* d)
-{
-    return {ArgKind::Date, d};
-}
-
-QList<MethodSignature> buildMethods()
-{
-    const ArgSignature branch = text("filial");
-    const ArgSignature store = text("loja");
-    const ArgSignature cashList = text("lista de caixas");
-    const ArgSignature cashFlag = text("indicador de caixas");
-    const ArgSignature salesList = text("lista de vendas");
-    const ArgSignature salesFlag = text("indicador de vendas");
-    const ArgSignature startDate = date("data inicial");
-    const ArgSignature endDate = date("data final");
-    return {
-        {"getInforPad", {branch}, ResultShape::Packet, 0, {"cdsInforPad"}},
-        {"getParamVend", {branch}, ResultShape::Packet, 0, {"cdsParamVend"}},
-        {"getParamFilial", {branch}, ResultShape::Packet, 0, {"cdsParamFilial"}},
-        {"getPrincipal",
-         {branch, store, cashList, cashFlag, text("texto vazio"), text("indicador \"T\""),
-          startDate, endDate, salesFlag, salesList},
-         ResultShape::Packet,
-         0,
-         {"qryPrincipal"}},
-        {"getItLanctoEst",
-         {text("filial da nota fiscal"), text("número de lançamento da nota fiscal")},
-         ResultShape::PacketArray,
-         3,
-         {"cdsItemVenda", "cdsItemProduto", "cdsItLanctoEst"}},
-        {"getRetLanctoEstq",
-         {branch, cashList, cashFlag, salesList, salesFlag, startDate, endDate},
-         ResultShape::PacketArray,
-         2,
-         {"cdsRetLanctoEstq", "cdsLanctoEstoq"}},
-        {"getRetItLanctoEst",
-         {text("filial da retirada"), text("número do lançamento de estoque")},
-         ResultShape::Packet,
-         0,
-         {"cdsRetItLanctoEst"}},
-        {"getVendas",
-         {branch, cashList, cashFlag, startDate, endDate, {ArgKind::Boolean, "modo de retirada"}},
-         ResultShape::Packet,
-         0,
-         {"cdsVenda"}},
-        {"getLancamento",
-         {branch, store, cashList, cashFlag, startDate, endDate, salesFlag, salesList},
-         ResultShape::Packet,
-         0,
-         {"cdsLancamento"}},
-        {"getPeriodoCTBOK", {branch, startDate, endDate}, ResultShape::Boolean, 0, {}},
-        {"getDeletaRetiEst",
-         {{ArgKind::Packet, "pacote de cdsLanctoEstoq"}},
-         ResultShape::Boolean,
-         0,
-         {}},
-        {"setDeletaNF",
-         {branch, {ArgKind::Packet, "pacote de qryPrincipal"}},
-         ResultShape::Boolean,
-         0,
-         {}},
-    };
+    return {M.spec()...};
 }
 
 bool kindMatches(ArgKind kind, const Variant& v)
@@ -87,17 +24,75 @@ bool kindMatches(ArgKind kind, const Variant& v)
     return false;
 }
 
+QString selectionName(Selects selects)
+{
+    switch (selects) {
+    case Selects::Nothing:
+        break;
+    case Selects::CashRegisters:
+        return QStringLiteral("cash registers");
+    case Selects::Sales:
+        return QStringLiteral("sales");
+    case Selects::Postings:
+        return QStringLiteral("postings");
+    }
+    return {};
+}
+
+// "`filial` text, branch" and the like, for the docs.
+QString describe(const ArgSpec& a)
+{
+    QString what;
+    switch (a.kind) {
+    case ArgKind::Text:
+        what = a.selects == Selects::Nothing
+                   ? QStringLiteral("text")
+                   : QStringLiteral("%1 of %2")
+                         .arg(a.isFlag ? QStringLiteral("flag") : QStringLiteral("key list"),
+                              selectionName(a.selects));
+        break;
+    case ArgKind::Date:
+        what = QStringLiteral("date");
+        break;
+    case ArgKind::Boolean:
+        what = QStringLiteral("boolean");
+        break;
+    case ArgKind::Packet:
+        what = QStringLiteral("packet of %1").arg(QString::fromLatin1(a.packet->name));
+        break;
+    }
+    if (a.isBranch)
+        what += QStringLiteral(", branch");
+    return QStringLiteral("`%1` %2").arg(QString::fromUtf8(a.description), what);
+}
+
+QString describe(const ResultSpec& r)
+{
+    QStringList names;
+    for (int i = 0; i < r.count; ++i)
+        names << QString::fromLatin1(r.sets[size_t(i)]->name);
+    switch (r.shape) {
+    case ResultShape::Packet:
+        return QStringLiteral("packet of %1").arg(names.value(0));
+    case ResultShape::PacketArray:
+        return QStringLiteral("array: %1").arg(names.join(QStringLiteral(", ")));
+    case ResultShape::Boolean:
+        break;
+    }
+    return QStringLiteral("boolean");
+}
+
 } // namespace
 
-const QList<MethodSignature>& methods()
+const QList<MethodSpec>& methods()
 {
-    static const QList<MethodSignature> table = buildMethods();
+    static const QList<MethodSpec> table = specsOf(AllMethods{});
     return table;
 }
 
-const MethodSignature* findMethod(const QString& name, const QList<MethodSignature>& table)
+const MethodSpec* findMethod(const QString& name)
 {
-    for (const MethodSignature& m : table)
+    for (const MethodSpec& m : methods())
         if (name == QLatin1String(m.name))
             return &m;
     return nullptr;
@@ -118,33 +113,33 @@ QString argKindName(ArgKind kind)
     return QString();
 }
 
-void checkArgumentCount(const MethodSignature& method, qsizetype count)
+void checkArgumentCount(const MethodSpec& method, qsizetype count)
 {
-    if (count != method.args.size())
-        throw SignatureError(QString::fromLatin1(method.name),
+    if (count != qsizetype(method.args.size()))
+        throw SignatureError(method.nameQ(),
                              QStringLiteral("esperados %1 argumentos, recebidos %2.")
                                  .arg(method.args.size())
                                  .arg(count));
 }
 
-void checkArguments(const MethodSignature& method, const QList<Variant>& args)
+void checkArguments(const MethodSpec& method, const QList<Variant>& args)
 {
-    const QString name = QString::fromLatin1(method.name);
     checkArgumentCount(method, args.size());
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const ArgSignature& signature = method.args[i];
-        if (!kindMatches(signature.kind, args[i]))
-            throw SignatureError(name, QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
-                                           .arg(i + 1)
-                                           .arg(QString::fromUtf8(signature.description),
-                                                argKindName(signature.kind), args[i].kindName()));
+        const ArgSpec& arg = method.args[size_t(i)];
+        if (!kindMatches(arg.kind, args[i]))
+            throw SignatureError(method.nameQ(),
+                                 QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
+                                     .arg(i + 1)
+                                     .arg(QString::fromUtf8(arg.description), argKindName(arg.kind),
+                                          args[i].kindName()));
     }
 }
 
-void checkResult(const MethodSignature& method, const Variant& result)
+void checkResult(const char* method, const ResultSpec& spec, const Variant& result)
 {
-    const QString name = QString::fromLatin1(method.name);
-    switch (method.result) {
+    const QString name = QString::fromLatin1(method);
+    switch (spec.shape) {
     case ResultShape::Packet:
         if (!result.isPacket())
             throw WireError(
@@ -152,12 +147,12 @@ void checkResult(const MethodSignature& method, const Variant& result)
                     .arg(name, result.kindName()));
         return;
     case ResultShape::PacketArray:
-        if (!result.isArray() || result.size() != method.resultCount)
+        if (!result.isArray() || result.size() != spec.count)
             throw WireError(
                 QStringLiteral("%1: resultado deveria ser um vetor de %2 pacotes de dados.")
                     .arg(name)
-                    .arg(method.resultCount));
-        for (int i = 0; i < method.resultCount; ++i)
+                    .arg(spec.count));
+        for (int i = 0; i < spec.count; ++i)
             if (!result.at(i).isPacket())
                 throw WireError(
                     QStringLiteral("%1: o elemento %2 do resultado deveria ser um pacote de "
@@ -171,9 +166,31 @@ void checkResult(const MethodSignature& method, const Variant& result)
             throw WireError(QStringLiteral("%1: resultado deveria ser lógico, mas é %2.")
                                 .arg(name, result.kindName()));
         return;
-    case ResultShape::None:
-        return;
     }
+}
+
+void checkResult(const MethodSpec& method, const Variant& result)
+{
+    checkResult(method.name, method.result, result);
+}
+
+QString methodTableMarkdown()
+{
+    QString out = QStringLiteral("| Method | Arguments | Result | Notes |\n|---|---|---|---|\n");
+    for (const MethodSpec& m : methods()) {
+        QStringList args;
+        for (const ArgSpec& a : m.args)
+            args << describe(a);
+        QStringList notes;
+        if (m.writes)
+            notes << QStringLiteral("writes");
+        if (m.streams)
+            notes << QStringLiteral("may stream");
+        out += QStringLiteral("| %1 | %2 | %3 | %4 |\n")
+                   .arg(m.nameQ(), args.join(QStringLiteral("; ")), describe(m.result),
+                        notes.join(QStringLiteral(", ")));
+    }
+    return out;
 }
 
 } // namespace krt::api

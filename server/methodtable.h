@@ -1,41 +1,18 @@
 #pragma once
 
-// The remote object's methods as both sides see them: names, argument kinds in
-// order and the shape of the result. The application server checks every call
-// it receives against this table; a client can check its calls and the results
-// it gets back with checkArguments and checkResult.
+// The remote object's methods at run time: looked up by the name a call
+// carries, its arguments and results checked against the declarations of
+// server/methods.h, and the table docs/protocol.md shows.
 
 #include "framework/wire/variant.h"
+#include "server/methods.h"
 
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace krt::api {
 
-inline constexpr char kRemoteObjectName[] = "Krt52600.rdmCancelaConsoli";
-inline const QString remoteObjectName()
-{
-    return QString::fromLatin1(kRemoteObjectName);
-}
-
-enum class ArgKind
-{
-    Text,
-    Date,
-    Boolean,
-    Packet
-};
-
-enum class ResultShape
-{
-    Packet,      // one data packet
-    PacketArray, // an array of `resultCount` data packets
-    Boolean,
-    None, // nothing the caller reads
-};
-
-// A call or a result that does not fit its method's signature. text() is
+// A call or a result that does not fit its method's declaration. text() is
 // "method: detail"; detail() the same without the method.
 class SignatureError : public WireError
 {
@@ -50,45 +27,31 @@ private:
     QString detail_;
 };
 
-struct ArgSignature
-{
-    ArgKind kind;
-    // What the argument is, as errors name it ("data inicial").
-    const char* description;
-};
+// Every method of AllMethods, in its order.
+const QList<MethodSpec>& methods();
 
-struct MethodSignature
-{
-    const char* name;
-    QList<ArgSignature> args;
-    ResultShape result;
-    // Number of packets in a PacketArray result (0 otherwise).
-    int resultCount = 0;
-    // The client data sets the result fills, in result order.
-    QStringList targets;
-};
-
-// All twelve methods of the remote object, in a fixed order.
-const QList<MethodSignature>& methods();
-
-// The method named `name` (exact case) in `table`, or nullptr. A method that
-// is not in the table does not exist: the server refuses it.
-const MethodSignature* findMethod(const QString& name,
-                                  const QList<MethodSignature>& table = methods());
+// The method named `name` (exact case), or nullptr. A method that is not
+// declared does not exist: the server refuses it.
+const MethodSpec* findMethod(const QString& name);
 
 QString argKindName(ArgKind kind);
 
-// Throws WireError naming the method when it takes another number of
+// Throws SignatureError naming the method when it takes another number of
 // arguments (checked before any argument is decoded).
-void checkArgumentCount(const MethodSignature& method, qsizetype count);
+void checkArgumentCount(const MethodSpec& method, qsizetype count);
 
-// Throws WireError naming the method and the argument position (1-based) when
-// the count or a kind is wrong. A null or unassigned value passes for a text
-// (the empty text) and for a date (no date).
-void checkArguments(const MethodSignature& method, const QList<Variant>& args);
+// Throws SignatureError naming the method and the argument's position
+// (1-based) and description when the count or a kind is wrong. A null or
+// unassigned value passes for a text (the empty text) and for a date (no
+// date).
+void checkArguments(const MethodSpec& method, const QList<Variant>& args);
 
 // Throws WireError naming the method when `result` has not the method's
 // result shape.
-void checkResult(const MethodSignature& method, const Variant& result);
+void checkResult(const MethodSpec& method, const Variant& result);
+
+// The methods as the Markdown table of docs/protocol.md §7 (one line each,
+// header included, every line ending in a newline).
+QString methodTableMarkdown();
 
 } // namespace krt::api

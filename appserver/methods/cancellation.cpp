@@ -33,7 +33,7 @@ QString keyText(const Key& k)
 // The distinct (branch, number) pairs of a packet, sorted so that concurrent
 // requests lock rows in the same order. Rows whose key is missing or cannot
 // be a key are reported in `skipped`.
-QList<Key> keysOf(const ArgReader& in, const Packet& packet, const char* branchField,
+QList<Key> keysOf(const MethodCall& in, const Packet& packet, const char* branchField,
                   const char* numberField, int numberSize, QStringList& skipped)
 {
     // A closed list may come as a packet without rows or even without fields:
@@ -82,19 +82,21 @@ struct AccessRefusal
 
 } // namespace
 
-Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& principal,
-                                       const Caller& caller)
+Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const TextArg& filial,
+                                 const PacketArg& principal)
 {
-    const ArgReader in("setDeletaNF");
-    const QString branch = in.text(filial, 1, "filial");
+    const Caller& caller = in.caller();
+    const QString& branch = filial.value;
     if (branch.isEmpty())
-        in.fail(QStringLiteral("a filial (argumento 1) não foi informada."));
-    const Packet packet = in.packet(principal, 2, "notas fiscais");
+        filial.at.fail(QStringLiteral("a %1 (argumento %2) não foi informada.")
+                           .arg(filial.at.description())
+                           .arg(filial.at.position));
+    const Packet& packet = principal.value;
     QStringList badRows;
     const QList<Key> keys = keysOf(in, packet, "CDFILIALNF", "NRLANCTONF", 10, badRows);
 
     AuditEntry audit;
-    audit.operation = QStringLiteral("setDeletaNF");
+    audit.operation = in.name();
     audit.branch = branch;
     audit.requester = caller.requester;
     audit.user = caller.user;
@@ -233,15 +235,15 @@ Variant RdmCancelaConsoli::setDeletaNF(const Variant& filial, const Variant& pri
         in.refuse(periodBlockedText());
     } catch (const AccessRefusal& refusal) {
         auditRefusal(audit, refusal.what);
-        throw AccessDenied(QStringLiteral("setDeletaNF"),
-                           QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what));
+        throw AccessDenied(in.name(), QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what));
     }
 }
 
-Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Caller& caller)
+Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
+                                 const PacketArg& lanctoEstoq)
 {
-    const ArgReader in("getDeletaRetiEst");
-    const Packet packet = in.packet(lanctoEstoq, 1, "retiradas");
+    const Caller& caller = in.caller();
+    const Packet& packet = lanctoEstoq.value;
     QStringList badRows;
     const QList<Key> keys = keysOf(in, packet, "CDFILIAL", "NRRETEST", 10, badRows);
     QStringList branches;
@@ -250,7 +252,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
     branches.removeDuplicates();
 
     AuditEntry audit;
-    audit.operation = QStringLiteral("getDeletaRetiEst");
+    audit.operation = in.name();
     audit.branch = branches.size() == 1 ? branches.first() : QString();
     audit.requester = caller.requester;
     audit.user = caller.user;
@@ -263,8 +265,7 @@ Variant RdmCancelaConsoli::getDeletaRetiEst(const Variant& lanctoEstoq, const Ca
                                            "tem %4).")
                                 .arg(caller.user, k.first, keyText(k), caller.allowedText());
         auditRefusal(audit, why);
-        throw AccessDenied(QStringLiteral("getDeletaRetiEst"),
-                           QStringLiteral("%1 Nada foi cancelado.").arg(why));
+        throw AccessDenied(in.name(), QStringLiteral("%1 Nada foi cancelado.").arg(why));
     }
     try {
         const int cancelled = withRetry([&] {

@@ -1,63 +1,58 @@
-// Calls by method name, as they arrive from the wire.
+// Calls by method name, as they arrive from the wire: each declared method
+// bound to its implementation at compile time.
 #include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/audit.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "server/methodtable.h"
 
-#include <functional>
+#include <tuple>
+#include <utility>
 
 namespace krt::app {
 
 namespace {
 
-using Args = QList<Variant>;
-using Handler = std::function<Variant(RdmCancelaConsoli&, const Args&, const Caller&)>;
-
-// How each method of the shared table runs here; its arguments' count and
-// kinds are the table's.
-struct Entry
+template <class Method> struct KindsOf;
+template <class R, class... K> struct KindsOf<api::Method<R, K...>>
 {
-    const char* name;
-    Handler run;
+    using type = std::tuple<K...>;
 };
 
-const QList<Entry>& table()
+// Decodes the arguments in their order (a braced list is evaluated left to
+// right, so the first wrong one is the one reported) and runs M's
+// implementation on them.
+template <const auto& M, class... K, std::size_t... I>
+Variant runDecoded(RdmCancelaConsoli& object, const Request<M>& request, const QList<Variant>& args,
+                   std::tuple<K...>*, std::index_sequence<I...>)
 {
-    using R = RdmCancelaConsoli;
-    static const QList<Entry> entries{
-        {"getInforPad", [](R& o, const Args& a, const Caller&) { return o.getInforPad(a[0]); }},
-        {"getParamVend", [](R& o, const Args& a, const Caller&) { return o.getParamVend(a[0]); }},
-        {"getParamFilial",
-         [](R& o, const Args& a, const Caller&) { return o.getParamFilial(a[0]); }},
-        {"getPrincipal",
-         [](R& o, const Args& a, const Caller&) {
-             return o.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]);
-         }},
-        {"getItLanctoEst",
-         [](R& o, const Args& a, const Caller& who) { return o.getItLanctoEst(a[0], a[1], who); }},
-        {"getRetLanctoEstq",
-         [](R& o, const Args& a, const Caller&) {
-             return o.getRetLanctoEstq(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
-         }},
-        {"getRetItLanctoEst",
-         [](R& o, const Args& a, const Caller&) { return o.getRetItLanctoEst(a[0], a[1]); }},
-        {"getVendas",
-         [](R& o, const Args& a, const Caller&) {
-             return o.getVendas(a[0], a[1], a[2], a[3], a[4], a[5]);
-         }},
-        {"getLancamento",
-         [](R& o, const Args& a, const Caller&) {
-             return o.getLancamento(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
-         }},
-        {"getPeriodoCTBOK",
-         [](R& o, const Args& a, const Caller&) { return o.getPeriodoCTBOK(a[0], a[1], a[2]); }},
-        {"getDeletaRetiEst",
-         [](R& o, const Args& a, const Caller& who) { return o.getDeletaRetiEst(a[0], who); }},
-        {"setDeletaNF",
-         [](R& o, const Args& a, const Caller& who) { return o.setDeletaNF(a[0], a[1], who); }},
-    };
-    return entries;
+    const api::MethodSpec& spec = request.method();
+    const std::tuple<In<K>...> decoded{
+        decode<K>(args[qsizetype(I)], ArgAt{&request, int(I) + 1, &spec.args[I]})...};
+    return std::apply([&](const In<K>&... in) { return object.serve(request, in...); }, decoded);
+}
+
+template <const auto& M>
+Variant runMethod(RdmCancelaConsoli& object, const api::MethodSpec& spec, const Caller& caller,
+                  const StreamSink* sink, const QList<Variant>& args)
+{
+    using Kinds = typename KindsOf<std::remove_cvref_t<decltype(M)>>::type;
+    const Request<M> request(spec, caller, sink);
+    return runDecoded<M>(object, request, args, static_cast<Kinds*>(nullptr),
+                         std::make_index_sequence<std::tuple_size_v<Kinds>>{});
+}
+
+// The implementation of the declared method named like `spec`.
+template <const auto&... M>
+Variant runNamed(api::MethodList<M...>, RdmCancelaConsoli& object, const api::MethodSpec& spec,
+                 const Caller& caller, const StreamSink* sink, const QList<Variant>& args)
+{
+    Variant result;
+    const bool ran = ((qstrcmp(spec.name, M.name) == 0 &&
+                       (result = runMethod<M>(object, spec, caller, sink, args), true)) ||
+                      ...);
+    Q_ASSERT(ran);
+    return result;
 }
 
 } // namespace
@@ -82,37 +77,24 @@ void RdmCancelaConsoli::refuseAccess(const QString& method, const QString& branc
     throw AccessDenied(method, reason);
 }
 
-QStringList RdmCancelaConsoli::methodNames()
-{
-    QStringList names;
-    for (const Entry& e : table())
-        names << QString::fromLatin1(e.name);
-    return names;
-}
-
 Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
-                                    const Caller& caller)
+                                    const Caller& caller, const StreamSink* sink)
 {
-    const api::MethodSignature* signature = api::findMethod(method, table_);
-    const Entry* entry = nullptr;
-    for (const Entry& e : table())
-        if (method == QLatin1String(e.name))
-            entry = &e;
-    if (!signature || !entry)
+    const api::MethodSpec* spec = api::findMethod(method);
+    if (!spec)
         throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                            .arg(method.left(100), api::remoteObjectName()),
                        ErrorCode::UnknownMethod);
     try {
-        api::checkArguments(*signature, args);
+        api::checkArguments(*spec, args);
     } catch (const api::SignatureError& error) {
         throw AppError(method, error.detail());
     }
-    // Every method but getDeletaRetiEst is asked about one branch, its
-    // first argument. The writing methods also check each document. A user
-    // held to some branches must name one of them: no branch is not a way
-    // around the check.
-    if (method != QLatin1String("getDeletaRetiEst") && !caller.allBranches) {
-        const QString branch = args[0].isText() ? args[0].asString() : QString();
+    // A method asked about one branch names it in its branch argument; the
+    // writing methods also check each document. A user held to some
+    // branches must name one of them: no branch is not a way around the check.
+    if (const int at = spec->branchArg(); at >= 0 && !caller.allBranches) {
+        const QString branch = args[at].isText() ? args[at].asString() : QString();
         if (branch.isEmpty())
             refuseAccess(method, QString(), caller,
                          QStringLiteral("o usuário %1 não informou a filial (tem %2).")
@@ -123,7 +105,7 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
                              .arg(caller.user, branch.left(10), caller.allowedText()));
     }
     try {
-        return entry->run(*this, args, caller);
+        return runNamed(api::AllMethods{}, *this, *spec, caller, sink, args);
     } catch (const WireError& error) {
         // A value of the wrong kind deep inside a packet or array.
         throw AppError(method, error.text());

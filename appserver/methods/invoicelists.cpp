@@ -4,7 +4,6 @@
 #include "appserver/methods/arguments.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/rowwriter.h"
-#include "appserver/methods/shapes.h"
 #include "appserver/methods/sqlbuilder.h"
 
 #include <string>
@@ -34,19 +33,17 @@ private:
     QDate last_;
 };
 
-InvoiceFilter readFilter(const ArgReader& in, const Variant& filial, const Variant& loja,
-                         const Variant& caixas, int caixasPos, const Variant& idCaixas,
-                         int idCaixasPos, const Variant& dtInicial, int iniPos,
-                         const Variant& dtFinal, int fimPos, const Variant& idVendas,
-                         int idVendasPos, const Variant& vendas, int vendasPos)
+InvoiceFilter readFilter(const TextArg& filial, const TextArg& loja, const CashList& caixas,
+                         const CashFlag& idCaixas, const DayArg& dtInicial, const DayArg& dtFinal,
+                         const SalesFlag& idVendas, const SalesList& vendas)
 {
     InvoiceFilter f;
-    f.branch = in.text(filial, 1, "filial");
-    f.store = in.text(loja, 2, "loja");
-    f.from = in.day(dtInicial, iniPos, "data inicial");
-    f.to = in.day(dtFinal, fimPos, "data final");
-    f.cash = cashSelection(in, f.branch, caixas, caixasPos, idCaixas, idCaixasPos);
-    f.sales = salesSelection(in, f.branch, vendas, vendasPos, idVendas, idVendasPos);
+    f.branch = filial.value;
+    f.store = loja.value;
+    f.from = dtInicial.value;
+    f.to = dtFinal.value;
+    f.cash = cashSelection(f.branch, caixas, idCaixas);
+    f.sales = salesSelection(f.branch, vendas, idVendas);
     return f;
 }
 
@@ -57,18 +54,17 @@ const QString kInvoiceColumns = QStringLiteral(
 
 } // namespace
 
-Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& loja,
-                                        const Variant& caixas, const Variant& idCaixas,
-                                        const Variant& lanctos, const Variant& idLanctos,
-                                        const Variant& dtInicial, const Variant& dtFinal,
-                                        const Variant& idVendas, const Variant& vendas)
+Variant RdmCancelaConsoli::serve(const Request<api::getPrincipal>& request, const TextArg& filial,
+                                 const TextArg& loja, const CashList& caixas,
+                                 const CashFlag& idCaixas, const PostingList& lanctos,
+                                 const PostingFlag& idLanctos, const DayArg& dtInicial,
+                                 const DayArg& dtFinal, const SalesFlag& idVendas,
+                                 const SalesList& vendas)
 {
-    const ArgReader in("getPrincipal");
-    InvoiceFilter f = readFilter(in, filial, loja, caixas, 3, idCaixas, 4, dtInicial, 7, dtFinal, 8,
-                                 idVendas, 9, vendas, 10);
-    f.postings = postingSelection(in, lanctos, 5, idLanctos, 6);
-    RowWriter out(shapes::principal());
-    out.streamIfAsked();
+    InvoiceFilter f =
+        readFilter(filial, loja, caixas, idCaixas, dtInicial, dtFinal, idVendas, vendas);
+    f.postings = postingSelection(lanctos, idLanctos);
+    RowWriter out(request);
     if (!f.canMatch())
         return out.finish();
 
@@ -105,16 +101,15 @@ Variant RdmCancelaConsoli::getPrincipal(const Variant& filial, const Variant& lo
     return out.finish();
 }
 
-Variant RdmCancelaConsoli::getLancamento(const Variant& filial, const Variant& loja,
-                                         const Variant& caixas, const Variant& idCaixas,
-                                         const Variant& dtInicial, const Variant& dtFinal,
-                                         const Variant& idVendas, const Variant& vendas)
+Variant RdmCancelaConsoli::serve(const Request<api::getLancamento>& request, const TextArg& filial,
+                                 const TextArg& loja, const CashList& caixas,
+                                 const CashFlag& idCaixas, const DayArg& dtInicial,
+                                 const DayArg& dtFinal, const SalesFlag& idVendas,
+                                 const SalesList& vendas)
 {
-    const ArgReader in("getLancamento");
-    const InvoiceFilter f = readFilter(in, filial, loja, caixas, 3, idCaixas, 4, dtInicial, 5,
-                                       dtFinal, 6, idVendas, 7, vendas, 8);
-    RowWriter out(shapes::lancamento());
-    out.streamIfAsked();
+    const InvoiceFilter f =
+        readFilter(filial, loja, caixas, idCaixas, dtInicial, dtFinal, idVendas, vendas);
+    RowWriter out(request);
     if (!f.canMatch())
         return out.finish();
 
@@ -142,18 +137,17 @@ Variant RdmCancelaConsoli::getLancamento(const Variant& filial, const Variant& l
     return out.finish();
 }
 
-Variant RdmCancelaConsoli::getVendas(const Variant& filial, const Variant& caixas,
-                                     const Variant& idCaixas, const Variant& dtInicial,
-                                     const Variant& dtFinal, const Variant& retirada)
+Variant RdmCancelaConsoli::serve(const Request<api::getVendas>& request, const TextArg& filial,
+                                 const CashList& caixas, const CashFlag& idCaixas,
+                                 const DayArg& dtInicial, const DayArg& dtFinal,
+                                 const BoolArg& retirada)
 {
-    const ArgReader in("getVendas");
-    const QString branch = in.text(filial, 1, "filial");
-    const Selection cash = cashSelection(in, branch, caixas, 2, idCaixas, 3);
-    const QDate from = in.day(dtInicial, 4, "data inicial");
-    const QDate to = in.day(dtFinal, 5, "data final");
-    const bool withdrawals = in.boolean(retirada, 6, "modo retirada");
-    RowWriter out(shapes::venda());
-    out.streamIfAsked();
+    const QString& branch = filial.value;
+    const Selection cash = cashSelection(branch, caixas, idCaixas);
+    const QDate& from = dtInicial.value;
+    const QDate& to = dtFinal.value;
+    const bool withdrawals = retirada.value;
+    RowWriter out(request);
     if (!cash.all && cash.keys.isEmpty())
         return out.finish();
 
@@ -184,18 +178,18 @@ Variant RdmCancelaConsoli::getVendas(const Variant& filial, const Variant& caixa
     return out.finish();
 }
 
-Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF,
-                                          const Caller& caller)
+Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
+                                 const TextArg& filialNF, const TextArg& nrLanctoNF)
 {
-    const ArgReader in("getItLanctoEst");
-    const QString branch = in.text(filialNF, 1, "filial da nota");
-    const QString number = in.text(nrLanctoNF, 2, "lançamento da nota");
+    const QString& branch = filialNF.value;
+    const QString& number = nrLanctoNF.value;
     QSqlDatabase db = db_.connection();
     // One snapshot for the three lists, so they describe the same invoice.
     Transaction tx(db, db_.kind(), Transaction::Mode::Read);
 
     // Only the caller's branches: the invoice's branch is checked before the
     // call, but its sales and postings may belong to others.
+    const Caller& caller = request.caller();
     auto ownBranches = [&](SqlBuilder& b, const QString& column) {
         if (caller.allBranches)
             return;
@@ -205,7 +199,7 @@ Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant
             b.add(QStringLiteral(" AND")).in(column, caller.branches);
     };
 
-    RowWriter sales(shapes::itemVenda());
+    RowWriter sales(request, 0);
     {
         SqlBuilder b;
         b.add(QStringLiteral(
@@ -252,7 +246,7 @@ Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant
         }
     }
 
-    RowWriter items(shapes::itemProduto());
+    RowWriter items(request, 1);
     {
         Query q(db, QStringLiteral("SELECT I.CDPRODUTO, P.NMPRODUTO, I.QTITEMPROD, I.VRUNITITEM, "
                                    "I.VRTOTAITEM FROM ITEMNOTAFISCAL I"
@@ -268,7 +262,7 @@ Variant RdmCancelaConsoli::getItLanctoEst(const Variant& filialNF, const Variant
                 .number(q.number(4));
     }
 
-    RowWriter stock(shapes::itLanctoEst());
+    RowWriter stock(request, 2);
     {
         SqlBuilder b;
         b.add(QStringLiteral("SELECT I.NRLANCESTQ, I.NRSEQUITEM, I.CDPRODUTO, P.NMPRODUTO, "

@@ -3,8 +3,9 @@
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
 #include "appserver/methods/refusalaudit.h"
+#include "appserver/methods/request.h"
 #include "framework/wire/variant.h"
-#include "server/methodtable.h"
+#include "server/methods.h"
 
 #include <QList>
 #include <QString>
@@ -12,10 +13,12 @@
 
 namespace krt::app {
 
-// The remote object "Krt52600.rdmCancelaConsoli": one C++ method per remote
-// method, same names and argument order, taking and returning wire values.
-// Transport-free: the HTTP server (or a test) calls these directly. Every
-// method runs on the calling thread's own database connection, so one
+// The remote object "Krt52600.rdmCancelaConsoli": one implementation per
+// method of server/methods.h, chosen by its Request type and taking the
+// arguments decoded by the kinds the method declares, in its order (the
+// dispatcher does not compile when one is missing or takes other kinds).
+// Transport-free: the HTTP server (or a test) calls dispatch() or call().
+// Every method runs on the calling thread's own database connection, so one
 // instance serves any number of threads at once.
 //
 // Errors throw AppError (bad arguments, refusals) or DbError, with a text that
@@ -23,53 +26,66 @@ namespace krt::app {
 class RdmCancelaConsoli
 {
 public:
-    // `table` is the shared method table the calls are checked against (a
-    // test may pass a smaller one).
-    explicit RdmCancelaConsoli(Database& db,
-                               const QList<api::MethodSignature>& table = api::methods())
-        : db_(db), table_(table), refusals_(std::make_shared<RefusalAudit>(db))
+    explicit RdmCancelaConsoli(Database& db)
+        : db_(db), refusals_(std::make_shared<RefusalAudit>(db))
     {
     }
 
-    Variant getInforPad(const Variant& filial);
-    Variant getParamVend(const Variant& filial);
-    Variant getParamFilial(const Variant& filial);
-    Variant getPrincipal(const Variant& filial, const Variant& loja, const Variant& caixas,
-                         const Variant& idCaixas, const Variant& lanctos, const Variant& idLanctos,
-                         const Variant& dtInicial, const Variant& dtFinal, const Variant& idVendas,
-                         const Variant& vendas);
-    // The invoice's sales and stock postings of the branches `caller` may see
-    // only: a sale of another branch linked to this invoice stays out.
-    Variant getItLanctoEst(const Variant& filialNF, const Variant& nrLanctoNF,
-                           const Caller& caller);
-    Variant getRetLanctoEstq(const Variant& filial, const Variant& caixas, const Variant& idCaixas,
-                             const Variant& vendas, const Variant& idVendas,
-                             const Variant& dtInicial, const Variant& dtFinal);
-    Variant getRetItLanctoEst(const Variant& filial, const Variant& nrLancEstq);
-    Variant getVendas(const Variant& filial, const Variant& caixas, const Variant& idCaixas,
-                      const Variant& dtInicial, const Variant& dtFinal, const Variant& retirada);
-    Variant getLancamento(const Variant& filial, const Variant& loja, const Variant& caixas,
-                          const Variant& idCaixas, const Variant& dtInicial, const Variant& dtFinal,
-                          const Variant& idVendas, const Variant& vendas);
-    Variant getPeriodoCTBOK(const Variant& filial, const Variant& dtInicial,
-                            const Variant& dtFinal);
-    // The writing methods check every branch each document touches against
-    // what `caller` may touch, and name the caller in the audit trail.
-    Variant getDeletaRetiEst(const Variant& lanctoEstoq, const Caller& caller);
-    Variant setDeletaNF(const Variant& filial, const Variant& principal, const Caller& caller);
+    // Runs the method called `method` with `args` for `caller`. Only a
+    // declared method runs, with the count and kinds it declares; then the
+    // branch a method is asked about is checked against the caller's
+    // branches (a refusal is audited and throws AccessDenied). With `sink`,
+    // the list of a method declared to stream goes out while it is read.
+    Variant dispatch(const QString& method, const QList<Variant>& args, const Caller& caller,
+                     const StreamSink* sink = nullptr);
 
-    // Runs the method called `method` with `args` for `caller`. Only a method
-    // of the shared table runs, with the count and kinds the table gives;
-    // then the branch a reading method is asked about is checked against the
-    // caller's branches (a refusal is audited and throws AccessDenied). A
-    // method missing from the table throws AppError, even one implemented here.
-    Variant dispatch(const QString& method, const QList<Variant>& args, const Caller& caller);
-    // The methods implemented here, in the shared table's order.
-    static QStringList methodNames();
+    // The same through a method's declaration, as a client would call it
+    // (tools, benchmarks and tests); a direct caller may touch every branch.
+    template <class R, class... K>
+    Variant call(const Caller& caller, const api::Method<R, K...>& method,
+                 const typename K::Value&... args)
+    {
+        return dispatch(QString::fromLatin1(method.name), method.arguments(args...), caller);
+    }
+    template <class R, class... K>
+    Variant call(const api::Method<R, K...>& method, const typename K::Value&... args)
+    {
+        return call(Caller("direto"), method, args...);
+    }
 
     Database& database() { return db_; }
     // Writes the audit's sums of repeated refusals still pending (at stop).
     void flushRefusalAudit() { refusals_->flush(); }
+
+    // The implementations, one per declared method.
+    Variant serve(const Request<api::getInforPad>& request, const TextArg& filial);
+    Variant serve(const Request<api::getParamVend>& request, const TextArg& filial);
+    Variant serve(const Request<api::getParamFilial>& request, const TextArg& filial);
+    Variant serve(const Request<api::getPrincipal>& request, const TextArg& filial,
+                  const TextArg& loja, const CashList& caixas, const CashFlag& idCaixas,
+                  const PostingList& lanctos, const PostingFlag& idLanctos, const DayArg& dtInicial,
+                  const DayArg& dtFinal, const SalesFlag& idVendas, const SalesList& vendas);
+    Variant serve(const Request<api::getItLanctoEst>& request, const TextArg& filialNF,
+                  const TextArg& nrLanctoNF);
+    Variant serve(const Request<api::getRetLanctoEstq>& request, const TextArg& filial,
+                  const CashList& caixas, const CashFlag& idCaixas, const SalesList& vendas,
+                  const SalesFlag& idVendas, const DayArg& dtInicial, const DayArg& dtFinal);
+    Variant serve(const Request<api::getRetItLanctoEst>& request, const TextArg& filial,
+                  const TextArg& nrLancEstq);
+    Variant serve(const Request<api::getVendas>& request, const TextArg& filial,
+                  const CashList& caixas, const CashFlag& idCaixas, const DayArg& dtInicial,
+                  const DayArg& dtFinal, const BoolArg& retirada);
+    Variant serve(const Request<api::getLancamento>& request, const TextArg& filial,
+                  const TextArg& loja, const CashList& caixas, const CashFlag& idCaixas,
+                  const DayArg& dtInicial, const DayArg& dtFinal, const SalesFlag& idVendas,
+                  const SalesList& vendas);
+    Variant serve(const Request<api::getPeriodoCTBOK>& request, const TextArg& filial,
+                  const DayArg& dtInicial, const DayArg& dtFinal);
+    // The writing methods check every branch each document touches against
+    // what the caller may touch, and name the caller in the audit trail.
+    Variant serve(const Request<api::getDeletaRetiEst>& request, const PacketArg& lanctoEstoq);
+    Variant serve(const Request<api::setDeletaNF>& request, const TextArg& filial,
+                  const PacketArg& principal);
 
 private:
     // Audits a refused request (its own row, or its caller's sum).
@@ -79,7 +95,6 @@ private:
                                    const Caller& caller, const QString& reason);
 
     Database& db_;
-    const QList<api::MethodSignature>& table_;
     std::shared_ptr<RefusalAudit> refusals_;
 };
 

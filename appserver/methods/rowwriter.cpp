@@ -13,28 +13,10 @@ RowWriter::RowWriter(const QList<FieldDef>& fields) : writer_(fields)
         sizes_.push_back(f.size);
 }
 
-namespace {
-
-struct ThreadSink
+RowWriter::RowWriter(const MethodCall& call, int index) : RowWriter(call.resultSet(index).fields())
 {
-    const PacketWriter::RowSink* sink = nullptr;
-    qsizetype chunkBytes = 0;
-};
-thread_local ThreadSink threadSink;
-
-} // namespace
-
-void RowWriter::setThreadSink(const PacketWriter::RowSink* sink, qsizetype chunkBytes)
-{
-    threadSink = ThreadSink{sink, chunkBytes};
-}
-
-void RowWriter::streamIfAsked()
-{
-    if (!threadSink.sink)
-        return;
-    writer_.streamTo(*threadSink.sink, threadSink.chunkBytes);
-    threadSink.sink = nullptr;
+    if (const StreamSink* stream = call.takeStream())
+        writer_.streamTo(*stream->rows, stream->chunkBytes);
 }
 
 RowWriter& RowWriter::text(const QString& value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appserver/methods/request.h"
 #include "framework/wire/packet.h"
 
 #include <QDate>
@@ -38,6 +39,11 @@ class RowWriter
 {
 public:
     explicit RowWriter(const QList<FieldDef>& fields);
+    // The result's packet number `index` of the call, by the fields of the
+    // data set its method declares there. The list of a method declared to
+    // stream goes out while it is written when the server gave the call a
+    // sink: finish() then returns the packet without rows.
+    explicit RowWriter(const MethodCall& call, int index = 0);
 
     RowWriter& text(const QString& value);   // a null QString gives a null cell
     RowWriter& utf8(std::string_view value); // UTF-8 text, cut to the field's size
@@ -46,15 +52,6 @@ public:
     RowWriter& date(const QDate& value);              // an invalid date gives a null cell
     RowWriter& day(const DayColumn& day, bool valid); // null unless `valid`
     RowWriter& null();
-
-    // A list method whose whole result is this writer's packet calls this
-    // before the first row: when the server gave this thread a sink for the
-    // call (its client reads streamed answers), the rows go out in chunks of
-    // about `chunkBytes` while they are written, and finish() returns the
-    // packet without rows. Only the first writer of a call takes the sink.
-    void streamIfAsked();
-    // The server's side: the sink for the calls on this thread (nullptr: none).
-    static void setThreadSink(const PacketWriter::RowSink* sink, qsizetype chunkBytes);
 
     void reserve(int rows, int bytesPerRow) { writer_.reserve(rows, bytesPerRow); }
     int rowCount() const { return writer_.rowCount(); }

@@ -3,24 +3,23 @@
 #include "appserver/methods/arguments.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/rowwriter.h"
-#include "appserver/methods/shapes.h"
 #include "appserver/methods/sqlbuilder.h"
 
 namespace krt::app {
 
-Variant RdmCancelaConsoli::getRetLanctoEstq(const Variant& filial, const Variant& caixas,
-                                            const Variant& idCaixas, const Variant& vendas,
-                                            const Variant& idVendas, const Variant& dtInicial,
-                                            const Variant& dtFinal)
+Variant RdmCancelaConsoli::serve(const Request<api::getRetLanctoEstq>& request,
+                                 const TextArg& filial, const CashList& caixas,
+                                 const CashFlag& idCaixas, const SalesList& vendas,
+                                 const SalesFlag& idVendas, const DayArg& dtInicial,
+                                 const DayArg& dtFinal)
 {
-    const ArgReader in("getRetLanctoEstq");
-    const QString branch = in.text(filial, 1, "filial");
-    const Selection cash = cashSelection(in, branch, caixas, 2, idCaixas, 3);
-    const Selection sales = salesSelection(in, branch, vendas, 4, idVendas, 5);
-    const QDate from = in.day(dtInicial, 6, "data inicial");
-    const QDate to = in.day(dtFinal, 7, "data final");
+    const QString& branch = filial.value;
+    const Selection cash = cashSelection(branch, caixas, idCaixas);
+    const Selection sales = salesSelection(branch, vendas, idVendas);
+    const QDate& from = dtInicial.value;
+    const QDate& to = dtFinal.value;
 
-    RowWriter out(shapes::retLanctoEstq());
+    RowWriter out(request);
     const bool canMatch =
         (cash.all || !cash.keys.isEmpty()) && (sales.all || !sales.keys.isEmpty());
     if (canMatch) {
@@ -52,19 +51,17 @@ Variant RdmCancelaConsoli::getRetLanctoEstq(const Variant& filial, const Variant
     return Variant(QList<Variant>{Variant(list), Variant(list)});
 }
 
-Variant RdmCancelaConsoli::getRetItLanctoEst(const Variant& filial, const Variant& nrLancEstq)
+Variant RdmCancelaConsoli::serve(const Request<api::getRetItLanctoEst>& request,
+                                 const TextArg& filial, const TextArg& nrLancEstq)
 {
-    const ArgReader in("getRetItLanctoEst");
-    const QString branch = in.text(filial, 1, "filial da retirada");
-    const QString number = in.text(nrLancEstq, 2, "lançamento de estoque");
     Query q(db_.connection(),
             QStringLiteral("SELECT I.NRLANCESTQ, P.CDARVPROD, P.NMPRODUTO, I.QTLANCTOEST, "
                            "I.VRUNILANCTO, I.VRTOTLANCTO FROM ITLANCTOEST I"
                            " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
                            " WHERE I.CDFILIAL = ? AND I.NRLANCESTQ = ?"
                            " ORDER BY I.NRSEQUITEM"));
-    q.bindText(branch).bindText(number).exec();
-    RowWriter out(shapes::retItLanctoEst());
+    q.bindText(filial.value).bindText(nrLancEstq.value).exec();
+    RowWriter out(request);
     while (q.next())
         out.text(q.text(0))
             .text(q.text(1))

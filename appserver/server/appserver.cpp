@@ -1,7 +1,6 @@
 #include "appserver/server/appserver.h"
 
 #include "appserver/db/errors.h"
-#include "appserver/methods/rowwriter.h"
 #include "appserver/server/logline.h"
 #include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
@@ -225,8 +224,8 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
                                          "atende %3.")
                               .arg(method.left(100), object.left(100), api::remoteObjectName()),
                           method);
-    // Only what the shared table defines exists, with the count it gives.
-    const api::MethodSignature* signature = api::findMethod(method);
+    // Only a declared method exists, with the count it declares.
+    const api::MethodSpec* signature = api::findMethod(method);
     if (!signature)
         throw CallRefused(404,
                           QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
@@ -313,7 +312,8 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
 std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallContext& context,
                                                   ReplyStream& out)
 {
-    if (!context.streamedReplies || call.object == kSession)
+    const api::MethodSpec* spec = api::findMethod(call.method);
+    if (!context.streamedReplies || call.object == kSession || !spec || !spec->streams)
         return handle(call.object, call.method, call.args, context);
     qint64 rows = 0;
     bool started = false;
@@ -326,10 +326,9 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
         rows += count;
         out.write(piece);
     };
-    RowWriter::setThreadSink(&sink, kStreamChunkBytes);
-    const auto clear = qScopeGuard([] { RowWriter::setThreadSink(nullptr, 0); });
+    const StreamSink stream{&sink, kStreamChunkBytes};
     try {
-        Variant result = handle(call.object, call.method, call.args, context, &rows);
+        Variant result = handle(call.object, call.method, call.args, context, &stream, &rows);
         if (!started)
             return result;
         out.write(streamedReplyEnd());
@@ -354,7 +353,8 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
 }
 
 Variant AppServer::handle(const QString& object, const QString& method, const QList<Variant>& args,
-                          const CallContext& context, const qint64* streamedRows)
+                          const CallContext& context, const StreamSink* stream,
+                          const qint64* streamedRows)
 {
     if (object == kSession && method == kLogout) {
         // The gate let the call in with a live token: it is the caller's.
@@ -396,7 +396,7 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
             QStringLiteral("%1 (%2 #%3)").arg(user->name, peer).arg(context.requestId);
         caller.allBranches = user->allBranches;
         caller.branches = user->branches;
-        Variant result = object_.dispatch(method, args, caller);
+        Variant result = object_.dispatch(method, args, caller, stream);
         log_.call(context.requestId, peer, userName, method, true,
                   resultRows(result) + (streamedRows ? *streamedRows : 0), elapsed());
         return result;

@@ -48,9 +48,11 @@ private:
     void gate(CallContext& context);
     void check(const QString& object, const QString& method, quint32 count,
                const CallContext& context);
-    // `streamedRows`: the rows a streamed answer already sent, for the log.
+    // `stream`: where a streamed list goes; `streamedRows`: the rows it
+    // already sent, for the log.
     Variant handle(const QString& object, const QString& method, const QList<Variant>& args,
-                   const CallContext& context, const qint64* streamedRows = nullptr);
+                   const CallContext& context, const StreamSink* stream = nullptr,
+                   const qint64* streamedRows = nullptr);
     std::optional<Variant> handleStreaming(const Call& call, const CallContext& context,
                                            ReplyStream& out);
     Variant login(const QList<Variant>& args, const CallContext& context);

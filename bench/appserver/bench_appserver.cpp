@@ -114,9 +114,7 @@ std::optional<Ratios> measure(const QString& name, const DbOptions& options, Dir
         const QList<krt::Variant> a = listArgs(config.firstDay, config.lastDay());
         QElapsedTimer t;
         t.start();
-        const krt::Packet packet =
-            object.getPrincipal(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9])
-                .asPacket();
+        const krt::Packet packet = object.dispatch("getPrincipal", a, "bench").asPacket();
         const double method = msSince(t);
         t.restart();
         const krt::Packet copy = krt::Packet::decode(packet.bytes());

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace api = krt::api;
+
 // A fresh database with the small demo data and the remote object on it.
 // `consolidated` false leaves every sale waiting (the test consolidates).
 class AppTest : public DatabaseTest
@@ -24,23 +26,20 @@ protected:
     }
     virtual bool consolidated() const { return true; }
 
-    static krt::Variant day(int y, int m, int d)
-    {
-        return krt::Variant(QDateTime(QDate(y, m, d), QTime(0, 0)));
-    }
-    static krt::Variant first() { return day(2026, 3, 2); }
-    static krt::Variant last() { return day(2026, 3, 6); }
+    static QDateTime day(int y, int m, int d) { return QDateTime(QDate(y, m, d), QTime(0, 0)); }
+    static QDateTime first() { return day(2026, 3, 2); }
+    static QDateTime last() { return day(2026, 3, 6); }
 
     // getPrincipal with the argument order the screen uses.
     krt::Packet principal(const QString& branch, const QString& store, const QString& cashList = {},
                           const QString& cashFlag = QStringLiteral("T"),
-                          const krt::Variant& from = first(), const krt::Variant& to = last(),
+                          const QDateTime& from = first(), const QDateTime& to = last(),
                           const QString& salesFlag = QStringLiteral("S"),
                           const QString& salesList = {})
     {
         return obj
-            ->getPrincipal(branch, store, cashList, cashFlag, QString(), QStringLiteral("T"), from,
-                           to, salesFlag, salesList)
+            ->call(krt::api::getPrincipal, branch, store, cashList, cashFlag, QString(),
+                   QStringLiteral("T"), from, to, salesFlag, salesList)
             .asPacket();
     }
 

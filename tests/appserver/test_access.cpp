@@ -178,7 +178,7 @@ TEST_F(AccessTest, AnInvoiceOfAnotherBranchListedForThisOneIsNotCancelled)
     const QMap<QString, double> before = tdb->balances();
 
     // A user of every branch: the 0001 invoices go, the mixed one stays.
-    obj->setDeletaNF("0001", invoicePacketOf({mixed}), gerente);
+    obj->call(gerente, api::setDeletaNF, "0001", invoicePacketOf({mixed}));
     EXPECT_TRUE(tdb->invoiceKeys().contains(mixed));
     const QMap<QString, double> after = tdb->balances();
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -208,7 +208,8 @@ TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNeitherShownNorUndone)
             .arg(invoice.mid(4)));
     // Its details show each user the sales of the branches the user may see.
     auto salesBranches = [&](const Caller& who) {
-        const Packet sales = obj->getItLanctoEst("0001", invoice.mid(4), who).at(0).asPacket();
+        const Packet sales =
+            obj->call(who, api::getItLanctoEst, "0001", invoice.mid(4)).at(0).asPacket();
         QStringList branches;
         for (int r = 0; r < sales.rowCount(); ++r)
             branches << sales.textQ(r, 0);
@@ -219,8 +220,9 @@ TEST_F(AccessTest, AnInvoiceWhoseSalesReachAnotherBranchIsNeitherShownNorUndone)
     EXPECT_EQ(salesBranches(gerente), (QStringList{"0001", "0002"}));
     EXPECT_EQ(salesBranches(loja1), QStringList{"0001"});
     const QStringList all = tdb->invoiceKeys();
-    EXPECT_ACCESS_DENIED(obj->setDeletaNF("0001", invoicePacketOf({invoice}), loja1), "0002");
-    EXPECT_FALSE(obj->setDeletaNF("0001", invoicePacketOf({invoice}), gerente).asBool());
+    EXPECT_ACCESS_DENIED(obj->call(loja1, api::setDeletaNF, "0001", invoicePacketOf({invoice})),
+                         "0002");
+    EXPECT_FALSE(obj->call(gerente, api::setDeletaNF, "0001", invoicePacketOf({invoice})).asBool());
     EXPECT_EQ(tdb->invoiceKeys(), all);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM AUDITCANCEL WHERE DSIGNORADOS LIKE '%envolve "
                          "outra filial%'"),
@@ -233,27 +235,31 @@ TEST_F(AccessTest, AFixedBranchUsersCancellationWithAnotherBranchsInvoicesChange
     const QStringList other = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIALNF = '0002'");
     const QStringList all = tdb->invoiceKeys();
     const QMap<QString, double> balances = tdb->balances();
-    EXPECT_ACCESS_DENIED(obj->setDeletaNF("0001", invoicePacketOf(own + other.mid(0, 1)), loja1),
-                         "0002");
+    EXPECT_ACCESS_DENIED(
+        obj->call(loja1, api::setDeletaNF, "0001", invoicePacketOf(own + other.mid(0, 1))), "0002");
     EXPECT_EQ(tdb->invoiceKeys(), all);
     EXPECT_EQ(tdb->balances(), balances);
     // Asking about branch 0002 outright is refused the same way.
-    EXPECT_ACCESS_DENIED(obj->setDeletaNF("0002", invoicePacketOf(other), loja1), "0002");
+    EXPECT_ACCESS_DENIED(obj->call(loja1, api::setDeletaNF, "0002", invoicePacketOf(other)),
+                         "0002");
     EXPECT_EQ(tdb->invoiceKeys(), all);
     const QStringList refusals = refusalsOf("loja1");
     ASSERT_EQ(refusals.size(), 2);
     EXPECT_TRUE(refusals[0].startsWith("setDeletaNF: o usuário loja1 não tem acesso à filial 0002"))
         << refusals[0].toStdString();
     // Its own branch's invoices it may cancel.
-    EXPECT_TRUE(obj->setDeletaNF("0001", invoicePacketOf(own), loja1).asBool());
+    EXPECT_TRUE(obj->call(loja1, api::setDeletaNF, "0001", invoicePacketOf(own)).asBool());
 }
 
 TEST_F(AccessTest, WithdrawalsOfTwoBranchesForAOneBranchUserCancelNothing)
 {
-    const Packet mine =
-        obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last()).at(1).asPacket();
+    const Packet mine = obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", first(), last())
+                            .at(1)
+                            .asPacket();
     const Packet theirs =
-        obj->getRetLanctoEstq("0002", "", "T", "", "S", first(), last()).at(1).asPacket();
+        obj->call(api::getRetLanctoEstq, "0002", "", "T", "", "S", first(), last())
+            .at(1)
+            .asPacket();
     ASSERT_GT(mine.rowCount(), 0);
     ASSERT_GT(theirs.rowCount(), 0);
     PacketWriter both(mine.fields());
@@ -284,11 +290,11 @@ TEST_F(AccessTest, WithdrawalsOfTwoBranchesForAOneBranchUserCancelNothing)
             }
     const qint64 withdrawals = tdb->count("SELECT COUNT(*) FROM RETIRADAEST");
     const QMap<QString, double> balances = tdb->balances();
-    EXPECT_ACCESS_DENIED(obj->getDeletaRetiEst(both.finish(), loja1), "0002");
+    EXPECT_ACCESS_DENIED(obj->call(loja1, api::getDeletaRetiEst, both.finish()), "0002");
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM RETIRADAEST"), withdrawals);
     EXPECT_EQ(tdb->balances(), balances);
     EXPECT_EQ(refusalsOf("loja1").size(), 1);
-    EXPECT_TRUE(obj->getDeletaRetiEst(mine, loja1).asBool());
+    EXPECT_TRUE(obj->call(loja1, api::getDeletaRetiEst, mine).asBool());
 }
 
 // 60,000 keys that cancel nothing: the audit counts them by reason and lists
@@ -308,7 +314,7 @@ TEST_F(AccessTest, TheAuditOfSkippedKeysStaysSmall)
         w.addText(QStringLiteral("X%1").arg(i, 9, 10, QLatin1Char('0')));
         w.addText(QStringLiteral("P"));
     }
-    EXPECT_FALSE(obj->setDeletaNF("0001", w.finish(), gerente).asBool());
+    EXPECT_FALSE(obj->call(gerente, api::setDeletaNF, "0001", w.finish()).asBool());
     krt::app::Query audit(tdb->db().connection(),
                           "SELECT QTIGNORADOS, DSIGNORADOS, DSCANCELADOS FROM AUDITCANCEL");
     audit.exec();

@@ -44,7 +44,7 @@ TEST_F(CancellationTest, CancelsPendingInvoicesCompletelyAndLeavesTheRestAlone)
 
     const Packet list = principal("0001", "LJ01");
     ASSERT_EQ(list.rowCount(), approved.size() + pending.size());
-    EXPECT_TRUE(obj->setDeletaNF("0001", list, "teste").asBool());
+    EXPECT_TRUE(obj->call("teste", api::setDeletaNF, "0001", list).asBool());
 
     EXPECT_EQ(tdb->invoiceKeys("CDFILIAL = '0001' AND CDLOJA = 'LJ01'"), approved);
     EXPECT_EQ(tdb->invoiceKeys("CDFILIAL = '0002'"), otherBranch);
@@ -84,12 +84,12 @@ TEST_F(CancellationTest, CancelsPendingInvoicesCompletelyAndLeavesTheRestAlone)
 TEST_F(CancellationTest, RepeatingACancellationAnswersFalseAndChangesNothing)
 {
     const Packet list = principal("0002", "LJ02");
-    ASSERT_TRUE(obj->setDeletaNF("0002", list, "a").asBool());
+    ASSERT_TRUE(obj->call("a", api::setDeletaNF, "0002", list).asBool());
     const auto balances = tdb->balances();
     const auto links = tdb->saleLinks();
     const QStringList invoices = tdb->invoiceKeys();
 
-    EXPECT_FALSE(obj->setDeletaNF("0002", list, "b").asBool());
+    EXPECT_FALSE(obj->call("b", api::setDeletaNF, "0002", list).asBool());
     EXPECT_EQ(tdb->balances(), balances);
     EXPECT_EQ(tdb->saleLinks(), links);
     EXPECT_EQ(tdb->invoiceKeys(), invoices);
@@ -97,7 +97,7 @@ TEST_F(CancellationTest, RepeatingACancellationAnswersFalseAndChangesNothing)
                          "DSSOLICITANTE = 'b'"),
               1);
     // An empty list (a closed data set) is not an error either.
-    EXPECT_FALSE(obj->setDeletaNF("0002", Packet::empty(list.fields()), "c").asBool());
+    EXPECT_FALSE(obj->call("c", api::setDeletaNF, "0002", Packet::empty(list.fields())).asBool());
 }
 
 // A list that was never loaded may come without rows and without fields: the
@@ -117,11 +117,13 @@ TEST_F(CancellationTest, TheDatabaseDecidesStatusAndBranchNotThePacket)
     const QStringList ofBranch2 = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0002'");
     const QStringList all = tdb->invoiceKeys();
     // Approved invoices claimed as pending, and another branch's invoices.
-    EXPECT_FALSE(obj->setDeletaNF("0001", invoicePacket(approved + ofBranch2, "P"), "x").asBool());
+    EXPECT_FALSE(obj->call("x", api::setDeletaNF, "0001", invoicePacket(approved + ofBranch2, "P"))
+                     .asBool());
     EXPECT_EQ(tdb->invoiceKeys(), all);
     // A bare packet of keys (no other fields) cancels the branch's pending invoices.
     const QStringList pending = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'");
-    EXPECT_TRUE(obj->setDeletaNF("0001", invoicePacket(pending.mid(0, 2), "A"), "x").asBool());
+    EXPECT_TRUE(
+        obj->call("x", api::setDeletaNF, "0001", invoicePacket(pending.mid(0, 2), "A")).asBool());
     EXPECT_EQ(tdb->invoiceKeys().size(), all.size() - 2);
     expectBalancesMatchPostings();
 }
@@ -131,20 +133,21 @@ TEST_F(CancellationTest, AClosedPeriodRefusesTheWholeRequest)
     tdb->exec("UPDATE PERIODOCTB SET DTINICIAL = '2026-03-04'");
     const QStringList all = tdb->invoiceKeys();
     const auto balances = tdb->balances();
-    EXPECT_APP_ERROR(obj->setDeletaNF("0001", principal("0001", "LJ01"), "p"),
+    EXPECT_APP_ERROR(obj->call("p", api::setDeletaNF, "0001", principal("0001", "LJ01")),
                      "Operação Bloqueada! Existem lançamentos fora do período contábil permitido! "
                      "Favor entrar em contato com a Contabilidade.");
     EXPECT_EQ(tdb->invoiceKeys(), all);
     EXPECT_EQ(tdb->balances(), balances);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM AUDITCANCEL WHERE IDRESULTADO = 'RECUSADO'"), 1);
     // Invoices of the open days alone go through.
-    EXPECT_TRUE(
-        obj->setDeletaNF("0001", principal("0001", "LJ01", {}, "T", day(2026, 3, 4), last()), "p")
-            .asBool());
-    const Variant ret = obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last());
-    EXPECT_APP_ERROR(obj->getDeletaRetiEst(ret.at(1), "p"), "Operação Bloqueada!");
+    EXPECT_TRUE(obj->call("p", api::setDeletaNF, "0001",
+                          principal("0001", "LJ01", {}, "T", day(2026, 3, 4), last()))
+                    .asBool());
+    const Variant ret = obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", first(), last());
+    EXPECT_APP_ERROR(obj->call("p", api::getDeletaRetiEst, ret.at(1).asPacket()),
+                     "Operação Bloqueada!");
     try {
-        obj->getDeletaRetiEst(ret.at(1), "p");
+        obj->call("p", api::getDeletaRetiEst, ret.at(1).asPacket());
     } catch (const krt::app::AppError& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::Refused) << "a refusal, not a bad argument";
         EXPECT_EQ(e.method(), QStringLiteral("getDeletaRetiEst"));
@@ -175,7 +178,7 @@ TEST_F(CancellationTest, ConsolidatingAgainAfterCancellingGivesTheSameInvoices)
     const auto balances = tdb->balances();
     for (const char* branch : {"0001", "0002"})
         for (const char* store : {"LJ01", "LJ02"})
-            ASSERT_NO_THROW(obj->setDeletaNF(branch, principal(branch, store), "c"));
+            ASSERT_NO_THROW(obj->call("c", api::setDeletaNF, branch, principal(branch, store)));
     ASSERT_LT(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), summary.sales);
     expectBalancesMatchPostings();
     consolidateAll();
@@ -187,11 +190,12 @@ TEST_F(CancellationTest, ConsolidatingAgainAfterCancellingGivesTheSameInvoices)
 
 TEST_F(CancellationTest, WithdrawalsAreReversedCompletely)
 {
-    const Variant list = obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last());
+    const Variant list =
+        obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", first(), last());
     const int count = list.at(1).asPacket().rowCount();
     ASSERT_GT(count, 0);
     const qint64 invoices = tdb->count("SELECT COUNT(*) FROM NOTAFISCAL");
-    EXPECT_TRUE(obj->getDeletaRetiEst(list.at(1), "r").asBool());
+    EXPECT_TRUE(obj->call("r", api::getDeletaRetiEst, list.at(1).asPacket()).asBool());
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001'"), 0);
     EXPECT_GT(tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0002'"), 0);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM LANCTOESTQ WHERE CDFILIAL = '0001' AND NRRETEST IS "
@@ -202,7 +206,7 @@ TEST_F(CancellationTest, WithdrawalsAreReversedCompletely)
         0);
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
     expectBalancesMatchPostings();
-    EXPECT_FALSE(obj->getDeletaRetiEst(list.at(1), "r").asBool());
+    EXPECT_FALSE(obj->call("r", api::getDeletaRetiEst, list.at(1).asPacket()).asBool());
     expectBalancesMatchPostings();
 }
 
@@ -211,26 +215,27 @@ TEST_F(CancellationTest, HostilePacketsChangeNothing)
     const QStringList all = tdb->invoiceKeys();
     const auto balances = tdb->balances();
     // Keys that would be SQL if pasted, and keys of impossible sizes.
-    EXPECT_FALSE(obj->setDeletaNF("0001",
-                                  invoicePacket({"0001' OR '1'='1", "0001'; DELETE FROM VENDA; --",
-                                                 "0001", "00010000000001X"},
-                                                "P", 50),
-                                  "h")
+    EXPECT_FALSE(obj->call("h", api::setDeletaNF, "0001",
+                           invoicePacket({"0001' OR '1'='1", "0001'; DELETE FROM VENDA; --", "0001",
+                                          "00010000000001X"},
+                                         "P", 50))
                      .asBool());
-    EXPECT_FALSE(obj->setDeletaNF("0001' OR '1'='1", principal("0001", "LJ01"), "h").asBool());
+    EXPECT_FALSE(
+        obj->call("h", api::setDeletaNF, "0001' OR '1'='1", principal("0001", "LJ01")).asBool());
     // Packets the server cannot read as an invoice list.
     PacketWriter noKeys(QList<FieldDef>{{"NRLANCTONF", FieldType::String, 10}});
     noKeys.addText(QStringLiteral("0000000001"));
-    EXPECT_APP_ERROR(obj->setDeletaNF("0001", noKeys.finish(), "h"), "CDFILIALNF");
+    EXPECT_APP_ERROR(obj->call("h", api::setDeletaNF, "0001", noKeys.finish()), "CDFILIALNF");
     PacketWriter numbers(
         QList<FieldDef>{{"CDFILIALNF", FieldType::Float, 0}, {"NRLANCTONF", FieldType::Float, 0}});
     numbers.addNumber(1);
     numbers.addNumber(1);
-    EXPECT_APP_ERROR(obj->setDeletaNF("0001", numbers.finish(), "h"), "texto");
-    EXPECT_APP_ERROR(obj->setDeletaNF("", principal("0001", "LJ01"), "h"), "filial");
+    EXPECT_APP_ERROR(obj->call("h", api::setDeletaNF, "0001", numbers.finish()), "texto");
+    EXPECT_APP_ERROR(obj->call("h", api::setDeletaNF, "", principal("0001", "LJ01")), "filial");
     EXPECT_APP_ERROR(obj->dispatch("setDeletaNF", {Variant("0001"), Variant(true)}, "h"),
                      "setDeletaNF");
-    EXPECT_APP_ERROR(obj->getDeletaRetiEst(invoicePacket({"00010000000001"}), "h"), "CDFILIAL");
+    EXPECT_APP_ERROR(obj->call("h", api::getDeletaRetiEst, invoicePacket({"00010000000001"})),
+                     "CDFILIAL");
     EXPECT_EQ(tdb->invoiceKeys(), all);
     EXPECT_EQ(tdb->balances(), balances);
 }
@@ -241,16 +246,16 @@ TEST_F(CancellationTest, HostilePacketsChangeNothing)
 TEST_F(CancellationTest, NulCharactersAreRefusedOrSkippedNeverSentToTheDatabase)
 {
     const QString nul = QStringLiteral("00") + QChar(0) + QStringLiteral("1");
-    EXPECT_APP_ERROR(obj->getParamVend(nul), "caractere nulo");
+    EXPECT_APP_ERROR(obj->call(api::getParamVend, nul), "caractere nulo");
     EXPECT_APP_ERROR(principal("0001", "LJ01", krt::formatKeyList({nul}), "N"), "caractere nulo");
-    EXPECT_APP_ERROR(obj->setDeletaNF(nul, principal("0001", "LJ01"), "n"), "caractere nulo");
+    EXPECT_APP_ERROR(obj->call("n", api::setDeletaNF, nul, principal("0001", "LJ01")),
+                     "caractere nulo");
 
     const QStringList pending = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'");
     ASSERT_FALSE(pending.isEmpty());
-    EXPECT_TRUE(obj->setDeletaNF("0001",
-                                 invoicePacket({pending.first(), QStringLiteral("0001") + nul,
-                                                nul + QStringLiteral("0000000001")}),
-                                 "n")
+    EXPECT_TRUE(obj->call("n", api::setDeletaNF, "0001",
+                          invoicePacket({pending.first(), QStringLiteral("0001") + nul,
+                                         nul + QStringLiteral("0000000001")}))
                     .asBool());
     EXPECT_EQ(tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'"), pending.mid(1));
     expectBalancesMatchPostings();

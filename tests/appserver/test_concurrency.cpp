@@ -45,7 +45,7 @@ TEST_F(CancellationTest, OverlappingConcurrentCancellationsReverseEachPostingOnc
                 while (ready < 2) {
                 }
                 try {
-                    own.setDeletaNF(QString::fromLatin1(branch), list, "clerk");
+                    own.call("clerk", api::setDeletaNF, QString::fromLatin1(branch), list);
                 } catch (...) {
                     ++failures;
                 }
@@ -76,7 +76,7 @@ TEST_F(CancellationTest, ConcurrentCancellationsOfDifferentBranchesBothComplete)
             const Packet list = principal(branch, store);
             clerks.emplace_back([&, list, branch] {
                 krt::app::RdmCancelaConsoli own(tdb->db());
-                if (own.setDeletaNF(QString::fromLatin1(branch), list, "clerk").asBool())
+                if (own.call("clerk", api::setDeletaNF, QString::fromLatin1(branch), list).asBool())
                     ++cancelled;
                 tdb->db().releaseThisThread();
             });
@@ -104,7 +104,7 @@ TEST_F(CancellationTest, APeriodClosedDuringTheCancellationRefusesIt)
     std::thread clerk([&] {
         krt::app::RdmCancelaConsoli own(tdb->db());
         try {
-            own.setDeletaNF("0001", list, "clerk");
+            own.call("clerk", api::setDeletaNF, "0001", list);
         } catch (const krt::app::AppError& e) {
             refused = e.text().contains(QStringLiteral("Operação Bloqueada!"));
         }

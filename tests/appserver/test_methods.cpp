@@ -36,7 +36,7 @@ TEST_F(MethodsTest, AnswersCarryExactlyTheFieldsOfTheClientDataSets)
     EXPECT_EQ(describeFields(p), "CDFILIAL:S4,CDCLIENTE:S21,CDFILIALNF:S4,NRLANCTONF:S10,"
                                  "NMRAZSOCCLIE:S50,DTEMISSAO:D,NRNOTAFISC:S20,IDSTATUS:S1,"
                                  "DTENTRSAID:D,NAVEGA:S72");
-    const Variant details = obj->getItLanctoEst(p.textQ(0, 2), p.textQ(0, 3), "t");
+    const Variant details = obj->call(api::getItLanctoEst, p.textQ(0, 2), p.textQ(0, 3));
     ASSERT_EQ(details.size(), 3);
     EXPECT_EQ(describeFields(details.at(0).asPacket()),
               "CDFILIAL:S4,NRSEQVENDA:S10,CDCLIENTE:S21,CDCAIXA:S3,DTENTRVENDA:D,IDTIPOIMPV:S1,"
@@ -48,7 +48,7 @@ TEST_F(MethodsTest, AnswersCarryExactlyTheFieldsOfTheClientDataSets)
     EXPECT_EQ(describeFields(details.at(2).asPacket()),
               "NRLANCESTQ:S10,NRSEQUITEM:S4,CDPRODUTO:S10,NMPRODUTO:S50,QTLANCTOEST:F,"
               "VRUNILANCTO:F,VRTOTLANCTO:F,CDARVPROD:S20");
-    const Variant ret = obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last());
+    const Variant ret = obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", first(), last());
     ASSERT_EQ(ret.size(), 2);
     EXPECT_EQ(describeFields(ret.at(0).asPacket()),
               "CDFILIAL:S4,NRRETEST:S10,NRLANCESTQ:S10,DTLANCESTQ:D");
@@ -56,21 +56,24 @@ TEST_F(MethodsTest, AnswersCarryExactlyTheFieldsOfTheClientDataSets)
     ASSERT_GT(withdrawal.rowCount(), 0);
     EXPECT_EQ(
         describeFields(
-            obj->getRetItLanctoEst(withdrawal.textQ(0, 0), withdrawal.textQ(0, 2)).asPacket()),
+            obj->call(api::getRetItLanctoEst, withdrawal.textQ(0, 0), withdrawal.textQ(0, 2))
+                .asPacket()),
         "NRLANCESTQ:S10,CDARVPROD:S20,NMPRODUTO:S50,QTLANCTOEST:F,VRUNILANCTO:F,VRTOTLANCTO:F");
-    EXPECT_EQ(describeFields(obj->getVendas("0001", "", "T", first(), last(), false).asPacket()),
+    EXPECT_EQ(describeFields(
+                  obj->call(api::getVendas, "0001", "", "T", first(), last(), false).asPacket()),
               "IDMARCADO:S1,CHAVE:S14,CDCAIXA:S3,NRSEQVENDA:S10,DTVENDA:S20,NMRAZSOCCLIE:S50");
     EXPECT_EQ(describeFields(
-                  obj->getLancamento("0001", "LJ01", "", "T", first(), last(), "S", "").asPacket()),
+                  obj->call(api::getLancamento, "0001", "LJ01", "", "T", first(), last(), "S", "")
+                      .asPacket()),
               "IDMARCADO:S1,CDFILIAL:S4,CDCLIENTE:S21,CDFILIALNF:S4,IDSTATUS:S1,NRLANCTONF:S10,"
               "NMRAZSOCCLIE:S50,DTEMISSAO:S10,NRNOTAFISC:S20,DTENTRSAID:D,CHAVE:S14");
-    EXPECT_EQ(describeFields(obj->getParamVend("0001").asPacket()),
+    EXPECT_EQ(describeFields(obj->call(api::getParamVend, "0001").asPacket()),
               "CDLOJA:S10,IDTESESTCONS:S1,NMLOJA:S50");
-    EXPECT_EQ(describeFields(obj->getParamFilial("0001").asPacket()),
+    EXPECT_EQ(describeFields(obj->call(api::getParamFilial, "0001").asPacket()),
               "IDUTILALMOX:S1,IDUTILLCESTQ:S1,IDCTRLESTQ:S1");
-    EXPECT_EQ(describeFields(obj->getInforPad("0001").asPacket()), "CDSERIE:S5");
+    EXPECT_EQ(describeFields(obj->call(api::getInforPad, "0001").asPacket()), "CDSERIE:S5");
     // An unknown branch gives the same fields and no rows.
-    const Packet none = obj->getParamVend("9999").asPacket();
+    const Packet none = obj->call(api::getParamVend, "9999").asPacket();
     EXPECT_EQ(none.rowCount(), 0);
     EXPECT_EQ(none.fieldCount(), 3);
 }
@@ -105,7 +108,7 @@ TEST_F(MethodsTest, InvoiceListFollowsBranchStoreAndPeriod)
     EXPECT_GT(firstDay.rowCount(), 0);
     for (int r = 0; r < firstDay.rowCount(); ++r)
         EXPECT_EQ(firstDay.dateTime(r, 8).date(), QDate(2026, 3, 2));
-    const Variant lateInDay(QDateTime(QDate(2026, 3, 6), QTime(23, 59)));
+    const QDateTime lateInDay(QDate(2026, 3, 6), QTime(23, 59));
     EXPECT_EQ(principal("0001", "LJ01", {}, "T", lateInDay, lateInDay).rowCount(),
               tdb->count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIAL = '0001' AND CDLOJA = "
                          "'LJ01' AND DTENTRSAID = '2026-03-06'"));
@@ -130,7 +133,8 @@ TEST_F(MethodsTest, RegisterAndSalesListsNarrowTheInvoices)
     EXPECT_EQ(principal("0001", "LJ01", "", "N").rowCount(), 0);
 
     // Sales picked from the pick list select exactly the invoices holding them.
-    const Packet sales = obj->getVendas("0001", "", "T", first(), last(), false).asPacket();
+    const Packet sales =
+        obj->call(api::getVendas, "0001", "", "T", first(), last(), false).asPacket();
     ASSERT_GT(sales.rowCount(), 3);
     const QStringList chosen{sales.textQ(0, 1), sales.textQ(3, 1)};
     const Packet bySales =
@@ -147,12 +151,12 @@ TEST_F(MethodsTest, RegisterAndSalesListsNarrowTheInvoices)
 
     // The postings pick list's keys select exactly those invoices.
     const Packet postings =
-        obj->getLancamento("0001", "LJ01", "", "T", first(), last(), "S", "").asPacket();
+        obj->call(api::getLancamento, "0001", "LJ01", "", "T", first(), last(), "S", "").asPacket();
     ASSERT_EQ(postings.rowCount(), principal("0001", "LJ01").rowCount());
     const QString key = postings.textQ(2, postings.fieldIndex(std::string_view("CHAVE")));
     EXPECT_EQ(key.size(), 14);
-    const Packet one = obj->getPrincipal("0001", "LJ01", "", "T", krt::formatKeyList({key}), "N",
-                                         first(), last(), "S", "")
+    const Packet one = obj->call(api::getPrincipal, "0001", "LJ01", "", "T",
+                                 krt::formatKeyList({key}), "N", first(), last(), "S", "")
                            .asPacket();
     ASSERT_EQ(one.rowCount(), 1);
     EXPECT_EQ(keysOf(one).first(), key);
@@ -163,7 +167,7 @@ TEST_F(MethodsTest, InvoiceDetailsDescribeTheSameInvoice)
     const Packet list = principal("0002", "LJ02");
     ASSERT_GT(list.rowCount(), 0);
     const QString branch = list.textQ(0, 2), number = list.textQ(0, 3);
-    const Variant d = obj->getItLanctoEst(branch, number, "t");
+    const Variant d = obj->call(api::getItLanctoEst, branch, number);
     const Packet sales = d.at(0).asPacket(), items = d.at(1).asPacket(), stock = d.at(2).asPacket();
     EXPECT_EQ(sales.rowCount(),
               tdb->count(QStringLiteral("SELECT COUNT(*) FROM ITEMVENDA I JOIN VENDA V ON "
@@ -188,7 +192,7 @@ TEST_F(MethodsTest, InvoiceDetailsDescribeTheSameInvoice)
     EXPECT_EQ(soldQty, itemQty);
     EXPECT_EQ(soldQty, stockQty);
     // An unknown invoice: three empty lists.
-    const Variant none = obj->getItLanctoEst("0002", "9999999999", "t");
+    const Variant none = obj->call(api::getItLanctoEst, "0002", "9999999999");
     EXPECT_EQ(none.at(0).asPacket().rowCount() + none.at(1).asPacket().rowCount() +
                   none.at(2).asPacket().rowCount(),
               0);
@@ -196,37 +200,41 @@ TEST_F(MethodsTest, InvoiceDetailsDescribeTheSameInvoice)
 
 TEST_F(MethodsTest, WithdrawalsAndSalesPickListFollowTheirFilters)
 {
-    const Variant all = obj->getRetLanctoEstq("0001", "", "T", "", "S", first(), last());
+    const Variant all = obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", first(), last());
     const Packet list = all.at(0).asPacket();
     EXPECT_EQ(list, all.at(1).asPacket());
     EXPECT_EQ(list.rowCount(),
               tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001'"));
     const Packet reg =
-        obj->getRetLanctoEstq("0001", "'0001001'", "N", "", "S", first(), last()).at(0).asPacket();
+        obj->call(api::getRetLanctoEstq, "0001", "'0001001'", "N", "", "S", first(), last())
+            .at(0)
+            .asPacket();
     EXPECT_EQ(reg.rowCount(), tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' "
                                          "AND CDCAIXA = '001'"));
-    EXPECT_EQ(obj->getRetLanctoEstq("0001", "", "T", "", "S", day(2026, 3, 3), day(2026, 3, 3))
-                  .at(0)
-                  .asPacket()
-                  .rowCount(),
-              tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' AND DTRETIRADA "
-                         "= '2026-03-03'"));
+    EXPECT_EQ(
+        obj->call(api::getRetLanctoEstq, "0001", "", "T", "", "S", day(2026, 3, 3), day(2026, 3, 3))
+            .at(0)
+            .asPacket()
+            .rowCount(),
+        tdb->count("SELECT COUNT(*) FROM RETIRADAEST WHERE CDFILIAL = '0001' AND DTRETIRADA "
+                   "= '2026-03-03'"));
 
     // Withdrawal mode offers the sales that have withdrawals, invoice mode the invoiced ones.
-    const Packet retSales = obj->getVendas("0001", "", "T", first(), last(), true).asPacket();
+    const Packet retSales =
+        obj->call(api::getVendas, "0001", "", "T", first(), last(), true).asPacket();
     EXPECT_EQ(
         retSales.rowCount(),
         tdb->count("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = '0001' AND NRRETEST IS NOT NULL"));
     // Picking sales of one withdrawal selects it.
     ASSERT_GT(retSales.rowCount(), 0);
     const Packet bySale =
-        obj->getRetLanctoEstq("0001", "", "T", krt::formatKeyList({retSales.textQ(0, 1)}), "N",
-                              first(), last())
+        obj->call(api::getRetLanctoEstq, "0001", "", "T",
+                  krt::formatKeyList({retSales.textQ(0, 1)}), "N", first(), last())
             .at(0)
             .asPacket();
     EXPECT_EQ(bySale.rowCount(), 1);
     const Packet nfSales =
-        obj->getVendas("0001", "'0001004'", "N", first(), last(), false).asPacket();
+        obj->call(api::getVendas, "0001", "'0001004'", "N", first(), last(), false).asPacket();
     EXPECT_EQ(
         nfSales.rowCount(),
         tdb->count("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = '0001' AND CDCAIXA = '004' AND "
@@ -237,7 +245,8 @@ TEST_F(MethodsTest, WithdrawalsAndSalesPickListFollowTheirFilters)
         EXPECT_TRUE(QDate::fromString(nfSales.textQ(r, 4), "dd/MM/yyyy").isValid());
     }
     // Items of one withdrawal.
-    const Packet items = obj->getRetItLanctoEst(list.textQ(0, 0), list.textQ(0, 2)).asPacket();
+    const Packet items =
+        obj->call(api::getRetItLanctoEst, list.textQ(0, 0), list.textQ(0, 2)).asPacket();
     EXPECT_EQ(items.rowCount(), tdb->count(QStringLiteral("SELECT COUNT(*) FROM ITLANCTOEST WHERE "
                                                           "CDFILIAL = '0001' AND NRLANCESTQ = '%1'")
                                                .arg(list.textQ(0, 2))));
@@ -245,35 +254,41 @@ TEST_F(MethodsTest, WithdrawalsAndSalesPickListFollowTheirFilters)
 
 TEST_F(MethodsTest, ParametersAndAccountingPeriod)
 {
-    const Packet vend = obj->getParamVend("0002").asPacket();
+    const Packet vend = obj->call(api::getParamVend, "0002").asPacket();
     ASSERT_EQ(vend.rowCount(), 1);
     EXPECT_EQ(vend.textQ(0, 0), "LJ01");
     EXPECT_EQ(vend.textQ(0, 2), "Loja 1 - Centro");
-    EXPECT_EQ(obj->getInforPad("0001").asPacket().textQ(0, 0), "1");
-    EXPECT_EQ(obj->getParamFilial("0001").asPacket().rowCount(), 1);
+    EXPECT_EQ(obj->call(api::getInforPad, "0001").asPacket().textQ(0, 0), "1");
+    EXPECT_EQ(obj->call(api::getParamFilial, "0001").asPacket().rowCount(), 1);
 
-    EXPECT_TRUE(obj->getPeriodoCTBOK("0001", first(), last()).asBool());
+    EXPECT_TRUE(obj->call(api::getPeriodoCTBOK, "0001", first(), last()).asBool());
     // The company closes everything up to 04/03: a period touching that fails.
     tdb->exec("UPDATE PERIODOCTB SET DTINICIAL = '2026-03-05'");
-    EXPECT_FALSE(obj->getPeriodoCTBOK("0001", first(), last()).asBool());
-    EXPECT_FALSE(obj->getPeriodoCTBOK("0001", day(2026, 3, 4), day(2026, 3, 4)).asBool());
-    EXPECT_TRUE(obj->getPeriodoCTBOK("0001", day(2026, 3, 5), last()).asBool());
+    EXPECT_FALSE(obj->call(api::getPeriodoCTBOK, "0001", first(), last()).asBool());
+    EXPECT_FALSE(
+        obj->call(api::getPeriodoCTBOK, "0001", day(2026, 3, 4), day(2026, 3, 4)).asBool());
+    EXPECT_TRUE(obj->call(api::getPeriodoCTBOK, "0001", day(2026, 3, 5), last()).asBool());
     // A period without any posting is fine even when closed.
-    EXPECT_TRUE(obj->getPeriodoCTBOK("0001", day(2025, 1, 1), day(2025, 1, 31)).asBool());
+    EXPECT_TRUE(
+        obj->call(api::getPeriodoCTBOK, "0001", day(2025, 1, 1), day(2025, 1, 31)).asBool());
     // A branch's own period wins over its company's.
     tdb->exec("INSERT INTO PERIODOCTB (CDEMPRESA, CDFILIAL, DTINICIAL, DTFINAL) VALUES ('01', "
               "'0002', '2026-01-01', '2026-12-31')");
-    EXPECT_TRUE(obj->getPeriodoCTBOK("0002", first(), last()).asBool());
-    EXPECT_FALSE(obj->getPeriodoCTBOK("0001", first(), last()).asBool());
+    EXPECT_TRUE(obj->call(api::getPeriodoCTBOK, "0002", first(), last()).asBool());
+    EXPECT_FALSE(obj->call(api::getPeriodoCTBOK, "0001", first(), last()).asBool());
 }
 
 TEST_F(MethodsTest, BadArgumentsGiveErrorsNamingTheMethod)
 {
     EXPECT_APP_ERROR(obj->dispatch("getPrincipal", {Variant("0001")}, "t"), "getPrincipal");
     EXPECT_APP_ERROR(obj->dispatch("dropTables", {}, "t"), "dropTables");
-    EXPECT_APP_ERROR(obj->getParamVend(Variant(qint64(1))), "getParamVend");
-    EXPECT_APP_ERROR(principal("0001", "LJ01", {}, "T", Variant(), last()), "data inicial");
-    EXPECT_APP_ERROR(principal("0001", "LJ01", {}, "T", Variant("2026-03-02"), last()), "data");
+    EXPECT_APP_ERROR(obj->dispatch("getParamVend", {Variant(qint64(1))}, "t"), "getParamVend");
+    EXPECT_APP_ERROR(principal("0001", "LJ01", {}, "T", QDateTime(), last()),
+                     "getPrincipal: a data inicial (argumento 7) não foi informada.");
+    const Variant day("2026-03-02");
+    EXPECT_APP_ERROR(obj->dispatch("getPrincipal",
+                                   {"0001", "LJ01", "", "T", "", "T", day, last(), "S", ""}, "t"),
+                     "o argumento 7 (data inicial) deve ser data, mas é texto");
     EXPECT_APP_ERROR(principal("0001", "LJ01", "'0001001", "N"), "malformada");
     EXPECT_APP_ERROR(principal("0001", "LJ01", "0001001", "N"), "getPrincipal");
     EXPECT_APP_ERROR(principal("0001", "LJ01", {}, "X"), "\"T\" ou \"N\"");
@@ -282,11 +297,11 @@ TEST_F(MethodsTest, BadArgumentsGiveErrorsNamingTheMethod)
     for (int i = 0; i <= krt::app::kMaxListKeys; ++i)
         many += QStringLiteral("'0001%1',").arg(i, 3, 10, QLatin1Char('0'));
     EXPECT_APP_ERROR(principal("0001", "LJ01", many + "lixo", "N"), "mais de 10000 itens");
-    EXPECT_APP_ERROR(obj->getVendas("0001", "", "T", first(), last(), Variant("S")), "getVendas");
-    EXPECT_APP_ERROR(obj->setDeletaNF("0001", Variant("pacote"), "t"), "pacote de dados");
-    EXPECT_APP_ERROR(obj->getDeletaRetiEst(Variant(QList<Variant>{}), "t"), "getDeletaRetiEst");
-    // Every method answers through the dispatcher under its own name.
-    EXPECT_EQ(krt::app::RdmCancelaConsoli::methodNames().size(), 12);
+    EXPECT_APP_ERROR(obj->dispatch("getVendas", {"0001", "", "T", first(), last(), "S"}, "t"),
+                     "getVendas");
+    EXPECT_APP_ERROR(obj->dispatch("setDeletaNF", {"0001", "pacote"}, "t"), "pacote de dados");
+    EXPECT_APP_ERROR(obj->dispatch("getDeletaRetiEst", {Variant(QList<Variant>{})}, "t"),
+                     "getDeletaRetiEst");
 }
 
 TEST_F(MethodsTest, QuotesAndSqlInTextsAreData)
@@ -305,37 +320,24 @@ TEST_F(MethodsTest, QuotesAndSqlInTextsAreData)
         EXPECT_EQ(principal(hostile, "LJ01").rowCount(), 0);
         EXPECT_EQ(principal("0001", hostile).rowCount(), 0);
         EXPECT_EQ(principal("0001", "LJ01", krt::formatKeyList({hostile}), "N").rowCount(), 0);
-        EXPECT_EQ(obj->getParamVend(hostile).asPacket().rowCount(), 0);
-        EXPECT_EQ(obj->getItLanctoEst("0001", hostile, "t").at(0).asPacket().rowCount(), 0);
+        EXPECT_EQ(obj->call(api::getParamVend, hostile).asPacket().rowCount(), 0);
+        EXPECT_EQ(obj->call(api::getItLanctoEst, "0001", hostile).at(0).asPacket().rowCount(), 0);
     }
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM NOTAFISCAL"), invoices);
 }
 
-// The shared table decides what exists: a method this server implements but
-// the table lacks is refused like any unknown name, never run unchecked; and
-// the kinds it checks are the table's.
-TEST_F(MethodsTest, AMethodMissingFromTheSharedTableIsRefusedNotRunUnchecked)
+// Only a declared name exists: a name that is no method, or a method's name in
+// another case, is refused as unknown before anything runs.
+TEST_F(MethodsTest, AnUndeclaredNameIsRefusedNotRun)
 {
-    for (const krt::api::MethodSignature& m : krt::api::methods())
-        EXPECT_TRUE(krt::app::RdmCancelaConsoli::methodNames().contains(QLatin1String(m.name)))
-            << m.name << " is in the table but not served";
-
-    QList<krt::api::MethodSignature> table = krt::api::methods();
-    table.removeIf([](const krt::api::MethodSignature& m) {
-        return QLatin1String(m.name) == QLatin1String("getParamVend");
-    });
-    krt::app::RdmCancelaConsoli partial(tdb->db(), table);
-    EXPECT_APP_ERROR(partial.dispatch("getParamVend", {Variant("0001")}, "t"),
-                     "Método desconhecido: \"getParamVend\"");
-    EXPECT_EQ(partial.dispatch("getInforPad", {Variant("0001")}, "t").asPacket().rowCount(), 1);
-
-    // A table that wants a date where the method reads a text refuses the text.
-    table = krt::api::methods();
-    for (krt::api::MethodSignature& m : table)
-        if (QLatin1String(m.name) == QLatin1String("getInforPad"))
-            m.args[0].kind = krt::api::ArgKind::Date;
-    krt::app::RdmCancelaConsoli strict(tdb->db(), table);
-    EXPECT_APP_ERROR(strict.dispatch("getInforPad", {Variant("0001")}, "t"), "deve ser data");
+    for (const char* name : {"getprincipal", "serve", "dispatch", "getPrincipal ", ""})
+        EXPECT_APP_ERROR(obj->dispatch(name, {Variant("0001")}, "t"), "Método desconhecido");
+    try {
+        obj->dispatch("GETINFORPAD", {Variant("0001")}, "t");
+        ADD_FAILURE() << "an undeclared name ran";
+    } catch (const krt::app::AppError& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::UnknownMethod);
+    }
 }
 
 TEST_F(MethodsTest, ALostDatabaseConnectionFailsOneCallThenReconnects)
@@ -344,12 +346,12 @@ TEST_F(MethodsTest, ALostDatabaseConnectionFailsOneCallThenReconnects)
         GTEST_SKIP() << "only a database server can drop its connections";
     krt::app::Database own(tdb->options());
     krt::app::RdmCancelaConsoli served(own);
-    ASSERT_EQ(served.getParamVend("0001").asPacket().rowCount(), 1);
+    ASSERT_EQ(served.call(api::getParamVend, "0001").asPacket().rowCount(), 1);
     // As when the database server restarts.
     tdb->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
               "current_database() AND pid <> pg_backend_pid()");
     EXPECT_APP_ERROR(served.dispatch("getParamVend", {Variant("0001")}, "t"), "getParamVend");
-    EXPECT_EQ(served.getParamVend("0001").asPacket().rowCount(), 1);
+    EXPECT_EQ(served.call(api::getParamVend, "0001").asPacket().rowCount(), 1);
 }
 
 // Another program may have stored bytes that are not UTF-8 (a name in

@@ -256,10 +256,7 @@ TEST_F(ProcessTest, ALongListIsStreamedWholeAndEqualToTheMethodsOwnAnswer)
                               "S",
                               ""};
     krt::app::RdmCancelaConsoli object(tdb->db());
-    const Packet expected = object
-                                .getPrincipal(args[0], args[1], args[2], args[3], args[4], args[5],
-                                              args[6], args[7], args[8], args[9])
-                                .asPacket();
+    const Packet expected = object.dispatch("getPrincipal", args, "teste").asPacket();
     ASSERT_GT(expected.bytes().size(), 4 * 128 * 1024);
 
     ServerProcess server;

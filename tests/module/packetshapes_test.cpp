@@ -35,8 +35,9 @@ TEST(PacketShapes, EveryMethodResultFillsAClientDataSetOfThatName)
     TfrmFiltroCancelaConsoli dialog;
 
     QStringList filled;
-    for (const krt::api::MethodSignature& method : krt::api::methods())
-        filled << method.targets;
+    for (const krt::api::MethodSpec& method : krt::api::methods())
+        for (int i = 0; i < method.result.count; ++i)
+            filled << QString::fromLatin1(method.result.sets[size_t(i)]->name);
     // Every packet the table describes is some method's result.
     for (const QString& name : krt::api::packetDataSets())
         EXPECT_TRUE(filled.contains(name)) << name.toStdString() << " is filled by no method";

@@ -1,6 +1,9 @@
 #include "server/methodtable.h"
 #include "server/packetfields.h"
 
+#include <QFile>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 using namespace krt;
@@ -15,7 +18,7 @@ QList<Variant> principalArgs()
             Variant("T"),    Variant(day),   Variant(day), Variant("S"), Variant("")};
 }
 
-QString errorOf(const MethodSignature& m, const QList<Variant>& args)
+QString errorOf(const MethodSpec& m, const QList<Variant>& args)
 {
     try {
         checkArguments(m, args);
@@ -27,9 +30,9 @@ QString errorOf(const MethodSignature& m, const QList<Variant>& args)
 
 } // namespace
 
-TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
+// The shapes clients rely on: a change here changes the wire contract.
+TEST(MethodTable, KnowsTheMethodsWithTheirShapes)
 {
-    EXPECT_EQ(methods().size(), 12);
     EXPECT_EQ(remoteObjectName(), QStringLiteral("Krt52600.rdmCancelaConsoli"));
     EXPECT_EQ(findMethod("getprincipal"), nullptr);
     const struct
@@ -38,33 +41,32 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
         int args;
         ResultShape shape;
         int count;
-    } expected[] = {{"getInforPad", 1, ResultShape::Packet, 0},
-                    {"getParamVend", 1, ResultShape::Packet, 0},
-                    {"getParamFilial", 1, ResultShape::Packet, 0},
-                    {"getPrincipal", 10, ResultShape::Packet, 0},
+    } expected[] = {{"getInforPad", 1, ResultShape::Packet, 1},
+                    {"getParamVend", 1, ResultShape::Packet, 1},
+                    {"getParamFilial", 1, ResultShape::Packet, 1},
+                    {"getPrincipal", 10, ResultShape::Packet, 1},
                     {"getItLanctoEst", 2, ResultShape::PacketArray, 3},
                     {"getRetLanctoEstq", 7, ResultShape::PacketArray, 2},
-                    {"getRetItLanctoEst", 2, ResultShape::Packet, 0},
-                    {"getVendas", 6, ResultShape::Packet, 0},
-                    {"getLancamento", 8, ResultShape::Packet, 0},
+                    {"getRetItLanctoEst", 2, ResultShape::Packet, 1},
+                    {"getVendas", 6, ResultShape::Packet, 1},
+                    {"getLancamento", 8, ResultShape::Packet, 1},
                     {"getPeriodoCTBOK", 3, ResultShape::Boolean, 0},
                     {"getDeletaRetiEst", 1, ResultShape::Boolean, 0},
                     {"setDeletaNF", 2, ResultShape::Boolean, 0}};
+    EXPECT_EQ(methods().size(), qsizetype(std::size(expected)));
+    EXPECT_EQ(methods().size(), qsizetype(AllMethods::size));
     for (const auto& e : expected) {
-        const MethodSignature* m = findMethod(e.name);
+        const MethodSpec* m = findMethod(e.name);
         ASSERT_NE(m, nullptr) << e.name;
-        EXPECT_EQ(m->args.size(), e.args) << e.name;
-        EXPECT_EQ(m->result, e.shape) << e.name;
-        EXPECT_EQ(m->resultCount, e.count) << e.name;
+        EXPECT_EQ(m->args.size(), size_t(e.args)) << e.name;
+        EXPECT_EQ(m->result.shape, e.shape) << e.name;
+        EXPECT_EQ(m->result.count, e.count) << e.name;
         // Every data set a result fills has a packet layout.
-        for (const QString& target : m->targets)
-            EXPECT_FALSE(packetFields(target).isEmpty()) << target.toStdString();
-        if (e.shape == ResultShape::PacketArray) {
-            EXPECT_EQ(m->targets.size(), e.count) << e.name;
-        }
+        for (int i = 0; i < m->result.count; ++i)
+            EXPECT_FALSE(packetFields(m->result.sets[size_t(i)]->name).isEmpty()) << e.name;
     }
     // Argument kinds where order matters most.
-    const MethodSignature& vendas = *findMethod("getVendas");
+    const MethodSpec& vendas = *findMethod("getVendas");
     EXPECT_EQ(vendas.args[3].kind, ArgKind::Date);
     EXPECT_EQ(vendas.args[5].kind, ArgKind::Boolean);
     EXPECT_EQ(findMethod("setDeletaNF")->args[1].kind, ArgKind::Packet);
@@ -73,7 +75,7 @@ TEST(MethodTable, KnowsTheTwelveMethodsWithTheirShapes)
 
 TEST(MethodTable, ArgumentChecksNameTheMethodAndPosition)
 {
-    const MethodSignature& m = *findMethod("getPrincipal");
+    const MethodSpec& m = *findMethod("getPrincipal");
     EXPECT_EQ(errorOf(m, principalArgs()), QString());
 
     QList<Variant> nulls = principalArgs();
@@ -128,4 +130,75 @@ TEST(PacketFields, LayoutsAreValidAndCarryTheDeclaredSizes)
     EXPECT_EQ(packetFields("cdsItemVenda").size(), 20); // the calculated field stays home
     EXPECT_EQ(packetFields("cdsLancamento")[7], (FieldDef{"DTEMISSAO", FieldType::String, 10}));
     EXPECT_THROW(packetFields("cdsNada"), WireError);
+}
+
+// Which methods may stream, which write and which argument is the branch the
+// caller must hold: the server acts on these flags, so they are part of what
+// a method declares.
+TEST(MethodTable, DeclaresStreamingWritingAndTheBranchArgument)
+{
+    QStringList streaming, writing, noBranch;
+    for (const MethodSpec& m : methods()) {
+        if (m.streams)
+            streaming << m.nameQ();
+        if (m.writes)
+            writing << m.nameQ();
+        if (m.branchArg() < 0) {
+            noBranch << m.nameQ();
+        } else {
+            EXPECT_EQ(m.branchArg(), 0) << m.name;
+        }
+        if (m.streams) {
+            EXPECT_EQ(m.result.shape, ResultShape::Packet) << m.name;
+        }
+    }
+    EXPECT_EQ(streaming, (QStringList{"getPrincipal", "getVendas", "getLancamento"}));
+    EXPECT_EQ(writing, (QStringList{"getDeletaRetiEst", "setDeletaNF"}));
+    EXPECT_EQ(noBranch, QStringList{"getDeletaRetiEst"});
+    // A packet argument names the data set whose rows it carries.
+    EXPECT_STREQ(findMethod("setDeletaNF")->args[1].packet->name, "qryPrincipal");
+    EXPECT_STREQ(findMethod("getDeletaRetiEst")->args[0].packet->name, "cdsLanctoEstoq");
+}
+
+// The client's typed call: arguments go out as the wire values the server
+// reads, and the result comes back as its declared kind or not at all.
+TEST(MethodTable, TypedCallsEncodeTheDeclaredKindsAndReadTheDeclaredResult)
+{
+    const QDateTime day(QDate(2024, 3, 1), QTime(0, 0));
+    const QList<Variant> sent =
+        getVendas.arguments(QStringLiteral("0001"), QString(), QStringLiteral("T"), day, day, true);
+    EXPECT_EQ(sent, (QList<Variant>{Variant("0001"), Variant(""), Variant("T"), Variant(day),
+                                    Variant(day), Variant(true)}));
+    EXPECT_EQ(errorOf(*findMethod("getVendas"), sent), QString());
+    EXPECT_TRUE(getVendas.arguments("0001", "", "T", QDateTime(), day, false)[3].isNull())
+        << "an invalid date travels as no date";
+
+    const Packet p = Packet::empty(sets::cdsItemVenda.fields());
+    Variant three = Variant::array(3);
+    for (int i = 0; i < 3; ++i)
+        three.set(i, p);
+    EXPECT_EQ(getItLanctoEst.read(three)[2], p);
+    EXPECT_THROW(getItLanctoEst.read(Variant(p)), WireError);
+    // Each element is checked as it is taken.
+    three.set(1, Variant(true));
+    EXPECT_EQ(getItLanctoEst.read(three)[2], p);
+    EXPECT_THROW(getItLanctoEst.read(three)[1], WireError);
+    EXPECT_THROW(getRetLanctoEstq.read(Variant::array(1))[1], WireError);
+    EXPECT_TRUE(setDeletaNF.read(Variant(true)));
+    EXPECT_THROW(setDeletaNF.read(Variant("#ERRO#")), WireError);
+}
+
+// docs/protocol.md shows the table the declarations make; a method added,
+// changed or removed without its line there fails here, with the line to write.
+TEST(MethodTable, TheProtocolDocumentShowsTheDeclaredMethods)
+{
+    QFile doc(qEnvironmentVariable("KRT_SOURCE_DIR") + QStringLiteral("/docs/protocol.md"));
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly)) << doc.fileName().toStdString();
+    const QString text = QString::fromUtf8(doc.readAll());
+    const QString begin = QStringLiteral("<!-- methods: begin -->\n");
+    const qsizetype from = text.indexOf(begin);
+    const qsizetype to = text.indexOf(QStringLiteral("<!-- methods: end -->"));
+    ASSERT_TRUE(from >= 0 && to > from) << "the table's markers are missing";
+    const QString shown = text.mid(from + begin.size(), to - from - begin.size());
+    EXPECT_EQ(shown.toStdString(), methodTableMarkdown().toStdString());
 }
