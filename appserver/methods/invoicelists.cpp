@@ -191,11 +191,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
     // call, but its sales and postings may belong to others.
     const Caller& caller = request.caller();
     auto ownBranches = [&](SqlBuilder& b, const QString& column) {
-        if (caller.allBranches)
-            return;
-        if (caller.branches.isEmpty())
-            b.add(QStringLiteral(" AND 1 = 0"));
-        else
+        if (!caller.allBranches)
             b.add(QStringLiteral(" AND")).in(column, caller.branches);
     };
 
