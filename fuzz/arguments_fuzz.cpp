@@ -22,21 +22,21 @@ namespace {
 void checkArguments(const krt::Call& call)
 {
     using namespace krt::app;
-    const krt::api::MethodSpec* method = krt::api::findMethod(call.method);
+    const krt::api::MethodDecl* method = krt::api::findMethod(call.method);
     if (!method)
         return;
     krt::api::checkArguments(*method, call.args);
     const MethodCall request(*method, Caller("fuzz"));
     for (std::size_t i = 0; i < method->args.size(); ++i) {
-        const krt::api::ArgSpec& spec = method->args[i];
-        const ArgAt at{&request, int(i) + 1, &spec};
+        const krt::api::ArgDecl& decl = method->args[i];
+        const ArgAt at{&request, int(i) + 1, &decl};
         try {
-            switch (spec.kind) {
+            switch (decl.kind) {
             case krt::api::ArgKind::Text: {
                 const QString text = decodeText(call.args[qsizetype(i)], at);
                 if (text.size() > kMaxTextArgChars)
                     std::abort();
-                if (spec.selects != krt::api::Selects::Nothing && !spec.isFlag &&
+                if (decl.selects != krt::api::Selects::Nothing && !decl.isFlag &&
                     krt::parseKeyList(text, kMaxListKeys).size() > kMaxListKeys)
                     std::abort();
                 break;
