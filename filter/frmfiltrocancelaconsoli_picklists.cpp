@@ -7,6 +7,7 @@
 #include "framework/data/lookuproutines.h"
 #include "framework/db/adoibquery.h"
 #include "framework/net/servercall.h"
+#include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/checkwidgets.h"
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/maskedit.h"
@@ -148,8 +149,12 @@ void TfrmFiltroCancelaConsoli::btpVendaClick(QObject*)
                                            diaDe(depInicial), diaDe(depFinal),
                                            screen.ckbCancRetirada->isChecked()));
     }
-    PesquisaLista(dtsVenda, QStringLiteral("CHAVE"), msgPadrao->Msg(QStringLiteral("Venda")), false,
-                  Filtro.stVendas);
+    // The button's own text says why the list is empty (no completed sales
+    // in the period), in place of the pick list's generic one.
+    PesquisaLista(dtsVenda, QStringLiteral("CHAVE"),
+                  msgPadrao->Msg(QStringLiteral("Venda")) + QLatin1Char('|') +
+                      btpVenda->EmptyListError(),
+                  false, Filtro.stVendas);
 }
 
 void TfrmFiltroCancelaConsoli::btpLancamentoClick(QObject*)

@@ -16,49 +16,40 @@
 
 namespace {
 
-template <class F> void refusedOrDone(F f)
-{
-    try {
-        f();
-    } catch (const krt::Error&) {
-    }
-}
-
-void checkSelection(const krt::app::Selection& s)
-{
-    if (s.keys.size() > krt::app::kMaxListKeys || (s.all && !s.keys.isEmpty()))
-        std::abort();
-}
-
-void checkArguments(const QList<krt::Variant>& args)
+// The server's checks of a call's arguments, as its dispatcher runs them for
+// the method the call names: the count and kinds, then each argument decoded
+// by its kind, a list argument parsed as its selection parses it.
+void checkArguments(const krt::Call& call)
 {
     using namespace krt::app;
-    const krt::api::MethodSpec& spec = *krt::api::findMethod("getPrincipal");
-    const Caller caller("fuzz");
-    const MethodCall call(spec, caller);
-    // As the dispatcher checks a call of this many arguments.
-    refusedOrDone([&] { krt::api::checkArguments(spec, args); });
-    for (int i = 0; i < args.size(); ++i) {
-        const krt::Variant& v = args[i];
-        const krt::Variant next = args.value(i + 1);
-        const ArgAt at{&call, i + 1, &spec.args[size_t(i) % spec.args.size()]};
-        const ArgAt atNext{&call, i + 2, &spec.args[size_t(i + 1) % spec.args.size()]};
-        const auto isText = [](const krt::Variant& x) { return x.isText() || x.isEmpty(); };
-        if (isText(v))
-            refusedOrDone([&] {
-                if (decodeText(v, at).size() > kMaxTextArgChars)
+    const krt::api::MethodDecl* method = krt::api::findMethod(call.method);
+    if (!method)
+        return;
+    krt::api::checkArguments(*method, call.args);
+    const MethodCall request(*method, Caller("fuzz"));
+    for (std::size_t i = 0; i < method->args.size(); ++i) {
+        const krt::api::ArgDecl& decl = method->args[i];
+        const ArgAt at{&request, int(i) + 1, &decl};
+        try {
+            switch (decl.kind) {
+            case krt::api::ArgKind::Text: {
+                const QString text = decodeText(call.args[qsizetype(i)], at);
+                if (text.size() > kMaxTextArgChars)
                     std::abort();
-            });
-        if (v.isDateTime() || v.isEmpty())
-            refusedOrDone([&] { decodeDay(v, at); });
-        if (!isText(v) || !isText(next))
-            continue;
-        refusedOrDone([&] {
-            const QString list = decodeText(v, at), flag = decodeText(next, atNext);
-            checkSelection(cashSelection("0001", CashList{list, at}, CashFlag{flag, atNext}));
-            checkSelection(salesSelection("0001", SalesList{list, at}, SalesFlag{flag, atNext}));
-            checkSelection(postingSelection(PostingList{list, at}, PostingFlag{flag, atNext}));
-        });
+                if (decl.selects != krt::api::Selects::Nothing && !decl.isFlag &&
+                    krt::parseKeyList(text, kMaxListKeys).size() > kMaxListKeys)
+                    std::abort();
+                break;
+            }
+            case krt::api::ArgKind::Date:
+                decodeDay(call.args[qsizetype(i)], at);
+                break;
+            case krt::api::ArgKind::Boolean:
+            case krt::api::ArgKind::Packet:
+                break;
+            }
+        } catch (const krt::Error&) {
+        }
     }
 }
 
@@ -81,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 1:
-            checkArguments(krt::decodeCall(bytes).args);
+            checkArguments(krt::decodeCall(bytes));
             break;
         default: {
             const krt::SessionInfo info = krt::SessionInfo::fromVariant(krt::decodeVariant(bytes));

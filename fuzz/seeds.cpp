@@ -125,9 +125,9 @@ int main(int argc, char** argv)
         put(QStringLiteral("reply"), set + QStringLiteral(".failed"),
             QByteArray(1, '\3') + streamed(fields, 6, true));
     }
-    for (const krt::api::MethodSpec& m : krt::api::methods()) {
+    for (const krt::api::MethodDecl& m : krt::api::methods()) {
         QList<krt::Variant> args;
-        for (const krt::api::ArgSpec& a : m.args) {
+        for (const krt::api::ArgDecl& a : m.args) {
             switch (a.kind) {
             case krt::api::ArgKind::Text:
                 args << krt::Variant(

@@ -6,7 +6,7 @@
 // packet or array, or a boolean), whether it writes and whether its list may
 // be streamed. The kinds are C++ types, so that a call with an argument of
 // the wrong kind, or a server implementation taking another, does not
-// compile; the same facts are readable at run time (MethodSpec) for the
+// compile; the same facts are readable at run time (MethodDecl) for the
 // server's checks, the docs and the tests.
 
 #include "framework/wire/variant.h"
@@ -43,7 +43,7 @@ enum class Selects : quint8
 };
 
 // One argument at run time.
-struct ArgSpec
+struct ArgDecl
 {
     ArgKind kind;
     // What the argument is, as errors name it ("data inicial").
@@ -113,7 +113,7 @@ template <class K> struct Arg
     bool isBranch = false;
     const DataSet* packet = nullptr;
 
-    constexpr ArgSpec spec() const
+    constexpr ArgDecl decl() const
     {
         return {K::wire, description, K::selects, K::isFlag, isBranch, packet};
     }
@@ -128,7 +128,7 @@ enum class ResultShape
 
 inline constexpr int kMaxResultPackets = 3;
 
-struct ResultSpec
+struct ResultDecl
 {
     ResultShape shape;
     // The data sets the packets fill, in result order (`count` of them).
@@ -137,8 +137,8 @@ struct ResultSpec
 };
 
 // Throws Error (Malformed) naming the method when `result` has not the shape of
-// `spec` (array size and kinds of its elements included).
-void checkResult(const char* method, const ResultSpec& spec, const Variant& result);
+// `decl` (array size and kinds of its elements included).
+void checkResult(const char* method, const ResultDecl& decl, const Variant& result);
 
 // The kinds of result as types. `Value` is what a client gets back.
 struct OnePacket
@@ -146,10 +146,10 @@ struct OnePacket
     const DataSet* set;
     using Value = Packet;
 
-    constexpr ResultSpec spec() const { return {ResultShape::Packet, {set}, 1}; }
+    constexpr ResultDecl decl() const { return {ResultShape::Packet, {set}, 1}; }
     static Value read(const char* method, const Variant& result)
     {
-        checkResult(method, OnePacket{nullptr}.spec(), result);
+        checkResult(method, OnePacket{nullptr}.decl(), result);
         return result.asPacket();
     }
 };
@@ -180,9 +180,9 @@ template <int N> struct Packets
     std::array<const DataSet*, N> sets;
     using Value = PacketArray<N>;
 
-    constexpr ResultSpec spec() const
+    constexpr ResultDecl decl() const
     {
-        ResultSpec s{ResultShape::PacketArray, {}, N};
+        ResultDecl s{ResultShape::PacketArray, {}, N};
         for (int i = 0; i < N; ++i)
             s.sets[i] = sets[i];
         return s;
@@ -190,7 +190,7 @@ template <int N> struct Packets
     static Value read(const char* method, const Variant& result)
     {
         if (!result.isArray())
-            checkResult(method, ResultSpec{ResultShape::PacketArray, {}, N}, result);
+            checkResult(method, ResultDecl{ResultShape::PacketArray, {}, N}, result);
         return Value(method, result);
     }
 };
@@ -199,10 +199,10 @@ struct Answer
 {
     using Value = bool;
 
-    constexpr ResultSpec spec() const { return {ResultShape::Boolean, {}, 0}; }
+    constexpr ResultDecl decl() const { return {ResultShape::Boolean, {}, 0}; }
     static Value read(const char* method, const Variant& result)
     {
-        checkResult(method, Answer{}.spec(), result);
+        checkResult(method, Answer{}.decl(), result);
         return result.asBool();
     }
 };
@@ -222,11 +222,11 @@ constexpr Answer answer()
 }
 
 // A method at run time: what the dispatcher, the checks and the docs read.
-struct MethodSpec
+struct MethodDecl
 {
     const char* name;
-    std::span<const ArgSpec> args;
-    ResultSpec result;
+    std::span<const ArgDecl> args;
+    ResultDecl result;
     bool writes = false;
     bool streams = false;
 
@@ -260,10 +260,10 @@ template <class R, class... K> struct Method
 
     const char* name;
     R result;
-    std::array<ArgSpec, sizeof...(K)> args;
+    std::array<ArgDecl, sizeof...(K)> args;
     Traits traits;
 
-    MethodSpec spec() const { return {name, args, result.spec(), traits.writes, traits.streams}; }
+    MethodDecl decl() const { return {name, args, result.decl(), traits.writes, traits.streams}; }
 
     // The wire values of a call's arguments, in order.
     QList<Variant> arguments(const typename K::Value&... values) const
@@ -285,9 +285,9 @@ private:
 template <class R, class... K>
 consteval Method<R, K...> method(const char* name, Traits traits, R result, Arg<K>... args)
 {
-    if (traits.streams && result.spec().shape != ResultShape::Packet)
+    if (traits.streams && result.decl().shape != ResultShape::Packet)
         throw "only a method whose result is one packet may stream it";
-    return {name, result, {args.spec()...}, traits};
+    return {name, result, {args.decl()...}, traits};
 }
 
 // The methods of the remote object, as a list of types the server's

@@ -4,9 +4,9 @@ namespace krt::api {
 
 namespace {
 
-template <const auto&... M> QList<MethodSpec> specsOf(MethodList<M...>)
+template <const auto&... M> QList<MethodDecl> declsOf(MethodList<M...>)
 {
-    return {M.spec()...};
+    return {M.decl()...};
 }
 
 bool kindMatches(ArgKind kind, const Variant& v)
@@ -40,7 +40,7 @@ QString selectionName(Selects selects)
 }
 
 // "`filial` text, branch" and the like, for the docs.
-QString describe(const ArgSpec& a)
+QString describe(const ArgDecl& a)
 {
     QString what;
     switch (a.kind) {
@@ -66,7 +66,7 @@ QString describe(const ArgSpec& a)
     return QStringLiteral("`%1` %2").arg(QString::fromUtf8(a.description), what);
 }
 
-QString describe(const ResultSpec& r)
+QString describe(const ResultDecl& r)
 {
     QStringList names;
     for (int i = 0; i < r.count; ++i)
@@ -84,15 +84,15 @@ QString describe(const ResultSpec& r)
 
 } // namespace
 
-const QList<MethodSpec>& methods()
+const QList<MethodDecl>& methods()
 {
-    static const QList<MethodSpec> table = specsOf(AllMethods{});
+    static const QList<MethodDecl> table = declsOf(AllMethods{});
     return table;
 }
 
-const MethodSpec* findMethod(const QString& name)
+const MethodDecl* findMethod(const QString& name)
 {
-    for (const MethodSpec& m : methods())
+    for (const MethodDecl& m : methods())
         if (name == QLatin1String(m.name))
             return &m;
     return nullptr;
@@ -113,7 +113,7 @@ QString argKindName(ArgKind kind)
     return QString();
 }
 
-void checkArgumentCount(const MethodSpec& method, qsizetype count)
+void checkArgumentCount(const MethodDecl& method, qsizetype count)
 {
     // A request that does not fit the method at all: refused before it is read.
     if (count != qsizetype(method.args.size()))
@@ -125,11 +125,11 @@ void checkArgumentCount(const MethodSpec& method, qsizetype count)
                     method.nameQ());
 }
 
-void checkArguments(const MethodSpec& method, const QList<Variant>& args)
+void checkArguments(const MethodDecl& method, const QList<Variant>& args)
 {
     checkArgumentCount(method, args.size());
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const ArgSpec& arg = method.args[size_t(i)];
+        const ArgDecl& arg = method.args[size_t(i)];
         if (!kindMatches(arg.kind, args[i]))
             throw Error(ErrorCode::InvalidArgument,
                         QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
@@ -140,10 +140,10 @@ void checkArguments(const MethodSpec& method, const QList<Variant>& args)
     }
 }
 
-void checkResult(const char* method, const ResultSpec& spec, const Variant& result)
+void checkResult(const char* method, const ResultDecl& decl, const Variant& result)
 {
     const QString name = QString::fromLatin1(method);
-    switch (spec.shape) {
+    switch (decl.shape) {
     case ResultShape::Packet:
         if (!result.isPacket())
             throw Error(ErrorCode::InvalidReply,
@@ -152,13 +152,13 @@ void checkResult(const char* method, const ResultSpec& spec, const Variant& resu
                         name);
         return;
     case ResultShape::PacketArray:
-        if (!result.isArray() || result.size() != spec.count)
+        if (!result.isArray() || result.size() != decl.count)
             throw Error(ErrorCode::InvalidReply,
                         QStringLiteral("%1: resultado deveria ser um vetor de %2 pacotes de dados.")
                             .arg(name)
-                            .arg(spec.count),
+                            .arg(decl.count),
                         name);
-        for (int i = 0; i < spec.count; ++i)
+        for (int i = 0; i < decl.count; ++i)
             if (!result.at(i).isPacket())
                 throw Error(
                     ErrorCode::InvalidReply,
@@ -179,7 +179,7 @@ void checkResult(const char* method, const ResultSpec& spec, const Variant& resu
     }
 }
 
-void checkResult(const MethodSpec& method, const Variant& result)
+void checkResult(const MethodDecl& method, const Variant& result)
 {
     checkResult(method.name, method.result, result);
 }
@@ -187,9 +187,9 @@ void checkResult(const MethodSpec& method, const Variant& result)
 QString methodTableMarkdown()
 {
     QString out = QStringLiteral("| Method | Arguments | Result | Notes |\n|---|---|---|---|\n");
-    for (const MethodSpec& m : methods()) {
+    for (const MethodDecl& m : methods()) {
         QStringList args;
-        for (const ArgSpec& a : m.args)
+        for (const ArgDecl& a : m.args)
             args << describe(a);
         QStringList notes;
         if (m.writes)

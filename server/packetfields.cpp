@@ -11,7 +11,7 @@ namespace {
 QList<FieldDef> defsOf(const DataSet& set)
 {
     QList<FieldDef> defs;
-    for (const FieldSpec& f : set.specs)
+    for (const FieldDecl& f : set.decls)
         defs.append(FieldDef{f.name, f.type, f.size});
     return defs;
 }
@@ -24,10 +24,10 @@ QHash<QString, QList<FieldDef>> buildTable()
         if (set)
             t.insert(QString::fromLatin1(set->name), defsOf(*set));
     };
-    for (const MethodSpec& m : methods()) {
+    for (const MethodDecl& m : methods()) {
         for (int i = 0; i < m.result.count; ++i)
             add(m.result.sets[size_t(i)]);
-        for (const ArgSpec& a : m.args)
+        for (const ArgDecl& a : m.args)
             add(a.packet);
     }
     return t;

@@ -26,30 +26,30 @@ template <const auto& M, class... K, std::size_t... I>
 Variant runDecoded(RdmCancelaConsoli& object, const Request<M>& request, const QList<Variant>& args,
                    std::tuple<K...>*, std::index_sequence<I...>)
 {
-    const api::MethodSpec& spec = request.method();
+    const api::MethodDecl& decl = request.method();
     const std::tuple<In<K>...> decoded{
-        decode<K>(args[qsizetype(I)], ArgAt{&request, int(I) + 1, &spec.args[I]})...};
+        decode<K>(args[qsizetype(I)], ArgAt{&request, int(I) + 1, &decl.args[I]})...};
     return std::apply([&](const In<K>&... in) { return object.serve(request, in...); }, decoded);
 }
 
 template <const auto& M>
-Variant runMethod(RdmCancelaConsoli& object, const api::MethodSpec& spec, const Caller& caller,
+Variant runMethod(RdmCancelaConsoli& object, const api::MethodDecl& decl, const Caller& caller,
                   const StreamSink* sink, const QList<Variant>& args)
 {
     using Kinds = typename KindsOf<std::remove_cvref_t<decltype(M)>>::type;
-    const Request<M> request(spec, caller, sink);
+    const Request<M> request(decl, caller, sink);
     return runDecoded<M>(object, request, args, static_cast<Kinds*>(nullptr),
                          std::make_index_sequence<std::tuple_size_v<Kinds>>{});
 }
 
-// The implementation of the declared method named like `spec`.
+// The implementation of the declared method named like `decl`.
 template <const auto&... M>
-Variant runNamed(api::MethodList<M...>, RdmCancelaConsoli& object, const api::MethodSpec& spec,
+Variant runNamed(api::MethodList<M...>, RdmCancelaConsoli& object, const api::MethodDecl& decl,
                  const Caller& caller, const StreamSink* sink, const QList<Variant>& args)
 {
     Variant result;
-    const bool ran = ((qstrcmp(spec.name, M.name) == 0 &&
-                       (result = runMethod<M>(object, spec, caller, sink, args), true)) ||
+    const bool ran = ((qstrcmp(decl.name, M.name) == 0 &&
+                       (result = runMethod<M>(object, decl, caller, sink, args), true)) ||
                       ...);
     Q_ASSERT(ran);
     return result;
@@ -80,16 +80,16 @@ void RdmCancelaConsoli::refuseAccess(const QString& method, const QString& branc
 Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
                                     const Caller& caller, const StreamSink* sink)
 {
-    const api::MethodSpec* spec = api::findMethod(method);
-    if (!spec)
+    const api::MethodDecl* decl = api::findMethod(method);
+    if (!decl)
         throw Error(ErrorCode::UnknownMethod,
                     QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
                         .arg(method.left(100), api::remoteObjectName()));
-    api::checkArguments(*spec, args);
+    api::checkArguments(*decl, args);
     // A method asked about one branch names it in its branch argument; the
     // writing methods also check each document. A user held to some
     // branches must name one of them: no branch is not a way around the check.
-    if (const int at = spec->branchArg(); at >= 0 && !caller.allBranches) {
+    if (const int at = decl->branchArg(); at >= 0 && !caller.allBranches) {
         const QString branch = args[at].isText() ? args[at].asString() : QString();
         if (branch.isEmpty())
             refuseAccess(method, QString(), caller,
@@ -101,7 +101,7 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
                              .arg(caller.user, branch.left(10), caller.allowedText()));
     }
     try {
-        return runNamed(api::AllMethods{}, *this, *spec, caller, sink, args);
+        return runNamed(api::AllMethods{}, *this, *decl, caller, sink, args);
     } catch (const Error& error) {
         // A value of the wrong kind deep inside a packet or array.
         if (error.code() == ErrorCode::Malformed)

@@ -187,11 +187,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
     // Only the caller's branches: the invoice's branch is checked before the
     // call, but its sales and postings may belong to others.
     auto ownBranches = [&](SqlBuilder& b, const QString& column) {
-        if (caller.allBranches)
-            return;
-        if (caller.branches.isEmpty())
-            b.add(QStringLiteral(" AND 1 = 0"));
-        else
+        if (!caller.allBranches)
             b.add(QStringLiteral(" AND")).in(column, caller.branches);
     };
 

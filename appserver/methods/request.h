@@ -24,13 +24,13 @@ struct StreamSink
 class MethodCall
 {
 public:
-    MethodCall(const api::MethodSpec& method, const Caller& caller,
+    MethodCall(const api::MethodDecl& method, const Caller& caller,
                const StreamSink* sink = nullptr)
         : method_(method), caller_(caller), sink_(sink)
     {
     }
 
-    const api::MethodSpec& method() const { return method_; }
+    const api::MethodDecl& method() const { return method_; }
     QString name() const { return method_.nameQ(); }
     const Caller& caller() const { return caller_; }
 
@@ -48,7 +48,7 @@ public:
     const StreamSink* takeStream() const;
 
 private:
-    const api::MethodSpec& method_;
+    const api::MethodDecl& method_;
     const Caller& caller_;
     mutable const StreamSink* sink_;
 };
@@ -65,9 +65,9 @@ struct ArgAt
 {
     const MethodCall* call;
     int position; // 1-based
-    const api::ArgSpec* spec;
+    const api::ArgDecl* decl;
 
-    QString description() const { return QString::fromUtf8(spec->description); }
+    QString description() const { return QString::fromUtf8(decl->description); }
     [[noreturn]] void fail(const QString& detail) const { call->fail(detail); }
 };
 

@@ -4,6 +4,11 @@ namespace krt::app {
 
 SqlBuilder& SqlBuilder::in(const QString& column, const QStringList& keys)
 {
+    // No keys select nothing ("IN ()" is no SQL).
+    if (keys.isEmpty()) {
+        sql += QStringLiteral(" 1 = 0");
+        return *this;
+    }
     sql += QStringLiteral(" ") + column + QStringLiteral(" IN (") + placeholders(keys.size()) +
            QStringLiteral(")");
     for (const QString& k : keys)

@@ -27,7 +27,7 @@ struct SqlBuilder
         binds << value;
         return *this;
     }
-    // " <column> IN (?, ?, ...)" with one parameter per key.
+    // " <column> IN (?, ?, ...)" with one parameter per key; " 1 = 0" for none.
     SqlBuilder& in(const QString& column, const QStringList& keys);
 
     // Prepares the statement, binds every parameter and runs it.

@@ -226,7 +226,7 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
                         .arg(method.left(100), object.left(100), api::remoteObjectName()),
                     method);
     // Only a declared method exists, with the count it declares.
-    const api::MethodSpec* signature = api::findMethod(method);
+    const api::MethodDecl* signature = api::findMethod(method);
     if (!signature)
         throw Error(ErrorCode::UnknownMethod,
                     QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
@@ -310,8 +310,8 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
 std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallContext& context,
                                                   ReplyStream& out)
 {
-    const api::MethodSpec* spec = api::findMethod(call.method);
-    if (!context.streamedReplies || call.object == kSession || !spec || !spec->streams)
+    const api::MethodDecl* decl = api::findMethod(call.method);
+    if (!context.streamedReplies || call.object == kSession || !decl || !decl->streams)
         return handle(call.object, call.method, call.args, context);
     qint64 rows = 0;
     bool started = false;

@@ -4,6 +4,11 @@
 #include "framework/core/usercontext.h"
 #include "framework/wire/httptransport.h"
 
+#include <QLoggingCategory>
+
+// Calls that never left because the connection could not be opened.
+Q_LOGGING_CATEGORY(lcNet, "krt.net")
+
 TNetConnection::TNetConnection(QObject* parent) : QObject(parent) {}
 
 TNetConnection::~TNetConnection() = default;
@@ -39,6 +44,8 @@ void TNetConnection::setConnected(bool connected)
         failure = QStringLiteral("nome do objeto remoto inválido (\"%1\").").arg(serverName_);
 
     auto client = std::make_unique<krt::HttpCallClient>(host_, quint16(port_), timeoutMs_);
+    if (maxReplyBytes_ > 0)
+        client->setMaxReplyBytes(maxReplyBytes_);
     if (failure.isEmpty()) {
         const krt::UserContext& context = krt::userContext();
         const QString user = user_.isEmpty() ? context.serverUser : user_;
@@ -61,6 +68,7 @@ void TNetConnection::setConnected(bool connected)
                 }
             } catch (const krt::Error& e) {
                 lastError_ = e.text();
+                lastCode_ = e.code();
                 if (throwException_)
                     throw;
                 return;
@@ -70,11 +78,13 @@ void TNetConnection::setConnected(bool connected)
     if (!failure.isEmpty()) {
         lastError_ = QStringLiteral("Falha ao conectar ao servidor de aplicação %1 (%2): %3")
                          .arg(address(), serverName_, failure);
+        lastCode_ = code;
         if (throwException_)
             throw EKrtError(code, lastError_);
         return;
     }
     lastError_.clear();
+    lastCode_ = krt::ErrorCode::Unspecified;
     client_ = std::move(client);
     emit connectedChanged(true);
 }
@@ -94,15 +104,21 @@ krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::
             throw;
         }
         throwException_ = raise;
+        if (!client_) {
+            // Why the opening failed is the whole story for the clerk (for a
+            // server out of reach, what to do about it); which call it held
+            // up is for the log.
+            qCWarning(lcNet).noquote()
+                << QStringLiteral("%1 of %2 not sent: the connection to %3 could not be opened")
+                       .arg(method, serverName_, address());
+            throw EKrtError(lastCode_, lastError_);
+        }
     }
-    if (!client_) {
-        QString text = QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
-                                      "não está aberta.")
-                           .arg(method);
-        if (!lastError_.isEmpty())
-            text += u'\n' + lastError_;
-        throw EKrtError(krt::ErrorCode::NotConnected, text);
-    }
+    if (!client_)
+        throw EKrtError(krt::ErrorCode::NotConnected,
+                        QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
+                                       "não está aberta.")
+                            .arg(method));
     return client_->call(serverName_, method, args);
 }
 

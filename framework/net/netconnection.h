@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/wire/errors.h"
 #include "framework/wire/variant.h"
 
 #include <QList>
@@ -40,7 +41,8 @@ private:
 // With ThrowException on, a failure to open throws EKrtError; with it off the
 // connection stays closed and LastError() tells why. A call made while a
 // failed opening is still wanted (not closed since) tries to open again first;
-// when that fails too, or after Close(), the call raises a clear error.
+// when that fails too the call raises that failure (LastError(), with its
+// code), and after Close() it raises NotConnected.
 class TNetConnection : public QObject
 {
     Q_OBJECT
@@ -75,6 +77,10 @@ public:
         password_ = password;
     }
     void setCaFile(const QString& file) { caFile_ = file; }
+    // The largest answer a call may bring (0: the transport's default,
+    // krt::kDefaultMaxReplyBytes). Takes effect at the next opening.
+    qint64 MaxReplyBytes() const { return maxReplyBytes_; }
+    void setMaxReplyBytes(qint64 bytes) { maxReplyBytes_ = bytes > 0 ? bytes : 0; }
 
     bool Connected() const { return client_ != nullptr; }
     // true opens (BeforeConnect, then the server check), false closes. Setting
@@ -83,7 +89,8 @@ public:
     void Open() { setConnected(true); }
     void Close() { setConnected(false); }
 
-    // Why the last opening failed; empty after a successful one.
+    // Why the last opening failed, as the clerk is told; empty after a
+    // successful one.
     QString LastError() const { return lastError_; }
 
     TNetAppServer AppServer() { return TNetAppServer(this); }
@@ -106,9 +113,11 @@ private:
     bool throwException_ = true;
     int timeoutMs_ = kDefaultTimeoutMs;
     QString lastError_;
+    krt::ErrorCode lastCode_ = krt::ErrorCode::Unspecified;
     bool wanted_ = false; // the last setConnected asked for an open connection
     QString user_;
     QString password_;
     QString caFile_;
+    qint64 maxReplyBytes_ = 0;
     std::unique_ptr<krt::HttpCallClient> client_;
 };

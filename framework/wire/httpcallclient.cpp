@@ -16,9 +16,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+// What a transport failure really was (method, address, the system's words):
+// for whoever reads the host's log, never for the clerk.
+Q_LOGGING_CATEGORY(lcTransport, "krt.transport")
 
 namespace krt {
 
@@ -60,12 +65,50 @@ struct Response
     QString malformed;
 };
 
-// A failure of the network step, already in the user's words (without the
-// "Falha ao chamar m: " prefix).
+// A failure of the network step. The clerk is told what happened in our own
+// words (clerkText); `detail` keeps the system's or Beast's text, which is
+// English and technical, for the log.
 struct StepFailure
 {
-    QString text;
+    enum Kind
+    {
+        Unreachable, // no connection could be opened
+        TimedOut,    // no (whole) answer within the call's time-out
+        Interrupted, // the connection broke during the exchange
+        Tls,         // the secure connection could not be set up
+        TooLarge,    // the answer went over the reply limit
+    };
+    Kind kind;
+    QString detail;
 };
+
+QString clerkText(const StepFailure& failure, int timeoutMs)
+{
+    // A failure of the network passes or is support's to look into: the
+    // clerk is told which, never how the system words it.
+    const QString retry = QStringLiteral(
+        " Tente novamente em instantes; se o problema persistir, chame o suporte técnico.");
+    switch (failure.kind) {
+    case StepFailure::Unreachable:
+        return QStringLiteral("O servidor de aplicação está inacessível.") + retry;
+    case StepFailure::TimedOut:
+        return QStringLiteral("O servidor de aplicação não respondeu em %1 s.")
+                   .arg(seconds(timeoutMs)) +
+               retry;
+    case StepFailure::Interrupted:
+        return QStringLiteral("A comunicação com o servidor de aplicação foi interrompida.") +
+               retry;
+    case StepFailure::Tls:
+        return QStringLiteral(
+                   "A conexão segura com o servidor de aplicação não pôde ser estabelecida.") +
+               retry;
+    case StepFailure::TooLarge:
+        return QStringLiteral("A resposta do servidor de aplicação passou do tamanho máximo "
+                              "aceito e foi descartada. Reduza o período ou restrinja o filtro e "
+                              "tente novamente; se o problema persistir, chame o suporte técnico.");
+    }
+    return {};
+}
 
 } // namespace
 
@@ -74,6 +117,7 @@ struct HttpCallClient::Impl
     QString host;
     quint16 port = 0;
     int timeoutMs = 120000;
+    qint64 maxReplyBytes = kDefaultMaxReplyBytes;
     std::mutex mutex;
 
     QString caFile;
@@ -159,7 +203,9 @@ struct HttpCallClient::Impl
         const tcp::resolver::results_type endpoints =
             resolver.resolve(host.toStdString(), std::to_string(port), ec);
         if (ec)
-            throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
+            throw StepFailure{StepFailure::Unreachable,
+                              QStringLiteral("the name could not be resolved (%1)")
+                                  .arg(QString::fromStdString(ec.message()))};
         beast::tcp_stream stream(ioc);
         stream.expires_after(std::chrono::milliseconds(connectMs));
         ec = run([&](auto done) {
@@ -167,7 +213,12 @@ struct HttpCallClient::Impl
                 endpoints, [done](const beast::error_code& e, const tcp::endpoint&) { done(e); });
         });
         if (ec)
-            throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
+            throw StepFailure{
+                StepFailure::Unreachable,
+                ec == beast::error::timeout
+                    ? QStringLiteral("no connection within %1 s").arg(seconds(connectMs))
+                    : QStringLiteral("connecting failed (%1)")
+                          .arg(QString::fromStdString(ec.message()))};
         beast::error_code ignored;
         stream.socket().set_option(tcp::no_delay(true), ignored);
         if (!tls) {
@@ -198,9 +249,11 @@ struct HttpCallClient::Impl
             }
             secure.reset();
             if (ec == beast::error::timeout)
-                throw StepFailure{QStringLiteral("servidor %1 inacessível.").arg(address())};
-            throw StepFailure{QStringLiteral("a conexão segura (TLS) com o servidor %1 falhou: %2.")
-                                  .arg(address(), why)};
+                throw StepFailure{
+                    StepFailure::Unreachable,
+                    QStringLiteral("no TLS handshake within %1 s").arg(seconds(connectMs))};
+            throw StepFailure{StepFailure::Tls,
+                              QStringLiteral("the TLS handshake failed (%1)").arg(why)};
         }
         buffer.clear();
     }
@@ -224,9 +277,11 @@ struct HttpCallClient::Impl
         // The body is decoded while it arrives: a streamed list is validated
         // and indexed block by block as the server sends it.
         http::response_parser<http::buffer_body> parser;
-        // Answers are as large as the lists they carry; the packet format
-        // itself bounds them.
-        parser.body_limit(boost::none);
+        // Answers are as large as the lists they carry, but no server may
+        // make the host hold more than the limit: Beast checks it against
+        // the Content-Length before the body, and against the running total
+        // of a chunked or close-delimited body as it arrives.
+        parser.body_limit(std::uint64_t(maxReplyBytes));
         parser.header_limit(64 * 1024);
         ReplyReader reader;
         Response out;
@@ -267,11 +322,15 @@ struct HttpCallClient::Impl
             // read as the answer to the next call.
             drop();
             if (ec == beast::error::timeout)
-                throw StepFailure{QStringLiteral("o servidor %1 não respondeu em %2 s.")
-                                      .arg(address(), seconds(timeoutMs))};
-            throw StepFailure{
-                QStringLiteral("a comunicação com o servidor %1 foi interrompida (%2).")
-                    .arg(address(), QString::fromStdString(ec.message()))};
+                throw StepFailure{StepFailure::TimedOut,
+                                  QStringLiteral("no answer within %1 s").arg(seconds(timeoutMs))};
+            if (ec == http::error::body_limit)
+                throw StepFailure{StepFailure::TooLarge,
+                                  QStringLiteral("the answer is larger than the limit of %1 bytes")
+                                      .arg(maxReplyBytes)};
+            throw StepFailure{StepFailure::Interrupted,
+                              QStringLiteral("the connection broke (%1)")
+                                  .arg(QString::fromStdString(ec.message()))};
         }
         lowest().expires_never();
         auto res = parser.release();
@@ -317,12 +376,33 @@ struct HttpCallClient::Impl
 
 namespace {
 
+// A failure of the network step: what really happened goes to the log under
+// `what` (the call, the login, the ping) with the server's address; the
+// caller gets the clerk's text, which names neither.
+[[noreturn]] void raise(const HttpCallClient::Impl& d, const QString& what,
+                        const StepFailure& failure)
+{
+    qCWarning(lcTransport).noquote()
+        << QStringLiteral("%1 to %2 failed: %3").arg(what, d.address(), failure.detail);
+    throw Error(failure.kind == StepFailure::TooLarge ? ErrorCode::InvalidReply
+                                                      : ErrorCode::Transport,
+                clerkText(failure, d.timeoutMs));
+}
+
 // Turns an answer into its result, or an Error. An error that names its
 // method is passed on as the server wrote it; any other failure gets `prefix`
 // ("Falha ao chamar m: ") in front.
-Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix)
+Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix,
+                 const QString& what)
 {
     if (!res.reply) {
+        // Our server answers every status with a reply; these, bare, come
+        // from a proxy or gateway in between that could not reach it.
+        if (res.status == 502 || res.status == 503 || res.status == 504)
+            raise(d, what,
+                  {StepFailure::Unreachable,
+                   QStringLiteral("HTTP %1 without a reply (from a proxy or gateway)")
+                       .arg(res.status)});
         if (res.status != 200)
             throw Error(errorCodeForStatus(res.status),
                         prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
@@ -358,13 +438,14 @@ SessionInfo loginLocked(HttpCallClient::Impl& d)
     const QByteArray body =
         encodeCall(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod),
                    {Variant(d.user), Variant(d.password)});
+    const QString what = QStringLiteral("login");
     Response res;
     try {
         res = d.post(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod), body);
     } catch (const StepFailure& f) {
-        throw Error(ErrorCode::Transport, prefix + f.text);
+        raise(d, what, f);
     }
-    const Variant result = resultOf(d, res, prefix);
+    const Variant result = resultOf(d, res, prefix, what);
     try {
         d.session = SessionInfo::fromVariant(result);
     } catch (const Error& e) {
@@ -445,6 +526,17 @@ void HttpCallClient::setTimeoutMs(int timeoutMs)
     d_->timeoutMs = qMax(timeoutMs, 1);
 }
 
+qint64 HttpCallClient::maxReplyBytes() const
+{
+    return d_->maxReplyBytes;
+}
+
+void HttpCallClient::setMaxReplyBytes(qint64 bytes)
+{
+    std::lock_guard lock(d_->mutex);
+    d_->maxReplyBytes = bytes > 0 ? bytes : kDefaultMaxReplyBytes;
+}
+
 void HttpCallClient::disconnect()
 {
     std::lock_guard lock(d_->mutex);
@@ -470,6 +562,7 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
     Impl& d = *d_;
     if (d.session.token.isEmpty() && !d.user.isEmpty())
         loginLocked(d);
+    const QString what = QStringLiteral("call %1.%2").arg(object, method);
     Response res;
     try {
         res = d.post(object, method, body);
@@ -480,9 +573,9 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
             res = d.post(object, method, body);
         }
     } catch (const StepFailure& f) {
-        throw Error(ErrorCode::Transport, prefix + f.text);
+        raise(d, what, f);
     }
-    return resultOf(d, res, prefix);
+    return resultOf(d, res, prefix, what);
 }
 
 void HttpCallClient::ping()
@@ -490,11 +583,12 @@ void HttpCallClient::ping()
     const QString prefix = QStringLiteral("Falha ao conectar ao servidor de aplicação: ");
     std::lock_guard lock(d_->mutex);
     http::request<http::string_body> req{http::verb::get, kPingPath, 11};
+    const QString what = QStringLiteral("ping");
     Variant answer;
     try {
-        answer = resultOf(*d_, d_->exchange(req), prefix);
+        answer = resultOf(*d_, d_->exchange(req), prefix, what);
     } catch (const StepFailure& f) {
-        throw Error(ErrorCode::Transport, prefix + f.text);
+        raise(*d_, what, f);
     }
     if (!answer.isBool() || !answer.asBool())
         throw Error(ErrorCode::InvalidReply,

@@ -48,10 +48,19 @@ struct SessionInfo
     static SessionInfo fromVariant(const Variant& value);
 };
 
+// The largest answer a client takes unless told otherwise: far above the
+// longest real list (100,000 invoices make an 18 MB packet), low enough that
+// a hostile or broken server cannot make the host allocate without bound.
+inline constexpr qint64 kDefaultMaxReplyBytes = qint64(256) * 1024 * 1024;
+
 // Calls methods of remote objects, one at a time (calls from several threads
-// are serialized). Every failure throws Error with a Portuguese text that
-// names the method: server unreachable, no answer within the time-out, a TLS
-// failure, an HTTP error, a malformed answer, or the server's own error reply.
+// are serialized). Every failure throws Error with a Portuguese text.
+// A failure of the network itself (server unreachable, no answer within the
+// time-out, the connection broken, a TLS failure, an answer over the reply
+// limit) is one sentence for the clerk that says what to do and names neither
+// method nor address; those, and the system's own words, go to the log
+// (category "krt.transport"). Any other failure (an HTTP error, a malformed
+// answer, the server's own error reply) names the method.
 // A call is never sent twice; the only thing repeated is a login, when the
 // server says a session token expired before it ran the call.
 // The connection is kept open and reused between calls. `timeoutMs` bounds
@@ -87,6 +96,11 @@ public:
     quint16 port() const;
     int timeoutMs() const;
     void setTimeoutMs(int timeoutMs);
+    // The largest answer body taken (kDefaultMaxReplyBytes unless set; 0 or
+    // less sets the default back). A larger one ends the call with code
+    // InvalidReply, and the connection is dropped.
+    qint64 maxReplyBytes() const;
+    void setMaxReplyBytes(qint64 bytes);
 
     // Closes the kept-alive connection; the next call opens a new one.
     void disconnect();

@@ -8,9 +8,9 @@
 
 using krt::Packet;
 using krt::Variant;
+using krt::api::ArgDecl;
 using krt::api::ArgKind;
-using krt::api::ArgSpec;
-using krt::api::MethodSpec;
+using krt::api::MethodDecl;
 
 namespace {
 
@@ -36,7 +36,7 @@ QString errorOf(const std::function<void()>& call)
 }
 
 // The code that selects everything for a flag of this selection.
-QString allCode(const ArgSpec& a)
+QString allCode(const ArgDecl& a)
 {
     return a.selects == krt::api::Selects::Sales ? QStringLiteral("S") : QStringLiteral("T");
 }
@@ -50,7 +50,7 @@ protected:
     // first invoice and withdrawal of branch 0001, every selection "all",
     // the demo's days. A text argument no sample covers fails the test by
     // its description, so that a new one gets its sample here.
-    QList<Variant> sampleArgs(const MethodSpec& m)
+    QList<Variant> sampleArgs(const MethodDecl& m)
     {
         const Packet invoices = principal("0001", "LJ01");
         const Packet withdrawals =
@@ -67,7 +67,7 @@ protected:
             {"filial da retirada", withdrawals.textQ(0, 0)},
             {"número do lançamento de estoque", withdrawals.textQ(0, 2)}};
         QList<Variant> args;
-        for (const ArgSpec& a : m.args) {
+        for (const ArgDecl& a : m.args) {
             const QString what = QString::fromUtf8(a.description);
             switch (a.kind) {
             case ArgKind::Text:
@@ -102,7 +102,7 @@ protected:
 // of the implementation ran against the fields it must write.
 TEST_F(ContractTest, EveryMethodAnswersItsDeclaredResultWithRows)
 {
-    for (const MethodSpec& m : krt::api::methods()) {
+    for (const MethodDecl& m : krt::api::methods()) {
         SCOPED_TRACE(m.name);
         const Variant result = obj->dispatch(m.nameQ(), sampleArgs(m), "contrato");
         ASSERT_NO_THROW(krt::api::checkResult(m, result));
@@ -123,10 +123,10 @@ TEST_F(ContractTest, EveryMethodAnswersItsDeclaredResultWithRows)
 // description, before the implementation runs; a missing date likewise.
 TEST_F(ContractTest, EveryArgumentIsReadByItsDeclaredPositionKindAndDescription)
 {
-    for (const MethodSpec& m : krt::api::methods()) {
+    for (const MethodDecl& m : krt::api::methods()) {
         const QList<Variant> valid = sampleArgs(m);
         for (size_t i = 0; i < m.args.size(); ++i) {
-            const ArgSpec& a = m.args[i];
+            const ArgDecl& a = m.args[i];
             const QString position = QString::number(i + 1);
             const QString description = QString::fromUtf8(a.description);
             QList<Variant> args = valid;
@@ -157,10 +157,10 @@ TEST_F(ContractTest, EveryArgumentIsReadByItsDeclaredPositionKindAndDescription)
 TEST_F(ContractTest, EverySelectionReadsTheListAndFlagItsMethodDeclares)
 {
     int selections = 0;
-    for (const MethodSpec& m : krt::api::methods()) {
+    for (const MethodDecl& m : krt::api::methods()) {
         const QList<Variant> valid = sampleArgs(m);
         for (size_t l = 0; l < m.args.size(); ++l) {
-            const ArgSpec& list = m.args[l];
+            const ArgDecl& list = m.args[l];
             if (list.selects == krt::api::Selects::Nothing || list.isFlag)
                 continue;
             size_t f = 0;

@@ -332,7 +332,9 @@ TEST(SessionTable, ManyThreadsOpenFindAndEndSessionsConsistently)
             for (int i = 0; i < kSessions; ++i) {
                 mine << table.open(user, 1);
                 const auto found = table.find(mine.last());
-                if (!found || found->user != user)
+                // Ana's may already be ended by the change below; another
+                // user's session must be there.
+                if (found ? found->user != user : user != QLatin1String("ana"))
                     ++wrong;
                 if (i % 2)
                     table.close(mine.takeFirst());

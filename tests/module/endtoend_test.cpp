@@ -5,8 +5,10 @@
 #include "../appserver/serverprocess.h"
 #include "../core/scriptedtest.h"
 #include "../support/databaseprobe.h"
+#include "../support/logcapture.h"
 
 #include "filter/filtro.h"
+#include "framework/core/busyindicator.h"
 #include "framework/core/usercontext.h"
 #include "framework/data/clientdataset.h"
 #include "framework/db/dtmdbgeral.h"
@@ -28,6 +30,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -214,6 +217,30 @@ TEST_F(EndToEnd, WithdrawalModeListsAndReversesTheWithdrawalsOfTheBranch)
     host.answerMessage(mrYes);
     screen->mnuCanCons->Click();
     EXPECT_EQ(host.messages(mtInformation), (QStringList{"Não há retiradas a serem canceladas."}));
+}
+
+TEST_F(EndToEnd, AServerStoppedMidSessionTellsTheClerkWhatToDoAndTheLogWhatHappened)
+{
+    screen->sbtVerificar->click();
+    ASSERT_TRUE(host.errors().isEmpty()) << host.errors().join('\n').toStdString();
+    ASSERT_GT(screen->qryPrincipal->RecordCount(), 0);
+
+    ASSERT_TRUE(server.stopWith(SIGTERM)) << server.log().toStdString();
+    host.clearRecords();
+    LogCapture log;
+    screen->sbtVerificar->click();
+
+    // One message, in the clerk's words: no method, no address, what to do.
+    EXPECT_EQ(host.errors(),
+              QStringList{QStringLiteral("O servidor de aplicação está inacessível. Tente "
+                                         "novamente em instantes; se o problema persistir, chame "
+                                         "o suporte técnico.")});
+    EXPECT_EQ(krt::busyDepth(), 0);
+    // The host's log has what support needs.
+    const QString logged = log.text();
+    EXPECT_TRUE(logged.contains(QStringLiteral("getPrincipal")) &&
+                logged.contains(QStringLiteral("127.0.0.1:%1").arg(server.port())))
+        << logged.toStdString();
 }
 
 } // namespace

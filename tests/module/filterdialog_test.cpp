@@ -398,7 +398,8 @@ TEST_F(FilterDialog, PickListsFetchWithTheEditsAndRadioButtonsAsTheyStandNow)
         const auto& pick = host.pickCalls().at(0);
         EXPECT_EQ(pick.source, dlg.dtsVenda);
         EXPECT_EQ(pick.keyField, QStringLiteral("CHAVE"));
-        EXPECT_EQ(pick.title, QStringLiteral("Venda"));
+        // The caption, then the text of an empty list: the sales button's own.
+        EXPECT_EQ(pick.title, QStringLiteral("Venda|Não há vendas concluídas."));
         EXPECT_FALSE(pick.singlePick);
         EXPECT_EQ(pick.listBefore, QStringLiteral("'00010000000001'"));
         EXPECT_EQ(Filtro.stVendas, QStringLiteral("'00010000000007','00010000000009'"));
@@ -443,6 +444,31 @@ TEST_F(FilterDialog, PickListsFetchWithTheEditsAndRadioButtonsAsTheyStandNow)
         EXPECT_EQ(dlg.cdsVenda->RecordCount(), 3);
         EXPECT_EQ(Filtro.stVendas, QStringLiteral("'00010000000007','00010000000009'"));
         EXPECT_EQ(krt::busyDepth(), 0);
+        dlg.sbtCancel->click();
+    });
+}
+
+TEST_F(FilterDialog, AnEmptySalesListSaysThereAreNoCompletedSales)
+{
+    server.answer("getVendas", Variant(sales({})));
+    open([&](TfrmFiltroCancelaConsoli& dlg) {
+        dlg.rbtVenda->click();
+        QString caption, emptyText;
+        int rows = -1;
+        // The pick list the clerk gets, built from what the dialog handed over.
+        host.answerPick(
+            [&](TDataSource* source, const QString& keyField, bool single, QString& list) {
+                krt::PickListDialog shown(source, keyField, host.pickCalls().constLast().title,
+                                          single, list);
+                caption = shown.windowTitle();
+                emptyText = shown.emptyText();
+                rows = shown.rowCount();
+                return false;
+            });
+        dlg.btpVenda->click();
+        EXPECT_EQ(rows, 0);
+        EXPECT_EQ(caption, QStringLiteral("Venda"));
+        EXPECT_EQ(emptyText, QStringLiteral("Não há vendas concluídas."));
         dlg.sbtCancel->click();
     });
 }

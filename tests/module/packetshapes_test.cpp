@@ -35,7 +35,7 @@ TEST(PacketShapes, EveryMethodResultFillsAClientDataSetOfThatName)
     TfrmFiltroCancelaConsoli dialog;
 
     QStringList filled;
-    for (const krt::api::MethodSpec& method : krt::api::methods())
+    for (const krt::api::MethodDecl& method : krt::api::methods())
         for (int i = 0; i < method.result.count; ++i)
             filled << QString::fromLatin1(method.result.sets[size_t(i)]->name);
     // Every packet the table describes is some method's result.

@@ -12,6 +12,9 @@ using namespace krt;
 namespace {
 
 const QString kObject = QStringLiteral("Krt52600.rdmCancelaConsoli");
+const QString kUnreachable =
+    QStringLiteral("O servidor de aplicação está inacessível. Tente novamente em instantes; se o "
+                   "problema persistir, chame o suporte técnico.");
 
 // Answers getParamVend with the branch it was given; "boom" fails; "slow" sleeps.
 HttpCallServer* startServer()
@@ -109,18 +112,19 @@ TEST(NetConnection, ThrowSwitchDecidesBetweenRaisingAndRecordingTheFailure)
     };
     EXPECT_NO_THROW(quiet.setConnected(true));
     EXPECT_FALSE(quiet.Connected());
-    EXPECT_TRUE(quiet.LastError().contains(QStringLiteral("inacessível")))
-        << quiet.LastError().toStdString();
-    const QString callError =
-        errorText([&] { quiet.AppServer().call("getPrincipal", {Variant("0001")}); });
-    EXPECT_TRUE(callError.startsWith(QStringLiteral("Falha ao chamar getPrincipal: a conexão")))
-        << callError.toStdString();
+    EXPECT_EQ(quiet.LastError(), kUnreachable);
+    // A call tries to open again and, failing, tells the clerk the same
+    // (neither the method nor the address: the log has them).
+    EXPECT_EQ(errorText([&] { quiet.AppServer().call("getPrincipal", {Variant("0001")}); }),
+              kUnreachable);
+    EXPECT_EQ(errorCode([&] { quiet.AppServer().call("getPrincipal", {Variant("0001")}); }),
+              krt::ErrorCode::Transport);
 
     TNetConnection loud;
     loud.setServerName(kObject);
     loud.setHost("127.0.0.1");
     loud.setPort(port);
-    EXPECT_TRUE(errorText([&] { loud.setConnected(true); }).contains("inacessível"));
+    EXPECT_EQ(errorText([&] { loud.setConnected(true); }), kUnreachable);
     EXPECT_FALSE(loud.Connected());
 
     // Nothing to connect to: the address is missing.
@@ -149,15 +153,33 @@ TEST(NetConnection, CallFailuresBecomeFrameworkErrorsNamingTheMethod)
     net.Open();
     EXPECT_EQ(errorText([&] { net.AppServer().call("boom"); }),
               QStringLiteral("Erro no método boom: sem estoque"));
-    EXPECT_TRUE(errorText([&] {
-                    net.AppServer().call("slow");
-                }).startsWith(QStringLiteral("Falha ao chamar slow: o servidor")));
+    EXPECT_EQ(errorText([&] { net.AppServer().call("slow"); }),
+              QStringLiteral("O servidor de aplicação não respondeu em 0,2 s. Tente novamente em "
+                             "instantes; se o problema persistir, chame o suporte técnico."));
     // The kind of failure travels with the text, for code that must tell them apart.
     EXPECT_EQ(errorCode([&] { net.AppServer().call("closed"); }), krt::ErrorCode::Refused);
     EXPECT_EQ(errorCode([&] { net.AppServer().call("slow"); }), krt::ErrorCode::Transport);
     // Still usable after both failures.
     EXPECT_EQ(net.AppServer().call("getInforPad", {Variant("0002")}).at(2).asString(),
               QStringLiteral("0002"));
+
+    // The connection's reply limit reaches the transport: an answer over it
+    // is refused with a text for the clerk.
+    TNetConnection bounded;
+    bounded.setServerName(kObject);
+    bounded.setHost("127.0.0.1");
+    bounded.setPort(server->port());
+    bounded.setMaxReplyBytes(64 * 1024);
+    bounded.Open();
+    const Variant longText(QString(100 * 1024, u'x'));
+    EXPECT_EQ(errorText([&] { bounded.AppServer().call("getParamVend", {longText}); }),
+              QStringLiteral("A resposta do servidor de aplicação passou do tamanho máximo aceito "
+                             "e foi descartada. Reduza o período ou restrinja o filtro e tente "
+                             "novamente; se o problema persistir, chame o suporte técnico."));
+    EXPECT_EQ(errorCode([&] { bounded.AppServer().call("getParamVend", {longText}); }),
+              krt::ErrorCode::InvalidReply);
+    EXPECT_EQ(net.AppServer().call("getParamVend", {longText}).at(2).asString().size(), 100 * 1024)
+        << "the default limit takes it";
 }
 
 // The screen sets only host and port in its before-connect handler: the user

@@ -46,6 +46,13 @@ RawConnection::~RawConnection()
     close();
 }
 
+void RawConnection::resetOnClose()
+{
+    const linger abort{1, 0};
+    if (fd_ >= 0)
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+}
+
 void RawConnection::close()
 {
     if (fd_ >= 0)
@@ -139,4 +146,42 @@ QByteArray bodyOf(const QByteArray& response)
 int answerCount(const QByteArray& response)
 {
     return int(response.count("HTTP/1.1 "));
+}
+
+RawListener::RawListener(Serve serve)
+{
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd_, 16) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this, serve = std::move(serve)] {
+        while (!stopping_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            RawConnection peer;
+            peer.fd_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (peer.fd_ >= 0)
+                serve(peer);
+        }
+    });
+}
+
+RawListener::~RawListener()
+{
+    stopping_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (fd_ >= 0)
+        ::close(fd_);
 }

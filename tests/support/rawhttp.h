@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 class RawConnection
 {
@@ -30,9 +33,14 @@ public:
     QByteArray readUntil(const QByteArray& until, int timeoutMs);
     // True when the peer closed the connection (EOF or reset) within `timeoutMs`.
     bool closedByPeer(int timeoutMs);
+    // Makes the close that follows a reset (RST) instead of an orderly end,
+    // as a proxy or firewall that drops a connection does.
+    void resetOnClose();
     void close();
 
 private:
+    friend class RawListener;
+    RawConnection() = default;
     int fd_ = -1;
 };
 
@@ -46,3 +54,26 @@ int statusOf(const QByteArray& response);
 QByteArray bodyOf(const QByteArray& response);
 // Number of answers ("HTTP/1.1 " status lines) in `response`.
 int answerCount(const QByteArray& response);
+
+// A listening socket on 127.0.0.1 (a free port) standing for a server or a
+// proxy that misbehaves: each connection it accepts is handed to `serve` on
+// the listener's own thread, one after the other, and closed when `serve`
+// returns (with resetOnClose, that close is a reset). Stops accepting and
+// waits for the connection being served when destroyed.
+class RawListener
+{
+public:
+    using Serve = std::function<void(RawConnection& peer)>;
+    explicit RawListener(Serve serve);
+    ~RawListener();
+    RawListener(const RawListener&) = delete;
+    RawListener& operator=(const RawListener&) = delete;
+
+    quint16 port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};

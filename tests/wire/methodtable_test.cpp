@@ -18,7 +18,7 @@ QList<Variant> principalArgs()
             Variant("T"),    Variant(day),   Variant(day), Variant("S"), Variant("")};
 }
 
-QString errorOf(const MethodSpec& m, const QList<Variant>& args)
+QString errorOf(const MethodDecl& m, const QList<Variant>& args)
 {
     try {
         checkArguments(m, args);
@@ -56,7 +56,7 @@ TEST(MethodTable, KnowsTheMethodsWithTheirShapes)
     EXPECT_EQ(methods().size(), qsizetype(std::size(expected)));
     EXPECT_EQ(methods().size(), qsizetype(AllMethods::size));
     for (const auto& e : expected) {
-        const MethodSpec* m = findMethod(e.name);
+        const MethodDecl* m = findMethod(e.name);
         ASSERT_NE(m, nullptr) << e.name;
         EXPECT_EQ(m->args.size(), size_t(e.args)) << e.name;
         EXPECT_EQ(m->result.shape, e.shape) << e.name;
@@ -66,7 +66,7 @@ TEST(MethodTable, KnowsTheMethodsWithTheirShapes)
             EXPECT_FALSE(packetFields(m->result.sets[size_t(i)]->name).isEmpty()) << e.name;
     }
     // Argument kinds where order matters most.
-    const MethodSpec& vendas = *findMethod("getVendas");
+    const MethodDecl& vendas = *findMethod("getVendas");
     EXPECT_EQ(vendas.args[3].kind, ArgKind::Date);
     EXPECT_EQ(vendas.args[5].kind, ArgKind::Boolean);
     EXPECT_EQ(findMethod("setDeletaNF")->args[1].kind, ArgKind::Packet);
@@ -75,7 +75,7 @@ TEST(MethodTable, KnowsTheMethodsWithTheirShapes)
 
 TEST(MethodTable, ArgumentChecksNameTheMethodAndPosition)
 {
-    const MethodSpec& m = *findMethod("getPrincipal");
+    const MethodDecl& m = *findMethod("getPrincipal");
     EXPECT_EQ(errorOf(m, principalArgs()), QString());
 
     QList<Variant> nulls = principalArgs();
@@ -138,7 +138,7 @@ TEST(PacketFields, LayoutsAreValidAndCarryTheDeclaredSizes)
 TEST(MethodTable, DeclaresStreamingWritingAndTheBranchArgument)
 {
     QStringList streaming, writing, noBranch;
-    for (const MethodSpec& m : methods()) {
+    for (const MethodDecl& m : methods()) {
         if (m.streams)
             streaming << m.nameQ();
         if (m.writes)

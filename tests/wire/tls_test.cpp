@@ -3,9 +3,9 @@
 // reaches a server whose certificate names another host refuses, and a
 // plain-text client gets nowhere.
 #include "framework/wire/httptransport.h"
+#include "logcapture.h"
 #include "testpki.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -70,10 +70,18 @@ TEST_F(Tls, AClientTrustingTheServersCaTalksAndOthersAreRefused)
 
     HttpCallClient wrongCa("127.0.0.1", server->port(), 10000);
     wrongCa.setTls(pki.file("other-ca.crt"));
-    const QString refused = failure(wrongCa);
-    EXPECT_TRUE(refused.contains(QStringLiteral("TLS"))) << refused.toStdString();
-    EXPECT_TRUE(refused.startsWith(QStringLiteral("Falha ao chamar echo:")))
-        << refused.toStdString();
+    // The clerk is told the secure connection failed and what to do; why
+    // (the certificate) is for the log.
+    const QString kTlsFailed = QStringLiteral(
+        "A conexão segura com o servidor de aplicação não pôde ser estabelecida. Tente novamente "
+        "em instantes; se o problema persistir, chame o suporte técnico.");
+    {
+        LogCapture log;
+        EXPECT_EQ(failure(wrongCa), kTlsFailed);
+        EXPECT_TRUE(log.text().contains(QStringLiteral("certificate")) &&
+                    log.text().contains(QStringLiteral("127.0.0.1:%1").arg(server->port())))
+            << log.text().toStdString();
+    }
 
     // A plain-text client cannot talk to a TLS server; the server goes on.
     HttpCallClient plain("127.0.0.1", server->port(), 5000);
@@ -84,7 +92,7 @@ TEST_F(Tls, AClientTrustingTheServersCaTalksAndOthersAreRefused)
     auto impostor = tlsServer(pki, "wrongname");
     HttpCallClient fooled("127.0.0.1", impostor->port(), 10000);
     fooled.setTls(pki.file("ca.crt"));
-    EXPECT_TRUE(failure(fooled).contains(QStringLiteral("TLS")));
+    EXPECT_EQ(failure(fooled), kTlsFailed);
 }
 
 TEST_F(Tls, MissingOrUnreadableFilesAreClearErrors)
@@ -105,28 +113,35 @@ TEST_F(Tls, OnlyForwardSecretAuthenticatedSuitesAndOneDeadlineForHandshakeAndHea
     ServerLimits limits;
     limits.headerTimeoutMs = 1500;
     auto server = tlsServer(pki, "server", limits);
-    const QString address = QStringLiteral("127.0.0.1:%1").arg(server->port());
+    namespace net = boost::asio;
 
-    // TLS 1.2 with ECDHE and AES-GCM talks; the same with CBC and SHA-1 (which
-    // OpenSSL offers by default) and TLS 1.1 do not.
-    auto handshake = [&](const QStringList& options) {
-        QProcess p;
-        p.start(QStringLiteral("openssl"),
-                QStringList{"s_client", "-connect", address, "-CAfile", pki.file("ca.crt")} +
-                    options);
-        p.closeWriteChannel();
-        p.waitForFinished(10000);
-        return p.exitCode() == 0 && p.readAllStandardOutput().contains("Verify return code: 0");
+    // TLS 1.2 with ECDHE and AES-GCM talks; the same with CBC (which OpenSSL
+    // offers by default) does not; TLS 1.3 does. In this process, with
+    // OpenSSL's own client: a child process would not mix with the thread
+    // sanitizer.
+    auto handshake = [&](int version, const char* ciphers) {
+        net::io_context io;
+        net::ssl::context context(net::ssl::context::tls_client);
+        SSL_CTX_set_min_proto_version(context.native_handle(), version);
+        SSL_CTX_set_max_proto_version(context.native_handle(), version);
+        if (ciphers)
+            SSL_CTX_set_cipher_list(context.native_handle(), ciphers);
+        context.load_verify_file(pki.file("ca.crt").toStdString());
+        context.set_verify_mode(net::ssl::verify_peer);
+        net::ssl::stream<net::ip::tcp::socket> tls(io, context);
+        tls.next_layer().connect({net::ip::make_address("127.0.0.1"), server->port()});
+        boost::system::error_code ec;
+        tls.handshake(net::ssl::stream_base::client, ec);
+        return !ec;
     };
-    EXPECT_TRUE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES128-GCM-SHA256"}));
-    EXPECT_FALSE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES128-SHA"}));
-    EXPECT_FALSE(handshake({"-tls1_2", "-cipher", "ECDHE-ECDSA-AES256-SHA384"}));
-    EXPECT_TRUE(handshake({"-tls1_3"}));
+    EXPECT_TRUE(handshake(TLS1_2_VERSION, "ECDHE-ECDSA-AES128-GCM-SHA256"));
+    EXPECT_FALSE(handshake(TLS1_2_VERSION, "ECDHE-ECDSA-AES128-SHA"));
+    EXPECT_FALSE(handshake(TLS1_2_VERSION, "ECDHE-ECDSA-AES256-SHA384"));
+    EXPECT_TRUE(handshake(TLS1_3_VERSION, nullptr));
 
     // A client that starts its handshake 1 s after connecting and then drips
     // its head over another 1.2 s is cut off 1.5 s after it connected: the
     // handshake does not start a second period for the head.
-    namespace net = boost::asio;
     net::io_context io;
     net::ssl::context context(net::ssl::context::tls_client);
     net::ssl::stream<net::ip::tcp::socket> tls(io, context);
