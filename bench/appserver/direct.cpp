@@ -20,18 +20,4 @@ bool isSetBased(CancelWay way)
     return way != CancelWay::KeyByKey;
 }
 
-QByteArray listStatement(bool dollarPlaceholders)
-{
-    QByteArray sql = "SELECT NF.CDFILIAL, NF.CDCLIENTE, NF.CDFILIALNF, NF.NRLANCTONF, "
-                     "C.NMRAZSOCCLIE, NF.DTEMISSAO, NF.NRNOTAFISC, NF.IDSTATUS, NF.DTENTRSAID"
-                     " FROM NOTAFISCAL NF LEFT JOIN CLIENTE C ON C.CDCLIENTE = NF.CDCLIENTE"
-                     " WHERE NF.CDFILIAL = ? AND NF.CDLOJA = ? AND NF.DTENTRSAID >= ? AND "
-                     "NF.DTENTRSAID <= ? AND NF.IDORIGEM = 'C'"
-                     " ORDER BY NF.DTENTRSAID, NF.NRLANCTONF";
-    if (dollarPlaceholders)
-        for (int n = 1; sql.contains('?'); ++n)
-            sql.replace(sql.indexOf('?'), 1, "$" + QByteArray::number(n));
-    return sql;
-}
-
 } // namespace krt::bench

@@ -56,7 +56,4 @@ std::unique_ptr<DirectAccess> directSqlite(const QString& path);
 // libpq on one connection, with the server's session settings.
 std::unique_ptr<DirectAccess> directPostgres(const QByteArray& connection);
 
-// The list's statement; ? or $n placeholders for branch, store, from, to.
-QByteArray listStatement(bool dollarPlaceholders);
-
 } // namespace krt::bench

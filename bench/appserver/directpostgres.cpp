@@ -1,15 +1,13 @@
 // The PostgreSQL floor: one libpq connection opened once, with the server's
 // session settings, statements prepared once on the server, as the server's
 // workers keep theirs.
-#include "appserver/db/dialect.h"
 #include "bench/appserver/cancelstatements.h"
 #include "bench/appserver/direct.h"
 #include "bench/support/benchsupport.h"
+#include "bench/support/pgsession.h"
 
 #include <QElapsedTimer>
-#include <libpq-fe.h>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,38 +41,29 @@ const char* const kCancelByArray[] = {
 class PostgresAccess : public DirectAccess
 {
 public:
-    explicit PostgresAccess(const QByteArray& connection)
-        : conn_(PQconnectdb(connection.constData()))
+    explicit PostgresAccess(const QByteArray& connection) : pg_(connection)
     {
-        if (PQstatus(conn_) != CONNECTION_OK)
-            throw std::runtime_error(PQerrorMessage(conn_));
-        for (const QString& setup : app::Dialect::of(app::DbKind::PostgreSQL).sessionSetup())
-            check(PQexec(conn_, setup.toUtf8().constData()));
-        check(PQexec(conn_, kCreateKeyTable));
+        pg_.exec(kCreateKeyTable);
     }
-
-    ~PostgresAccess() override { PQfinish(conn_); }
 
     double list(const QDate& from, const QDate& to, qsizetype* rows) override
     {
         static const QByteArray sql = listStatement(true);
-        const std::string& name = prepared(sql.constData(), 4);
         QElapsedTimer t;
         t.start();
-        const QByteArray a = from.toString(Qt::ISODate).toUtf8(),
-                         b = to.toString(Qt::ISODate).toUtf8();
-        const char* values[4] = {"0001", "LJ01", a.constData(), b.constData()};
-        PGresult* r = check(PQexecPrepared(conn_, name.c_str(), 4, values, nullptr, nullptr, 0));
+        const PgResult r =
+            pg_.run(sql.constData(), {"0001", "LJ01", from.toString(Qt::ISODate).toStdString(),
+                                      to.toString(Qt::ISODate).toStdString()});
         std::vector<Row> out;
-        const int n = PQntuples(r);
+        const int n = PQntuples(r.get());
         out.reserve(size_t(n));
         auto text = [&](int row, int col) {
-            return std::string(PQgetvalue(r, row, col), size_t(PQgetlength(r, row, col)));
+            return std::string(PQgetvalue(r.get(), row, col),
+                               size_t(PQgetlength(r.get(), row, col)));
         };
         for (int i = 0; i < n; ++i)
             out.push_back(Row{text(i, 0), text(i, 1), text(i, 2), text(i, 3), text(i, 4),
                               text(i, 5), text(i, 6), text(i, 7), text(i, 8)});
-        PQclear(r);
         *rows = qsizetype(out.size());
         return msSince(t);
     }
@@ -88,76 +77,41 @@ public:
     {
         QElapsedTimer t;
         t.start();
-        PQclear(check(PQexec(conn_, "BEGIN")));
+        pg_.exec("BEGIN");
         if (way == CancelWay::ArrayParameter)
             cancelByArray(keys);
         else
             cancelByKeyTable(keys);
-        PQclear(check(PQexec(conn_, "COMMIT")));
+        pg_.exec("COMMIT");
         return msSince(t);
     }
 
     qsizetype remaining(const InvoiceKeys& keys) override
     {
-        const std::string& name = prepared(
-            "SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = $2", 2);
         qsizetype n = 0;
-        for (const auto& [branch, number] : keys) {
-            const char* values[2] = {branch.c_str(), number.c_str()};
-            PGresult* r =
-                check(PQexecPrepared(conn_, name.c_str(), 2, values, nullptr, nullptr, 0));
-            n += std::stoll(PQgetvalue(r, 0, 0));
-            PQclear(r);
-        }
+        for (const auto& [branch, number] : keys)
+            n += std::stoll(PQgetvalue(
+                pg_.run("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = $2",
+                        {branch, number})
+                    .get(),
+                0, 0));
         return n;
     }
 
 private:
-    PGresult* check(PGresult* r)
-    {
-        const ExecStatusType s = PQresultStatus(r);
-        if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK && s != PGRES_COPY_IN) {
-            const std::string error = PQresultErrorMessage(r);
-            PQclear(r);
-            throw std::runtime_error(error);
-        }
-        return r;
-    }
-
-    const std::string& prepared(const char* sql, int parameters)
-    {
-        auto it = names_.find(sql);
-        if (it != names_.end())
-            return it->second;
-        const std::string name = "floor" + std::to_string(names_.size());
-        PQclear(check(PQprepare(conn_, name.c_str(), sql, parameters, nullptr)));
-        return names_.emplace(sql, name).first->second;
-    }
-
-    void run(const char* sql, int count, const char* const* values)
-    {
-        const std::string& name = prepared(sql, count);
-        PQclear(check(PQexecPrepared(conn_, name.c_str(), count, values, nullptr, nullptr, 0)));
-    }
-
     // The keys once into the temporary table (COPY), then one statement per
     // table joined to it.
     void cancelByKeyTable(const InvoiceKeys& keys)
     {
-        PQclear(check(PQexec(conn_, kClearKeyTable)));
-        PQclear(check(PQexec(conn_, "COPY CANCELKEYS FROM STDIN")));
+        pg_.exec(kClearKeyTable);
         std::string data;
         for (const auto& [branch, number] : keys)
             data.append(branch).append(1, '\t').append(number).append(1, '\n');
-        if (PQputCopyData(conn_, data.data(), int(data.size())) != 1 ||
-            PQputCopyEnd(conn_, nullptr) != 1)
-            throw std::runtime_error(PQerrorMessage(conn_));
-        while (PGresult* r = PQgetResult(conn_))
-            PQclear(check(r));
+        pg_.copyIn("CANCELKEYS", data);
         // The planner knows nothing of a new temporary table's rows.
-        PQclear(check(PQexec(conn_, "ANALYZE CANCELKEYS")));
+        pg_.exec("ANALYZE CANCELKEYS");
         for (const char* sql : kCancelByKeyTable)
-            run(sql, 0, nullptr);
+            pg_.run(sql);
     }
 
     // The numbers of each branch as one array literal.
@@ -170,14 +124,12 @@ private:
         }
         for (auto& [branch, numbers] : byBranch) {
             numbers += "}";
-            const char* values[2] = {branch.c_str(), numbers.c_str()};
             for (const char* sql : kCancelByArray)
-                run(sql, 2, values);
+                pg_.run(sql, {branch, numbers});
         }
     }
 
-    PGconn* conn_;
-    std::map<std::string, std::string> names_;
+    PgSession pg_;
 };
 
 } // namespace
