@@ -26,9 +26,9 @@ public:
     void addRows(std::string_view bytes, quint32 count);
     // The same in two steps, so that a reader can put a block's bytes where
     // they stay instead of gathering them elsewhere first: room for `bytes`
-    // more bytes at the packet's end (throws WireError past the packet's
+    // more bytes at the packet's end (throws Error (Malformed) past the packet's
     // limit), to be filled by the caller, then the `count` rows written there
-    // validated and indexed (throws WireError; the packet is then unusable).
+    // validated and indexed (throws Error, Malformed; the packet is then unusable).
     char* rowSpace(qsizetype bytes);
     void addWrittenRows(quint32 count);
     int rowCount() const;
