@@ -158,6 +158,12 @@ quint16 AppServer::port() const
     return http_ ? http_->port() : 0;
 }
 
+void AppServer::reloadTls()
+{
+    if (http_)
+        http_->reloadTls(options_.tlsCert, options_.tlsKey);
+}
+
 void AppServer::stop()
 {
     if (http_) {

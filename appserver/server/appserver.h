@@ -43,6 +43,9 @@ public:
     quint16 port() const;
     // Stops accepting calls and waits for the ones in progress.
     void stop();
+    // Reads the certificate and key files again for the connections to come
+    // (those open keep theirs); throws krt::Error (the pair in use stays).
+    void reloadTls();
 
 private:
     void gate(CallContext& context);

@@ -7,7 +7,7 @@
 
 namespace krt::app {
 
-CallLog::CallLog(const QString& path, FILE* console)
+CallLog::CallLog(const QString& path, FILE* console) : path_(path)
 {
     if (path.isEmpty())
         open_ = file_.open(console, QIODevice::WriteOnly | QIODevice::Text);
@@ -61,6 +61,22 @@ void CallLog::note(const QString& text)
     QByteArray line = text.toUtf8();
     line.replace('\n', "\\x0a").replace('\r', "\\x0d");
     writeLine(line);
+}
+
+bool CallLog::reopen()
+{
+    if (path_.isEmpty())
+        return true;
+    // The file as it is kept writing when the path cannot be opened now.
+    QFile probe(path_);
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return false;
+    probe.close();
+    std::lock_guard lock(mutex_);
+    file_.close();
+    file_.setFileName(path_);
+    open_ = file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    return open_;
 }
 
 void CallLog::writeLine(const QByteArray& line)

@@ -23,6 +23,10 @@ public:
     void call(quint64 requestId, const QString& peer, const QString& user, const QString& method,
               bool ok, qint64 rows, double ms, const QString& error = {});
     void note(const QString& text);
+    // Opens the log file again (appending), for a rotation that moved it
+    // away; false (the old file kept) when the path cannot be opened. The
+    // console stays as it is.
+    bool reopen();
 
     bool isOpen() const { return open_; }
 
@@ -35,6 +39,7 @@ private:
     void writeLine(const QByteArray& line);
 
     std::mutex mutex_;
+    QString path_;
     QFile file_;
     bool open_ = false;
 };

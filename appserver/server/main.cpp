@@ -1,5 +1,6 @@
 // krt-appserver: serves the remote object "Krt52600.rdmCancelaConsoli" over
-// HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT.
+// HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT;
+// SIGHUP reloads its TLS certificate and reopens its log file.
 #include "api/methodtable.h"
 #include "appserver/db/database.h"
 #include "appserver/db/migrator.h"
@@ -27,13 +28,15 @@ int fail(const QString& text)
 
 int main(int argc, char** argv)
 {
-    // Block the stop signals before any thread starts, so that every worker
-    // inherits the mask and only the main thread receives them (sigwait).
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Block the stop and reload signals before any thread starts, so that
+    // every worker inherits the mask and only the main thread receives them
+    // (sigwait).
+    sigset_t handled;
+    sigemptyset(&handled);
+    sigaddset(&handled, SIGTERM);
+    sigaddset(&handled, SIGINT);
+    sigaddset(&handled, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     QCoreApplication app(argc, argv);
@@ -73,7 +76,29 @@ int main(int argc, char** argv)
         db.releaseThisThread();
 
         int signal = 0;
-        sigwait(&stopSignals, &signal);
+        // SIGHUP (systemctl reload): a renewed certificate for the
+        // connections to come, and the log file opened again after a rotation;
+        // the calls in progress go on.
+        while (sigwait(&handled, &signal) == 0 && signal == SIGHUP) {
+            if (!log.reopen())
+                log.note(QStringLiteral("sinal 1 recebido: não foi possível reabrir o log \"%1\"; "
+                                        "o arquivo aberto continua em uso")
+                             .arg(startup.logFile));
+            if (options.tlsCert.isEmpty()) {
+                log.note(QStringLiteral("sinal 1 recebido: sem TLS, nada a recarregar"));
+                continue;
+            }
+            try {
+                server.reloadTls();
+                log.note(QStringLiteral("sinal 1 recebido: certificado TLS %1 recarregado para as "
+                                        "novas conexões")
+                             .arg(options.tlsCert));
+            } catch (const krt::Error& e) {
+                log.note(QStringLiteral("sinal 1 recebido: certificado TLS mantido, o novo foi "
+                                        "recusado: %1")
+                             .arg(e.text()));
+            }
+        }
         log.note(QStringLiteral("sinal %1 recebido: encerrando após as chamadas em andamento")
                      .arg(signal));
         server.stop();

@@ -112,6 +112,11 @@ public:
     // Stopping: ends the connection unless it is serving a call (or always,
     // with `force`). Safe from any thread.
     virtual void shutdown(bool force) = 0;
+
+    // The TLS context the connection's stream was made with: a reload gives
+    // new connections another one, and this one lives as long as its
+    // connection.
+    std::shared_ptr<const void> tlsContext;
 };
 
 } // namespace
@@ -129,7 +134,15 @@ struct HttpCallServer::Impl
     int threads = 8;
     int keepAliveMs = 5000;
     ServerLimits limits;
-    std::optional<ssl::context> tls;
+    // Replaced whole by a reload, under the mutex; read once per accepted
+    // connection.
+    std::shared_ptr<ssl::context> tls;
+    mutable std::mutex tlsMutex;
+    std::shared_ptr<ssl::context> currentTls() const
+    {
+        std::lock_guard lock(tlsMutex);
+        return tls;
+    }
 
     net::io_context ioc{2};
     std::optional<net::executor_work_guard<net::io_context::executor_type>> work;
@@ -1056,10 +1069,13 @@ void HttpCallServer::Impl::accept()
             const ConnectionQuota::Verdict verdict = quota->tryOpen(address);
             if (verdict != ConnectionQuota::Verdict::Open) {
                 refuseConnection(socket, address, verdict);
-            } else if (tls) {
-                std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
-                    *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *tls), address)
-                    ->start();
+            } else if (const std::shared_ptr<ssl::context> context = currentTls()) {
+                const auto session =
+                    std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
+                        *this, beast::ssl_stream<beast::tcp_stream>(std::move(socket), *context),
+                        address);
+                session->tlsContext = context;
+                session->start();
             } else {
                 std::make_shared<Session<beast::tcp_stream>>(
                     *this, beast::tcp_stream(std::move(socket)), address)
@@ -1113,14 +1129,17 @@ void HttpCallServer::setLimits(const ServerLimits& limits)
     d_->limits = limits;
 }
 
-void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
+namespace {
+
+std::shared_ptr<ssl::context> makeTlsContext(const QString& certFile, const QString& keyFile)
 {
     for (const QString& file : {certFile, keyFile})
         if (!QFile::exists(file))
             throw Error(ErrorCode::Transport,
                         QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
     try {
-        ssl::context context(ssl::context::tls_server);
+        auto shared = std::make_shared<ssl::context>(ssl::context::tls_server);
+        ssl::context& context = *shared;
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
                             ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
                             ssl::context::no_tlsv1_1 | ssl::context::single_dh_use);
@@ -1134,13 +1153,31 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
                         QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
         context.use_certificate_chain_file(certFile.toStdString());
         context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
-        d_->tls.emplace(std::move(context));
+        // OpenSSL refuses a key that is not the certificate's as it loads it.
+        return shared;
     } catch (const boost::system::system_error& e) {
         throw Error(ErrorCode::Transport,
                     QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
                                    "%2: %3.")
                         .arg(certFile, keyFile, QString::fromStdString(e.what())));
     }
+}
+
+} // namespace
+
+void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
+{
+    std::shared_ptr<ssl::context> context = makeTlsContext(certFile, keyFile);
+    std::lock_guard lock(d_->tlsMutex);
+    d_->tls = std::move(context);
+}
+
+void HttpCallServer::reloadTls(const QString& certFile, const QString& keyFile)
+{
+    if (!d_->currentTls())
+        throw Error(ErrorCode::Transport,
+                    QStringLiteral("O servidor não serve TLS: não há certificado a recarregar."));
+    setTls(certFile, keyFile);
 }
 
 void HttpCallServer::setRejectionListener(RejectionListener listener)

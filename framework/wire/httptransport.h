@@ -235,8 +235,12 @@ public:
     void setKeepAliveTimeoutSeconds(int seconds);
     void setLimits(const ServerLimits& limits);
     // Serve TLS only, with this certificate chain and private key (PEM).
-    // Throws Error (Transport) when they cannot be loaded.
+    // Throws Error (Transport) when they cannot be loaded or do not match.
     void setTls(const QString& certFile, const QString& keyFile);
+    // While serving TLS: new connections get this pair (a renewed
+    // certificate), those already open keep theirs, so calls in progress go
+    // on. On an error (Transport) the pair in use stays.
+    void reloadTls(const QString& certFile, const QString& keyFile);
     void setRejectionListener(RejectionListener listener);
     void setRequestGate(RequestGate gate);
     void setCallCheck(CallCheck check);

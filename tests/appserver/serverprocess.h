@@ -22,6 +22,8 @@ public:
     // The process's peak resident memory so far (VmHWM), in kB; 0 when unknown.
     qint64 peakKb() const;
     QString log() const;
+    // The file the server logs to.
+    QString logPath() const { return dir_.filePath(QStringLiteral("server.log")); }
     // The log's call lines, read back into their fields.
     QList<LoggedCall> calls() const;
     // True when some call line satisfies `matches`.

@@ -1,8 +1,12 @@
 // How krt-appserver reads what it is told: the configuration file below the
 // command line, a bad entry named by its line, secrets handed over by systemd
-// as credentials, and the log on standard output when that is the journal.
+// as credentials, the log on standard output when that is the journal, and
+// SIGHUP.
 #include "appserver/server/journal.h"
 #include "appserver/server/serveroptions.h"
+#include "framework/wire/httptransport.h"
+#include "serverprocess.h"
+#include "testpki.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -215,4 +219,67 @@ TEST(ServerConfig, LogGoesToStandardOutputWhenThatIsTheJournal)
     EXPECT_FALSE(run("1:1").contains("krt-appserver servindo")) << "another stream: stderr";
 
     EXPECT_FALSE(krt::app::stdoutIsJournal()) << "the test's own output is no journal";
+}
+
+// SIGHUP (systemctl reload): the renewed certificate for new connections, a
+// pair that does not fit refused with the one in use kept, and the log file
+// opened again after a rotation moved it.
+TEST(ServerReload, SighupTakesTheRenewedCertificateAndReopensTheLog)
+{
+    testpki::TestPki pki;
+    ASSERT_TRUE(pki.make());
+    QTemporaryDir dir;
+    const QString cert = dir.filePath("server.crt");
+    const QString key = dir.filePath("server.key");
+    const auto install = [&](const char* certName, const char* keyName) {
+        QFile::remove(cert);
+        QFile::remove(key);
+        ASSERT_TRUE(QFile::copy(pki.file(certName), cert));
+        ASSERT_TRUE(QFile::copy(pki.file(keyName), key));
+    };
+    install("server.crt", "server.key");
+    ServerProcess server;
+    ASSERT_TRUE(
+        server.start("sqlite:" + dir.filePath("r.db"), {"--tls-cert", cert, "--tls-key", key}))
+        << qPrintable(server.error);
+    // A ping from a client that trusts the CA and checks the name
+    // (127.0.0.1): "" when it passes.
+    const auto ping = [&] {
+        krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 10000);
+        client.setTls(pki.file("ca.crt"));
+        try {
+            client.ping();
+        } catch (const krt::Error& e) {
+            return e.text();
+        }
+        return QString();
+    };
+    const auto reload = [&](const QString& expected) {
+        ::kill(pid_t(server.pid()), SIGHUP);
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 20000 && !server.log().contains(expected))
+            QThread::msleep(20);
+        return server.log().contains(expected);
+    };
+    EXPECT_EQ(ping(), QString());
+
+    // The certificate renewed for another name: new connections get it.
+    install("wrongname.crt", "wrongname.key");
+    ASSERT_TRUE(QFile::rename(server.logPath(), server.logPath() + ".1"));
+    ASSERT_TRUE(reload("recarregado para as novas conexões")) << qPrintable(server.log());
+    EXPECT_NE(ping(), QString()) << "the renewed certificate names another host";
+
+    // A key that is not the certificate's: refused, the pair in use stays.
+    install("server.crt", "wrongname.key");
+    ASSERT_TRUE(reload("certificado TLS mantido")) << qPrintable(server.log());
+    EXPECT_NE(ping(), QString());
+
+    install("server.crt", "server.key");
+    ASSERT_TRUE(reload("sinal 1 recebido: certificado TLS " + cert)) << qPrintable(server.log());
+    EXPECT_EQ(ping(), QString());
+    EXPECT_TRUE(server.stopWith(SIGTERM));
+    EXPECT_EQ(server.exitCode(), 0);
+    EXPECT_TRUE(server.log().contains("krt-appserver encerrado"))
+        << "the log went on in the new file";
 }

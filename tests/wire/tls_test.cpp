@@ -2,6 +2,7 @@
 // a client that trusts the right CA talks, one that trusts another CA or
 // reaches a server whose certificate names another host refuses, and a
 // plain-text client gets nowhere.
+#include "framework/wire/callcodec.h"
 #include "framework/wire/httptransport.h"
 #include "logcapture.h"
 #include "testpki.h"
@@ -152,4 +153,74 @@ TEST_F(Tls, OnlyForwardSecretAuthenticatedSuitesAndOneDeadlineForHandshakeAndHea
     if (!ec)
         tls.read_some(net::buffer(answer), ec);
     EXPECT_TRUE(ec) << "the head was read after the deadline: " << answer;
+}
+
+// A renewed certificate (SIGHUP in krt-appserver): new connections get it at
+// once, a connection opened before keeps its own and its call goes through,
+// and a key that is not the certificate's is refused, leaving the pair in use.
+TEST_F(Tls, ReloadServesNewConnectionsAndLetsOpenOnesFinish)
+{
+    auto server = tlsServer(pki);
+    namespace net = boost::asio;
+    net::io_context io;
+    net::ssl::context client(net::ssl::context::tls_client);
+    // The certificate a new connection is given: its common name.
+    const auto served = [&] {
+        net::ssl::stream<net::ip::tcp::socket> tls(io, client);
+        tls.next_layer().connect({net::ip::make_address("127.0.0.1"), server->port()});
+        tls.handshake(net::ssl::stream_base::client);
+        X509* cert = SSL_get1_peer_certificate(tls.native_handle());
+        char name[64] = {};
+        X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, name, sizeof name);
+        X509_free(cert);
+        return std::string(name);
+    };
+    EXPECT_EQ(served(), "server");
+
+    // A call half sent when the certificate changes.
+    net::ssl::stream<net::ip::tcp::socket> open(io, client);
+    open.next_layer().connect({net::ip::make_address("127.0.0.1"), server->port()});
+    open.handshake(net::ssl::stream_base::client);
+    const QByteArray body = encodeCall(kObject, QStringLiteral("echo"), {Variant("antes")});
+    const QByteArray head = "POST /call/Test.Remote/echo HTTP/1.1\r\nHost: x\r\n"
+                            "Content-Type: application/x-krt-call\r\nContent-Length: " +
+                            QByteArray::number(body.size()) + "\r\n\r\n";
+    net::write(open, net::buffer(head.constData(), size_t(head.size())));
+    net::write(open, net::buffer(body.constData(), 3));
+
+    server->reloadTls(pki.file("wrongname.crt"), pki.file("wrongname.key"));
+    EXPECT_EQ(served(), "wrongname");
+
+    net::write(open, net::buffer(body.constData() + 3, size_t(body.size() - 3)));
+    std::string answer;
+    boost::system::error_code ec;
+    while (!ec && answer.find("\r\n\r\n") == std::string::npos) {
+        char piece[4096];
+        answer.append(piece, open.read_some(net::buffer(piece), ec));
+    }
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
+
+    const auto reloadError = [&](const char* cert, const char* key) {
+        try {
+            server->reloadTls(pki.file(cert), pki.file(key));
+        } catch (const Error& e) {
+            return e.text();
+        }
+        return QStringLiteral("<sem erro>");
+    };
+    EXPECT_TRUE(reloadError("server.crt", "wrongname.key").contains("key values mismatch"));
+    EXPECT_TRUE(reloadError("server.crt", "nenhuma.key").contains("não encontrado"));
+    EXPECT_EQ(served(), "wrongname") << "a refused pair leaves the one in use";
+
+    auto plain =
+        std::make_unique<HttpCallServer>("127.0.0.1", 0, 1 << 20,
+                                         [](const QString&, const QString&, const QList<Variant>&,
+                                            const CallContext&) { return Variant(true); });
+    plain->start();
+    try {
+        plain->reloadTls(pki.file("server.crt"), pki.file("server.key"));
+        ADD_FAILURE() << "a plain server took a certificate while serving";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.text().contains("não serve TLS"));
+    }
 }
