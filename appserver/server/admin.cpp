@@ -5,6 +5,7 @@
 //   krt-admin user add NAME (--branches 0001,0002 [--fixed-branch] | --all-branches)
 //   krt-admin user passwd NAME | disable NAME | enable NAME | list
 //   krt-admin user branches NAME (--add 0002 | --remove 0001 | --all)
+//   krt-admin token-key FILE [--add-key | --promote]
 // Passwords are read from --password-file or from the first line of standard
 // input, never from the command line.
 #include "appserver/auth/users.h"
@@ -14,12 +15,15 @@
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "appserver/server/sessions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +132,73 @@ int userCommand(krt::app::Database& db, const QStringList& args, const QString& 
     return fail(QStringLiteral("ação de usuário desconhecida \"%1\".").arg(action.left(40)));
 }
 
+// Writes the session keys of every server process, the signing key first. A
+// key changes in two steps, each followed by restarting the processes one by
+// one, so that no process ever meets a token signed with a key it lacks:
+// `add` puts a new key last (every process accepts it, none signs with it
+// yet); `promote` makes that last key sign and keeps the one it replaces,
+// dropping older ones (tokens live 8 h: wait that long between promotions).
+// The file is written beside itself with mode 600 and renamed into place.
+enum class KeyChange
+{
+    Create,
+    Add,
+    Promote,
+};
+
+int tokenKeyCommand(const QString& path, KeyChange change)
+{
+    using krt::app::SessionTokens;
+    QList<QByteArray> keys;
+    if (change == KeyChange::Create) {
+        if (QFile::exists(path))
+            return fail(QStringLiteral("o arquivo %1 já existe; use --add e --promote para trocar "
+                                       "a chave.")
+                            .arg(path));
+        keys << SessionTokens::newKey();
+    } else {
+        keys = SessionTokens::readKeyFile(path);
+        if (change == KeyChange::Add) {
+            keys << SessionTokens::newKey();
+        } else {
+            if (keys.size() < 2)
+                return fail(
+                    QStringLiteral("%1 tem uma chave só: use --add antes de --promote.").arg(path));
+            keys = {keys.last(), keys.first()};
+        }
+    }
+    const QByteArray text = SessionTokens::keyFileText(keys);
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".novo";
+    ::unlink(temporary.constData());
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(QStringLiteral("não foi possível criar %1.").arg(QFile::decodeName(temporary)));
+    const bool written =
+        ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return fail(QStringLiteral("não foi possível gravar %1.").arg(path));
+    }
+    switch (change) {
+    case KeyChange::Create:
+        say(QStringLiteral("chave de sessão criada em %1 (permissões 600).").arg(path));
+        break;
+    case KeyChange::Add:
+        say(QStringLiteral("chave nova acrescentada a %1, ainda sem assinar; reinicie os "
+                           "servidores um a um e depois use --promote.")
+                .arg(path));
+        break;
+    case KeyChange::Promote:
+        say(QStringLiteral("a chave nova de %1 passa a assinar (a anterior segue valendo); "
+                           "reinicie os servidores um a um.")
+                .arg(path));
+        break;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,7 +208,7 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Administração do banco do servidor de aplicação.\n"
-                       "Comandos: create-demo | migrate | consolidate | user"));
+                       "Comandos: create-demo | migrate | consolidate | user | token-key"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("comando"),
                                  QStringLiteral("create-demo, migrate, consolidate ou user"));
@@ -192,15 +263,35 @@ int main(int argc, char** argv)
         QStringLiteral("filiais"));
     const QCommandLineOption everyBranch(
         QStringLiteral("all"), QStringLiteral("user branches: acesso a todas as filiais."));
+    const QCommandLineOption addKey(
+        QStringLiteral("add-key"),
+        QStringLiteral("token-key: acrescenta uma chave nova, aceita mas ainda sem assinar."));
+    const QCommandLineOption promoteKey(
+        QStringLiteral("promote"),
+        QStringLiteral("token-key: a última chave passa a assinar; a anterior segue valendo."));
     parser.addOptions({database, invoices, seed, force, branch, store, from, to, branches,
                        allBranches, fixedBranch, passwordFile, dbPasswordFile, addBranch,
-                       removeBranch, everyBranch});
+                       removeBranch, everyBranch, addKey, promoteKey});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
+    if (command == QLatin1String("token-key")) {
+        if (args.size() != 2)
+            return fail(QStringLiteral("informe o arquivo: krt-admin token-key ARQUIVO "
+                                       "[--add-key | --promote]."));
+        if (parser.isSet(addKey) && parser.isSet(promoteKey))
+            return fail(QStringLiteral("--add-key e --promote são passos separados."));
+        try {
+            return tokenKeyCommand(args[1], parser.isSet(addKey)       ? KeyChange::Add
+                                            : parser.isSet(promoteKey) ? KeyChange::Promote
+                                                                       : KeyChange::Create);
+        } catch (const krt::app::AppError& e) {
+            return fail(e.text());
+        }
+    }
     if (args.isEmpty() || (command != QLatin1String("user") && args.size() != 1))
-        return fail(
-            QStringLiteral("informe um comando: create-demo, migrate, consolidate ou user."));
+        return fail(QStringLiteral("informe um comando: create-demo, migrate, consolidate, user ou "
+                                   "token-key."));
 
     try {
         krt::app::DbOptions options = krt::app::DbOptions::parse(parser.value(database));

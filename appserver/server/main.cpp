@@ -10,6 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -92,8 +93,19 @@ int main(int argc, char** argv)
         QStringLiteral("Bytes de corpos de chamadas retidos ao mesmo tempo pelo servidor inteiro "
                        "(padrão 268435456, ou --max-body se maior)."),
         QStringLiteral("bytes"), QStringLiteral("268435456"));
+    const QCommandLineOption tokenKey(
+        QStringLiteral("token-key"),
+        QStringLiteral("Arquivo das chaves que assinam as sessões, o mesmo em todos os processos "
+                       "atrás de um balanceador (krt-admin token-key); sem ele, uma chave "
+                       "aleatória deste processo."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption trustedProxy(
+        QStringLiteral("trusted-proxy"),
+        QStringLiteral("Endereço de um balanceador cujo X-Forwarded-For informa o endereço do "
+                       "cliente (pode repetir)."),
+        QStringLiteral("endereço"));
     parser.addOptions({database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
-                       tlsKey, insecure, keepAlive, perAddress, bodyTotal});
+                       tlsKey, insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy});
     parser.process(app);
 
     bool ok = false;
@@ -126,6 +138,12 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("limite de corpos retidos inválido \"%1\" (deve ser ao menos "
                                    "o de --max-body).")
                         .arg(parser.value(bodyTotal)));
+    for (const QString& proxy : parser.values(trustedProxy)) {
+        const QHostAddress address(proxy);
+        if (address.isNull())
+            return fail(QStringLiteral("endereço de balanceador inválido \"%1\".").arg(proxy));
+        options.trustedProxies << address.toString();
+    }
     options.tlsCert = parser.value(tlsCert);
     options.tlsKey = parser.value(tlsKey);
     if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())
@@ -144,6 +162,11 @@ int main(int argc, char** argv)
             QStringLiteral("não foi possível abrir o log \"%1\".").arg(parser.value(logFile)));
 
     try {
+        if (parser.isSet(tokenKey))
+            options.tokenKeys = krt::app::SessionTokens::readKeyFile(parser.value(tokenKey));
+        else
+            log.note(QStringLiteral("sem --token-key: as sessões são assinadas com uma chave "
+                                    "aleatória deste processo; valem só nele e terminam com ele"));
         krt::app::DbOptions dbOptions = krt::app::DbOptions::parse(parser.value(database));
         dbOptions.loadPassword(parser.value(passwordFile));
         krt::app::Database db(dbOptions);
