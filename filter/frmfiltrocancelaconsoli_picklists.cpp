@@ -134,8 +134,11 @@ void TfrmFiltroCancelaConsoli::btpCaixaClick(QObject*)
     qryCaixa->ParamByName(QStringLiteral("CDFILIAL"))->setAsString(screen.medFilial->Text());
     qryCaixa->ParamByName(QStringLiteral("CDLOJA"))->setAsString(screen.medCdLoja->Text());
     qryCaixa->Open();
-    PesquisaLista(dtsCaixa, QStringLiteral("CHAVE"), msgPadrao->Msg(QStringLiteral("Caixa")), false,
-                  Filtro.stCaixas);
+    // As for the sales: the button's own text says why the list is empty.
+    PesquisaLista(dtsCaixa, QStringLiteral("CHAVE"),
+                  msgPadrao->Msg(QStringLiteral("Caixa")) + QLatin1Char('|') +
+                      btpCaixa->EmptyListError(),
+                  false, Filtro.stCaixas);
 }
 
 void TfrmFiltroCancelaConsoli::btpVendaClick(QObject*)

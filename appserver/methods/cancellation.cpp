@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <malloc.h>
 #include <utility>
 
 namespace krt::app {
@@ -73,6 +74,27 @@ QList<Key> keysOf(const MethodCall& in, const Packet& packet, const char* branch
     return keys;
 }
 
+// A request of thousands of documents leaves megabytes of small freed blocks
+// (keys, texts, the audit's list) in its worker's allocator arena, which the
+// allocator keeps for the worker: given back to the system once the request's
+// own memory is freed, the server's resident size returns to where it was
+// instead of growing by tens of megabytes with each large cancellation.
+class GiveBackFreedMemory
+{
+public:
+    explicit GiveBackFreedMemory(qsizetype documents) : large_(documents >= 1000) {}
+    ~GiveBackFreedMemory()
+    {
+        if (large_)
+            malloc_trim(0);
+    }
+    GiveBackFreedMemory(const GiveBackFreedMemory&) = delete;
+    GiveBackFreedMemory& operator=(const GiveBackFreedMemory&) = delete;
+
+private:
+    bool large_;
+};
+
 // A document of the request touches a branch the caller may not touch: the
 // whole request is refused and nothing changes.
 struct AccessRefusal
@@ -85,6 +107,8 @@ struct AccessRefusal
 Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const TextArg& filial,
                                  const PacketArg& principal)
 {
+    // First, so that it runs after every other local is freed.
+    const GiveBackFreedMemory giveBack(principal.value.rowCount());
     const Caller& caller = in.caller();
     const QString& branch = filial.value;
     if (branch.isEmpty())
@@ -242,6 +266,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
 Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
                                  const PacketArg& lanctoEstoq)
 {
+    const GiveBackFreedMemory giveBack(lanctoEstoq.value.rowCount());
     const Caller& caller = in.caller();
     const Packet& packet = lanctoEstoq.value;
     QStringList badRows;

@@ -16,26 +16,40 @@ QString withSet(const QSqlDatabase& db, QString sql)
     if (usesArrays(db))
         return sql.replace(QStringLiteral("IN (%1)"),
                            QStringLiteral("= ANY (CAST(? AS VARCHAR[]))"));
-    return sql.arg(placeholders(KeySetQuery::kBatch));
+    return sql.replace(QStringLiteral("IN (%1)"),
+                       QStringLiteral("IN (SELECT value FROM json_each(?))"));
 }
 
-// A PostgreSQL array literal of texts: each element quoted, with its quotes
-// and backslashes escaped. It travels as a bound value, never in the SQL.
-QString arrayLiteral(const QStringList& values)
+// The texts quoted, with quotes and backslashes escaped (and, in JSON,
+// control characters too), separated by commas, in brackets (JSON) or
+// braces (PostgreSQL's array literal).
+QString quotedList(const QStringList& values, bool json)
 {
-    QString out = QStringLiteral("{");
+    QString out(json ? QLatin1Char('[') : QLatin1Char('{'));
     for (const QString& v : values) {
         if (out.size() > 1)
             out += QLatin1Char(',');
         out += QLatin1Char('"');
         for (const QChar c : v) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
                 out += QLatin1Char('\\');
-            out += c;
+                out += c;
+            } else if (json && c.unicode() < 0x20) {
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                out += c;
+            }
         }
         out += QLatin1Char('"');
     }
-    return out + QLatin1Char('}');
+    return out + (json ? QLatin1Char(']') : QLatin1Char('}'));
+}
+
+// The set as one bound value, never in the SQL: a PostgreSQL array literal
+// of texts, or a JSON array of strings for SQLite's json_each.
+QString setValue(bool array, const QStringList& values)
+{
+    return quotedList(values, !array);
 }
 
 } // namespace
@@ -45,22 +59,17 @@ KeySetQuery::KeySetQuery(const QSqlDatabase& db, const QString& sqlWithSet)
 {
 }
 
-qsizetype KeySetQuery::batchSize(const QSqlDatabase& db)
+qsizetype KeySetQuery::batchSize(const QSqlDatabase&)
 {
-    return usesArrays(db) ? kArrayBatch : kBatch;
+    return kBatch;
 }
 
 Query& KeySetQuery::exec(const QStringList& before, const QStringList& numbers)
 {
-    Q_ASSERT(!numbers.isEmpty() && numbers.size() <= (array_ ? kArrayBatch : kBatch));
+    Q_ASSERT(!numbers.isEmpty() && numbers.size() <= kBatch);
     for (const QString& value : before)
         q_.bindText(value);
-    if (array_) {
-        q_.bindText(arrayLiteral(numbers));
-    } else {
-        for (qsizetype i = 0; i < kBatch; ++i)
-            q_.bindText(numbers[std::min(i, numbers.size() - 1)]);
-    }
+    q_.bindText(setValue(array_, numbers));
     q_.exec();
     return q_;
 }

@@ -12,18 +12,18 @@
 namespace krt::app {
 
 // One statement over a set of document numbers of one branch, so that a
-// request of thousands of documents costs a few statements per batch instead
-// of a few per document. The text holds "IN (%1)" where the set goes
-// ("... WHERE CDFILIAL = ? AND NRRETEST IN (%1)"); it is prepared once for
-// kBatch numbers, and a shorter batch repeats its last number (a set ignores
-// repeats), so one prepared statement serves every batch. On PostgreSQL the
-// set is one array parameter instead ("= ANY (?)"): a list of hundreds of
-// parameters costs it more to plan than to run.
+// request of thousands of documents costs one statement per table, not one
+// per document or per batch. The text holds "IN (%1)" where the set goes
+// ("... WHERE CDFILIAL = ? AND NRRETEST IN (%1)"); the set travels as one
+// bound value, a JSON array read by json_each on SQLite and an array ("= ANY
+// (?)") on PostgreSQL, so the statement is prepared once whatever the
+// number of documents, and each table is reached through its index on the
+// document's key.
 class KeySetQuery
 {
 public:
-    static constexpr qsizetype kBatch = 400;
-    static constexpr qsizetype kArrayBatch = 5000;
+    // Most numbers one execution takes (a request's whole set, in practice).
+    static constexpr qsizetype kBatch = 500000;
 
     KeySetQuery(const QSqlDatabase& db, const QString& sqlWithSet);
 

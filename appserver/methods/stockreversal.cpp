@@ -4,14 +4,15 @@
 
 namespace krt::app {
 
-// The four statements over the postings of a set of documents; `ownerWhere`
-// picks the postings by their document (two placeholders: branch, set).
+// The four statements over the postings of a set of documents, picked by
+// the columns of LANCTOESTQ that hold the document's key (two placeholders:
+// branch, set).
 struct StockReversal::Statements
 {
-    Statements(const QSqlDatabase& db, const QString& ownerWhere)
+    Statements(const QSqlDatabase& db, const QString& branchColumn, const QString& numberColumn)
         : postings(db, QStringLiteral("SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ"
                                       " FROM LANCTOESTQ L WHERE ") +
-                           ownerWhere),
+                           owner(QStringLiteral("L."), branchColumn, numberColumn)),
           restore(db, QStringLiteral("INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
                                      " SELECT I.CDFILIAL, I.CDPRODUTO,"
                                      " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST"
@@ -19,7 +20,7 @@ struct StockReversal::Statements
                                      " FROM LANCTOESTQ L JOIN ITLANCTOEST I"
                                      " ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ"
                                      " WHERE ") +
-                          ownerWhere +
+                          owner(QStringLiteral("L."), branchColumn, numberColumn) +
                           QStringLiteral(" GROUP BY I.CDFILIAL, I.CDPRODUTO"
                                          " ON CONFLICT (CDFILIAL, CDPRODUTO)"
                                          " DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO +"
@@ -27,12 +28,19 @@ struct StockReversal::Statements
           deleteItems(db, QStringLiteral("DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN"
                                          " (SELECT L.CDFILIAL, L.NRLANCESTQ FROM LANCTOESTQ L"
                                          " WHERE ") +
-                              ownerWhere + QStringLiteral(")")),
-          deletePostings(db, QStringLiteral("DELETE FROM LANCTOESTQ WHERE (CDFILIAL, NRLANCESTQ) IN"
-                                            " (SELECT L.CDFILIAL, L.NRLANCESTQ FROM LANCTOESTQ L"
-                                            " WHERE ") +
-                                 ownerWhere + QStringLiteral(")"))
+                              owner(QStringLiteral("L."), branchColumn, numberColumn) +
+                              QStringLiteral(")")),
+          // Straight through the index on the document's key: a subquery on
+          // the table being deleted from costed a fifth of a cancellation.
+          deletePostings(db, QStringLiteral("DELETE FROM LANCTOESTQ WHERE ") +
+                                 owner(QString(), branchColumn, numberColumn))
     {
+    }
+    static QString owner(const QString& alias, const QString& branchColumn,
+                         const QString& numberColumn)
+    {
+        return QStringLiteral("%1%2 = ? AND %1%3 IN (%4)")
+            .arg(alias, branchColumn, numberColumn, QStringLiteral("%1"));
     }
     KeySetQuery postings, restore, deleteItems, deletePostings;
 };
@@ -60,19 +68,21 @@ const OpenPeriod& StockReversal::periodOf(const QString& branch)
 
 int StockReversal::reverseInvoicePostings(const QString& branchNF, const QStringList& numbers)
 {
-    return reverse(byInvoice_, "L.CDFILIALNF = ? AND L.NRLANCTONF IN (%1)", branchNF, numbers);
+    return reverse(byInvoice_, "CDFILIALNF", "NRLANCTONF", branchNF, numbers);
 }
 
 int StockReversal::reverseWithdrawalPostings(const QString& branch, const QStringList& numbers)
 {
-    return reverse(byWithdrawal_, "L.CDFILIAL = ? AND L.NRRETEST IN (%1)", branch, numbers);
+    return reverse(byWithdrawal_, "CDFILIAL", "NRRETEST", branch, numbers);
 }
 
-int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* ownerWhere,
-                           const QString& branch, const QStringList& numbers)
+int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* branchColumn,
+                           const char* numberColumn, const QString& branch,
+                           const QStringList& numbers)
 {
     if (!statements)
-        statements = std::make_unique<Statements>(db_, QString::fromLatin1(ownerWhere));
+        statements = std::make_unique<Statements>(db_, QString::fromLatin1(branchColumn),
+                                                  QString::fromLatin1(numberColumn));
     Statements& s = *statements;
     // Every posting must lie in its branch's open period before anything moves.
     Query& postings = s.postings.exec({branch}, numbers);

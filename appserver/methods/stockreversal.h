@@ -45,8 +45,8 @@ public:
 
 private:
     struct Statements;
-    int reverse(std::unique_ptr<Statements>& statements, const char* ownerWhere,
-                const QString& branch, const QStringList& numbers);
+    int reverse(std::unique_ptr<Statements>& statements, const char* branchColumn,
+                const char* numberColumn, const QString& branch, const QStringList& numbers);
 
     QSqlDatabase db_;
     const Dialect& dialect_;

@@ -2,14 +2,38 @@
 
 // The database's own direct access for the benchmark's comparisons: the same
 // rows as the invoice list, and the same changes as a cancellation, without
-// the server.
+// the server. Each side is set up the way the server sets up its own
+// connections (the same session settings), opened once before any timing
+// and kept warm, as the server's workers are.
 
 #include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace krt::bench {
+
+// Invoice keys (CDFILIALNF, NRLANCTONF).
+using InvoiceKeys = std::vector<std::pair<std::string, std::string>>;
+
+// How a floor makes the changes of a cancellation.
+enum class CancelWay
+{
+    // The keys loaded once into a temporary table, then one statement per
+    // table joined to it.
+    TemporaryTable,
+    // The keys as one array parameter of one statement per table.
+    ArrayParameter,
+    // Prepared statements run once per invoice and per stock posting.
+    KeyByKey,
+};
+
+// "set-based, keys in a temporary table", ... as the output names them.
+QString describe(CancelWay way);
+bool isSetBased(CancelWay way);
 
 class DirectAccess
 {
@@ -18,18 +42,18 @@ public:
     // Reads the invoice list of branch 0001, store LJ01 between the days into
     // plain rows; returns the milliseconds and sets `rows`.
     virtual double list(const QDate& from, const QDate& to, qsizetype* rows) = 0;
-    // Cancels the pending invoices of branch 0001 between the days in one
-    // transaction; returns the milliseconds and sets `cancelled`.
-    virtual double cancel(const QDate& from, const QDate& to, int* cancelled) = 0;
+    // The ways this database's floor can cancel.
+    virtual std::vector<CancelWay> cancelWays() const = 0;
+    // Makes the changes of cancelling `keys` in one transaction, committed;
+    // returns the milliseconds from the first key sent to the commit.
+    virtual double cancel(CancelWay way, const InvoiceKeys& keys) = 0;
+    // How many of `keys` are still invoices (0 once they are cancelled).
+    virtual qsizetype remaining(const InvoiceKeys& keys) = 0;
 };
 
-// SQLite's C API on the file: prepared statements, one key after another.
+// SQLite's C API on the file, with the server's pragmas.
 std::unique_ptr<DirectAccess> directSqlite(const QString& path);
-// libpq: the list's statement, and the cancellation as one statement per
-// table over the whole set of keys.
+// libpq on one connection, with the server's session settings.
 std::unique_ptr<DirectAccess> directPostgres(const QByteArray& connection);
-
-// The list's statement; ? or $n placeholders for branch, store, from, to.
-QByteArray listStatement(bool dollarPlaceholders);
 
 } // namespace krt::bench

@@ -1,8 +1,13 @@
+// The PostgreSQL floor: one libpq connection opened once, with the server's
+// session settings, statements prepared once on the server, as the server's
+// workers keep theirs.
+#include "bench/appserver/cancelstatements.h"
 #include "bench/appserver/direct.h"
 #include "bench/support/benchsupport.h"
+#include "bench/support/pgsession.h"
 
 #include <QElapsedTimer>
-#include <libpq-fe.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,94 +20,116 @@ struct Row
     std::string filial, cliente, filialNf, lancto, nome, emissao, nota, status, saida;
 };
 
+// The array variant: the same six changes with the numbers of one branch as
+// one array parameter ($1 the branch, $2 the numbers).
+const char* const kCancelByArray[] = {
+    "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO) SELECT I.CDFILIAL, I.CDPRODUTO,"
+    " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE -I.QTLANCTOEST END)"
+    " FROM LANCTOESTQ L JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ ="
+    " L.NRLANCESTQ WHERE L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY ($2::varchar[])"
+    " GROUP BY I.CDFILIAL, I.CDPRODUTO ON CONFLICT (CDFILIAL, CDPRODUTO) DO UPDATE SET QTSALDO ="
+    " SALDOESTQ.QTSALDO + excluded.QTSALDO",
+    "DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT CDFILIAL, NRLANCESTQ"
+    " FROM LANCTOESTQ WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY ($2::varchar[]))",
+    "DELETE FROM LANCTOESTQ WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY ($2::varchar[])",
+    "UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL WHERE CDFILIALNF = $1 AND"
+    " NRLANCTONF = ANY ($2::varchar[])",
+    "DELETE FROM ITEMNOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY ($2::varchar[])",
+    "DELETE FROM NOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY ($2::varchar[])",
+};
+
 class PostgresAccess : public DirectAccess
 {
 public:
-    explicit PostgresAccess(const QByteArray& connection) : connection_(connection) {}
+    explicit PostgresAccess(const QByteArray& connection) : pg_(connection)
+    {
+        pg_.exec(kCreateKeyTable);
+    }
 
     double list(const QDate& from, const QDate& to, qsizetype* rows) override
     {
+        static const QByteArray sql = listStatement(true);
         QElapsedTimer t;
         t.start();
-        PGconn* conn = PQconnectdb(connection_.constData());
-        const QByteArray sql = listStatement(true);
-        const QByteArray a = from.toString(Qt::ISODate).toUtf8(),
-                         b = to.toString(Qt::ISODate).toUtf8();
-        const char* values[4] = {"0001", "LJ01", a.constData(), b.constData()};
-        PGresult* r = PQexecParams(conn, sql.constData(), 4, nullptr, values, nullptr, nullptr, 0);
-        if (PQresultStatus(r) != PGRES_TUPLES_OK)
-            say(QStringLiteral("erro: %1").arg(QString::fromUtf8(PQresultErrorMessage(r))));
+        const PgResult r =
+            pg_.run(sql.constData(), {"0001", "LJ01", from.toString(Qt::ISODate).toStdString(),
+                                      to.toString(Qt::ISODate).toStdString()});
         std::vector<Row> out;
-        const int n = PQntuples(r);
+        const int n = PQntuples(r.get());
         out.reserve(size_t(n));
         auto text = [&](int row, int col) {
-            return std::string(PQgetvalue(r, row, col), size_t(PQgetlength(r, row, col)));
+            return std::string(PQgetvalue(r.get(), row, col),
+                               size_t(PQgetlength(r.get(), row, col)));
         };
         for (int i = 0; i < n; ++i)
             out.push_back(Row{text(i, 0), text(i, 1), text(i, 2), text(i, 3), text(i, 4),
                               text(i, 5), text(i, 6), text(i, 7), text(i, 8)});
-        PQclear(r);
-        PQfinish(conn);
         *rows = qsizetype(out.size());
         return msSince(t);
     }
 
-    double cancel(const QDate& from, const QDate& to, int* cancelled) override
+    std::vector<CancelWay> cancelWays() const override
     {
-        PGconn* conn = PQconnectdb(connection_.constData());
-        auto run = [&](const char* sql, int count, const char* const* values) {
-            PGresult* r = PQexecParams(conn, sql, count, nullptr, values, nullptr, nullptr, 0);
-            const ExecStatusType status = PQresultStatus(r);
-            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-                say(QStringLiteral("erro: %1").arg(QString::fromUtf8(PQresultErrorMessage(r))));
-            return r;
-        };
-        // The keys, as a text array parameter.
-        const QByteArray a = from.toString(Qt::ISODate).toUtf8(),
-                         b = to.toString(Qt::ISODate).toUtf8();
-        const char* days[2] = {a.constData(), b.constData()};
-        PGresult* keys = run("SELECT NRLANCTONF FROM NOTAFISCAL WHERE CDFILIAL = '0001' AND "
-                             "DTENTRSAID >= $1 AND DTENTRSAID <= $2 AND IDSTATUS = 'P'",
-                             2, days);
-        std::string numbers = "{";
-        for (int i = 0; i < PQntuples(keys); ++i)
-            numbers.append(i ? "," : "").append(PQgetvalue(keys, i, 0));
-        numbers += "}";
-        *cancelled = PQntuples(keys);
-        PQclear(keys);
-        const char* set[1] = {numbers.c_str()};
+        return {CancelWay::TemporaryTable, CancelWay::ArrayParameter};
+    }
 
+    double cancel(CancelWay way, const InvoiceKeys& keys) override
+    {
         QElapsedTimer t;
         t.start();
-        PQclear(run("BEGIN", 0, nullptr));
-        for (const char* sql :
-             {"INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO) SELECT I.CDFILIAL, "
-              "I.CDPRODUTO, SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE "
-              "-I.QTLANCTOEST END) FROM LANCTOESTQ L JOIN ITLANCTOEST I ON I.CDFILIAL = "
-              "L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ WHERE L.CDFILIALNF = '0001' AND "
-              "L.NRLANCTONF = ANY($1::varchar[]) GROUP BY I.CDFILIAL, I.CDPRODUTO ON CONFLICT "
-              "(CDFILIAL, CDPRODUTO) DO UPDATE SET QTSALDO = SALDOESTQ.QTSALDO + "
-              "excluded.QTSALDO",
-              "DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT CDFILIAL, "
-              "NRLANCESTQ FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-              "ANY($1::varchar[]))",
-              "DELETE FROM LANCTOESTQ WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-              "ANY($1::varchar[])",
-              "UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL WHERE CDFILIALNF = "
-              "'0001' AND NRLANCTONF = ANY($1::varchar[])",
-              "DELETE FROM ITEMNOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-              "ANY($1::varchar[])",
-              "DELETE FROM NOTAFISCAL WHERE CDFILIALNF = '0001' AND NRLANCTONF = "
-              "ANY($1::varchar[])"})
-            PQclear(run(sql, 1, set));
-        PQclear(run("COMMIT", 0, nullptr));
-        const double ms = msSince(t);
-        PQfinish(conn);
-        return ms;
+        pg_.exec("BEGIN");
+        if (way == CancelWay::ArrayParameter)
+            cancelByArray(keys);
+        else
+            cancelByKeyTable(keys);
+        pg_.exec("COMMIT");
+        return msSince(t);
+    }
+
+    qsizetype remaining(const InvoiceKeys& keys) override
+    {
+        qsizetype n = 0;
+        for (const auto& [branch, number] : keys)
+            n += std::stoll(PQgetvalue(
+                pg_.run("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = $2",
+                        {branch, number})
+                    .get(),
+                0, 0));
+        return n;
     }
 
 private:
-    QByteArray connection_;
+    // The keys once into the temporary table (COPY), then one statement per
+    // table joined to it.
+    void cancelByKeyTable(const InvoiceKeys& keys)
+    {
+        pg_.exec(kClearKeyTable);
+        std::string data;
+        for (const auto& [branch, number] : keys)
+            data.append(branch).append(1, '\t').append(number).append(1, '\n');
+        pg_.copyIn("CANCELKEYS", data);
+        // The planner knows nothing of a new temporary table's rows.
+        pg_.exec("ANALYZE CANCELKEYS");
+        for (const char* sql : kCancelByKeyTable)
+            pg_.run(sql);
+    }
+
+    // The numbers of each branch as one array literal.
+    void cancelByArray(const InvoiceKeys& keys)
+    {
+        std::map<std::string, std::string> byBranch;
+        for (const auto& [branch, number] : keys) {
+            std::string& a = byBranch[branch];
+            a.append(a.empty() ? "{" : ",").append(number);
+        }
+        for (auto& [branch, numbers] : byBranch) {
+            numbers += "}";
+            for (const char* sql : kCancelByArray)
+                pg_.run(sql, {branch, numbers});
+        }
+    }
+
+    PgSession pg_;
 };
 
 } // namespace

@@ -4,10 +4,14 @@
 // Each simulated store (a thread with its own connection) works through its
 // days the way a clerk does: lists the day's invoices, opens the details of
 // the first few, asks whether the period is open and cancels the day. First
-// against one server process; then against two processes on the same
-// database, where each store's cancellation is also sent at the same moment
-// through the other process (a second terminal of the same store), so that
-// both servers race for the same invoices.
+// against one server process; then, as the floor, the same days' work
+// replayed straight on PostgreSQL through libpq (one connection per store,
+// the statements the server runs for each call); then against two
+// processes on the same database, where each store's cancellation is also
+// sent at the same moment through the other process (a second terminal of
+// the same store), so that both servers race for the same invoices. Every
+// store logs in before the clock starts (a login is an Argon2id hash, slow
+// on purpose): the logins are timed apart.
 //
 // At the end the database must show every pending invoice of the days worked
 // cancelled exactly once (the audit's counts add up to what there was), none
@@ -18,12 +22,14 @@
 // Needs KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER and KRT_PG_DB (the maintenance
 // database, where a throw-away database is created and dropped); scripts/bench-stores.sh
 // starts a throw-away cluster and runs it. The last line is
-// "stores: <calls/s> calls/s, p99 <ms> ms, consistent: yes|no" for the run on
-// two processes.
+// "stores: <calls/s> calls/s (floor <calls/s>, ratio <x>), p50 <ms> ms, p99
+// <ms> ms, consistent: yes|no": the run on one process against the replay,
+// the consistency over all three.
 #include "appserver/db/database.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "bench/stores/replay.h"
 #include "bench/support/benchsupport.h"
 #include "framework/wire/httptransport.h"
 
@@ -141,6 +147,8 @@ struct RunFigures
     int failed = 0;
 };
 
+RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_);
+
 RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDate>& days,
                int details, const QList<quint16>& ports)
 {
@@ -157,6 +165,35 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
             seconds.back()->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
         }
     }
+    // Every terminal logs in at once, before the clock.
+    {
+        std::vector<krt::HttpCallClient*> all;
+        for (auto& c : firsts)
+            all.push_back(c.get());
+        for (auto& c : seconds)
+            all.push_back(c.get());
+        std::atomic<int> failed{0};
+        QElapsedTimer t;
+        t.start();
+        std::vector<std::thread> logins;
+        for (krt::HttpCallClient* c : all)
+            logins.emplace_back([c, &failed] {
+                try {
+                    c->login();
+                } catch (const std::exception&) {
+                    ++failed;
+                }
+            });
+        for (std::thread& l : logins)
+            l.join();
+        const double s = msSince(t) / 1000;
+        say(QStringLiteral("%1: %2 logins em %3 s: %4 logins/s, %5 falhas")
+                .arg(title)
+                .arg(all.size())
+                .arg(s, 0, 'f', 2)
+                .arg(double(all.size()) / s, 0, 'f', 1)
+                .arg(failed.load()));
+    }
     Recorder rec;
     QElapsedTimer wall;
     wall.start();
@@ -168,7 +205,51 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
         });
     for (std::thread& t : threads)
         t.join();
-    const double seconds_ = msSince(wall) / 1000;
+    return figures(title, stores.size(), rec, msSince(wall) / 1000);
+}
+
+// The same days' work replayed straight on PostgreSQL, one connection per
+// store, opened before the clock.
+RunFigures replay(const QString& title, const QList<Store>& stores, const QList<QDate>& days,
+                  int details, const QByteArray& connection)
+{
+    std::vector<std::unique_ptr<krt::bench::ClerkReplay>> clerks;
+    for (int i = 0; i < stores.size(); ++i)
+        clerks.push_back(
+            std::make_unique<krt::bench::ClerkReplay>(connection, krt::app::kDemoUser));
+    Recorder rec;
+    QElapsedTimer wall;
+    wall.start();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < stores.size(); ++i)
+        threads.emplace_back([&, i] {
+            krt::bench::ClerkReplay& clerk = *clerks[size_t(i)];
+            const Store& s = stores[i];
+            for (const QDate& day : days) {
+                std::vector<std::pair<std::string, std::string>> keys;
+                rec.timed([&] {
+                    keys = clerk.list(s.branch, s.store, day);
+                    return Variant();
+                });
+                for (size_t r = 0; r < std::min(size_t(details), keys.size()); ++r)
+                    rec.timed([&] {
+                        clerk.details(keys[r].first, keys[r].second);
+                        return Variant();
+                    });
+                rec.timed([&] {
+                    clerk.period(s.branch, day);
+                    return Variant();
+                });
+                rec.timed([&] { return Variant(clerk.cancel(s.branch, keys) > 0); });
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    return figures(title, stores.size(), rec, msSince(wall) / 1000);
+}
+
+RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_)
+{
     RunFigures f;
     f.callsPerSecond = double(rec.calls()) / seconds_;
     f.p50 = rec.percentile(0.50);
@@ -177,7 +258,7 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
     say(QStringLiteral("%1: %2 lojas, %3 chamadas em %4 s: %5 chamadas/s, p50 %6 ms, p99 %7 ms, "
                        "%8 falhas")
             .arg(title)
-            .arg(stores.size())
+            .arg(stores)
             .arg(rec.calls())
             .arg(seconds_, 0, 'f', 1)
             .arg(f.callsPerSecond, 0, 'f', 1)
@@ -297,7 +378,8 @@ int main(int argc, char** argv)
     config.branchesPerCompany = std::max(1, parser.value(branchesOpt).toInt());
     config.storesPerBranch = std::max(1, parser.value(storesOpt).toInt());
     config.registersPerStore = 2;
-    config.days = 2 * daysPerRun;
+    // A third of the days for each run: one process, the replay, two processes.
+    config.days = 3 * daysPerRun;
     config.salesPerRegisterPerDay = std::max(1, parser.value(salesOpt).toInt());
     config.customers = config.salesPerRegisterPerDay * config.registersPerStore + 10;
     config.oneInvoicePerSale = true;
@@ -331,9 +413,12 @@ int main(int argc, char** argv)
         q.exec();
         while (q.next())
             stores << Store{q.text(0), q.text(1)};
-        QList<QDate> firstDays, laterDays;
+        QList<QDate> firstDays, replayDays, laterDays;
         for (int d = 0; d < config.days; ++d)
-            (d < daysPerRun ? firstDays : laterDays) << config.firstDay.addDays(d);
+            (d < daysPerRun       ? firstDays
+             : d < 2 * daysPerRun ? replayDays
+                                  : laterDays)
+                << config.firstDay.addDays(d);
 
         const qint64 pendingBefore =
             count(db, QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P' AND"
@@ -351,16 +436,24 @@ int main(int argc, char** argv)
         } else {
             const RunFigures single =
                 run(QStringLiteral("1 processo"), stores, firstDays, details, {one.port()});
+            const RunFigures floor =
+                replay(QStringLiteral("réplica direta (libpq)"), stores, replayDays, details,
+                       krt::bench::libpqConnection(options));
             const RunFigures f = run(QStringLiteral("2 processos, cancelamento em dobro"), stores,
                                      laterDays, details, {one.port(), two.port()});
             const QStringList wrong =
                 inconsistencies(db, pendingBefore, stockBefore, config.firstDay, config.lastDay());
             for (const QString& w : wrong)
                 say(QStringLiteral("inconsistência: %1").arg(w));
-            const bool consistent = wrong.isEmpty() && single.failed == 0 && f.failed == 0;
-            say(QStringLiteral("stores: %1 calls/s, p99 %2 ms, consistent: %3")
-                    .arg(f.callsPerSecond, 0, 'f', 1)
-                    .arg(f.p99, 0, 'f', 1)
+            const bool consistent =
+                wrong.isEmpty() && single.failed == 0 && floor.failed == 0 && f.failed == 0;
+            say(QStringLiteral("stores: %1 calls/s (floor %2 calls/s, ratio %3), p50 %4 ms, p99 %5 "
+                               "ms, consistent: %6")
+                    .arg(single.callsPerSecond, 0, 'f', 1)
+                    .arg(floor.callsPerSecond, 0, 'f', 1)
+                    .arg(single.callsPerSecond / floor.callsPerSecond, 0, 'f', 2)
+                    .arg(single.p50, 0, 'f', 1)
+                    .arg(single.p99, 0, 'f', 1)
                     .arg(consistent ? "yes" : "no"));
             status = consistent ? 0 : 2;
         }

@@ -123,6 +123,20 @@ void dropPostgresDatabase(const QString& name)
     admin("DROP DATABASE IF EXISTS " + name.toLatin1() + " WITH (FORCE)");
 }
 
+QByteArray listStatement(bool dollarPlaceholders)
+{
+    QByteArray sql = "SELECT NF.CDFILIAL, NF.CDCLIENTE, NF.CDFILIALNF, NF.NRLANCTONF, "
+                     "C.NMRAZSOCCLIE, NF.DTEMISSAO, NF.NRNOTAFISC, NF.IDSTATUS, NF.DTENTRSAID"
+                     " FROM NOTAFISCAL NF LEFT JOIN CLIENTE C ON C.CDCLIENTE = NF.CDCLIENTE"
+                     " WHERE NF.CDFILIAL = ? AND NF.CDLOJA = ? AND NF.DTENTRSAID >= ? AND "
+                     "NF.DTENTRSAID <= ? AND NF.IDORIGEM = 'C'"
+                     " ORDER BY NF.DTENTRSAID, NF.NRLANCTONF";
+    if (dollarPlaceholders)
+        for (int n = 1; sql.contains('?'); ++n)
+            sql.replace(sql.indexOf('?'), 1, "$" + QByteArray::number(n));
+    return sql;
+}
+
 QByteArray libpqConnection(const DbOptions& options)
 {
     return QStringLiteral("host=%1 port=%2 user=%3 dbname=%4")

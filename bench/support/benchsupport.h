@@ -43,6 +43,11 @@ bool postgresAvailable();
 // A new, empty database `name` on that server (dropped first if it exists).
 DbOptions createPostgresDatabase(const QString& name);
 void dropPostgresDatabase(const QString& name);
+// The invoice list's statement as the server runs it for a branch, a store
+// and a period (every cash register, every sale); ? or $n placeholders for
+// branch, store, from, to.
+QByteArray listStatement(bool dollarPlaceholders);
+
 // libpq's connection string for `options`.
 QByteArray libpqConnection(const DbOptions& options);
 

@@ -3,6 +3,7 @@
 #include "framework/wire/byteio.h"
 #include "framework/wire/packetformat.h"
 
+#include <cstring>
 #include <limits>
 
 namespace krt {
@@ -25,23 +26,41 @@ PacketAssembler::~PacketAssembler() = default;
 
 void PacketAssembler::addRows(std::string_view bytes, quint32 count)
 {
+    char* at = rowSpace(qsizetype(bytes.size()));
+    std::memcpy(at, bytes.data(), bytes.size());
+    addWrittenRows(count);
+}
+
+char* PacketAssembler::rowSpace(qsizetype bytes)
+{
     Packet::Data& d = *d_;
-    ByteReader check(bytes.data(), qsizetype(bytes.size()), "pacote de dados");
-    const qsizetype bitmapBytes = (d.fields.size() + 7) / 8;
-    if (d.fields.isEmpty() && count != 0)
-        check.fail(QStringLiteral("linhas sem campos"));
-    // Each row takes at least its bitmap: a count that cannot fit is refused
-    // before anything is appended.
-    if (bitmapBytes > 0 && qsizetype(count) > qsizetype(bytes.size()) / bitmapBytes)
-        check.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(count).arg(bytes.size()));
-    if (qint64(d.rowValues.size()) + count > std::numeric_limits<int>::max())
-        check.fail(QStringLiteral("linhas demais"));
-    if (d.buffer.size() + qsizetype(bytes.size()) > kMaxPacketBytes)
-        check.fail(QStringLiteral("maior que o limite de %1 bytes").arg(kMaxPacketBytes));
-    const qsizetype start = d.buffer.size();
-    appendRaw(d.buffer, bytes.data(), qsizetype(bytes.size()));
+    if (d.buffer.size() + bytes > kMaxPacketBytes)
+        throw WireError(QStringLiteral("pacote de dados malformado: maior que o limite de %1 "
+                                       "bytes.")
+                            .arg(kMaxPacketBytes));
+    written_ = d.buffer.size();
+    d.buffer.resize(written_ + bytes);
+    return d.buffer.data() + written_;
+}
+
+void PacketAssembler::addWrittenRows(quint32 count)
+{
+    Packet::Data& d = *d_;
+    Q_ASSERT(written_ >= 0);
+    const qsizetype start = written_;
+    written_ = -1;
+    const qsizetype size = d.buffer.size() - start;
     ByteReader in(d.buffer.constData(), d.buffer.size(), "pacote de dados");
     in.skip(start);
+    const qsizetype bitmapBytes = (d.fields.size() + 7) / 8;
+    if (d.fields.isEmpty() && count != 0)
+        in.fail(QStringLiteral("linhas sem campos"));
+    // Each row takes at least its bitmap: a count that cannot fit is refused
+    // before anything is indexed.
+    if (bitmapBytes > 0 && qsizetype(count) > size / bitmapBytes)
+        in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(count).arg(size));
+    if (qint64(d.rowValues.size()) + count > std::numeric_limits<int>::max())
+        in.fail(QStringLiteral("linhas demais"));
     readRows(d, in, count);
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 bytes sobrando após a linha %2")

@@ -24,6 +24,13 @@ public:
 
     // Appends `count` rows encoded in exactly `bytes`; throws WireError.
     void addRows(std::string_view bytes, quint32 count);
+    // The same in two steps, so that a reader can put a block's bytes where
+    // they stay instead of gathering them elsewhere first: room for `bytes`
+    // more bytes at the packet's end (throws WireError past the packet's
+    // limit), to be filled by the caller, then the `count` rows written there
+    // validated and indexed (throws WireError; the packet is then unusable).
+    char* rowSpace(qsizetype bytes);
+    void addWrittenRows(quint32 count);
     int rowCount() const;
     // The packet; the assembler is spent afterwards.
     Packet finish();
@@ -31,6 +38,7 @@ public:
 private:
     std::shared_ptr<Packet::Data> d_;
     qsizetype rowCountPos_ = 0;
+    qsizetype written_ = -1; // where the bytes of rowSpace() start
 };
 
 } // namespace krt

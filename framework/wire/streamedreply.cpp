@@ -3,6 +3,7 @@
 #include "framework/wire/byteio.h"
 #include "framework/wire/packetassembler.h"
 
+#include <cstring>
 #include <optional>
 
 namespace krt {
@@ -91,7 +92,7 @@ struct ReplyReader::State
         Head,         // the packet's head
         BlockCount,   // u32 rows, 0 ends the list
         BlockLength,  // u32
-        Block,        // the rows
+        Block,        // the rows, written straight into the packet
         Outcome,      // u8
         FailureCode,  // u16
         MethodLength, // u32
@@ -106,6 +107,9 @@ struct ReplyReader::State
     QByteArray whole;
     std::optional<PacketAssembler> packet;
     quint32 blockRows = 0;
+    // Where the current block's rows go in the packet, and how many are in.
+    char* blockAt = nullptr;
+    qsizetype blockFilled = 0;
     std::optional<QString> failure;
     ErrorCode failureCode = ErrorCode::Unspecified;
     QString failureMethod;
@@ -152,11 +156,13 @@ struct ReplyReader::State
         case Step::BlockLength:
             if (u32() > kMaxBlockBytes)
                 fail(QStringLiteral("bloco de linhas com %1 bytes").arg(u32()));
+            // The rows are copied once, into the packet that keeps them.
+            blockAt = packet->rowSpace(u32());
+            blockFilled = 0;
             go(Step::Block, u32());
             return;
         case Step::Block:
-            packet->addRows(std::string_view(pending.constData(), size_t(pending.size())),
-                            blockRows);
+            packet->addWrittenRows(blockRows);
             go(Step::BlockCount, 4);
             return;
         case Step::Outcome:
@@ -203,8 +209,9 @@ struct ReplyReader::State
     {
         step = next;
         need = bytes;
-        pending.resize(0); // keeps the room for the next block
-        pending.reserve(need);
+        pending.resize(0);
+        if (next != Step::Block) // a block's rows go straight into the packet
+            pending.reserve(need);
         if (need == 0 && step != Step::Done)
             advance();
     }
@@ -225,6 +232,16 @@ void ReplyReader::feed(const char* data, qsizetype size)
         }
         if (s.step == State::Step::Done)
             s.fail(QStringLiteral("%1 bytes depois do fim da lista").arg(size));
+        if (s.step == State::Step::Block) {
+            const qsizetype take = qMin(size, s.need - s.blockFilled);
+            std::memcpy(s.blockAt + s.blockFilled, data, size_t(take));
+            s.blockFilled += take;
+            data += take;
+            size -= take;
+            if (s.blockFilled == s.need)
+                s.advance();
+            continue;
+        }
         const qsizetype take = qMin(size, s.need - s.pending.size());
         s.pending.append(data, take);
         data += take;

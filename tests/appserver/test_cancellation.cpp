@@ -260,3 +260,24 @@ TEST_F(CancellationTest, NulCharactersAreRefusedOrSkippedNeverSentToTheDatabase)
     EXPECT_EQ(tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'"), pending.mid(1));
     expectBalancesMatchPostings();
 }
+
+// The keys of a request travel to the database as one bound set (a JSON
+// array on SQLite, an array literal on PostgreSQL): quotes, backslashes and
+// control characters in them are data, never the set's syntax, so the real
+// key among them is cancelled and the others are simply not found.
+TEST_F(CancellationTest, KeysThatLookLikeTheSetsSyntaxAreOnlyData)
+{
+    const QStringList pending = tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'");
+    ASSERT_GE(pending.size(), 2);
+    const auto balances = tdb->balances();
+    const QStringList hostile = {
+        QStringLiteral("0001\"],[\""), QStringLiteral("0001\\"),  QStringLiteral("0001\"}"),
+        QStringLiteral("0001a\tb\nc"), QStringLiteral("00011,2"),
+    };
+    EXPECT_TRUE(obj->call("s", api::setDeletaNF, "0001",
+                          invoicePacket(QStringList{pending.first()} + hostile))
+                    .asBool());
+    EXPECT_EQ(tdb->invoiceKeys("IDSTATUS = 'P' AND CDFILIAL = '0001'"), pending.mid(1));
+    EXPECT_NE(tdb->balances(), balances);
+    expectBalancesMatchPostings();
+}

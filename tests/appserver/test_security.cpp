@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -329,8 +328,6 @@ TEST_F(SecurityTest, SigtermDeliversTheListInProgressAndDoesNotWaitForDrippers)
 
 TEST_F(SecurityTest, TlsIsServedAndPlainTextOffTheLoopbackMustBeAskedFor)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
-        GTEST_SKIP() << "openssl command not installed";
     testpki::TestPki pki;
     ASSERT_TRUE(pki.make());
     tdb->generate(smallConfig());

@@ -70,11 +70,16 @@ int callWith(quint16 port, const QString& token, const QString& branch = "0001")
                    krt::encodeCall(QString::fromLatin1(kObject), "getParamVend", {branch}))));
 }
 
+// A login hashes the password (and a failed one waits): on a busy machine or
+// under a sanitizer its answer can take seconds; the server closes the
+// connection after it, so the long quiet time costs nothing.
 QByteArray login(quint16 port, const QString& user, const QString& password)
 {
-    return rawExchange(port, post("Krt.Sessao", "login", {},
-                                  krt::encodeCall(QStringLiteral("Krt.Sessao"), "login",
-                                                  {Variant(user), Variant(password)})));
+    return rawExchange(port,
+                       post("Krt.Sessao", "login", {},
+                            krt::encodeCall(QStringLiteral("Krt.Sessao"), "login",
+                                            {Variant(user), Variant(password)})),
+                       30000);
 }
 
 QByteArray logout(quint16 port, const QString& token, const QList<Variant>& args = {})

@@ -512,7 +512,8 @@ TEST_F(FilterDialog, CashRegisterPickListOffersTheRegistersOfTheScreensBranchAnd
         EXPECT_EQ(offered, (QStringList{"001=0001001", "002=0001002"}));
         ASSERT_EQ(host.pickCalls().size(), 1);
         EXPECT_EQ(host.pickCalls().at(0).source, dlg.dtsCaixa);
-        EXPECT_EQ(host.pickCalls().at(0).title, QStringLiteral("Caixa"));
+        // The caption, then the register button's own text for an empty list.
+        EXPECT_EQ(host.pickCalls().at(0).title, QStringLiteral("Caixa|Não há caixa cadastrado."));
         EXPECT_EQ(host.pickCalls().at(0).listBefore, QStringLiteral("'0001001'"));
         EXPECT_EQ(Filtro.stCaixas, QStringLiteral("'0001002'"));
 
@@ -525,6 +526,22 @@ TEST_F(FilterDialog, CashRegisterPickListOffersTheRegistersOfTheScreensBranchAnd
         });
         dlg.btpCaixa->click();
         EXPECT_EQ(offered, QStringList{"0001003"});
+
+        // A store without registers: the pick list the clerk gets says so.
+        screen->medCdLoja->setText(QStringLiteral("LJ09"));
+        QString emptyText;
+        int rows = -1;
+        host.answerPick(
+            [&](TDataSource* source, const QString& keyField, bool single, QString& list) {
+                krt::PickListDialog shown(source, keyField, host.pickCalls().constLast().title,
+                                          single, list);
+                emptyText = shown.emptyText();
+                rows = shown.rowCount();
+                return false;
+            });
+        dlg.btpCaixa->click();
+        EXPECT_EQ(rows, 0);
+        EXPECT_EQ(emptyText, QStringLiteral("Não há caixa cadastrado."));
         dlg.sbtCancel->click();
     });
     EXPECT_TRUE(host.busyChanges().isEmpty()) << "the database lookup shows no animation";

@@ -1,0 +1,42 @@
+#pragma once
+
+// One libpq connection as the benchmarks' floors use it: opened once with
+// the server's session settings, each statement prepared on the server the
+// first time it runs and kept, as the server's workers keep theirs.
+
+#include <QByteArray>
+#include <libpq-fe.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace krt::bench {
+
+// A statement's result; cleared when it goes.
+using PgResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+class PgSession
+{
+public:
+    explicit PgSession(const QByteArray& connection);
+    ~PgSession();
+    PgSession(const PgSession&) = delete;
+    PgSession& operator=(const PgSession&) = delete;
+
+    // Runs `sql` as it is (no parameters); throws std::runtime_error on failure.
+    PgResult exec(const char* sql);
+    // Runs `sql` prepared, with text parameters ($1, $2 ...); throws.
+    PgResult run(const char* sql, const std::vector<std::string>& values = {});
+    // COPY `table` FROM STDIN with `data` (tab-separated lines); throws.
+    void copyIn(const char* table, const std::string& data);
+    PGconn* handle() const { return conn_; }
+
+private:
+    PgResult check(PGresult* r);
+
+    PGconn* conn_;
+    std::map<std::string, std::string> names_;
+};
+
+} // namespace krt::bench
