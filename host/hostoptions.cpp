@@ -156,6 +156,10 @@ QString defaultConfigFile()
 
 QString defaultModulePath(const QString& applicationDir)
 {
+    const QString installed =
+        QDir::cleanPath(applicationDir + QStringLiteral("/../" KRT_HOST_LIBDIR "/libkrt52600.so"));
+    if (QFileInfo::exists(installed))
+        return installed;
     return QDir::cleanPath(applicationDir + QStringLiteral("/../lib/libkrt52600.so"));
 }
 

@@ -57,7 +57,9 @@ struct HostOptionsResult
 QString defaultConfigFile();
 
 // The module path used when neither the config file nor --module names one:
-// ../lib/libkrt52600.so next to the executable's folder.
+// where the Debian package installs it beside the executable's folder
+// (../lib/<multiarch>/krt-host/libkrt52600.so) when it is there, else where
+// the build tree has it (../lib/libkrt52600.so).
 QString defaultModulePath(const QString& applicationDir);
 
 // Reads the options. `arguments` includes the program name first, as

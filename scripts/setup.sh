@@ -19,6 +19,7 @@ PACKAGES=(
   clang clang-format
   qt6-translations-l10n
   dbus-daemon at-spi2-core python3-pyatspi # screen-reader test: AT-SPI bus and its client
+  dpkg-dev lintian systemd # the packaging test: CPack's dpkg-shlibdeps, lintian, systemd-analyze
 )
 
 missing=()

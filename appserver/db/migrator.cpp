@@ -73,7 +73,16 @@ QStringList Migrator::migrate()
     QSqlDatabase db = db_.connection();
     QStringList applied;
     const int current = currentVersion();
-    for (const QString& name : available()) {
+    const QStringList known = available();
+    // A newer program changed the schema in ways this one does not know:
+    // running on it could write what the newer one no longer reads.
+    const int newest = known.isEmpty() ? 0 : versionOf(known.last());
+    if (current > newest)
+        throw AppError(QStringLiteral("o banco está na versão %1 do esquema, mais nova que a deste "
+                                      "programa (%2): atualize o programa; nada foi alterado.")
+                           .arg(current)
+                           .arg(newest));
+    for (const QString& name : known) {
         const int version = versionOf(name);
         if (version <= current)
             continue;

@@ -15,7 +15,9 @@ class Migrator
 public:
     explicit Migrator(Database& db) : db_(db) {}
 
-    // Applies what is missing; returns the names applied now.
+    // Applies what is missing; returns the names applied now. Throws AppError,
+    // changing nothing, when the database is at a newer version than the
+    // newest this build knows.
     QStringList migrate();
     // Highest version applied (0 for an empty database).
     int currentVersion();

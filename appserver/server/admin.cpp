@@ -6,8 +6,14 @@
 //   krt-admin user passwd NAME | disable NAME | enable NAME | list
 //   krt-admin user branches NAME (--add 0002 | --remove 0001 | --all)
 //   krt-admin token-key FILE [--add-key | --promote]
+//   krt-admin audit [--branch B] [--user U] [--from DAY] [--to DAY] [--format table|csv|json]
+//   krt-admin backup --to FILE
+// --config FILE reads the database (and its password file) from the
+// server's configuration file; the command line wins.
 // Passwords are read from --password-file or from the first line of standard
 // input, never from the command line.
+#include "appserver/admin/auditreport.h"
+#include "appserver/admin/sqlitebackup.h"
 #include "appserver/auth/users.h"
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/database.h"
@@ -15,14 +21,18 @@
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "appserver/server/configfile.h"
+#include "appserver/server/serveroptions.h"
 #include "appserver/server/sessions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -199,6 +209,39 @@ int tokenKeyCommand(const QString& path, KeyChange change)
     return 0;
 }
 
+// `krt-admin audit`: the audit trail, newest first.
+int auditCommand(krt::app::Database& db, const QString& branch, const QString& user,
+                 const QString& from, const QString& to, const QString& format,
+                 const QString& limit)
+{
+    krt::app::AuditFilter filter;
+    filter.branch = branch;
+    filter.user = user;
+    filter.from = from.isEmpty() ? QDate() : QDate::fromString(from, Qt::ISODate);
+    filter.to = to.isEmpty() ? QDate() : QDate::fromString(to, Qt::ISODate);
+    if ((!from.isEmpty() && !filter.from.isValid()) || (!to.isEmpty() && !filter.to.isValid()))
+        return fail(QStringLiteral("audit: --from e --to são datas AAAA-MM-DD."));
+    bool ok = false;
+    filter.limit = limit.toInt(&ok);
+    if (!ok || filter.limit < 0)
+        return fail(QStringLiteral("audit: --limit inválido \"%1\".").arg(limit));
+    if (format != QLatin1String("table") && format != QLatin1String("csv") &&
+        format != QLatin1String("json"))
+        return fail(QStringLiteral("audit: --format é table, csv ou json."));
+    const krt::app::AuditPage page = krt::app::readAudit(db, filter);
+    const QByteArray out = format == QLatin1String("csv")    ? krt::app::auditCsv(page.records)
+                           : format == QLatin1String("json") ? krt::app::auditJson(page.records)
+                                                             : krt::app::auditTable(page).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    // Machine formats carry no footer: the one line goes to the error stream.
+    if (page.more && format != QLatin1String("table"))
+        std::fprintf(stderr,
+                     "krt-admin: audit: só os %d registros mais recentes (--limit 0 "
+                     "mostra todos).\n",
+                     filter.limit);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -208,10 +251,12 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Administração do banco do servidor de aplicação.\n"
-                       "Comandos: create-demo | migrate | consolidate | user | token-key"));
+                       "Comandos: create-demo | migrate | consolidate | user | audit | backup | "
+                       "token-key"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("create-demo, migrate, consolidate ou user"));
+                                 QStringLiteral("create-demo, migrate, consolidate, user, audit, "
+                                                "backup ou token-key"));
     const QCommandLineOption database({QStringLiteral("d"), QStringLiteral("database")},
                                       QStringLiteral("sqlite:ARQUIVO ou postgres://..."),
                                       QStringLiteral("banco"),
@@ -232,10 +277,10 @@ int main(int argc, char** argv)
     const QCommandLineOption from(QStringLiteral("from"),
                                   QStringLiteral("Data inicial (AAAA-MM-DD)."),
                                   QStringLiteral("data"));
-    const QCommandLineOption to(
-        QStringLiteral("to"),
-        QStringLiteral("Data final (AAAA-MM-DD); em create-demo, o último dia de vendas."),
-        QStringLiteral("data"));
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("Data final (AAAA-MM-DD); em create-demo, o último "
+                                               "dia de vendas; em backup, o arquivo da cópia."),
+                                QStringLiteral("data"));
     const QCommandLineOption branches(QStringLiteral("branches"),
                                       QStringLiteral("user add: filiais do usuário (0001,0002)."),
                                       QStringLiteral("filiais"));
@@ -269,9 +314,26 @@ int main(int argc, char** argv)
     const QCommandLineOption promoteKey(
         QStringLiteral("promote"),
         QStringLiteral("token-key: a última chave passa a assinar; a anterior segue valendo."));
-    parser.addOptions({database, invoices, seed, force, branch, store, from, to, branches,
-                       allBranches, fixedBranch, passwordFile, dbPasswordFile, addBranch,
-                       removeBranch, everyBranch, addKey, promoteKey});
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        QStringLiteral("Arquivo de configuração do servidor (/etc/krt/appserver.conf): dele vêm "
+                       "--database e --database-password-file, se não dados aqui."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption user(QStringLiteral("user"),
+                                  QStringLiteral("audit: só os registros deste usuário."),
+                                  QStringLiteral("usuário"));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("audit: table (padrão), csv ou json."),
+                                    QStringLiteral("formato"), QStringLiteral("table"));
+    const QCommandLineOption limit(
+        QStringLiteral("limit"),
+        QStringLiteral("audit: no máximo N registros, os mais recentes (padrão 100; 0: todos)."),
+        QStringLiteral("n"), QStringLiteral("100"));
+    parser.addOptions(
+        {database,       invoices,  seed,         force,       branch,      store,
+         from,           to,        branches,     allBranches, fixedBranch, passwordFile,
+         dbPasswordFile, addBranch, removeBranch, everyBranch, config,      user,
+         format,         limit,     addKey,       promoteKey});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
@@ -290,12 +352,54 @@ int main(int argc, char** argv)
         }
     }
     if (args.isEmpty() || (command != QLatin1String("user") && args.size() != 1))
-        return fail(QStringLiteral("informe um comando: create-demo, migrate, consolidate, user ou "
-                                   "token-key."));
+        return fail(QStringLiteral("informe um comando: create-demo, migrate, consolidate, user, "
+                                   "audit, backup ou token-key."));
 
     try {
-        krt::app::DbOptions options = krt::app::DbOptions::parse(parser.value(database));
-        options.loadPassword(parser.value(dbPasswordFile));
+        // The database and its password: the command line's, else the
+        // server's configuration file's (--config), else the defaults.
+        std::optional<krt::app::ConfigFile> file;
+        if (parser.isSet(config))
+            file = krt::app::ConfigFile::read(parser.value(config), krt::app::serverConfigNames());
+        const auto fromFile = [&](const QCommandLineOption& o) {
+            return file && !parser.isSet(o) && file->contains(o.names().last());
+        };
+        krt::app::DbOptions options;
+        try {
+            options = krt::app::DbOptions::parse(fromFile(database) ? file->value("database")
+                                                                    : parser.value(database));
+        } catch (const krt::app::AppError& e) {
+            throw krt::app::AppError(fromFile(database) ? file->at("database", e.text())
+                                                        : e.text());
+        }
+        QString databasePasswordFile = parser.value(dbPasswordFile);
+        if (fromFile(dbPasswordFile)) {
+            const QString name = QStringLiteral("database-password-file");
+            try {
+                databasePasswordFile = krt::app::resolveCredential(file->value(name));
+            } catch (const krt::app::AppError& e) {
+                throw krt::app::AppError(
+                    file->at(name, e.text() + QStringLiteral(" Dê --database-password-file.")));
+            }
+        }
+        options.loadPassword(databasePasswordFile);
+
+        // A copy is taken of the database as it is: nothing migrates first,
+        // so a copy made before an upgrade is of the schema before it.
+        if (command == QLatin1String("backup")) {
+            if (parser.value(to).isEmpty())
+                return fail(QStringLiteral("backup precisa de --to ARQUIVO."));
+            if (options.kind == krt::app::DbKind::SQLite && !QFileInfo::exists(options.path))
+                return fail(QStringLiteral("o banco %1 não existe.").arg(options.path));
+            krt::app::Database db(options);
+            const krt::app::BackupReport r = krt::app::backupSqlite(db, parser.value(to));
+            say(QStringLiteral("cópia de %1 gravada em %2: %3 páginas, %4 bytes; PRAGMA "
+                               "integrity_check: ok.")
+                    .arg(options.describe(), parser.value(to))
+                    .arg(r.pages)
+                    .arg(r.bytes));
+            return 0;
+        }
         if (command == QLatin1String("create-demo") && parser.isSet(force) &&
             options.kind == krt::app::DbKind::SQLite) {
             for (const QString& suffix :
@@ -315,6 +419,10 @@ int main(int argc, char** argv)
                                BranchChange{branchList(parser.values(addBranch)),
                                             branchList(parser.values(removeBranch)),
                                             parser.isSet(everyBranch)});
+
+        if (command == QLatin1String("audit"))
+            return auditCommand(db, parser.value(branch), parser.value(user), parser.value(from),
+                                parser.value(to), parser.value(format), parser.value(limit));
 
         if (command == QLatin1String("create-demo")) {
             if (hasData(db))

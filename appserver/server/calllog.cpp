@@ -7,10 +7,10 @@
 
 namespace krt::app {
 
-CallLog::CallLog(const QString& path)
+CallLog::CallLog(const QString& path, FILE* console)
 {
     if (path.isEmpty())
-        open_ = file_.open(stderr, QIODevice::WriteOnly | QIODevice::Text);
+        open_ = file_.open(console, QIODevice::WriteOnly | QIODevice::Text);
     else {
         file_.setFileName(path);
         open_ = file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);

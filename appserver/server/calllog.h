@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <QTextStream>
+#include <cstdio>
 #include <mutex>
 
 namespace krt::app {
@@ -16,8 +17,8 @@ namespace krt::app {
 class CallLog
 {
 public:
-    // An empty path writes to standard error.
-    explicit CallLog(const QString& path = {});
+    // An empty path writes to `console` (standard error or output).
+    explicit CallLog(const QString& path = {}, FILE* console = stderr);
 
     void call(quint64 requestId, const QString& peer, const QString& user, const QString& method,
               bool ok, qint64 rows, double ms, const QString& error = {});
