@@ -50,7 +50,8 @@ const QList<FieldDef>& packetFields(const QString& dataSet)
 {
     const auto it = table().constFind(dataSet);
     if (it == table().constEnd())
-        throw WireError(QStringLiteral("Conjunto de dados desconhecido: %1.").arg(dataSet));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Conjunto de dados desconhecido: %1.").arg(dataSet));
     return it.value();
 }
 

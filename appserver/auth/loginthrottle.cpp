@@ -1,8 +1,8 @@
 #include "appserver/auth/loginthrottle.h"
 
 #include "appserver/auth/users.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
 
 #include <sodium.h>
 

@@ -26,7 +26,7 @@ struct UserRecord
 };
 
 // Users of the server: created, changed and checked on the calling thread's
-// connection. Every failure throws AppError with a Portuguese text.
+// connection. Every failure throws Error with a Portuguese text.
 class UserStore
 {
 public:

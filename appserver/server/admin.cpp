@@ -17,13 +17,13 @@
 #include "appserver/auth/users.h"
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
 #include "appserver/server/configfile.h"
 #include "appserver/server/serveroptions.h"
 #include "appserver/server/sessions.h"
+#include "framework/wire/errors.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,11 +63,13 @@ QString readPassword(const QString& file)
     QFile in;
     if (file.isEmpty()) {
         if (!in.open(stdin, QIODevice::ReadOnly))
-            throw krt::app::AppError(QStringLiteral("não foi possível ler a senha da entrada."));
+            throw krt::Error(krt::ErrorCode::InvalidArgument,
+                             QStringLiteral("não foi possível ler a senha da entrada."));
     } else {
         in.setFileName(file);
         if (!in.open(QIODevice::ReadOnly))
-            throw krt::app::AppError(
+            throw krt::Error(
+                krt::ErrorCode::InvalidArgument,
                 QStringLiteral("não foi possível ler o arquivo de senha %1.").arg(file));
     }
     QString line = QString::fromUtf8(in.readLine(4096));
@@ -347,7 +349,7 @@ int main(int argc, char** argv)
             return tokenKeyCommand(args[1], parser.isSet(addKey)       ? KeyChange::Add
                                             : parser.isSet(promoteKey) ? KeyChange::Promote
                                                                        : KeyChange::Create);
-        } catch (const krt::app::AppError& e) {
+        } catch (const krt::Error& e) {
             return fail(e.text());
         }
     }
@@ -368,17 +370,18 @@ int main(int argc, char** argv)
         try {
             options = krt::app::DbOptions::parse(fromFile(database) ? file->value("database")
                                                                     : parser.value(database));
-        } catch (const krt::app::AppError& e) {
-            throw krt::app::AppError(fromFile(database) ? file->at("database", e.text())
-                                                        : e.text());
+        } catch (const krt::Error& e) {
+            throw krt::Error(krt::ErrorCode::InvalidArgument,
+                             fromFile(database) ? file->at("database", e.text()) : e.text());
         }
         QString databasePasswordFile = parser.value(dbPasswordFile);
         if (fromFile(dbPasswordFile)) {
             const QString name = QStringLiteral("database-password-file");
             try {
                 databasePasswordFile = krt::app::resolveCredential(file->value(name));
-            } catch (const krt::app::AppError& e) {
-                throw krt::app::AppError(
+            } catch (const krt::Error& e) {
+                throw krt::Error(
+                    krt::ErrorCode::InvalidArgument,
                     file->at(name, e.text() + QStringLiteral(" Dê --database-password-file.")));
             }
         }
@@ -485,7 +488,7 @@ int main(int argc, char** argv)
             return 0;
         }
         return fail(QStringLiteral("comando desconhecido \"%1\".").arg(command));
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         return fail(e.text());
     }
 }

@@ -1,8 +1,8 @@
 #include "appserver/server/appserver.h"
 
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "appserver/server/logline.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/streamedreply.h"
 #include "server/methodtable.h"
 
@@ -56,16 +56,19 @@ QString databaseFailureText(quint64 requestId)
         .arg(requestId);
 }
 
-// Answers a method's failure (the transport puts the method's name in front
-// of a MethodError's text).
-[[noreturn]] void answerFor(const AppError& e, const QString& method, quint64 requestId)
+// What the caller is told of a failure of `method`: the database's own
+// words and the server's own faults stay in the log, under the request's
+// number; everything else as it was raised.
+Error answerFor(const Error& e, const QString& method, quint64 requestId)
 {
-    if (dynamic_cast<const DbError*>(&e))
-        throw MethodError(ErrorCode::DatabaseFailure, databaseFailureText(requestId));
-    if (e.code() == ErrorCode::AccessDenied)
-        throw CallRefused(403, QStringLiteral("Erro no método %1: %2").arg(method, e.detail()),
-                          method, ErrorCode::AccessDenied);
-    throw MethodError(e.code(), e.detail());
+    switch (e.code()) {
+    case ErrorCode::DatabaseFailure:
+        return Error(ErrorCode::DatabaseFailure, databaseFailureText(requestId), method);
+    case ErrorCode::ServerFailure:
+        return Error(ErrorCode::ServerFailure, internalFailureText(requestId), method);
+    default:
+        return e;
+    }
 }
 
 const QString kSession = QString::fromLatin1(kSessionObject);
@@ -77,13 +80,12 @@ const QString kLogout = QStringLiteral("logout");
 // The login throttle's refusal: the wait in Retry-After and in the text.
 [[noreturn]] void throwThrottled(int wait, bool account)
 {
-    CallRefused refused(
-        429, QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de "
-                            "novo em %2 s.")
-                 .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
-                 .arg(wait));
-    refused.setRetryAfterSeconds(wait);
-    throw refused;
+    throw Error(
+        ErrorCode::TooManyAttempts,
+        QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de novo em %2 s.")
+            .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
+            .arg(wait))
+        .setRetryAfterSeconds(wait);
 }
 
 } // namespace
@@ -178,10 +180,10 @@ void AppServer::gate(CallContext& context)
 {
     if (context.object == kSession) {
         if (context.method != kLogin && context.method != kLogout)
-            throw CallRefused(404,
-                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                  .arg(context.method, kSession),
-                              context.method);
+            throw Error(ErrorCode::UnknownMethod,
+                        QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                            .arg(context.method, kSession),
+                        context.method);
         context.maxBodyBytes = 16 * 1024;
         if (context.method == kLogin) {
             // An address that must wait is answered before its body is read,
@@ -197,12 +199,11 @@ void AppServer::gate(CallContext& context)
     std::optional<SessionClaims> claims =
         tokens_.verify(context.bearerToken, SessionTokens::nowMs());
     if (!claims)
-        throw CallRefused(
-            401,
-            QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
-                           "expirada). Entre com usuário e senha.")
-                .arg(context.method),
-            context.method);
+        throw Error(ErrorCode::NotAuthenticated,
+                    QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
+                                   "expirada). Entre com usuário e senha.")
+                        .arg(context.method),
+                    context.method);
     context.identity = std::make_shared<const Identity>(std::move(*claims));
 }
 
@@ -212,38 +213,34 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
 {
     if (object == kSession) {
         if (method != kLogin && method != kLogout)
-            throw CallRefused(404,
-                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                  .arg(method.left(100), object),
-                              method);
+            throw Error(ErrorCode::UnknownMethod,
+                        QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                            .arg(method.left(100), object),
+                        method);
         const quint32 expected = method == kLogin ? 2 : 0;
         if (count != expected)
-            throw CallRefused(400,
-                              QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
-                                  .arg(method)
-                                  .arg(expected)
-                                  .arg(count),
-                              method);
+            throw Error(ErrorCode::BadRequest,
+                        QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                            .arg(method)
+                            .arg(expected)
+                            .arg(count),
+                        method);
         return;
     }
     if (object != api::remoteObjectName())
-        throw CallRefused(404,
-                          QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
-                                         "atende %3.")
-                              .arg(method.left(100), object.left(100), api::remoteObjectName()),
-                          method);
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
+                                   "atende %3.")
+                        .arg(method.left(100), object.left(100), api::remoteObjectName()),
+                    method);
     // Only a declared method exists, with the count it declares.
     const api::MethodDecl* signature = api::findMethod(method);
     if (!signature)
-        throw CallRefused(404,
-                          QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                              .arg(method.left(100), object),
-                          method);
-    try {
-        api::checkArgumentCount(*signature, qsizetype(count));
-    } catch (const WireError& e) {
-        throw CallRefused(400, e.text(), method);
-    }
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                        .arg(method.left(100), object),
+                    method);
+    api::checkArgumentCount(*signature, qsizetype(count));
 }
 
 // A balancer asks every few seconds: one trivial statement on the health
@@ -256,7 +253,7 @@ QString AppServer::health()
         q.exec();
         if (!q.next())
             why = QStringLiteral("o banco de dados não respondeu à verificação.");
-    } catch (const AppError& e) {
+    } catch (const Error& e) {
         db_.releaseThisThread();
         log_.note(QStringLiteral("verificação de saúde: banco de dados inacessível: %1")
                       .arg(e.text().left(300)));
@@ -275,7 +272,8 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     const QString peer = peerOf(context);
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
     if (!args[0].isText() || !args[1].isText())
-        throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));
+        throw Error(ErrorCode::BadRequest,
+                    QStringLiteral("O login espera usuário e senha como textos."));
     const QString name = args[0].asString();
     const QString password = args[1].asString();
     const LoginThrottle::Admission admission =
@@ -283,7 +281,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     if (admission.waitSeconds > 0) {
         try {
             throwThrottled(admission.waitSeconds, admission.account);
-        } catch (const CallRefused& e) {
+        } catch (const Error& e) {
             log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(), e.text());
             throw;
         }
@@ -292,7 +290,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     UserStore::Verdict verdict;
     try {
         verdict = users_.verify(name, password, &user);
-    } catch (const AppError&) {
+    } catch (const Error&) {
         throttle_.uncount(context.peerAddress, name);
         throw;
     }
@@ -321,7 +319,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
                            .arg(reason, QString::fromUtf8(escapeLogField(name.left(60).toUtf8())),
                                 peer, QString::number(failures));
         loginAudit_.record(audit);
-        throw CallRefused(401, text);
+        throw Error(ErrorCode::NotAuthenticated, text);
     }
     throttle_.succeeded(context.peerAddress, name);
     SessionInfo info;
@@ -365,21 +363,13 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
             return result;
         out.write(streamedReplyEnd());
         return std::nullopt;
-    } catch (const TransportError&) {
-        throw; // the client is gone: nothing more can reach it
-    } catch (const std::exception& e) {
-        if (!started)
+    } catch (const Error& e) {
+        // The client gone, nothing more can reach it; before the first chunk
+        // the transport answers the error whole.
+        if (e.code() == ErrorCode::Transport || !started)
             throw;
         // The same error the whole answer would have carried.
-        if (const auto* refused = dynamic_cast<const CallRefused*>(&e)) {
-            out.write(streamedReplyFailure(refused->code(), refused->method(), refused->text()));
-        } else {
-            const auto* failed = dynamic_cast<const MethodError*>(&e);
-            out.write(streamedReplyFailure(failed ? failed->code() : ErrorCode::ServerFailure,
-                                           call.method,
-                                           QStringLiteral("Erro no método %1: %2")
-                                               .arg(call.method, QString::fromUtf8(e.what()))));
-        }
+        out.write(streamedReplyFailure(e));
         return std::nullopt;
     }
 }
@@ -391,10 +381,14 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     if (object == kSession && method != kLogout) {
         try {
             return login(args, context);
-        } catch (const AppError& e) {
+        } catch (const Error& e) {
+            // A refusal was logged by the login itself.
+            if (!isMethodFailure(e.code()))
+                throw;
             // The user table could not be read: the log keeps why.
-            log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0, e.text());
-            answerFor(e, kLogin, context.requestId);
+            log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0,
+                      QString::fromUtf8(e.what()));
+            throw answerFor(e, kLogin, context.requestId);
         }
     }
     QElapsedTimer timer;
@@ -416,11 +410,11 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
                     ? QStringLiteral("por logout")
                     : QStringLiteral("(senha, filiais ou situação do usuário "
                                      "alteradas)");
-            throw CallRefused(401,
-                              QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
-                                             "encerrada %3. Entre com usuário e senha.")
-                                  .arg(method, userName, why),
-                              method);
+            throw Error(ErrorCode::NotAuthenticated,
+                        QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
+                                       "encerrada %3. Entre com usuário e senha.")
+                            .arg(method, userName, why),
+                        method);
         }
         if (object == kSession) {
             // A logout: the gate let it in with a live token, the caller's.
@@ -439,16 +433,14 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
         log_.call(context.requestId, peer, userName, method, true,
                   resultRows(result) + (streamedRows ? *streamedRows : 0), elapsed());
         return result;
-    } catch (const CallRefused& e) {
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        throw;
-    } catch (const AppError& e) {
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        answerFor(e, method, context.requestId);
+    } catch (const Error& e) {
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
+                  QString::fromUtf8(e.what()));
+        throw answerFor(e, method, context.requestId);
     } catch (const std::exception& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
                   QString::fromUtf8(e.what()));
-        throw MethodError(ErrorCode::ServerFailure, internalFailureText(context.requestId));
+        throw Error(ErrorCode::ServerFailure, internalFailureText(context.requestId), method);
     }
 }
 

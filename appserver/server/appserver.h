@@ -46,7 +46,7 @@ public:
     AppServer(Database& db, CallLog& log, ServerOptions options);
     ~AppServer();
 
-    // Binds and serves in the background; throws krt::TransportError.
+    // Binds and serves in the background; throws krt::Error (Transport).
     void start();
     quint16 port() const;
     // Stops accepting calls and waits for the ones in progress.

@@ -1,12 +1,12 @@
 // krt-appserver: serves the remote object "Krt52600.rdmCancelaConsoli" over
 // HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT.
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/server/appserver.h"
 #include "appserver/server/calllog.h"
 #include "appserver/server/journal.h"
 #include "appserver/server/serveroptions.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "server/methodtable.h"
 
@@ -84,9 +84,7 @@ int main(int argc, char** argv)
         server.stop();
         log.note(QStringLiteral("krt-appserver encerrado"));
         return 0;
-    } catch (const krt::app::AppError& e) {
-        return fail(e.text());
-    } catch (const krt::TransportError& e) {
+    } catch (const krt::Error& e) {
         return fail(e.text());
     }
 }

@@ -1,7 +1,7 @@
 #include "appserver/server/sessions.h"
 
 #include "appserver/auth/users.h"
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,10 +56,12 @@ SessionTokens::SessionTokens(QList<QByteArray> keys, qint64 lifetimeMs)
 {
     initSodium();
     if (keys_.isEmpty())
-        throw AppError(QStringLiteral("Nenhuma chave de sessão informada."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Nenhuma chave de sessão informada."));
     for (const QByteArray& key : keys_)
         if (key.size() != kKeyBytes)
-            throw AppError(QStringLiteral("Chave de sessão com tamanho errado."));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Chave de sessão com tamanho errado."));
 }
 
 SessionTokens SessionTokens::perProcess()
@@ -77,18 +79,21 @@ QList<QByteArray> SessionTokens::readKeyFile(const QString& path)
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
     if (::stat(native.constData(), &info) != 0)
-        throw AppError(QStringLiteral("Arquivo de chaves de sessão não encontrado: %1.").arg(path));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Arquivo de chaves de sessão não encontrado: %1.").arg(path));
     // The keys let whoever reads them sign in as anyone: like a private
     // key, the file is its owner's alone.
     if (info.st_mode & (S_IRWXG | S_IRWXO))
-        throw AppError(QStringLiteral("O arquivo de chaves de sessão %1 pode ser lido ou alterado "
-                                      "por outros usuários (permissões %2); use chmod 600.")
-                           .arg(path)
-                           .arg(info.st_mode & 0777, 3, 8, QLatin1Char('0')));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("O arquivo de chaves de sessão %1 pode ser lido ou alterado "
+                                   "por outros usuários (permissões %2); use chmod 600.")
+                        .arg(path)
+                        .arg(info.st_mode & 0777, 3, 8, QLatin1Char('0')));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Não foi possível ler o arquivo de chaves de sessão %1: %2.")
-                           .arg(path, file.errorString()));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Não foi possível ler o arquivo de chaves de sessão %1: %2.")
+                        .arg(path, file.errorString()));
     QList<QByteArray> keys;
     int lineNumber = 0;
     while (!file.atEnd() && lineNumber < 1000) {
@@ -99,15 +104,17 @@ QList<QByteArray> SessionTokens::readKeyFile(const QString& path)
         const QByteArray key = QByteArray::fromHex(line);
         if (line.size() != 2 * kKeyBytes || key.size() != kKeyBytes ||
             key.toHex() != line.toLower())
-            throw AppError(QStringLiteral("Arquivo de chaves de sessão %1, linha %2: uma chave "
-                                          "tem %3 dígitos hexadecimais.")
-                               .arg(path)
-                               .arg(lineNumber)
-                               .arg(2 * kKeyBytes));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Arquivo de chaves de sessão %1, linha %2: uma chave "
+                                       "tem %3 dígitos hexadecimais.")
+                            .arg(path)
+                            .arg(lineNumber)
+                            .arg(2 * kKeyBytes));
         keys << key;
     }
     if (keys.isEmpty())
-        throw AppError(QStringLiteral("O arquivo de chaves de sessão %1 não tem chave.").arg(path));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("O arquivo de chaves de sessão %1 não tem chave.").arg(path));
     return keys;
 }
 

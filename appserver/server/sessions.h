@@ -51,7 +51,7 @@ public:
 
     // Reads a key file: one key per line, 64 hexadecimal digits, the signing
     // one first; blank lines and lines starting with '#' are skipped. Throws
-    // AppError (unreadable, malformed, no key, or the file readable or
+    // Error (unreadable, malformed, no key, or the file readable or
     // writable by others than its owner).
     static QList<QByteArray> readKeyFile(const QString& path);
     // A new random key.

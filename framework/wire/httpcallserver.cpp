@@ -65,19 +65,18 @@ Answer errorAnswer(int status, const QString& text, const QString& method = {},
     return Answer{status, {encodeErrorReply(code, method, text)}};
 }
 
-QString describe(const std::exception& e)
+// The answer to an error raised while serving a call of `method`: a method's
+// own failure names the method even when the code that raised it did not.
+Answer errorAnswer(const Error& e, const QString& method)
 {
-    if (const auto* w = dynamic_cast<const WireError*>(&e))
-        return w->text();
-    if (const auto* r = dynamic_cast<const RemoteError*>(&e))
-        return r->text();
-    if (const auto* m = dynamic_cast<const MethodError*>(&e))
-        return m->text();
-    if (const auto* c = dynamic_cast<const CallRefused*>(&e))
-        return c->text();
-    if (const auto* t = dynamic_cast<const TransportError*>(&e))
-        return t->text();
-    return QString::fromUtf8(e.what());
+    Answer answer;
+    answer.status = httpStatusFor(e.code());
+    answer.retryAfterSeconds = e.retryAfterSeconds();
+    if (e.method().isEmpty() && isMethodFailure(e.code()))
+        answer.pieces = {encodeErrorReply(Error(e.code(), e.text(), method))};
+    else
+        answer.pieces = {encodeErrorReply(e)};
+    return answer;
 }
 
 QString fromView(beast::string_view text)
@@ -520,12 +519,12 @@ private:
         if (server_.gate) {
             try {
                 server_.gate(context);
-            } catch (const CallRefused& e) {
-                refuse(context, e.status(), context.method, e.text(), e.method(), e.code(),
-                       e.retryAfterSeconds());
+            } catch (const Error& e) {
+                refuse(context, httpStatusFor(e.code()), context.method, replyText(e), e.method(),
+                       replyCode(e), e.retryAfterSeconds());
                 return;
             } catch (const std::exception& e) {
-                refuse(context, 500, context.method, describe(e));
+                refuse(context, 500, context.method, QString::fromUtf8(e.what()));
                 return;
             }
         }
@@ -686,8 +685,8 @@ private:
                 call = decodeCall(
                     body, [&](const QString& object, const QString& name, quint32 count) {
                         if (object != context.object || name != method)
-                            throw CallRefused(
-                                400,
+                            throw Error(
+                                ErrorCode::BadRequest,
                                 QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o "
                                                "caminho %4.%1.")
                                     .arg(method, object.left(200), name.left(200), context.object),
@@ -695,10 +694,13 @@ private:
                         if (server_.check)
                             server_.check(object, name, count, context);
                     });
-            } catch (const WireError& e) {
-                throw CallRefused(
-                    400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
-                    method);
+            } catch (const Error& e) {
+                // The check's own refusals go out as they are.
+                if (e.code() != ErrorCode::Malformed)
+                    throw;
+                throw Error(ErrorCode::BadRequest,
+                            QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
+                            method);
             }
             // The call's packets share what they need of the body; the rest
             // of it goes before the handler runs.
@@ -727,22 +729,16 @@ private:
                     server_.handler(call.object, call.method, call.args, context);
                 answer.pieces = encodeReplyPieces(result);
             }
-        } catch (const CallRefused& e) {
+        } catch (const Error& e) {
             if (!checked)
-                server_.tellRejected(method, e.text(), context);
-            answer = errorAnswer(e.status(), e.text(), e.method(), e.code());
-            answer.retryAfterSeconds = e.retryAfterSeconds();
-        } catch (const MethodError& e) {
-            answer = errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, e.text()),
-                                 method, e.code());
+                server_.tellRejected(method, replyText(e), context);
+            answer = errorAnswer(e, method);
         } catch (const std::exception& e) {
             answer =
-                errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)),
-                            method, ErrorCode::ServerFailure);
+                errorAnswer(Error(ErrorCode::ServerFailure, QString::fromUtf8(e.what())), method);
         } catch (...) {
             answer = errorAnswer(
-                200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method), method,
-                ErrorCode::ServerFailure);
+                Error(ErrorCode::ServerFailure, QStringLiteral("erro desconhecido.")), method);
         }
         if (streamed)
             return;
@@ -816,7 +812,7 @@ private:
 
     // On the worker: waits until `bytes` more fit in this connection's queue
     // (and, while it has room, the server's budget), and counts them in.
-    // Throws TransportError when the connection is closed, or when the client
+    // Throws Error (Transport) when the connection is closed, or when the client
     // takes nothing for longer than the minimum rate allows (it is then cut).
     BudgetShare roomFor(qint64 bytes)
     {
@@ -826,8 +822,9 @@ private:
         std::unique_lock lock(outMutex_);
         while (true) {
             if (outClosed_)
-                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (conexão "
-                                                    "encerrada)."));
+                throw Error(ErrorCode::Transport,
+                            QStringLiteral("o cliente não recebeu a resposta (conexão "
+                                           "encerrada)."));
             if (queuedBytes_ + bytes <= bound && share.grow(bytes))
                 break;
             // The server's budget is spent: write at the client's pace, one
@@ -843,7 +840,8 @@ private:
                 outClosed_ = true;
                 lock.unlock();
                 net::post(lowest().get_executor(), [self = self()] { self->closeNow(); });
-                throw TransportError(
+                throw Error(
+                    ErrorCode::Transport,
                     QStringLiteral("o cliente recebeu a resposta a menos de %1 bytes/s; conexão "
                                    "encerrada.")
                         .arg(rate));
@@ -1180,7 +1178,8 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
 {
     for (const QString& file : {certFile, keyFile})
         if (!QFile::exists(file))
-            throw TransportError(QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
+            throw Error(ErrorCode::Transport,
+                        QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
     try {
         ssl::context context(ssl::context::tls_server);
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
@@ -1192,14 +1191,16 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
         SSL_CTX_set_options(context.native_handle(),
                             SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_COMPRESSION);
         if (SSL_CTX_set_cipher_list(context.native_handle(), kTls12Ciphers) != 1)
-            throw TransportError(QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
+            throw Error(ErrorCode::Transport,
+                        QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
         context.use_certificate_chain_file(certFile.toStdString());
         context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
         d_->tls.emplace(std::move(context));
     } catch (const boost::system::system_error& e) {
-        throw TransportError(QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
-                                            "%2: %3.")
-                                 .arg(certFile, keyFile, QString::fromStdString(e.what())));
+        throw Error(ErrorCode::Transport,
+                    QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
+                                   "%2: %3.")
+                        .arg(certFile, keyFile, QString::fromStdString(e.what())));
     }
 }
 
@@ -1229,10 +1230,10 @@ void HttpCallServer::start()
     if (d.running)
         return;
     const auto cannotListen = [&d](const std::string& why) {
-        return TransportError(QStringLiteral("Não foi possível escutar em %1:%2 (%3).")
-                                  .arg(d.address)
-                                  .arg(d.requestedPort)
-                                  .arg(QString::fromStdString(why)));
+        return Error(ErrorCode::Transport, QStringLiteral("Não foi possível escutar em %1:%2 (%3).")
+                                               .arg(d.address)
+                                               .arg(d.requestedPort)
+                                               .arg(QString::fromStdString(why)));
     };
     beast::error_code ec;
     const net::ip::address address = net::ip::make_address(d.address.toStdString(), ec);

@@ -35,9 +35,9 @@ char* PacketAssembler::rowSpace(qsizetype bytes)
 {
     Packet::Data& d = *d_;
     if (d.buffer.size() + bytes > kMaxPacketBytes)
-        throw WireError(QStringLiteral("pacote de dados malformado: maior que o limite de %1 "
-                                       "bytes.")
-                            .arg(kMaxPacketBytes));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("pacote de dados malformado: maior que o limite de %1 bytes.")
+                        .arg(kMaxPacketBytes));
     written_ = d.buffer.size();
     d.buffer.resize(written_ + bytes);
     return d.buffer.data() + written_;

@@ -3,7 +3,7 @@
 // shape and fields of what it answers, and how it reads each argument.
 #include "apptest.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 #include "server/methodtable.h"
 
 using krt::Packet;
@@ -29,8 +29,8 @@ QString errorOf(const std::function<void()>& call)
 {
     try {
         call();
-    } catch (const krt::app::AppError& e) {
-        return e.text();
+    } catch (const krt::Error& e) {
+        return QString::fromUtf8(e.what());
     }
     return QString();
 }

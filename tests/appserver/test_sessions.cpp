@@ -413,7 +413,7 @@ TEST(SessionTokens, TheKeyFileIsTheOwnersAloneAndChangesInTwoSteps)
 
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                     QFileDevice::ReadGroup);
-    EXPECT_THROW(SessionTokens::readKeyFile(file), krt::app::AppError);
+    EXPECT_THROW(SessionTokens::readKeyFile(file), krt::Error);
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     for (const QByteArray& text :
          {QByteArray("# nada\n"), QByteArray("abc\n"), QByteArray(63, 'a') + "g\n"}) {
@@ -421,9 +421,9 @@ TEST(SessionTokens, TheKeyFileIsTheOwnersAloneAndChangesInTwoSteps)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
         f.close();
-        EXPECT_THROW(SessionTokens::readKeyFile(file), krt::app::AppError) << text.toStdString();
+        EXPECT_THROW(SessionTokens::readKeyFile(file), krt::Error) << text.toStdString();
     }
-    EXPECT_THROW(SessionTokens::readKeyFile(dir.filePath("nenhum")), krt::app::AppError);
+    EXPECT_THROW(SessionTokens::readKeyFile(dir.filePath("nenhum")), krt::Error);
 }
 
 // Two processes with the same key file are one deployment: a token from one

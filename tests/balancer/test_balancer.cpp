@@ -204,7 +204,7 @@ TEST_F(BalancerTest, AProcessKilledDuringCancellationsLosesAndDoublesNothing)
                         std::lock_guard lock(mutex);
                         trueAnswers[key] += cancelled;
                         break;
-                    } catch (const krt::RemoteError& e) {
+                    } catch (const krt::Error& e) {
                         std::lock_guard lock(mutex);
                         if (e.code() != krt::ErrorCode::Transport || attempt == 50) {
                             otherFailures << e.text();
@@ -265,7 +265,7 @@ TEST_F(BalancerTest, APasswordChangeEndsTheSessionsOnEveryProcessAtOnce)
     try {
         caixa->call(kObject, "getParamVend", {Variant("0001")});
         ADD_FAILURE() << "the old password still opened a session";
-    } catch (const krt::RemoteError& e) {
+    } catch (const krt::Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::NotAuthenticated) << e.text().toStdString();
     }
     // Another user's sessions go on.
@@ -290,7 +290,7 @@ TEST_F(BalancerTest, WrongPasswordsSpreadOverTheProcessesAreThrottledAsOne)
         try {
             guesser->login();
             ADD_FAILURE() << "a wrong password logged in";
-        } catch (const krt::RemoteError& e) {
+        } catch (const krt::Error& e) {
             if (e.code() == krt::ErrorCode::TooManyAttempts)
                 ++throttled;
             else if (e.code() == krt::ErrorCode::NotAuthenticated)
