@@ -660,7 +660,7 @@ private:
                 if (self->server_.healthCheck)
                     why = self->server_.healthCheck();
             } catch (const std::exception& e) {
-                why = describe(e);
+                why = QString::fromUtf8(e.what());
             }
             Answer answer = why.isEmpty() ? Answer{200, {encodeReply(Variant(true))}}
                                           : errorAnswer(503, why, {}, ErrorCode::ServerBusy);
