@@ -3,12 +3,12 @@
 // it, the server's checks of a call's arguments (the kinds a method declares,
 // every reading and every selection, over each argument and the one after
 // it), or a login answer as the client reads it.
+#include "api/methodtable.h"
 #include "appserver/methods/arguments.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
-#include "server/methodtable.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Calls by method name, as they arrive from the wire: each declared method
 // bound to its implementation at compile time.
+#include "api/methodtable.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/audit.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "framework/wire/errors.h"
-#include "server/methodtable.h"
 
 #include <tuple>
 #include <utility>

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "api/methods.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
 #include "appserver/methods/refusalaudit.h"
 #include "appserver/methods/request.h"
 #include "framework/wire/variant.h"
-#include "server/methods.h"
 
 #include <QList>
 #include <QString>
@@ -14,7 +14,7 @@
 namespace krt::app {
 
 // The remote object "Krt52600.rdmCancelaConsoli": one implementation per
-// method of server/methods.h, chosen by its Request type and taking the
+// method of api/methods.h, chosen by its Request type and taking the
 // arguments decoded by the kinds the method declares, in its order (the
 // dispatcher does not compile when one is missing or takes other kinds).
 // Transport-free: the HTTP server (or a test) calls dispatch() or call().

@@ -35,7 +35,7 @@ private:
 };
 
 // Fills a data packet row after row, each value written under the name of its
-// field, in the order the data set declares them (server/packetfields.h).
+// field, in the order the data set declares them (api/packetfields.h).
 // Where the rows and the data set disagree (a field the statement has no
 // column for, a value written under another field than the next one or of
 // another type) it throws Error (ServerFailure) naming the method, the data

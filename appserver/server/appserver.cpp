@@ -1,10 +1,10 @@
 #include "appserver/server/appserver.h"
 
+#include "api/methodtable.h"
 #include "appserver/db/sql.h"
 #include "appserver/server/logline.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/streamedreply.h"
-#include "server/methodtable.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

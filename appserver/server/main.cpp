@@ -1,5 +1,6 @@
 // krt-appserver: serves the remote object "Krt52600.rdmCancelaConsoli" over
 // HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT.
+#include "api/methodtable.h"
 #include "appserver/db/database.h"
 #include "appserver/db/migrator.h"
 #include "appserver/server/appserver.h"
@@ -8,7 +9,6 @@
 #include "appserver/server/serveroptions.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
-#include "server/methodtable.h"
 
 #include <QCoreApplication>
 #include <csignal>

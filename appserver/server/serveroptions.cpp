@@ -1,8 +1,8 @@
 #include "appserver/server/serveroptions.h"
 
+#include "api/methodtable.h"
 #include "appserver/server/configfile.h"
 #include "framework/wire/errors.h"
-#include "server/methodtable.h"
 
 #include <QCommandLineParser>
 #include <QDir>

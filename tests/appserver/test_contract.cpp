@@ -1,10 +1,10 @@
-// Every declared method (server/methods.h) against the implementation the
+// Every declared method (api/methods.h) against the implementation the
 // server binds to it, through the dispatcher as a client reaches it: the
 // shape and fields of what it answers, and how it reads each argument.
 #include "apptest.h"
 
+#include "api/methodtable.h"
 #include "framework/wire/errors.h"
-#include "server/methodtable.h"
 
 using krt::Packet;
 using krt::Variant;

@@ -2,10 +2,10 @@
 // checked against what the tables hold.
 #include "apptest.h"
 
+#include "api/packetfields.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/arguments.h"
 #include "framework/wire/errors.h"
-#include "server/packetfields.h"
 
 using krt::Packet;
 using krt::Variant;

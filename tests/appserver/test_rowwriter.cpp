@@ -1,8 +1,8 @@
 // Texts longer than their field are cut after as many characters as the field
 // holds, never inside a character.
+#include "api/methodtable.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/rowwriter.h"
-#include "server/methodtable.h"
 #include "testdatabase.h"
 
 #include <functional>

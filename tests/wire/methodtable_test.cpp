@@ -1,5 +1,5 @@
-#include "server/methodtable.h"
-#include "server/packetfields.h"
+#include "api/methodtable.h"
+#include "api/packetfields.h"
 
 #include <QFile>
 #include <iterator>

@@ -1,6 +1,6 @@
-#include "server/packetfields.h"
+#include "api/packetfields.h"
 
-#include "server/methodtable.h"
+#include "api/methodtable.h"
 
 #include <QHash>
 

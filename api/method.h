@@ -1,6 +1,6 @@
 #pragma once
 
-// What a remote method is, as both sides declare it (server/methods.h holds
+// What a remote method is, as both sides declare it (api/methods.h holds
 // the declarations): its name, its arguments in order (how each travels,
 // what it is, what a list argument holds), its result (the data sets of its
 // packet or array, or a boolean), whether it writes and whether its list may
@@ -9,8 +9,8 @@
 // compile; the same facts are readable at run time (MethodDecl) for the
 // server's checks, the docs and the tests.
 
+#include "api/packetfields.h"
 #include "framework/wire/variant.h"
-#include "server/packetfields.h"
 
 #include <QDateTime>
 #include <QList>

@@ -2,10 +2,10 @@
 
 // The remote object's methods at run time: looked up by the name a call
 // carries, its arguments and results checked against the declarations of
-// server/methods.h, and the table docs/protocol.md shows.
+// api/methods.h, and the table docs/protocol.md shows.
 
+#include "api/methods.h"
 #include "framework/wire/variant.h"
-#include "server/methods.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "server/methodtable.h"
+#include "api/methodtable.h"
 
 namespace krt::api {
 
