@@ -24,6 +24,10 @@ inline constexpr char kCallContentType[] = "application/x-krt-call";
 inline constexpr char kReplyContentType[] = "application/x-krt-reply";
 // GET on this path answers a reply holding true: the server is up.
 inline constexpr char kPingPath[] = "/ping";
+// GET on this path answers 200 when the server can do its work (its health
+// check passes: the application server reaches its database), 503 otherwise;
+// for a load balancer's checks.
+inline constexpr char kHealthPath[] = "/healthz";
 // The object that trades a user name and password for a session token.
 inline constexpr char kSessionObject[] = "Krt.Sessao";
 inline constexpr char kLoginMethod[] = "login";
@@ -152,6 +156,11 @@ using RequestGate = std::function<void(CallContext& context)>;
 using CallCheck = std::function<void(const QString& object, const QString& method,
                                      quint32 argumentCount, const CallContext& context)>;
 
+// Answers GET /healthz: an empty text when healthy, otherwise why not (the
+// answer is 503 with that text). Runs on a thread of its own, never on a
+// worker, so that busy workers do not make a healthy server look dead.
+using HealthCheck = std::function<QString()>;
+
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
@@ -244,6 +253,13 @@ public:
     void setRejectionListener(RejectionListener listener);
     void setRequestGate(RequestGate gate);
     void setCallCheck(CallCheck check);
+    // Without one, /healthz answers 200 while the server runs.
+    void setHealthCheck(HealthCheck check);
+    // Peers (addresses, as the log names them) that are proxies of this
+    // deployment: for their requests the caller's address is the last one of
+    // X-Forwarded-For, which such a proxy adds (port 0: unknown). Anyone else
+    // sending the header is taken as the address it connects from.
+    void setTrustedProxies(const QStringList& addresses);
     // Replaces the handler given to the constructor for calls whose answer
     // should be streamed.
     void setStreamingHandler(StreamingCallHandler handler);
