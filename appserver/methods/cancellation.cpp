@@ -251,6 +251,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                 audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
             writeAudit(db, audit);
             tx.commit();
+            if (auditListener_)
+                auditListener_(audit);
             return int(audit.cancelled.size());
         });
         return Variant(cancelled > 0);
@@ -341,6 +343,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
                 audit.cancelled.isEmpty() ? QStringLiteral("NADA") : QStringLiteral("OK");
             writeAudit(db, audit);
             tx.commit();
+            if (auditListener_)
+                auditListener_(audit);
             return int(audit.cancelled.size());
         });
         return Variant(cancelled > 0);

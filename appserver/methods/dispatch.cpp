@@ -63,6 +63,8 @@ void RdmCancelaConsoli::auditRefusal(AuditEntry entry, const QString& reason)
     entry.reason = reason;
     entry.cancelled.clear();
     refusals_->record(entry);
+    if (auditListener_)
+        auditListener_(entry);
 }
 
 void RdmCancelaConsoli::refuseAccess(const QString& method, const QString& branch,

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace krt::app {
@@ -56,6 +57,12 @@ public:
     Database& database() { return db_; }
     // Writes the audit's sums of repeated refusals still pending (at stop).
     void flushRefusalAudit() { refusals_->flush(); }
+    // Told of each cancellation request once its audit row is committed, and
+    // of each refusal as it goes to the audit (the server's metrics).
+    void setAuditListener(std::function<void(const AuditEntry&)> listener)
+    {
+        auditListener_ = std::move(listener);
+    }
 
     // The implementations, one per declared method.
     Variant serve(const Request<api::getInforPad>& request, const TextArg& filial);
@@ -98,6 +105,7 @@ private:
 
     Database& db_;
     std::shared_ptr<RefusalAudit> refusals_;
+    std::function<void(const AuditEntry&)> auditListener_;
 };
 
 } // namespace krt::app

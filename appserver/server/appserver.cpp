@@ -77,6 +77,16 @@ const QString kLogin = QString::fromLatin1(kLoginMethod);
 // seen by someone else) stops working at once instead of living out its hours.
 const QString kLogout = QStringLiteral("logout");
 
+// The names calls are counted by in the metrics: the remote object's
+// methods and the session's.
+QStringList countedMethods()
+{
+    QStringList names;
+    for (const api::MethodDecl& method : api::methods())
+        names << QString::fromLatin1(method.name);
+    return names << kLogin << kLogout << QString::fromLatin1(kPingPath).mid(1);
+}
+
 // The login throttle's refusal: the wait in Retry-After and in the text.
 [[noreturn]] void throwThrottled(int wait, bool account)
 {
@@ -115,8 +125,16 @@ AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
     : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db),
       tokens_(options_.tokenKeys.isEmpty() ? SessionTokens::perProcess()
                                            : SessionTokens(options_.tokenKeys)),
-      throttle_(db), loginAudit_(db)
+      throttle_(db), loginAudit_(db), metrics_(countedMethods(), QStringLiteral(KRT_VERSION))
 {
+    // Every call and refusal the log has a line for is counted by its
+    // method and outcome; cancellations by what their audit row says.
+    log_.setCallObserver([this](const QString& method, bool ok, qint64 rows, double ms) {
+        metrics_.call(method, ok, rows, ms);
+    });
+    object_.setAuditListener([this](const AuditEntry& entry) {
+        metrics_.cancellation(entry.operation, entry.result, entry.cancelled.size());
+    });
 }
 
 AppServer::~AppServer()
@@ -156,11 +174,38 @@ void AppServer::start()
     if (!options_.tlsCert.isEmpty() || !options_.tlsKey.isEmpty())
         http_->setTls(options_.tlsCert, options_.tlsKey);
     http_->start();
+    if (!options_.metricsAddress.isEmpty())
+        startMetrics();
+}
+
+// Its own listener, so that the metrics are never on the address the stores
+// reach: it answers GET /metrics (and /ping, /healthz) and refuses calls.
+void AppServer::startMetrics()
+{
+    metricsHttp_ = std::make_unique<HttpCallServer>(
+        options_.metricsAddress, options_.metricsPort, 1024,
+        [](const QString&, const QString&, const QList<Variant>&, const CallContext&) -> Variant {
+            throw Error(ErrorCode::UnknownMethod, QStringLiteral("Chamada recusada."));
+        });
+    metricsHttp_->setRequestGate([](CallContext& context) {
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("Chamada recusada: este endereço só atende %1.")
+                        .arg(QString::fromLatin1(kMetricsPath)),
+                    context.method);
+    });
+    metricsHttp_->setMetricsSource([this] { return metrics_.render(); });
+    metricsHttp_->setThreadCount(1);
+    metricsHttp_->start();
 }
 
 quint16 AppServer::port() const
 {
     return http_ ? http_->port() : 0;
+}
+
+quint16 AppServer::metricsPort() const
+{
+    return metricsHttp_ ? metricsHttp_->port() : 0;
 }
 
 void AppServer::reloadTls()
@@ -171,6 +216,10 @@ void AppServer::reloadTls()
 
 void AppServer::stop()
 {
+    if (metricsHttp_) {
+        metricsHttp_->stop();
+        metricsHttp_.reset();
+    }
     if (http_) {
         http_->stop();
         http_.reset();
@@ -195,8 +244,10 @@ void AppServer::gate(CallContext& context)
             // An address that must wait is answered before its body is read,
             // without a worker.
             if (const int wait = throttle_.addressWait(context.peerAddress, SessionTokens::nowMs());
-                wait > 0)
+                wait > 0) {
+                metrics_.loginThrottled();
                 throwThrottled(wait, false);
+            }
             return;
         }
     }
@@ -285,6 +336,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     const LoginThrottle::Admission admission =
         throttle_.admit(context.peerAddress, name, SessionTokens::nowMs());
     if (admission.waitSeconds > 0) {
+        metrics_.loginThrottled();
         try {
             throwThrottled(admission.waitSeconds, admission.account);
         } catch (const Error& e) {
@@ -301,6 +353,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
         throw;
     }
     if (verdict != UserStore::Verdict::Ok) {
+        metrics_.loginRefused();
         const int failures = admission.addressFailures;
         // A disabled account is answered as a wrong password: telling it apart
         // would confirm the password to whoever typed it.
@@ -394,6 +447,8 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
             // The user table could not be read: the log keeps why.
             log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0,
                       QString::fromUtf8(e.what()));
+            if (e.code() == ErrorCode::DatabaseFailure)
+                metrics_.databaseError();
             throw answerFor(e, kLogin, context.requestId);
         }
     }
@@ -422,6 +477,7 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
                             .arg(method, userName, why),
                         method);
         }
+        metrics_.sessionActive(session.id);
         if (object == kSession) {
             // A logout: the gate let it in with a live token, the caller's.
             users_.endSession(userName, session.idText(), session.expiresMs,
@@ -442,6 +498,8 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     } catch (const Error& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
                   QString::fromUtf8(e.what()));
+        if (e.code() == ErrorCode::DatabaseFailure)
+            metrics_.databaseError();
         throw answerFor(e, method, context.requestId);
     } catch (const std::exception& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),

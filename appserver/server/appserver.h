@@ -6,6 +6,7 @@
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/refusalaudit.h"
 #include "appserver/server/calllog.h"
+#include "appserver/server/metrics.h"
 #include "appserver/server/sessions.h"
 #include "framework/wire/httptransport.h"
 
@@ -31,6 +32,10 @@ struct ServerOptions
     QList<QByteArray> tokenKeys;
     // Balancers whose X-Forwarded-For names the caller (HttpCallServer).
     QStringList trustedProxies;
+    // GET /metrics on a listener of its own (plain HTTP, nothing else
+    // served); an empty address: none.
+    QString metricsAddress;
+    quint16 metricsPort = 0; // 0: any free port
 };
 
 // The remote object on the wire: a caller logs in (object "Krt.Sessao",
@@ -49,6 +54,8 @@ public:
     // Binds and serves in the background; throws krt::Error (Transport).
     void start();
     quint16 port() const;
+    // The metrics listener's port (0 without one).
+    quint16 metricsPort() const;
     // Stops accepting calls and waits for the ones in progress.
     void stop();
     // Reads the certificate and key files again for the connections to come
@@ -69,6 +76,7 @@ private:
     Variant login(const QList<Variant>& args, const CallContext& context);
     // For GET /healthz: empty while the database answers.
     QString health();
+    void startMetrics();
 
     Database& db_;
     CallLog& log_;
@@ -81,7 +89,9 @@ private:
     // rows per user (or per address, for names that are no user) are
     // summarised past a few a minute.
     RefusalAudit loginAudit_;
+    ServerMetrics metrics_;
     std::unique_ptr<HttpCallServer> http_;
+    std::unique_ptr<HttpCallServer> metricsHttp_;
     // The last health check's verdict, so the log tells only of changes.
     std::atomic<bool> healthy_{true};
 };

@@ -52,6 +52,8 @@ void CallLog::call(quint64 requestId, const QString& peer, const QString& user,
                    const QString& method, bool ok, qint64 rows, double ms, const QString& error)
 {
     writeLine(callLine(requestId, peer, user, method, ok, rows, ms, error));
+    if (observer_)
+        observer_(method, ok, rows, ms);
 }
 
 void CallLog::note(const QString& text)

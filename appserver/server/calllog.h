@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 namespace krt::app {
@@ -19,6 +20,12 @@ class CallLog
 public:
     // An empty path writes to `console` (standard error or output).
     explicit CallLog(const QString& path = {}, FILE* console = stderr);
+
+    // Told of every call line as it is written (the metrics count them).
+    // Set before the server starts.
+    using CallObserver =
+        std::function<void(const QString& method, bool ok, qint64 rows, double ms)>;
+    void setCallObserver(CallObserver observer) { observer_ = std::move(observer); }
 
     void call(quint64 requestId, const QString& peer, const QString& user, const QString& method,
               bool ok, qint64 rows, double ms, const QString& error = {});
@@ -39,6 +46,7 @@ private:
     void writeLine(const QByteArray& line);
 
     std::mutex mutex_;
+    CallObserver observer_;
     QString path_;
     QFile file_;
     bool open_ = false;

@@ -77,6 +77,13 @@ int main(int argc, char** argv)
                      .arg(server.port())
                      .arg(db.options().describe(),
                           options.tlsCert.isEmpty() ? QString() : QStringLiteral(", TLS")));
+        if (server.metricsPort() != 0)
+            log.note(QStringLiteral("métricas em http://%1:%2%3")
+                         .arg(options.metricsAddress.contains(QLatin1Char(':'))
+                                  ? QStringLiteral("[%1]").arg(options.metricsAddress)
+                                  : options.metricsAddress)
+                         .arg(server.metricsPort())
+                         .arg(QString::fromLatin1(krt::kMetricsPath)));
         // The main thread's own connection is not needed while serving.
         db.releaseThisThread();
 

@@ -1,5 +1,6 @@
 #include "appserver/server/metrics.h"
 
+#include <QDateTime>
 #include <cmath>
 
 namespace krt::app {
@@ -103,13 +104,28 @@ void ServerMetrics::cancellation(const QString& operation, const QString& result
     documents_[size_t(op)].fetch_add(documents, std::memory_order_relaxed);
 }
 
-void ServerMetrics::setActiveSessions(std::function<qint64()> count)
+qint64 ServerMetrics::currentMs()
 {
-    activeSessions_ = std::move(count);
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
-QByteArray ServerMetrics::render() const
+void ServerMetrics::sessionActive(const QByteArray& id, qint64 nowMs)
 {
+    std::lock_guard lock(sessionsMutex_);
+    sessions_.insert(id, nowMs);
+}
+
+QByteArray ServerMetrics::render(qint64 nowMs) const
+{
+    qint64 activeSessions = 0;
+    {
+        std::lock_guard lock(sessionsMutex_);
+        sessions_.removeIf([&](const QHash<QByteArray, qint64>::iterator it) {
+            return it.value() < nowMs - kSessionWindowMs;
+        });
+        activeSessions = sessions_.size();
+    }
+
     QByteArray out;
     family(out, "krt_build_info", "gauge", "Versão do krt-appserver em execução.");
     out += "krt_build_info{version=\"" + label(version_) + "\"} 1\n";
@@ -148,9 +164,9 @@ QByteArray ServerMetrics::render() const
         out += "krt_rows_sent_total{method=\"" + label(methods_[qsizetype(k)]) + "\"} " +
                QByteArray::number(perMethod_[k]->rows.load(std::memory_order_relaxed)) + '\n';
 
-    family(out, "krt_sessions_active", "gauge", "Sessões abertas neste processo.");
-    out += "krt_sessions_active " +
-           QByteArray::number(activeSessions_ ? activeSessions_() : qint64(0)) + '\n';
+    family(out, "krt_sessions_active", "gauge",
+           "Sessões com chamadas a este processo nos últimos 15 minutos.");
+    out += "krt_sessions_active " + QByteArray::number(activeSessions) + '\n';
 
     family(out, "krt_logins_refused_total", "counter",
            "Logins recusados (usuário ou senha inválidos, usuário desativado).");

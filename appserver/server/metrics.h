@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <array>
 #include <atomic>
-#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace krt::app {
@@ -40,10 +40,15 @@ public:
     // A cancellation request (setDeletaNF, getDeletaRetiEst) committed with
     // its audit result (OK, NADA, RECUSADO) and the documents it undid.
     void cancellation(const QString& operation, const QString& result, qint64 documents);
-    // Read at each scrape: the sessions open now.
-    void setActiveSessions(std::function<qint64()> count);
+    // A call made with the session named `id` (its token's identifier) at
+    // `nowMs`. Tokens are signed, not kept, so a process knows a session by
+    // its calls: the gauge counts those with a call in the last
+    // kSessionWindowMs.
+    void sessionActive(const QByteArray& id, qint64 nowMs = currentMs());
+    static constexpr qint64 kSessionWindowMs = 15 * 60 * 1000;
 
-    QByteArray render() const;
+    QByteArray render(qint64 nowMs = currentMs()) const;
+    static qint64 currentMs();
 
 private:
     struct Method;
@@ -61,7 +66,9 @@ private:
     static const QStringList kResults;
     std::array<std::atomic<qint64>, 2 * 3> cancellations_{};
     std::array<std::atomic<qint64>, 2> documents_{};
-    std::function<qint64()> activeSessions_;
+    // Session identifier -> time of its last call; pruned as it is counted.
+    mutable std::mutex sessionsMutex_;
+    mutable QHash<QByteArray, qint64> sessions_;
 };
 
 } // namespace krt::app

@@ -148,9 +148,16 @@ struct ServerCommandLine
                        "também repetindo a opção) cujo X-Forwarded-For informa o endereço do "
                        "cliente."),
         QStringLiteral("endereços"));
-    const QList<QCommandLineOption> settable = {
-        database, listen,   port,      threads,    maxBody,   logFile,  passwordFile, tlsCert,
-        tlsKey,   insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy};
+    const QCommandLineOption metricsListen = option(
+        {QStringLiteral("metrics-listen")},
+        QStringLiteral("Serve GET /metrics (formato do Prometheus, HTTP sem TLS) neste "
+                       "endereço:porta, à parte das chamadas (ex.: 127.0.0.1:9421); sem ela, não "
+                       "há métricas."),
+        QStringLiteral("endereço:porta"));
+    const QList<QCommandLineOption> settable = {database,  listen,   port,         threads,
+                                                maxBody,   logFile,  passwordFile, tlsCert,
+                                                tlsKey,    insecure, keepAlive,    perAddress,
+                                                bodyTotal, tokenKey, trustedProxy, metricsListen};
 
     QStringList settableNames() const
     {
@@ -201,7 +208,7 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
     const ServerCommandLine c;
     const auto& [config, database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
                  tlsKey, insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy,
-                 settable] = c;
+                 metricsListen, settable] = c;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Servidor de aplicação do objeto %1.").arg(krt::api::remoteObjectName()));
@@ -324,6 +331,24 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
                     s.at(trustedProxy, QStringLiteral("endereço de balanceador inválido \"%1\".")
                                            .arg(proxy.trimmed())));
             options.trustedProxies << address.toString();
+        }
+        if (s.isSet(metricsListen)) {
+            // "address:port", an IPv6 address in brackets.
+            const QString text = s.value(metricsListen);
+            const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+            QString address = text.left(colon);
+            if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']')))
+                address = address.mid(1, address.size() - 2);
+            bool ok = false;
+            const uint metricsPort = text.mid(colon + 1).toUInt(&ok);
+            if (colon < 0 || QHostAddress(address).isNull() || !ok || metricsPort > 65535)
+                throw Error(ErrorCode::InvalidArgument,
+                            s.at(metricsListen, QStringLiteral("endereço das métricas inválido "
+                                                               "\"%1\" (use endereço:porta, ex.: "
+                                                               "127.0.0.1:9421).")
+                                                    .arg(text)));
+            options.metricsAddress = address;
+            options.metricsPort = quint16(metricsPort);
         }
     } catch (const Error& e) {
         read.error = e.text();

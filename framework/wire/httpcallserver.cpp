@@ -54,6 +54,8 @@ struct Answer
     QList<QByteArray> pieces;
     // Sent as Retry-After when positive (a busy server).
     int retryAfterSeconds = 0;
+    // Null: a reply of the call protocol (kReplyContentType).
+    const char* contentType = nullptr;
 };
 
 // `method`: the method the text names, if it names one.
@@ -154,6 +156,7 @@ struct HttpCallServer::Impl
     int ownPoolThreads = 0;
     std::optional<net::thread_pool> ownPool;
     HealthCheck healthCheck;
+    MetricsSource metrics;
     // One thread for health checks, apart from the workers.
     std::optional<net::thread_pool> healthPool;
     QStringList trustedProxies;
@@ -490,6 +493,16 @@ private:
             checkHealth();
             return;
         }
+        if (target == QLatin1String(kMetricsPath) && server_.metrics) {
+            if (req.method() != http::verb::get || head_->chunked() ||
+                head_->content_length().value_or(0) > 0) {
+                refuse(context, 405, QStringLiteral("-"),
+                       QStringLiteral("Chamada recusada: %1 só aceita GET sem corpo.").arg(target));
+                return;
+            }
+            send(Answer{200, {server_.metrics()}, 0, kMetricsContentType});
+            return;
+        }
         if (target == QLatin1String(kPingPath)) {
             if (req.method() != http::verb::get) {
                 refuse(context, 405, QStringLiteral("-"),
@@ -801,10 +814,11 @@ private:
         bool started_ = false;
     };
 
-    http::response<http::empty_body> responseHead(int status)
+    http::response<http::empty_body> responseHead(int status,
+                                                  const char* contentType = kReplyContentType)
     {
         http::response<http::empty_body> res{http::status(status), 11};
-        res.set(http::field::content_type, kReplyContentType);
+        res.set(http::field::content_type, contentType);
         if (server_.stopping)
             keepAlive_ = false;
         res.keep_alive(keepAlive_);
@@ -951,7 +965,8 @@ private:
             std::vector<net::const_buffer> buffers;
         };
         auto out = std::make_shared<Out>();
-        out->head = responseHead(answer.status);
+        out->head = responseHead(answer.status,
+                                 answer.contentType ? answer.contentType : kReplyContentType);
         if (answer.retryAfterSeconds > 0)
             out->head.set(http::field::retry_after, std::to_string(answer.retryAfterSeconds));
         out->pieces = std::move(answer.pieces);
@@ -1167,6 +1182,11 @@ void HttpCallServer::setThreadCount(int count)
 void HttpCallServer::setHealthCheck(HealthCheck check)
 {
     d_->healthCheck = std::move(check);
+}
+
+void HttpCallServer::setMetricsSource(MetricsSource source)
+{
+    d_->metrics = std::move(source);
 }
 
 void HttpCallServer::setTrustedProxies(const QStringList& addresses)

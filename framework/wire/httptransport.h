@@ -28,6 +28,10 @@ inline constexpr char kPingPath[] = "/ping";
 // check passes: the application server reaches its database), 503 otherwise;
 // for a load balancer's checks.
 inline constexpr char kHealthPath[] = "/healthz";
+// GET on this path answers the server's metrics in the Prometheus text
+// format, on a server given a MetricsSource (otherwise it is an unknown path).
+inline constexpr char kMetricsPath[] = "/metrics";
+inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 // The object that trades a user name and password for a session token.
 inline constexpr char kSessionObject[] = "Krt.Sessao";
 inline constexpr char kLoginMethod[] = "login";
@@ -161,6 +165,9 @@ using CallCheck = std::function<void(const QString& object, const QString& metho
 // worker, so that busy workers do not make a healthy server look dead.
 using HealthCheck = std::function<QString()>;
 
+// The text GET /metrics answers. Runs on a network thread: it must be quick.
+using MetricsSource = std::function<QByteArray()>;
+
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
 
@@ -255,6 +262,8 @@ public:
     void setCallCheck(CallCheck check);
     // Without one, /healthz answers 200 while the server runs.
     void setHealthCheck(HealthCheck check);
+    // Serve GET /metrics with this text.
+    void setMetricsSource(MetricsSource source);
     // Peers (addresses, as the log names them) that are proxies of this
     // deployment: for their requests the caller's address is the last one of
     // X-Forwarded-For, which such a proxy adds (port 0: unknown). Anyone else
