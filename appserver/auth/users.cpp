@@ -204,10 +204,16 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
 }
 
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
-                                          QString* hash)
+                                          QString* hash, const QString* sessionId, bool* ended)
 {
-    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, NRGERACAO "
-                               "FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    Query q(db, sessionId
+                    ? QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
+                                     "NRGERACAO, (SELECT COUNT(*) FROM KRTSESSAOENCERRADA "
+                                     "WHERE IDSESSAO = ?) FROM KRTUSUARIO WHERE NMUSUARIO = ?")
+                    : QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
+                                     "NRGERACAO FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    if (sessionId)
+        q.bindText(*sessionId);
     q.bindText(name).exec();
     if (!q.next())
         return std::nullopt;
@@ -219,6 +225,8 @@ std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString&
     user.fixedBranch = q.text(2) == QLatin1String("S");
     user.active = q.text(3) == QLatin1String("S");
     user.sessionGeneration = q.integer(4);
+    if (sessionId && ended)
+        *ended = q.integer(5) > 0;
     while (q.next()) {
     }
     Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "
@@ -236,6 +244,33 @@ std::optional<UserRecord> UserStore::find(const QString& name)
     if (!isValidName(name))
         return std::nullopt;
     return read(db_.connection(), name, nullptr);
+}
+
+std::optional<UserRecord> UserStore::findForSession(const QString& name, const QString& sessionId,
+                                                    bool* ended)
+{
+    if (!isValidName(name))
+        return std::nullopt;
+    return read(db_.connection(), name, nullptr, &sessionId, ended);
+}
+
+void UserStore::endSession(const QString& name, const QString& sessionId, qint64 expiresMs,
+                           qint64 nowMs)
+{
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        Query(db, QStringLiteral("DELETE FROM KRTSESSAOENCERRADA WHERE NRVALIDADE < ?"))
+            .bind(nowMs)
+            .exec();
+        Query(db, QStringLiteral("INSERT INTO KRTSESSAOENCERRADA (IDSESSAO, NMUSUARIO, NRVALIDADE) "
+                                 "VALUES (?, ?, ?) ON CONFLICT (IDSESSAO) DO NOTHING"))
+            .bindText(sessionId)
+            .bindText(name)
+            .bind(expiresMs)
+            .exec();
+        tx.commit();
+    });
 }
 
 QList<UserRecord> UserStore::list()

@@ -140,6 +140,10 @@ struct HttpCallServer::Impl
     QString ownPoolObject;
     int ownPoolThreads = 0;
     std::optional<net::thread_pool> ownPool;
+    HealthCheck healthCheck;
+    // One thread for health checks, apart from the workers.
+    std::optional<net::thread_pool> healthPool;
+    QStringList trustedProxies;
     net::thread_pool& poolFor(const QString& object)
     {
         return ownPool && object == ownPoolObject ? *ownPool : *workers;
@@ -447,6 +451,32 @@ private:
                    QStringLiteral("Pedido HTTP inválido: Range não é aceito em chamadas."));
             return;
         }
+        if (!server_.trustedProxies.isEmpty() &&
+            server_.trustedProxies.contains(context.peerAddress)) {
+            // The proxy appends the address it took the request from: the
+            // last one, in the last such header.
+            QString forwarded;
+            for (const auto& field : req)
+                if (beast::iequals(field.name_string(), "X-Forwarded-For"))
+                    forwarded = fromView(field.value());
+            beast::error_code bad;
+            const net::ip::address client =
+                net::ip::make_address(forwarded.section(u',', -1).trimmed().toStdString(), bad);
+            if (!bad) {
+                context.peerAddress = QString::fromStdString(client.to_string());
+                context.peerPort = 0;
+            }
+        }
+        if (target == QLatin1String(kHealthPath)) {
+            if (req.method() != http::verb::get || head_->chunked() ||
+                head_->content_length().value_or(0) > 0) {
+                refuse(context, 405, QStringLiteral("-"),
+                       QStringLiteral("Chamada recusada: %1 só aceita GET sem corpo.").arg(target));
+                return;
+            }
+            checkHealth();
+            return;
+        }
         if (target == QLatin1String(kPingPath)) {
             if (req.method() != http::verb::get) {
                 refuse(context, 405, QStringLiteral("-"),
@@ -617,6 +647,27 @@ private:
                   [self = self(), body, context = context_]() mutable {
                       self->runCall(body->bytes, context);
                   });
+    }
+
+    // On the health thread: 200 or 503 with why.
+    void checkHealth()
+    {
+        state_ = State::Busy;
+        lowest().expires_never();
+        net::post(*server_.healthPool, [self = self()] {
+            QString why;
+            try {
+                if (self->server_.healthCheck)
+                    why = self->server_.healthCheck();
+            } catch (const std::exception& e) {
+                why = QString::fromUtf8(e.what());
+            }
+            Answer answer = why.isEmpty() ? Answer{200, {encodeReply(Variant(true))}}
+                                          : errorAnswer(503, why, {}, ErrorCode::ServerBusy);
+            net::post(self->lowest().get_executor(), [self, answer = std::move(answer)]() mutable {
+                self->send(std::move(answer));
+            });
+        });
     }
 
     // On a worker: decode, check, run the handler, hand the answer back.
@@ -1097,6 +1148,16 @@ void HttpCallServer::setThreadCount(int count)
     d_->threads = qMax(count, 1);
 }
 
+void HttpCallServer::setHealthCheck(HealthCheck check)
+{
+    d_->healthCheck = std::move(check);
+}
+
+void HttpCallServer::setTrustedProxies(const QStringList& addresses)
+{
+    d_->trustedProxies = addresses;
+}
+
 void HttpCallServer::setOwnPool(const QString& object, int threads)
 {
     d_->ownPoolObject = object;
@@ -1204,6 +1265,7 @@ void HttpCallServer::start()
     d.workers.emplace(size_t(d.threads));
     if (d.ownPoolThreads > 0)
         d.ownPool.emplace(size_t(d.ownPoolThreads));
+    d.healthPool.emplace(1);
     d.work.emplace(d.ioc.get_executor());
     d.accept();
     for (int i = 0; i < 2; ++i)
@@ -1257,6 +1319,7 @@ void HttpCallServer::stop()
     d.workers->join();
     if (d.ownPool)
         d.ownPool->join();
+    d.healthPool->join();
     {
         std::unique_lock lock(d.sessionsMutex);
         d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
@@ -1269,6 +1332,7 @@ void HttpCallServer::stop()
     d.networkThreads.clear();
     d.workers.reset();
     d.ownPool.reset();
+    d.healthPool.reset();
     d.acceptor.reset();
     d.running = false;
 }

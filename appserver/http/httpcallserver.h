@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,6 +60,11 @@ using RequestGate = std::function<void(CallContext& context)>;
 // the call without decoding the arguments.
 using CallCheck = std::function<void(const QString& object, const QString& method,
                                      quint32 argumentCount, const CallContext& context)>;
+
+// Answers GET /healthz: an empty text when healthy, otherwise why not (the
+// answer is 503 with that text). Runs on a thread of its own, never on a
+// worker, so that busy workers do not make a healthy server look dead.
+using HealthCheck = std::function<QString()>;
 
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
@@ -148,6 +154,13 @@ public:
     void setRejectionListener(RejectionListener listener);
     void setRequestGate(RequestGate gate);
     void setCallCheck(CallCheck check);
+    // Without one, /healthz answers 200 while the server runs.
+    void setHealthCheck(HealthCheck check);
+    // Peers (addresses, as the log names them) that are proxies of this
+    // deployment: for their requests the caller's address is the last one of
+    // X-Forwarded-For, which such a proxy adds (port 0: unknown). Anyone else
+    // sending the header is taken as the address it connects from.
+    void setTrustedProxies(const QStringList& addresses);
     // Replaces the handler given to the constructor for calls whose answer
     // should be streamed.
     void setStreamingHandler(StreamingCallHandler handler);

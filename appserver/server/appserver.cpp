@@ -1,6 +1,7 @@
 #include "appserver/server/appserver.h"
 
 #include "api/methodtable.h"
+#include "appserver/db/sql.h"
 #include "appserver/server/logline.h"
 #include "framework/wire/errors.h"
 #include "framework/wire/streamedreply.h"
@@ -13,13 +14,8 @@ namespace krt::app {
 
 namespace {
 
-// What the gate learned about the caller: the session's user and the user's
-// session generation at login.
-struct Identity
-{
-    QString user;
-    qint64 generation = 0;
-};
+// What the gate learned about the caller from its token's signed claims.
+using Identity = SessionClaims;
 
 QString userOf(const CallContext& context)
 {
@@ -28,15 +24,19 @@ QString userOf(const CallContext& context)
     return {};
 }
 
-qint64 generationOf(const CallContext& context)
+const Identity& identityOf(const CallContext& context)
 {
-    if (const auto* id = static_cast<const Identity*>(context.identity.get()))
-        return id->generation;
-    return 0;
+    static const Identity none;
+    const auto* id = static_cast<const Identity*>(context.identity.get());
+    return id ? *id : none;
 }
 
+// Address and port; the address alone when it came from a balancer's
+// X-Forwarded-For, which carries no port.
 QString peerOf(const CallContext& context)
 {
+    if (context.peerPort == 0)
+        return context.peerAddress;
     return QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
 }
 
@@ -112,7 +112,10 @@ bool isLoopbackAddress(const QString& address)
 }
 
 AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
-    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db), loginAudit_(db)
+    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db),
+      tokens_(options_.tokenKeys.isEmpty() ? SessionTokens::perProcess()
+                                           : SessionTokens(options_.tokenKeys)),
+      throttle_(db), loginAudit_(db)
 {
 }
 
@@ -135,6 +138,8 @@ void AppServer::start()
         log_.call(context.requestId, peerOf(context), userOf(context), method, false, 0, 0.0, text);
     });
     http_->setRequestGate([this](CallContext& context) { gate(context); });
+    http_->setHealthCheck([this] { return health(); });
+    http_->setTrustedProxies(options_.trustedProxies);
     http_->setCallCheck(
         [this](const QString& object, const QString& method, quint32 count,
                const CallContext& context) { check(object, method, count, context); });
@@ -183,20 +188,23 @@ void AppServer::gate(CallContext& context)
         if (context.method == kLogin) {
             // An address that must wait is answered before its body is read,
             // without a worker.
-            if (const int wait = throttle_.addressWait(context.peerAddress); wait > 0)
+            if (const int wait = throttle_.addressWait(context.peerAddress, SessionTokens::nowMs());
+                wait > 0)
                 throwThrottled(wait, false);
             return;
         }
     }
-    const std::optional<SessionTable::Session> session = sessions_.find(context.bearerToken);
-    if (!session)
+    // Only a signature check here (on the network thread); whether the
+    // session was ended since is read with the user, on the worker.
+    std::optional<SessionClaims> claims =
+        tokens_.verify(context.bearerToken, SessionTokens::nowMs());
+    if (!claims)
         throw Error(ErrorCode::NotAuthenticated,
                     QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
                                    "expirada). Entre com usuário e senha.")
                         .arg(context.method),
                     context.method);
-    context.identity =
-        std::make_shared<const Identity>(Identity{session->user, session->generation});
+    context.identity = std::make_shared<const Identity>(std::move(*claims));
 }
 
 // Before any argument is decoded: the object, the method and the count.
@@ -235,6 +243,28 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
     api::checkArgumentCount(*signature, qsizetype(count));
 }
 
+// A balancer asks every few seconds: one trivial statement on the health
+// thread's own connection, opened again after a failure.
+QString AppServer::health()
+{
+    QString why;
+    try {
+        Query q(db_.connection(), QStringLiteral("SELECT 1"));
+        q.exec();
+        if (!q.next())
+            why = QStringLiteral("o banco de dados não respondeu à verificação.");
+    } catch (const Error& e) {
+        db_.releaseThisThread();
+        log_.note(QStringLiteral("verificação de saúde: banco de dados inacessível: %1")
+                      .arg(e.text().left(300)));
+        why = QStringLiteral("Servidor sem acesso ao banco de dados.");
+    }
+    const bool now = why.isEmpty();
+    if (healthy_.exchange(now) != now && now)
+        log_.note(QStringLiteral("verificação de saúde: banco de dados acessível de novo"));
+    return why;
+}
+
 Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
 {
     QElapsedTimer timer;
@@ -246,7 +276,8 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
                     QStringLiteral("O login espera usuário e senha como textos."));
     const QString name = args[0].asString();
     const QString password = args[1].asString();
-    const LoginThrottle::Admission admission = throttle_.admit(context.peerAddress, name);
+    const LoginThrottle::Admission admission =
+        throttle_.admit(context.peerAddress, name, SessionTokens::nowMs());
     if (admission.waitSeconds > 0) {
         try {
             throwThrottled(admission.waitSeconds, admission.account);
@@ -292,7 +323,8 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     }
     throttle_.succeeded(context.peerAddress, name);
     SessionInfo info;
-    info.token = QString::fromLatin1(sessions_.open(user.name, user.sessionGeneration));
+    info.token = QString::fromLatin1(
+        tokens_.issue(user.name, user.sessionGeneration, SessionTokens::nowMs()));
     info.user = user.name;
     info.allBranches = user.allBranches;
     info.branches = user.branches;
@@ -346,13 +378,7 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
                           const CallContext& context, const StreamSink* stream,
                           const qint64* streamedRows)
 {
-    if (object == kSession && method == kLogout) {
-        // The gate let the call in with a live token: it is the caller's.
-        sessions_.close(context.bearerToken);
-        log_.call(context.requestId, peerOf(context), userOf(context), kLogout, true, 1, 0.0);
-        return Variant(true);
-    }
-    if (object == kSession) {
+    if (object == kSession && method != kLogout) {
         try {
             return login(args, context);
         } catch (const Error& e) {
@@ -371,18 +397,31 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     const QString peer = peerOf(context);
     const QString userName = userOf(context);
     try {
-        // Read again on every call, so that a new password, a disabled user or
-        // changed branches end the sessions opened before, at once, wherever
-        // the change was made.
-        const std::optional<UserRecord> user = users_.find(userName);
-        if (!user || !user->active || user->sessionGeneration != generationOf(context)) {
-            sessions_.closeUser(userName, user ? user->sessionGeneration : -1);
+        // Read again on every call, so that a new password, a disabled user,
+        // changed branches or a logout end the sessions opened before, at
+        // once, on every process, wherever the change was made.
+        const Identity& session = identityOf(context);
+        bool ended = false;
+        const std::optional<UserRecord> user =
+            users_.findForSession(userName, session.idText(), &ended);
+        if (!user || !user->active || user->sessionGeneration != session.generation || ended) {
+            const QString why =
+                ended && user && user->active && user->sessionGeneration == session.generation
+                    ? QStringLiteral("por logout")
+                    : QStringLiteral("(senha, filiais ou situação do usuário "
+                                     "alteradas)");
             throw Error(ErrorCode::NotAuthenticated,
                         QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
-                                       "encerrada (senha, filiais ou situação do usuário "
-                                       "alteradas). Entre com usuário e senha.")
-                            .arg(method, userName),
+                                       "encerrada %3. Entre com usuário e senha.")
+                            .arg(method, userName, why),
                         method);
+        }
+        if (object == kSession) {
+            // A logout: the gate let it in with a live token, the caller's.
+            users_.endSession(userName, session.idText(), session.expiresMs,
+                              SessionTokens::nowMs());
+            log_.call(context.requestId, peer, userName, kLogout, true, 1, elapsed());
+            return Variant(true);
         }
         Caller caller;
         caller.user = user->name;

@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     if (!read.error.isEmpty())
         return fail(read.error);
     const krt::app::ServerStartup& startup = read.startup;
-    const krt::app::ServerOptions& options = startup.server;
+    krt::app::ServerOptions options = startup.server;
 
     // Run by systemd, the log goes to the journal through standard output.
     krt::app::CallLog log(startup.logFile, krt::app::stdoutIsJournal() ? stdout : stderr);
@@ -55,6 +55,11 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("não foi possível abrir o log \"%1\".").arg(startup.logFile));
 
     try {
+        if (!startup.tokenKeyFile.isEmpty())
+            options.tokenKeys = krt::app::SessionTokens::readKeyFile(startup.tokenKeyFile);
+        else
+            log.note(QStringLiteral("sem --token-key: as sessões são assinadas com uma chave "
+                                    "aleatória deste processo; valem só nele e terminam com ele"));
         krt::app::DbOptions dbOptions = startup.database;
         dbOptions.loadPassword(startup.databasePasswordFile);
         krt::app::Database db(dbOptions);

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <optional>
 
@@ -135,9 +136,21 @@ struct ServerCommandLine
         QStringLiteral("Bytes de corpos de chamadas retidos ao mesmo tempo pelo servidor inteiro "
                        "(padrão 268435456, ou --max-body se maior)."),
         QStringLiteral("bytes"), QStringLiteral("268435456"));
+    const QCommandLineOption tokenKey = option(
+        {QStringLiteral("token-key")},
+        QStringLiteral("Arquivo das chaves que assinam as sessões, o mesmo em todos os processos "
+                       "atrás de um balanceador (krt-admin token-key), ou credential:NOME; sem "
+                       "ele, uma chave aleatória deste processo."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption trustedProxy = option(
+        {QStringLiteral("trusted-proxy")},
+        QStringLiteral("Endereços de balanceadores (separados por vírgula; na linha de comando, "
+                       "também repetindo a opção) cujo X-Forwarded-For informa o endereço do "
+                       "cliente."),
+        QStringLiteral("endereços"));
     const QList<QCommandLineOption> settable = {
-        database, listen, port,     threads,   maxBody,    logFile,  passwordFile,
-        tlsCert,  tlsKey, insecure, keepAlive, perAddress, bodyTotal};
+        database, listen,   port,      threads,    maxBody,   logFile,  passwordFile, tlsCert,
+        tlsKey,   insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy};
 
     QStringList settableNames() const
     {
@@ -187,7 +200,8 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
     ServerStartupRead read;
     const ServerCommandLine c;
     const auto& [config, database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
-                 tlsKey, insecure, keepAlive, perAddress, bodyTotal, settable] = c;
+                 tlsKey, insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy,
+                 settable] = c;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Servidor de aplicação do objeto %1.").arg(krt::api::remoteObjectName()));
@@ -295,6 +309,22 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
         }
         startup.databasePasswordFile = filePath(passwordFile);
         startup.logFile = s.value(logFile);
+        startup.tokenKeyFile = filePath(tokenKey);
+        const QStringList proxies =
+            parser.isSet(trustedProxy)
+                ? parser.values(trustedProxy)
+                      .join(QLatin1Char(','))
+                      .split(QLatin1Char(','), Qt::SkipEmptyParts)
+                : s.value(trustedProxy).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString& proxy : proxies) {
+            const QHostAddress address(proxy.trimmed());
+            if (address.isNull())
+                throw Error(
+                    ErrorCode::InvalidArgument,
+                    s.at(trustedProxy, QStringLiteral("endereço de balanceador inválido \"%1\".")
+                                           .arg(proxy.trimmed())));
+            options.trustedProxies << address.toString();
+        }
     } catch (const Error& e) {
         read.error = e.text();
     }

@@ -18,6 +18,7 @@ struct ServerStartup
     DbOptions database;           // without its password
     QString databasePasswordFile; // empty: KRT_DB_PASSWORD or libpq's own sources
     QString logFile;              // empty: the console
+    QString tokenKeyFile;         // empty: a random key of this process
 };
 
 struct ServerStartupRead

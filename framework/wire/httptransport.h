@@ -22,6 +22,10 @@ inline constexpr char kCallContentType[] = "application/x-krt-call";
 inline constexpr char kReplyContentType[] = "application/x-krt-reply";
 // GET on this path answers a reply holding true: the server is up.
 inline constexpr char kPingPath[] = "/ping";
+// GET on this path answers 200 when the server can do its work (its health
+// check passes: the application server reaches its database), 503 otherwise;
+// for a load balancer's checks.
+inline constexpr char kHealthPath[] = "/healthz";
 // The object that trades a user name and password for a session token.
 inline constexpr char kSessionObject[] = "Krt.Sessao";
 inline constexpr char kLoginMethod[] = "login";
