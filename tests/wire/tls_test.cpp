@@ -2,8 +2,8 @@
 // a client that trusts the right CA talks, one that trusts another CA or
 // reaches a server whose certificate names another host refuses, and a
 // plain-text client gets nowhere.
+#include "appserver/http/httpcallserver.h"
 #include "framework/wire/callcodec.h"
-#include "framework/wire/httptransport.h"
 #include "logcapture.h"
 #include "testpki.h"
 
