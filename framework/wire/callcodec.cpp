@@ -121,13 +121,15 @@ void appendVariant(QByteArray& out, const Variant& value, int depth,
         break;
     }
     case Variant::Kind::Packet: {
-        const QByteArray bytes = value.asPacket().bytes();
-        appendLE<quint32>(out, quint32(bytes.size()));
+        const Packet packet = value.asPacket();
+        appendLE<quint32>(out, quint32(packet.size()));
         if (pieces) {
             pieces->append(std::exchange(out, QByteArray()));
-            pieces->append(bytes);
+            pieces->append(packet.pieces());
         } else {
-            out.append(bytes);
+            out.reserve(out.size() + packet.size());
+            for (const QByteArray& piece : packet.pieces())
+                out.append(piece);
         }
         break;
     }
