@@ -27,7 +27,7 @@ constexpr int kMaxDepth = 16;
 constexpr quint32 kMaxNameBytes = 1024;
 // What decoding may allocate. A value takes one byte on the wire (unassigned,
 // null) but a whole Variant in memory, a text two bytes per UTF-16 unit, a
-// packet its cell table (and, in a reply, its bytes again): every one is
+// packet its table (and, in a reply, its bytes again): every one is
 // charged before it is allocated, so no body, however built, makes the
 // decoder take more than its budget.
 //

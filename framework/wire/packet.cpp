@@ -243,7 +243,7 @@ Packet Packet::decode(QByteArray bytes)
 {
     auto d = std::make_shared<Data>();
     d->buffer = std::move(bytes);
-    // The cell table points into this exact buffer. Shared (implicitly copied)
+    // The table points into this exact buffer. Shared (implicitly copied)
     // data never moves while we hold it, but raw data (QByteArray::fromRawData,
     // no allocated capacity) belongs to someone else: copy that.
     if (d->buffer.capacity() == 0 && !d->buffer.isEmpty())

@@ -18,7 +18,7 @@ inline constexpr char kPacketMagic[4] = {'K', 'R', 'T', 'P'};
 inline constexpr quint8 kPacketVersion = 1;
 inline constexpr qsizetype kPacketHeaderSize = 4 + 1 + 1 + 2; // magic, version, flags, fields
 inline constexpr int kMaxFieldNameBytes = 255;
-// Offsets in the cell table are 32 bits wide.
+// Offsets in the table are 32 bits wide.
 inline constexpr qsizetype kMaxPacketBytes = qsizetype(std::numeric_limits<quint32>::max()) - 1;
 inline bool isKnownFieldType(quint8 code)
 {
