@@ -1,3 +1,5 @@
+#include "api/methods.h"
+#include "api/packetfields.h"
 #include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/core/busyindicator.h"
@@ -12,8 +14,6 @@
 #include "framework/widgets/dateeditplus.h"
 #include "framework/widgets/maskedit.h"
 #include "screen/frmcancelaconsoli.h"
-#include "server/methods.h"
-#include "server/packetfields.h"
 
 #include <QCheckBox>
 

@@ -1,14 +1,14 @@
 // libFuzzer target: what the server and the client make of values the codec
 // has accepted. The first byte picks: a key list as a list argument carries
-// it, the server's checks of a call's arguments (every reading and every
-// selection, over each argument and the one after it), or a login answer as
-// the client reads it.
-#include "appserver/db/errors.h"
+// it, the server's checks of a call's arguments (the kinds a method declares,
+// every reading and every selection, over each argument and the one after
+// it), or a login answer as the client reads it.
+#include "api/methodtable.h"
 #include "appserver/methods/arguments.h"
 #include "framework/wire/callcodec.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
-#include "server/methodtable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,7 +48,7 @@ void checkArguments(const krt::Call& call)
             case krt::api::ArgKind::Packet:
                 break;
             }
-        } catch (const AppError&) {
+        } catch (const krt::Error&) {
         }
     }
 }
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         }
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
     }
     return 0;
 }

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         }
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
     }
     return 0;
 }

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     krt::Packet packet;
     try {
         packet = krt::Packet::decode(bytes);
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
         return 0;
     }
     // Every cell reads without error as its own type, within the packet's

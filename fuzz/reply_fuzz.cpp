@@ -22,7 +22,7 @@ std::optional<krt::Reply> read(const char* body, size_t size, size_t piece)
         for (size_t at = 0; at < size; at += piece)
             reader.feed(body + at, qsizetype(std::min(piece, size - at)));
         return reader.finish();
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
         return std::nullopt;
     }
 }
@@ -46,7 +46,7 @@ std::optional<krt::Reply> readInPlace(const char* body, size_t size, size_t piec
             at += n;
         }
         return reader.finish();
-    } catch (const krt::WireError&) {
+    } catch (const krt::Error&) {
         return std::nullopt;
     }
 }

@@ -3,12 +3,12 @@
 // nulls, as the server sends them), every method's call with arguments of the
 // kinds the method table gives, the replies of the list methods (whole and
 // streamed in several blocks, ended or failed) and a few bare values.
+#include "api/methodtable.h"
+#include "api/packetfields.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
 #include "framework/wire/streamedreply.h"
-#include "server/methodtable.h"
-#include "server/packetfields.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -28,7 +28,7 @@ QString loginAtStart(const HostOptions& options, krt::UserContext& context,
                 context.branchFixed = true;
             }
             return {};
-        } catch (const krt::RemoteError& e) {
+        } catch (const krt::Error& e) {
             // Only a refused password is worth asking again; anything else
             // (server down, TLS) is the screen's to report when it connects.
             refusal = e.text();

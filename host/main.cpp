@@ -88,7 +88,7 @@ int main(int argc, char** argv)
             try {
                 openHostDatabase(database, options);
             } catch (const EKrtError& e) {
-                services.showError(e.message());
+                services.showError(e.text());
             }
             if (window.loadModule(options.modulePath) && options.openScreen)
                 window.openCancellationScreen();

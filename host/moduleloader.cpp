@@ -135,8 +135,7 @@ void ModuleLoader::unload(const std::function<void()>& destroyModuleWidgets)
         try {
             m_finalize();
         } catch (const EKrtError& e) {
-            m_error =
-                QStringLiteral("Falha na finalização do módulo %1: %2").arg(m_path, e.message());
+            m_error = QStringLiteral("Falha na finalização do módulo %1: %2").arg(m_path, e.text());
         } catch (const std::exception& e) {
             m_error = QStringLiteral("Falha na finalização do módulo %1: %2")
                           .arg(m_path, QString::fromUtf8(e.what()));

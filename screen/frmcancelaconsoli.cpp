@@ -1,8 +1,8 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "api/methodtable.h"
 #include "framework/data/clientdataset.h"
 #include "framework/net/netconnection.h"
-#include "server/methodtable.h"
 
 // The screen as it stands before any handler runs. Each part is built in
 // its own file; the order matters where one part refers to another (data

@@ -1,10 +1,10 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "api/packetfields.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/datasource.h"
 #include "framework/data/fieldlayout.h"
 #include "framework/db/adoibquery.h"
-#include "server/packetfields.h"
 
 using krt::fieldAs;
 

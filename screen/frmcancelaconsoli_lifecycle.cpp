@@ -1,5 +1,6 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "api/methods.h"
 #include "filter/filtro.h"
 #include "framework/core/busyindicator.h"
 #include "framework/core/errors.h"
@@ -10,7 +11,6 @@
 #include "framework/net/servercall.h"
 #include "framework/widgets/btnpesquisa.h"
 #include "framework/widgets/maskedit.h"
-#include "server/methods.h"
 #include "shared/moduleglobals.h"
 
 #include <QDate>

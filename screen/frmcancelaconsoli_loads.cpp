@@ -1,12 +1,12 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "api/methods.h"
 #include "filter/filtro.h"
 #include "framework/core/busyindicator.h"
 #include "framework/core/hostservices.h"
 #include "framework/data/clientdataset.h"
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
-#include "server/methods.h"
 #include "shared/moduleglobals.h"
 
 #include <QCheckBox>

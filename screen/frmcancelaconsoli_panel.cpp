@@ -1,5 +1,6 @@
 #include "screen/frmcancelaconsoli.h"
 
+#include "api/methods.h"
 #include "filter/filtro.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/core/busyindicator.h"
@@ -11,7 +12,6 @@
 #include "framework/net/servercall.h"
 #include "framework/widgets/maskedit.h"
 #include "framework/widgets/pagecontrol.h"
-#include "server/methods.h"
 
 #include <QCheckBox>
 #include <QFrame>

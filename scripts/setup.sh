@@ -14,6 +14,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libboost1.81-dev libssl-dev openssl libsodium-dev
   libsqlite3-dev sqlite3 libpq-dev postgresql
+  haproxy # the balancer test: three application servers behind it
   firebird3.0-server firebird-dev
   clang clang-format
   qt6-translations-l10n

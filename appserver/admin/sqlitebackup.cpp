@@ -1,6 +1,6 @@
 #include "appserver/admin/sqlitebackup.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +17,8 @@ sqlite3* handleOf(Database& db)
     const QSqlDatabase connection = db.connection();
     const QVariant handle = connection.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        throw AppError(QStringLiteral("o banco não expõe a conexão SQLite."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("o banco não expõe a conexão SQLite."));
     return *static_cast<sqlite3* const*>(handle.data());
 }
 
@@ -30,7 +31,8 @@ public:
         QFile::remove(path_);
         if (sqlite3_open_v2(path_.toUtf8().constData(), &db_,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-            throw AppError(QStringLiteral("não foi possível criar %1: %2.").arg(path_, error()));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("não foi possível criar %1: %2.").arg(path_, error()));
     }
     ~PartialCopy()
     {
@@ -59,7 +61,8 @@ public:
     void exec(const char* sql)
     {
         if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw AppError(QStringLiteral("cópia %1: %2.").arg(path_, error()));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("cópia %1: %2.").arg(path_, error()));
     }
 
     void keepAs(const QString& target)
@@ -67,8 +70,8 @@ public:
         sqlite3_close_v2(db_);
         db_ = nullptr;
         if (!QFile::rename(path_, target))
-            throw AppError(
-                QStringLiteral("não foi possível renomear %1 para %2.").arg(path_, target));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("não foi possível renomear %1 para %2.").arg(path_, target));
         kept_ = true;
     }
 
@@ -83,16 +86,18 @@ private:
 BackupReport backupSqlite(Database& db, const QString& target)
 {
     if (db.kind() != DbKind::SQLite)
-        throw AppError(QStringLiteral("backup copia só bancos SQLite; para PostgreSQL use pg_dump "
-                                      "(docs/deploy.md)."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("backup copia só bancos SQLite; para PostgreSQL use pg_dump "
+                                   "(docs/deploy.md)."));
     if (QFileInfo::exists(target))
-        throw AppError(QStringLiteral("o arquivo %1 já existe; nada foi copiado.").arg(target));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("o arquivo %1 já existe; nada foi copiado.").arg(target));
     sqlite3* source = handleOf(db);
     PartialCopy copy(target + QStringLiteral(".part"));
 
     sqlite3_backup* backup = sqlite3_backup_init(copy.handle(), "main", source, "main");
     if (!backup)
-        throw AppError(QStringLiteral("backup: %1.").arg(copy.error()));
+        throw Error(ErrorCode::InvalidArgument, QStringLiteral("backup: %1.").arg(copy.error()));
     // All pages in one step: one read transaction, so the copy is a single
     // snapshot; a writer in another process goes on meanwhile (WAL). A busy
     // answer (a checkpoint holding a lock for a moment) is tried again.
@@ -107,16 +112,18 @@ BackupReport backupSqlite(Database& db, const QString& target)
     report.pages = sqlite3_backup_pagecount(backup);
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE)
-        throw AppError(
+        throw Error(
+            ErrorCode::InvalidArgument,
             QStringLiteral("backup interrompido: %1.").arg(QString::fromUtf8(sqlite3_errstr(rc))));
 
     // One self-contained file: the source's WAL mode stays behind.
     copy.exec("PRAGMA journal_mode=DELETE");
     const QString integrity = copy.integrity();
     if (integrity != QLatin1String("ok"))
-        throw AppError(QStringLiteral("a cópia não passou em PRAGMA integrity_check: %1; nada foi "
-                                      "gravado em %2.")
-                           .arg(integrity.left(500), target));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("a cópia não passou em PRAGMA integrity_check: %1; nada foi "
+                                   "gravado em %2.")
+                        .arg(integrity.left(500), target));
     copy.keepAs(target);
     report.bytes = QFileInfo(target).size();
     return report;

@@ -17,7 +17,7 @@ struct BackupReport
 // write-ahead log included, while a server goes on reading and writing (in
 // WAL mode a reader never blocks the writer). The copy is a single file (no
 // -wal beside it), written as `target`.part and renamed once PRAGMA
-// integrity_check has found it sound. Throws AppError when `target` exists,
+// integrity_check has found it sound. Throws Error when `target` exists,
 // the database is not SQLite, or the copy fails or is not sound (the partial
 // file is removed).
 BackupReport backupSqlite(Database& db, const QString& target);

@@ -1,6 +1,6 @@
 #include "appserver/auth/passwords.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <mutex>
 #include <sodium.h>
@@ -19,7 +19,8 @@ void initSodium()
     static std::once_flag once;
     std::call_once(once, [] {
         if (sodium_init() < 0)
-            throw AppError(QStringLiteral("Falha ao iniciar a biblioteca de criptografia."));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Falha ao iniciar a biblioteca de criptografia."));
     });
 }
 
@@ -32,7 +33,8 @@ QString hashPassword(const QString& password)
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str_alg(out, bytes.constData(), size_t(bytes.size()), kOps, kMemory,
                               crypto_pwhash_ALG_ARGON2ID13) != 0)
-        throw AppError(QStringLiteral("Memória insuficiente para calcular o hash da senha."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Memória insuficiente para calcular o hash da senha."));
     return QString::fromLatin1(out);
 }
 

@@ -1,8 +1,8 @@
 #include "appserver/auth/users.h"
 
 #include "appserver/auth/passwords.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -20,10 +20,12 @@ QString yesNo(bool value)
 void checkPassword(const QString& password, bool checkLength = true)
 {
     if (checkLength && password.toUcs4().size() < kMinPasswordLength)
-        throw AppError(
+        throw Error(
+            ErrorCode::InvalidArgument,
             QStringLiteral("A senha deve ter pelo menos %1 caracteres.").arg(kMinPasswordLength));
     if (password.contains(QChar(0)))
-        throw AppError(QStringLiteral("A senha não pode conter o caractere NUL."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("A senha não pode conter o caractere NUL."));
 }
 
 } // namespace
@@ -38,30 +40,36 @@ void UserStore::add(const QString& name, const QString& password, bool allBranch
                     const QStringList& branches, bool fixedBranch, PasswordRule rule)
 {
     if (!isValidName(name))
-        throw AppError(QStringLiteral("Nome de usuário inválido \"%1\": use de 1 a 40 letras, "
-                                      "dígitos, '.', '_', '-' ou '@'.")
-                           .arg(name.left(60)));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Nome de usuário inválido \"%1\": use de 1 a 40 letras, "
+                                   "dígitos, '.', '_', '-' ou '@'.")
+                        .arg(name.left(60)));
     checkPassword(password, rule == PasswordRule::MinimumLength);
     QStringList list = branches;
     list.removeDuplicates();
     list.sort();
     if (allBranches && !list.isEmpty())
-        throw AppError(QStringLiteral("Informe todas as filiais ou uma lista, não as duas."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Informe todas as filiais ou uma lista, não as duas."));
     if (!allBranches && list.isEmpty())
-        throw AppError(QStringLiteral("Informe as filiais do usuário (ou todas)."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Informe as filiais do usuário (ou todas)."));
     if (fixedBranch && (allBranches || list.size() != 1))
-        throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
     const QString hash = hashPassword(password);
     withRetry([&] {
         QSqlDatabase db = db_.connection();
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
         if (read(db, name, nullptr))
-            throw AppError(QStringLiteral("O usuário %1 já existe.").arg(name));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("O usuário %1 já existe.").arg(name));
         Query branchExists(db, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = ?"));
         for (const QString& b : list) {
             branchExists.bindText(b).exec();
             if (!branchExists.next())
-                throw AppError(QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
+                throw Error(ErrorCode::InvalidArgument,
+                            QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
             while (branchExists.next()) {
             }
         }
@@ -93,7 +101,8 @@ void UserStore::setPassword(const QString& name, const QString& password)
                                    "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(hash).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
-            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
         tx.commit();
     });
 }
@@ -109,7 +118,8 @@ void UserStore::setActive(const QString& name, bool active)
                                    "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"));
         q.bindText(yesNo(active)).bind(QDateTime::currentDateTime()).bindText(name).exec();
         if (q.rowsAffected() != 1)
-            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
         tx.commit();
     });
 }
@@ -118,13 +128,16 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
                                      const QStringList& remove, bool all)
 {
     if (all && (!add.isEmpty() || !remove.isEmpty()))
-        throw AppError(QStringLiteral("Informe todas as filiais ou filiais a incluir e a retirar, "
-                                      "não os dois."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Informe todas as filiais ou filiais a incluir e a retirar, "
+                                   "não os dois."));
     if (!all && add.isEmpty() && remove.isEmpty())
-        throw AppError(QStringLiteral("Informe as filiais a incluir, a retirar, ou todas."));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Informe as filiais a incluir, a retirar, ou todas."));
     for (const QString& b : add)
         if (remove.contains(b))
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 QStringLiteral("A filial %1 não pode ser incluída e retirada.").arg(b.left(10)));
     UserRecord result;
     withRetry([&] {
@@ -132,22 +145,26 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
         Transaction tx(db, db_.kind(), Transaction::Mode::Write);
         std::optional<UserRecord> user = read(db, name, nullptr);
         if (!user)
-            throw AppError(QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Usuário não cadastrado: %1.").arg(name.left(60)));
         QStringList list = user->allBranches ? QStringList() : user->branches;
         if (!remove.isEmpty() && user->allBranches)
-            throw AppError(QStringLiteral("O usuário %1 tem todas as filiais: use --add para "
-                                          "limitá-lo a algumas.")
-                               .arg(name));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("O usuário %1 tem todas as filiais: use --add para "
+                                       "limitá-lo a algumas.")
+                            .arg(name));
         for (const QString& b : remove) {
             if (!list.removeOne(b))
-                throw AppError(
+                throw Error(
+                    ErrorCode::InvalidArgument,
                     QStringLiteral("O usuário %1 não tem a filial %2.").arg(name, b.left(10)));
         }
         Query branchExists(db, QStringLiteral("SELECT 1 FROM FILIAL WHERE CDFILIAL = ?"));
         for (const QString& b : add) {
             branchExists.bindText(b).exec();
             if (!branchExists.next())
-                throw AppError(QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
+                throw Error(ErrorCode::InvalidArgument,
+                            QStringLiteral("Filial não cadastrada: %1.").arg(b.left(10)));
             while (branchExists.next()) {
             }
             if (!list.contains(b))
@@ -155,13 +172,16 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
         }
         list.sort();
         if (all && user->fixedBranch)
-            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
         if (!all && list.isEmpty())
-            throw AppError(QStringLiteral("O usuário %1 ficaria sem filiais; use user disable "
-                                          "para impedir o acesso.")
-                               .arg(name));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("O usuário %1 ficaria sem filiais; use user disable "
+                                       "para impedir o acesso.")
+                            .arg(name));
         if (!all && user->fixedBranch && list.size() != 1)
-            throw AppError(QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Um usuário de filial fixa tem exatamente uma filial."));
         // The branches change and every session of the user ends in one step.
         Query(db, QStringLiteral("UPDATE KRTUSUARIO SET IDTODASFILIAIS = ?, DTHRALTERACAO = ?, "
                                  "NRGERACAO = NRGERACAO + 1 WHERE NMUSUARIO = ?"))
@@ -184,10 +204,16 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
 }
 
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
-                                          QString* hash)
+                                          QString* hash, const QString* sessionId, bool* ended)
 {
-    Query q(db, QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, NRGERACAO "
-                               "FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    Query q(db, sessionId
+                    ? QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
+                                     "NRGERACAO, (SELECT COUNT(*) FROM KRTSESSAOENCERRADA "
+                                     "WHERE IDSESSAO = ?) FROM KRTUSUARIO WHERE NMUSUARIO = ?")
+                    : QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
+                                     "NRGERACAO FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    if (sessionId)
+        q.bindText(*sessionId);
     q.bindText(name).exec();
     if (!q.next())
         return std::nullopt;
@@ -199,6 +225,8 @@ std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString&
     user.fixedBranch = q.text(2) == QLatin1String("S");
     user.active = q.text(3) == QLatin1String("S");
     user.sessionGeneration = q.integer(4);
+    if (sessionId && ended)
+        *ended = q.integer(5) > 0;
     while (q.next()) {
     }
     Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "
@@ -216,6 +244,33 @@ std::optional<UserRecord> UserStore::find(const QString& name)
     if (!isValidName(name))
         return std::nullopt;
     return read(db_.connection(), name, nullptr);
+}
+
+std::optional<UserRecord> UserStore::findForSession(const QString& name, const QString& sessionId,
+                                                    bool* ended)
+{
+    if (!isValidName(name))
+        return std::nullopt;
+    return read(db_.connection(), name, nullptr, &sessionId, ended);
+}
+
+void UserStore::endSession(const QString& name, const QString& sessionId, qint64 expiresMs,
+                           qint64 nowMs)
+{
+    withRetry([&] {
+        QSqlDatabase db = db_.connection();
+        Transaction tx(db, db_.kind(), Transaction::Mode::Write);
+        Query(db, QStringLiteral("DELETE FROM KRTSESSAOENCERRADA WHERE NRVALIDADE < ?"))
+            .bind(nowMs)
+            .exec();
+        Query(db, QStringLiteral("INSERT INTO KRTSESSAOENCERRADA (IDSESSAO, NMUSUARIO, NRVALIDADE) "
+                                 "VALUES (?, ?, ?) ON CONFLICT (IDSESSAO) DO NOTHING"))
+            .bindText(sessionId)
+            .bindText(name)
+            .bind(expiresMs)
+            .exec();
+        tx.commit();
+    });
 }
 
 QList<UserRecord> UserStore::list()

@@ -26,7 +26,7 @@ struct UserRecord
 };
 
 // Users of the server: created, changed and checked on the calling thread's
-// connection. Every failure throws AppError with a Portuguese text.
+// connection. Every failure throws Error with a Portuguese text.
 class UserStore
 {
 public:
@@ -54,6 +54,14 @@ public:
                               const QStringList& remove, bool all);
     QList<UserRecord> list();
     std::optional<UserRecord> find(const QString& name);
+    // The user, read as on every call, and whether the session `sessionId`
+    // (SessionClaims::idText) was ended by a logout, in the same statement.
+    std::optional<UserRecord> findForSession(const QString& name, const QString& sessionId,
+                                             bool* ended);
+    // Ends one session of `name` on every server process (a logout): it is
+    // remembered until `expiresMs`, when the token is worthless anyway, and
+    // sessions remembered past their own expiry are forgotten.
+    void endSession(const QString& name, const QString& sessionId, qint64 expiresMs, qint64 nowMs);
 
     enum class Verdict
     {
@@ -70,7 +78,8 @@ public:
     static bool isValidName(const QString& name);
 
 private:
-    std::optional<UserRecord> read(const QSqlDatabase& db, const QString& name, QString* hash);
+    std::optional<UserRecord> read(const QSqlDatabase& db, const QString& name, QString* hash,
+                                   const QString* sessionId = nullptr, bool* ended = nullptr);
 
     Database& db_;
 };

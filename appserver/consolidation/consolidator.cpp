@@ -1,8 +1,8 @@
 #include "appserver/consolidation/consolidator.h"
 
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/branchlock.h"
+#include "framework/wire/errors.h"
 
 #include <QList>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "appserver/db/database.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -42,9 +42,10 @@ void run(QSqlDatabase& db, const QString& statement)
 {
     QSqlQuery q(db);
     if (!q.exec(statement))
-        throw DbError(QStringLiteral("Falha ao preparar a conexão com o banco de dados (%1): %2")
-                          .arg(statement, q.lastError().text()),
-                      false);
+        throw Error(ErrorCode::DatabaseFailure,
+                    QStringLiteral("Falha ao preparar a conexão com o banco de dados (%1): %2")
+                        .arg(statement, q.lastError().text()))
+            .setTransient(false);
 }
 
 } // namespace
@@ -94,9 +95,10 @@ QSqlDatabase Database::open(const QString& name)
         const QString text = db.lastError().text();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
-        throw DbError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2")
-                          .arg(options_.describe(), text),
-                      false);
+        throw Error(ErrorCode::DatabaseFailure,
+                    QStringLiteral("Não foi possível abrir o banco de dados %1: %2")
+                        .arg(options_.describe(), text))
+            .setTransient(false);
     }
     try {
         for (const QString& statement : dialect_.sessionSetup())

@@ -26,7 +26,7 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // This thread's connection, opened on first use. Throws DbError when the
+    // This thread's connection, opened on first use. Throws Error (DatabaseFailure) when the
     // database cannot be opened.
     QSqlDatabase connection();
     // Closes and forgets this thread's connection (it opens a new one on its

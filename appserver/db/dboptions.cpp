@@ -1,6 +1,6 @@
 #include "appserver/db/dboptions.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <QFile>
 #include <QUrl>
@@ -34,7 +34,8 @@ DbOptions DbOptions::parse(const QString& text)
     if (text.startsWith(QLatin1String("sqlite:"))) {
         const QString path = text.mid(7);
         if (path.isEmpty())
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 QStringLiteral("Banco de dados inválido: falta o arquivo em \"%1\".").arg(text));
         return sqlite(path);
     }
@@ -43,21 +44,26 @@ DbOptions DbOptions::parse(const QString& text)
         const QUrl url(text, QUrl::StrictMode);
         const QString database = url.path().mid(1);
         if (!url.isValid() || url.host().isEmpty() || database.isEmpty())
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 QStringLiteral("Banco de dados inválido: \"%1\" não é postgres://usuário@máquina:"
                                "porta/banco.")
                     .arg(DbOptions::postgres(url.host(), url.port(5432), url.userName(), database)
                              .describe()));
         if (!url.password().isEmpty())
-            throw AppError(QStringLiteral(
-                "Banco de dados inválido: a senha não pode ir em --database, onde qualquer "
-                "usuário da máquina a vê na lista de processos. Use --database-password-file, a "
-                "variável KRT_DB_PASSWORD ou o arquivo de senhas do PostgreSQL (~/.pgpass)."));
+            throw Error(
+                ErrorCode::InvalidArgument,
+                QStringLiteral(
+                    "Banco de dados inválido: a senha não pode ir em --database, onde qualquer "
+                    "usuário da máquina a vê na lista de processos. Use --database-password-file, "
+                    "a "
+                    "variável KRT_DB_PASSWORD ou o arquivo de senhas do PostgreSQL (~/.pgpass)."));
         DbOptions o = postgres(url.host(), url.port(5432), url.userName(), database);
         o.readPostgresParameters(url);
         return o;
     }
-    throw AppError(
+    throw Error(
+        ErrorCode::InvalidArgument,
         QStringLiteral("Banco de dados inválido: use sqlite:ARQUIVO ou postgres://usuário@máquina:"
                        "porta/banco (recebido \"%1\").")
             .arg(text.left(200)));
@@ -71,27 +77,31 @@ void DbOptions::readPostgresParameters(const QUrl& url)
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
         if (key == QLatin1String("sslmode")) {
             if (!modes.contains(value))
-                throw AppError(QStringLiteral("Banco de dados inválido: sslmode \"%1\" não "
-                                              "existe (use %2).")
-                                   .arg(value.left(40), modes.join(QStringLiteral(", "))));
+                throw Error(ErrorCode::InvalidArgument,
+                            QStringLiteral("Banco de dados inválido: sslmode \"%1\" não "
+                                           "existe (use %2).")
+                                .arg(value.left(40), modes.join(QStringLiteral(", "))));
             sslMode = value;
         } else if (key == QLatin1String("sslrootcert")) {
             if (value.isEmpty() || value.contains(QLatin1Char('\'')))
-                throw AppError(QStringLiteral("Banco de dados inválido: sslrootcert \"%1\".")
-                                   .arg(value.left(200)));
+                throw Error(ErrorCode::InvalidArgument,
+                            QStringLiteral("Banco de dados inválido: sslrootcert \"%1\".")
+                                .arg(value.left(200)));
             sslRootCert = value;
         } else if (key == QLatin1String("statement_timeout")) {
             bool ok = false;
             const int ms = value.toInt(&ok);
             if (!ok || ms < 0)
-                throw AppError(QStringLiteral("Banco de dados inválido: statement_timeout deve "
-                                              "ser um número de milissegundos (recebido \"%1\").")
-                                   .arg(value.left(40)));
+                throw Error(ErrorCode::InvalidArgument,
+                            QStringLiteral("Banco de dados inválido: statement_timeout deve "
+                                           "ser um número de milissegundos (recebido \"%1\").")
+                                .arg(value.left(40)));
             statementTimeoutMs = ms;
         } else {
-            throw AppError(QStringLiteral("Banco de dados inválido: parâmetro \"%1\" desconhecido "
-                                          "(aceitos sslmode, sslrootcert e statement_timeout).")
-                               .arg(key.left(40)));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Banco de dados inválido: parâmetro \"%1\" desconhecido "
+                                       "(aceitos sslmode, sslrootcert e statement_timeout).")
+                            .arg(key.left(40)));
         }
     }
 }
@@ -113,9 +123,9 @@ void DbOptions::loadPassword(const QString& passwordFile)
     if (!passwordFile.isEmpty()) {
         QFile file(passwordFile);
         if (!file.open(QIODevice::ReadOnly))
-            throw AppError(
-                QStringLiteral("Não foi possível ler o arquivo de senha do banco %1: %2.")
-                    .arg(passwordFile, file.errorString()));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Não foi possível ler o arquivo de senha do banco %1: %2.")
+                            .arg(passwordFile, file.errorString()));
         const QByteArray line = file.readLine(4096);
         password = QString::fromUtf8(line).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
         return;

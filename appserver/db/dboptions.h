@@ -37,11 +37,11 @@ struct DbOptions
     static DbOptions sqlite(const QString& path);
     static DbOptions postgres(const QString& host, int port, const QString& user,
                               const QString& database, const QString& password = {});
-    // Throws AppError on a text that is neither form, or that holds a password.
+    // Throws Error on a text that is neither form, or that holds a password.
     static DbOptions parse(const QString& text);
     // Takes the password from the first line of `passwordFile` when given,
     // else from the environment variable KRT_DB_PASSWORD when set; otherwise
-    // libpq looks for one itself. Throws AppError when the file cannot be read.
+    // libpq looks for one itself. Throws Error when the file cannot be read.
     void loadPassword(const QString& passwordFile);
     // libpq's connection parameters beyond host, port, user and database, as
     // QPSQL takes them ("key=value;key=value").
@@ -51,7 +51,7 @@ struct DbOptions
 
 private:
     // sslmode, sslrootcert and statement_timeout from the text's query;
-    // throws AppError on any other or on a bad value.
+    // throws Error on any other or on a bad value.
     void readPostgresParameters(const QUrl& url);
 };
 

@@ -1,7 +1,7 @@
 #include "appserver/db/migrator.h"
 
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -78,17 +78,19 @@ QStringList Migrator::migrate()
     // running on it could write what the newer one no longer reads.
     const int newest = known.isEmpty() ? 0 : versionOf(known.last());
     if (current > newest)
-        throw AppError(QStringLiteral("o banco está na versão %1 do esquema, mais nova que a deste "
-                                      "programa (%2): atualize o programa; nada foi alterado.")
-                           .arg(current)
-                           .arg(newest));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("o banco está na versão %1 do esquema, mais nova que a deste "
+                                   "programa (%2): atualize o programa; nada foi alterado.")
+                        .arg(current)
+                        .arg(newest));
     for (const QString& name : known) {
         const int version = versionOf(name);
         if (version <= current)
             continue;
         QFile file(kResourceDir + QLatin1Char('/') + name);
         if (!file.open(QIODevice::ReadOnly))
-            throw AppError(QStringLiteral("Migração %1 ilegível.").arg(name));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Migração %1 ilegível.").arg(name));
         const QString script = QString::fromUtf8(file.readAll());
         withRetry([&] {
             Transaction tx(db, db_.kind(), Transaction::Mode::Write);

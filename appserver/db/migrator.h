@@ -15,7 +15,7 @@ class Migrator
 public:
     explicit Migrator(Database& db) : db_(db) {}
 
-    // Applies what is missing; returns the names applied now. Throws AppError,
+    // Applies what is missing; returns the names applied now. Throws Error,
     // changing nothing, when the database is at a newer version than the
     // newest this build knows.
     QStringList migrate();

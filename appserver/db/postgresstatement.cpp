@@ -306,6 +306,12 @@ public:
     }
 
     int rowsAffected() const override { return affected_; }
+    // Known once the statement ran and until its rows are read.
+    int columnCount() const override { return current_ ? PQnfields(current_) : 0; }
+    QString columnName(int col) const override
+    {
+        return current_ ? QString::fromUtf8(PQfname(current_, col)) : QString();
+    }
 
     // A statement run more than once is parsed and planned once by the
     // server: about a third less per run of a short statement.

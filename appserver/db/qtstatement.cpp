@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <vector>
 
 namespace krt::app::detail {
@@ -68,6 +69,8 @@ public:
     }
 
     int rowsAffected() const override { return q_.numRowsAffected(); }
+    int columnCount() const override { return q_.record().count(); }
+    QString columnName(int col) const override { return q_.record().fieldName(col); }
 
 private:
     [[noreturn]] void fail(const QString& what) const

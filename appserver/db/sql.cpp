@@ -1,8 +1,8 @@
 #include "appserver/db/sql.h"
 
 #include "appserver/db/dialect.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/statement.h"
+#include "framework/wire/errors.h"
 
 namespace krt::app {
 
@@ -91,6 +91,23 @@ int Query::rowsAffected() const
     return st_->rowsAffected();
 }
 
+int Query::column(std::string_view name) const
+{
+    const QString wanted = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    for (int col = 0; col < st_->columnCount(); ++col)
+        if (st_->columnName(col).compare(wanted, Qt::CaseInsensitive) == 0)
+            return col;
+    return -1;
+}
+
+QStringList Query::columnNames() const
+{
+    QStringList names;
+    for (int col = 0; col < st_->columnCount(); ++col)
+        names << st_->columnName(col);
+    return names;
+}
+
 QString placeholders(qsizetype count)
 {
     QString s;
@@ -119,7 +136,7 @@ Transaction::~Transaction()
         return;
     try {
         execStatement(db_, QStringLiteral("ROLLBACK"));
-    } catch (const DbError&) {
+    } catch (const Error&) {
         // The connection is gone or the transaction already ended: nothing
         // of it was committed either way.
     }

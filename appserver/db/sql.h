@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <string_view>
@@ -16,7 +17,7 @@ class Statement;
 }
 
 // A prepared, forward-only statement with positional parameters ("?").
-// Values are always bound, never pasted into the text. Failures throw DbError
+// Values are always bound, never pasted into the text. Failures throw Error (DatabaseFailure)
 // carrying the driver's text. After exec() the next bind() starts again at
 // the first parameter, so one prepared statement serves a whole loop.
 //
@@ -51,6 +52,11 @@ public:
     // A DATE column (both databases give its ISO text).
     QDate date(int col) const;
     int rowsAffected() const;
+
+    // After exec(): the position of the column named `name` (in any case),
+    // or -1 when the statement has none.
+    int column(std::string_view name) const;
+    QStringList columnNames() const;
 
 private:
     std::unique_ptr<detail::Statement> st_;
@@ -90,7 +96,7 @@ private:
 // deadlock, a serialization failure or a busy file.
 template <typename Fn> auto withRetry(Fn&& work) -> decltype(work());
 
-// Executes one statement without parameters; throws DbError.
+// Executes one statement without parameters; throws Error (DatabaseFailure).
 void execStatement(const QSqlDatabase& db, const QString& sql);
 
 } // namespace krt::app

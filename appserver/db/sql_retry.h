@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <chrono>
 #include <thread>
@@ -13,7 +13,7 @@ template <typename Fn> auto withRetry(Fn&& work) -> decltype(work())
     for (int attempt = 1;; ++attempt) {
         try {
             return work();
-        } catch (const DbError& e) {
+        } catch (const Error& e) {
             if (!e.transient() || attempt == attempts)
                 throw;
             std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));

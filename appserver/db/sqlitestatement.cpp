@@ -108,6 +108,11 @@ public:
     double number(int col) const override { return sqlite3_column_double(st_, col); }
     qint64 integer(int col) const override { return sqlite3_column_int64(st_, col); }
     int rowsAffected() const override { return sqlite3_changes(db_); }
+    int columnCount() const override { return sqlite3_column_count(st_); }
+    QString columnName(int col) const override
+    {
+        return QString::fromUtf8(sqlite3_column_name(st_, col));
+    }
 
 private:
     int bindAt(int index, const QVariant& value)

@@ -1,6 +1,6 @@
 #include "appserver/db/statement.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 namespace krt::app::detail {
 
@@ -40,8 +40,9 @@ QString firstWords(const QString& sql)
 
 void failStatement(const QString& what, const QString& detail, bool transient)
 {
-    throw DbError(QStringLiteral("Erro no banco de dados ao %1: %2").arg(what, detail.trimmed()),
-                  transient);
+    throw Error(ErrorCode::DatabaseFailure,
+                QStringLiteral("Erro no banco de dados ao %1: %2").arg(what, detail.trimmed()))
+        .setTransient(transient);
 }
 
 } // namespace krt::app::detail

@@ -33,6 +33,10 @@ public:
     // Both native paths read DATE columns as ISO text.
     virtual QDate date(int col) const;
     virtual int rowsAffected() const = 0;
+    // The columns of the rows, as the statement names them (a database may
+    // give them in another case than the statement's text).
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int col) const = 0;
 };
 
 // Each returns nullptr when `db` is not reachable that way.
@@ -47,7 +51,7 @@ QDate isoDay(std::string_view text);
 // The start of a statement, for error texts.
 QString firstWords(const QString& sql);
 
-// "Erro no banco de dados ao <what>: <detail>", as a DbError.
+// "Erro no banco de dados ao <what>: <detail>", as an Error (DatabaseFailure).
 [[noreturn]] void failStatement(const QString& what, const QString& detail, bool transient);
 
 } // namespace krt::app::detail

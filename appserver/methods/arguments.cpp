@@ -12,11 +12,11 @@ QStringList parseList(const QString& text, const ArgAt& at)
     // kMaxListKeys + 1, before the rest of it is built.
     try {
         return parseKeyList(text, kMaxListKeys);
-    } catch (const KeyListTooLong&) {
-        at.fail(QStringLiteral("a lista do argumento %1 tem mais de %2 itens; o máximo é %2.")
-                    .arg(at.position)
-                    .arg(kMaxListKeys));
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
+        if (e.code() == ErrorCode::TooLarge)
+            at.fail(QStringLiteral("a lista do argumento %1 tem mais de %2 itens; o máximo é %2.")
+                        .arg(at.position)
+                        .arg(kMaxListKeys));
         at.fail(QStringLiteral("a lista do argumento %1 está malformada (%2).")
                     .arg(at.position)
                     .arg(e.text()));

@@ -1,7 +1,6 @@
 // The two writing methods: undoing the consolidation of invoices and of stock
 // withdrawals. Each request is one transaction: every listed document that may
 // be undone is undone completely, or (on any failure) nothing is.
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/arguments.h"
 #include "appserver/methods/audit.h"
@@ -10,6 +9,7 @@
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/rowwriter.h"
 #include "appserver/methods/stockreversal.h"
+#include "framework/wire/errors.h"
 
 #include <QHash>
 #include <QSet>
@@ -259,7 +259,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
         in.refuse(periodBlockedText());
     } catch (const AccessRefusal& refusal) {
         auditRefusal(audit, refusal.what);
-        throw AccessDenied(in.name(), QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what));
+        throw Error(ErrorCode::AccessDenied,
+                    QStringLiteral("%1 Nada foi cancelado.").arg(refusal.what), in.name());
     }
 }
 
@@ -290,7 +291,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
                                            "tem %4).")
                                 .arg(caller.user, k.first, keyText(k), caller.allowedText());
         auditRefusal(audit, why);
-        throw AccessDenied(in.name(), QStringLiteral("%1 Nada foi cancelado.").arg(why));
+        throw Error(ErrorCode::AccessDenied, QStringLiteral("%1 Nada foi cancelado.").arg(why),
+                    in.name());
     }
     try {
         const int cancelled = withRetry([&] {

@@ -1,10 +1,10 @@
 // Calls by method name, as they arrive from the wire: each declared method
 // bound to its implementation at compile time.
-#include "appserver/db/errors.h"
+#include "api/methodtable.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/audit.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
-#include "server/methodtable.h"
+#include "framework/wire/errors.h"
 
 #include <tuple>
 #include <utility>
@@ -74,7 +74,7 @@ void RdmCancelaConsoli::refuseAccess(const QString& method, const QString& branc
     entry.requester = caller.requester;
     entry.user = caller.user;
     auditRefusal(entry, reason);
-    throw AccessDenied(method, reason);
+    throw Error(ErrorCode::AccessDenied, reason, method);
 }
 
 Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>& args,
@@ -82,14 +82,10 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
 {
     const api::MethodDecl* decl = api::findMethod(method);
     if (!decl)
-        throw AppError(QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                           .arg(method.left(100), api::remoteObjectName()),
-                       ErrorCode::UnknownMethod);
-    try {
-        api::checkArguments(*decl, args);
-    } catch (const api::SignatureError& error) {
-        throw AppError(method, error.detail());
-    }
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                        .arg(method.left(100), api::remoteObjectName()));
+    api::checkArguments(*decl, args);
     // A method asked about one branch names it in its branch argument; the
     // writing methods also check each document. A user held to some
     // branches must name one of them: no branch is not a way around the check.
@@ -106,14 +102,18 @@ Variant RdmCancelaConsoli::dispatch(const QString& method, const QList<Variant>&
     }
     try {
         return runNamed(api::AllMethods{}, *this, *decl, caller, sink, args);
-    } catch (const WireError& error) {
+    } catch (const Error& error) {
         // A value of the wrong kind deep inside a packet or array.
-        throw AppError(method, error.text());
-    } catch (const DbError& error) {
+        if (error.code() == ErrorCode::Malformed)
+            throw Error(ErrorCode::InvalidArgument, error.text(), method);
         // The connection may be the cause (a restarted database server):
         // this thread opens a fresh one on its next call.
-        db_.releaseThisThread();
-        throw DbError(QStringLiteral("%1: %2").arg(method, error.text()), error.transient());
+        if (error.code() == ErrorCode::DatabaseFailure && error.method().isEmpty()) {
+            db_.releaseThisThread();
+            throw Error(ErrorCode::DatabaseFailure, error.text(), method)
+                .setTransient(error.transient());
+        }
+        throw;
     }
 }
 

@@ -13,26 +13,6 @@ namespace krt::app {
 
 namespace {
 
-// A day column read row after row: the same few dates repeat, so each text
-// is parsed once.
-class DayReader
-{
-public:
-    QDate read(const Query& q, int col)
-    {
-        const std::string_view text = q.utf8(col);
-        if (text != lastText_) {
-            lastText_.assign(text);
-            last_ = q.date(col);
-        }
-        return last_;
-    }
-
-private:
-    std::string lastText_; // empty, like a null day
-    QDate last_;
-};
-
 InvoiceFilter readFilter(const TextArg& filial, const TextArg& loja, const CashList& caixas,
                          const CashFlag& idCaixas, const DayArg& dtInicial, const DayArg& dtFinal,
                          const SalesFlag& idVendas, const SalesList& vendas)
@@ -73,30 +53,33 @@ Variant RdmCancelaConsoli::serve(const Request<api::getPrincipal>& request, cons
     f.appendWhere(b);
     b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
     Query q = b.run(db_.connection());
+    // NAVEGA, the grid's one-line summary, is the only field not copied.
+    out.bind(q, {"NAVEGA"});
+    const int nrLanctoCol = q.column("NRLANCTONF"), notaCol = q.column("NRNOTAFISC"),
+              clienteCol = q.column("NMRAZSOCCLIE"), saidaCol = q.column("DTENTRSAID");
     out.reserve(4096, 160);
     std::string navega;
-    DayColumn emissao, saida;
+    DayColumn saida;
     while (q.next()) {
-        const std::string_view nrLancto = q.utf8(3);
-        const std::string_view nota = q.utf8(6);
-        const std::string_view cliente = q.utf8(4);
-        const bool hasSaida = saida.read(q.utf8(8));
-        navega.assign("NF ").append(nota).append(" - Lanç. ").append(nrLancto).append(" - Saída ");
-        if (hasSaida)
+        const std::string_view cliente = q.utf8(clienteCol);
+        navega.assign("NF ")
+            .append(q.utf8(notaCol))
+            .append(" - Lanç. ")
+            .append(q.utf8(nrLanctoCol))
+            .append(" - Saída ");
+        if (saida.read(q.utf8(saidaCol)))
             navega.append(saida.text());
         navega.append(" - ").append(cliente.empty() ? std::string_view("Consumidor") : cliente);
-        out.utf8(q.utf8(0));
-        if (q.isNull(1))
-            out.null();
-        else
-            out.utf8(q.utf8(1));
-        out.utf8(q.utf8(2)).utf8(nrLancto);
-        if (q.isNull(4))
-            out.null();
-        else
-            out.utf8(cliente);
-        out.day(emissao, emissao.read(q.utf8(5))).utf8(nota).utf8(q.utf8(7));
-        out.day(saida, hasSaida).utf8(navega);
+        out.copy("CDFILIAL")
+            .copy("CDCLIENTE")
+            .copy("CDFILIALNF")
+            .copy("NRLANCTONF")
+            .copy("NMRAZSOCCLIE")
+            .copy("DTEMISSAO")
+            .copy("NRNOTAFISC")
+            .copy("IDSTATUS")
+            .copy("DTENTRSAID")
+            .utf8("NAVEGA", navega);
     }
     return out.finish();
 }
@@ -118,21 +101,26 @@ Variant RdmCancelaConsoli::serve(const Request<api::getLancamento>& request, con
     f.appendWhere(b);
     b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
     Query q = b.run(db_.connection());
-    DayReader emissao, saida;
+    // The pick list shows the issue day as text and finds a posting by its key.
+    out.bind(q, {"IDMARCADO", "DTEMISSAO", "CHAVE"});
+    const int emissaoCol = q.column("DTEMISSAO"), filialNFCol = q.column("CDFILIALNF"),
+              nrLanctoCol = q.column("NRLANCTONF");
+    DayColumn emissao;
     while (q.next()) {
-        const QString filialNF = q.text(2);
-        const QString nrLancto = q.text(3);
-        out.text(QStringLiteral("N"))
-            .text(q.text(0))
-            .text(q.isNull(1) ? QString() : q.text(1))
-            .text(filialNF)
-            .text(q.text(7))
-            .text(nrLancto)
-            .text(q.isNull(4) ? QString() : q.text(4))
-            .text(dayText(emissao.read(q, 5)))
-            .text(q.text(6))
-            .date(saida.read(q, 8))
-            .text(branchKey(filialNF, nrLancto));
+        out.utf8("IDMARCADO", "N")
+            .copy("CDFILIAL")
+            .copy("CDCLIENTE")
+            .copy("CDFILIALNF")
+            .copy("IDSTATUS")
+            .copy("NRLANCTONF")
+            .copy("NMRAZSOCCLIE");
+        if (emissao.read(q.utf8(emissaoCol)))
+            out.utf8("DTEMISSAO", emissao.text());
+        else
+            out.null("DTEMISSAO");
+        out.copy("NRNOTAFISC")
+            .copy("DTENTRSAID")
+            .text("CHAVE", branchKey(q.text(filialNFCol), q.text(nrLanctoCol)));
     }
     return out.finish();
 }
@@ -165,15 +153,23 @@ Variant RdmCancelaConsoli::serve(const Request<api::getVendas>& request, const T
         b.add(QStringLiteral(" AND")).in(QStringLiteral("V.CDCAIXA"), cash.keys);
     b.add(QStringLiteral(" ORDER BY V.DTVENDA, V.NRSEQVENDA"));
     Query q = b.run(db_.connection());
-    DayReader days;
+    // The pick list shows the day as text, finds a sale by its key and names
+    // the customer, or the consumer of a sale without one.
+    out.bind(q, {"IDMARCADO", "CHAVE", "DTVENDA", "NMRAZSOCCLIE"});
+    const int filialCol = q.column("CDFILIAL"), vendaCol = q.column("NRSEQVENDA"),
+              diaCol = q.column("DTVENDA"), clienteCol = q.column("NMRAZSOCCLIE"),
+              consumidorCol = q.column("NMCONSUMIDOR");
+    DayColumn day;
     while (q.next()) {
-        const QString nome = q.isNull(4) ? q.text(5) : q.text(4);
-        out.text(QStringLiteral("N"))
-            .text(branchKey(q.text(0), q.text(1)))
-            .text(q.text(2))
-            .text(q.text(1))
-            .text(dayText(days.read(q, 3)))
-            .text(nome);
+        out.utf8("IDMARCADO", "N")
+            .text("CHAVE", branchKey(q.text(filialCol), q.text(vendaCol)))
+            .copy("CDCAIXA")
+            .copy("NRSEQVENDA");
+        if (day.read(q.utf8(diaCol)))
+            out.utf8("DTVENDA", day.text());
+        else
+            out.null("DTVENDA");
+        out.text("NMRAZSOCCLIE", q.isNull(clienteCol) ? q.text(consumidorCol) : q.text(clienteCol));
     }
     return out.finish();
 }
@@ -181,6 +177,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::getVendas>& request, const T
 Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
                                  const TextArg& filialNF, const TextArg& nrLanctoNF)
 {
+    const Caller& caller = request.caller();
     const QString& branch = filialNF.value;
     const QString& number = nrLanctoNF.value;
     QSqlDatabase db = db_.connection();
@@ -189,7 +186,6 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
 
     // Only the caller's branches: the invoice's branch is checked before the
     // call, but its sales and postings may belong to others.
-    const Caller& caller = request.caller();
     auto ownBranches = [&](SqlBuilder& b, const QString& column) {
         if (!caller.allBranches)
             b.add(QStringLiteral(" AND")).in(column, caller.branches);
@@ -199,13 +195,12 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
     {
         SqlBuilder b;
         b.add(QStringLiteral(
-            "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA, "
+            "SELECT V.CDFILIAL, V.NRSEQVENDA, V.CDCLIENTE, V.CDCAIXA, V.DTVENDA AS DTENTRVENDA, "
             "V.IDTIPOIMPV, P.NMPRODUTO, I.QTPRODVEND, I.VRUNITVEND, I.NRSEQUITVEND, "
             "I.VRDESITVEND, P.CDPRODESTO, C.NMRAZSOCCLIE, V.NRLANCTONF, V.NRCUPOMFIS, "
             "V.CDFILIALNF, V.NMCONSUMIDOR, I.CDPRODUTO, P.CDARVPROD"
             " FROM VENDA V"
-            " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = "
-            "V.NRSEQVENDA"
+            " JOIN ITEMVENDA I ON I.CDFILIAL = V.CDFILIAL AND I.NRSEQVENDA = V.NRSEQVENDA"
             " JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO"
             " LEFT JOIN CLIENTE C ON C.CDCLIENTE = V.CDCLIENTE"
             " WHERE"));
@@ -214,32 +209,31 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
         ownBranches(b, QStringLiteral("V.CDFILIAL"));
         b.add(QStringLiteral(" ORDER BY V.NRSEQVENDA, I.NRSEQUITVEND"));
         Query q = b.run(db);
-        while (q.next()) {
-            const double qt = q.number(7);
-            const double unit = q.number(8);
-            const double discount = q.number(10);
-            auto nullable = [&](int col) { return q.isNull(col) ? QString() : q.text(col); };
-            sales.text(q.text(0))
-                .text(q.text(1))
-                .text(nullable(2))
-                .text(q.text(3))
-                .date(q.date(4))
-                .text(q.text(5))
-                .text(q.text(6))
-                .number(qt)
-                .number(unit)
-                .number(qt * unit - discount)
-                .text(q.text(9))
-                .number(discount)
-                .text(q.text(11))
-                .text(nullable(12))
-                .text(nullable(13))
-                .text(nullable(14))
-                .text(nullable(15))
-                .text(nullable(16))
-                .text(q.text(17))
-                .text(q.text(18));
-        }
+        // The item's total is its quantity times its price, less its discount.
+        sales.bind(q, {"TOTITEM"});
+        const int qtCol = q.column("QTPRODVEND"), unitCol = q.column("VRUNITVEND"),
+                  discountCol = q.column("VRDESITVEND");
+        while (q.next())
+            sales.copy("CDFILIAL")
+                .copy("NRSEQVENDA")
+                .copy("CDCLIENTE")
+                .copy("CDCAIXA")
+                .copy("DTENTRVENDA")
+                .copy("IDTIPOIMPV")
+                .copy("NMPRODUTO")
+                .copy("QTPRODVEND")
+                .copy("VRUNITVEND")
+                .number("TOTITEM", q.number(qtCol) * q.number(unitCol) - q.number(discountCol))
+                .copy("NRSEQUITVEND")
+                .copy("VRDESITVEND")
+                .copy("CDPRODESTO")
+                .copy("NMRAZSOCCLIE")
+                .copy("NRLANCTONF")
+                .copy("NRCUPOMFIS")
+                .copy("CDFILIALNF")
+                .copy("NMCONSUMIDOR")
+                .copy("CDPRODUTO")
+                .copy("CDARVPROD");
     }
 
     RowWriter items(request, 1);
@@ -250,12 +244,13 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
                                    " WHERE I.CDFILIALNF = ? AND I.NRLANCTONF = ?"
                                    " ORDER BY I.NRSEQUITEM"));
         q.bindText(branch).bindText(number).exec();
+        items.bind(q);
         while (q.next())
-            items.text(q.text(0))
-                .text(q.text(1))
-                .number(q.number(2))
-                .number(q.number(3))
-                .number(q.number(4));
+            items.copy("CDPRODUTO")
+                .copy("NMPRODUTO")
+                .copy("QTITEMPROD")
+                .copy("VRUNITITEM")
+                .copy("VRTOTAITEM");
     }
 
     RowWriter stock(request, 2);
@@ -273,15 +268,16 @@ Variant RdmCancelaConsoli::serve(const Request<api::getItLanctoEst>& request,
         ownBranches(b, QStringLiteral("L.CDFILIAL"));
         b.add(QStringLiteral(" ORDER BY I.NRLANCESTQ, I.NRSEQUITEM"));
         Query q = b.run(db);
+        stock.bind(q);
         while (q.next())
-            stock.text(q.text(0))
-                .text(q.text(1))
-                .text(q.text(2))
-                .text(q.text(3))
-                .number(q.number(4))
-                .number(q.number(5))
-                .number(q.number(6))
-                .text(q.text(7));
+            stock.copy("NRLANCESTQ")
+                .copy("NRSEQUITEM")
+                .copy("CDPRODUTO")
+                .copy("NMPRODUTO")
+                .copy("QTLANCTOEST")
+                .copy("VRUNILANCTO")
+                .copy("VRTOTLANCTO")
+                .copy("CDARVPROD");
     }
     tx.commit();
     return Variant(

@@ -11,8 +11,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::getInforPad>& request, const
     Query q(db_.connection(), QStringLiteral("SELECT CDSERIE FROM INFORPAD WHERE CDFILIAL = ?"));
     q.bindText(filial.value).exec();
     RowWriter out(request);
+    out.bind(q);
     while (q.next())
-        out.text(q.isNull(0) ? QString() : q.text(0));
+        out.copy("CDSERIE");
     return out.finish();
 }
 
@@ -24,9 +25,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::getParamVend>& request, cons
                            " WHERE P.CDFILIAL = ?"));
     q.bindText(filial.value).exec();
     RowWriter out(request);
+    out.bind(q);
     while (q.next())
-        for (int col = 0; col < 3; ++col)
-            out.text(q.isNull(col) ? QString() : q.text(col));
+        out.copy("CDLOJA").copy("IDTESESTCONS").copy("NMLOJA");
     return out.finish();
 }
 
@@ -37,9 +38,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::getParamFilial>& request, co
                            " WHERE CDFILIAL = ?"));
     q.bindText(filial.value).exec();
     RowWriter out(request);
+    out.bind(q);
     while (q.next())
-        for (int col = 0; col < 3; ++col)
-            out.text(q.isNull(col) ? QString() : q.text(col));
+        out.copy("IDUTILALMOX").copy("IDUTILLCESTQ").copy("IDCTRLESTQ");
     return out.finish();
 }
 

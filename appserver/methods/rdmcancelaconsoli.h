@@ -1,11 +1,11 @@
 #pragma once
 
+#include "api/methods.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
 #include "appserver/methods/refusalaudit.h"
 #include "appserver/methods/request.h"
 #include "framework/wire/variant.h"
-#include "server/methods.h"
 
 #include <QList>
 #include <QString>
@@ -14,14 +14,14 @@
 namespace krt::app {
 
 // The remote object "Krt52600.rdmCancelaConsoli": one implementation per
-// method of server/methods.h, chosen by its Request type and taking the
+// method of api/methods.h, chosen by its Request type and taking the
 // arguments decoded by the kinds the method declares, in its order (the
 // dispatcher does not compile when one is missing or takes other kinds).
 // Transport-free: the HTTP server (or a test) calls dispatch() or call().
 // Every method runs on the calling thread's own database connection, so one
 // instance serves any number of threads at once.
 //
-// Errors throw AppError (bad arguments, refusals) or DbError, with a text that
+// Errors throw krt::Error (bad arguments, refusals, database failures), with a text that
 // names the method; nothing is changed in the database when a method throws.
 class RdmCancelaConsoli
 {
@@ -34,7 +34,7 @@ public:
     // Runs the method called `method` with `args` for `caller`. Only a
     // declared method runs, with the count and kinds it declares; then the
     // branch a method is asked about is checked against the caller's
-    // branches (a refusal is audited and throws AccessDenied). With `sink`,
+    // branches (a refusal is audited and throws Error (AccessDenied)). With `sink`,
     // the list of a method declared to stream goes out while it is read.
     Variant dispatch(const QString& method, const QList<Variant>& args, const Caller& caller,
                      const StreamSink* sink = nullptr);
@@ -65,6 +65,8 @@ public:
                   const TextArg& loja, const CashList& caixas, const CashFlag& idCaixas,
                   const PostingList& lanctos, const PostingFlag& idLanctos, const DayArg& dtInicial,
                   const DayArg& dtFinal, const SalesFlag& idVendas, const SalesList& vendas);
+    // The invoice's sales and stock postings of the branches the caller may
+    // see only: a sale of another branch linked to this invoice stays out.
     Variant serve(const Request<api::getItLanctoEst>& request, const TextArg& filialNF,
                   const TextArg& nrLanctoNF);
     Variant serve(const Request<api::getRetLanctoEstq>& request, const TextArg& filial,
@@ -90,7 +92,7 @@ public:
 private:
     // Audits a refused request (its own row, or its caller's sum).
     void auditRefusal(AuditEntry entry, const QString& reason);
-    // Audits an access refusal and throws AccessDenied.
+    // Audits an access refusal and throws Error (AccessDenied).
     [[noreturn]] void refuseAccess(const QString& method, const QString& branch,
                                    const Caller& caller, const QString& reason);
 

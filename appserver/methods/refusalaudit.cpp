@@ -1,8 +1,8 @@
 #include "appserver/methods/refusalaudit.h"
 
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "appserver/db/sql_retry.h"
+#include "framework/wire/errors.h"
 
 #include <QList>
 #include <QMutexLocker>
@@ -83,7 +83,7 @@ void RefusalAudit::write(const AuditEntry& entry)
             writeAudit(db, entry);
             tx.commit();
         });
-    } catch (const AppError&) {
+    } catch (const Error&) {
         // The refusal itself still reaches the client.
     }
 }

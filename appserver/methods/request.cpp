@@ -1,6 +1,6 @@
 #include "appserver/methods/request.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <utility>
 
@@ -8,12 +8,12 @@ namespace krt::app {
 
 void MethodCall::fail(const QString& text) const
 {
-    throw AppError(name(), text);
+    throw Error(ErrorCode::InvalidArgument, text, name());
 }
 
 void MethodCall::refuse(const QString& text) const
 {
-    throw AppError(name(), text, ErrorCode::Refused);
+    throw Error(ErrorCode::Refused, text, name());
 }
 
 const api::DataSet& MethodCall::resultSet(int index) const

@@ -1,13 +1,13 @@
 #pragma once
 
 // One call of a method as its implementation sees it: the method's
-// declaration (server/methods.h), the caller, the arguments decoded by the
+// declaration (api/methods.h), the caller, the arguments decoded by the
 // kinds it declares (each knowing its position and description, for error
 // texts), and where its list goes when the client reads streamed replies.
 
+#include "api/methods.h"
 #include "appserver/methods/caller.h"
 #include "framework/wire/packet.h"
-#include "server/methods.h"
 
 #include <QDate>
 #include <QString>

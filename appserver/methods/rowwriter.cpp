@@ -1,5 +1,6 @@
 #include "appserver/methods/rowwriter.h"
 
+#include "appserver/db/sql.h"
 #include "framework/wire/errors.h"
 
 #include <cstdio>
@@ -7,46 +8,24 @@
 
 namespace krt::app {
 
-RowWriter::RowWriter(const QList<FieldDef>& fields) : writer_(fields)
-{
-    for (const FieldDef& f : fields)
-        sizes_.push_back(f.size);
-}
-
-RowWriter::RowWriter(const MethodCall& call, int index) : RowWriter(call.resultSet(index).fields())
-{
-    if (const StreamSink* stream = call.takeStream())
-        writer_.streamTo(*stream->rows, stream->chunkBytes);
-}
-
-RowWriter& RowWriter::text(const QString& value)
-{
-    const quint16 size = nextSize();
-    if (value.isNull()) {
-        writer_.addNull();
-        return *this;
-    }
-    addCut(value, size);
-    return *this;
-}
-
-void RowWriter::addCut(const QString& value, quint16 size)
-{
-    if (value.size() <= size) {
-        writer_.addText(value);
-        return;
-    }
-    // Count characters, not UTF-16 units, and never split a surrogate pair.
-    qsizetype cut = 0;
-    int chars = 0;
-    while (cut < value.size() && chars < size) {
-        cut += value.at(cut).isHighSurrogate() && cut + 1 < value.size() ? 2 : 1;
-        ++chars;
-    }
-    writer_.addText(value.left(cut));
-}
-
 namespace {
+
+const char* typeName(FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+        return "texto";
+    case FieldType::Float:
+        return "número";
+    case FieldType::DateTime:
+        return "data";
+    case FieldType::Boolean:
+        return "lógico";
+    case FieldType::Integer:
+        return "inteiro";
+    }
+    return "?";
+}
 
 // Where a UTF-8 text holding more than `chars` characters is cut after its
 // first `chars` ones: at a character boundary. Eight bytes at a time, a
@@ -78,45 +57,137 @@ size_t cutAfter(std::string_view value, size_t chars)
 
 } // namespace
 
-RowWriter& RowWriter::utf8(std::string_view value)
+RowWriter::RowWriter(const char* method, const char* dataSet, const QList<FieldDef>& fields)
+    : method_(method), dataSet_(dataSet), writer_(fields)
 {
-    const quint16 size = nextSize();
-    // Never more characters than bytes: most texts need no counting here.
-    if (value.size() <= size)
-        addUtf8(value, size);
-    else
-        addUtf8(value.substr(0, cutAfter(value, size)), size);
-    return *this;
-}
-
-void RowWriter::addUtf8(std::string_view value, quint16 size)
-{
-    try {
-        writer_.addText(value);
-    } catch (const WireError&) {
-        // Bytes that are not UTF-8 (written by some other program): shown with
-        // replacement characters instead of failing the whole answer.
-        addCut(QString::fromUtf8(value.data(), qsizetype(value.size())), size);
+    names_.reserve(size_t(fields.size()));
+    slots_.reserve(size_t(fields.size()));
+    for (const FieldDef& f : fields) {
+        names_.push_back(f.name);
+        Slot slot;
+        slot.name = names_.back().constData();
+        slot.type = f.type;
+        slot.size = f.size;
+        slots_.push_back(slot);
     }
 }
 
-RowWriter& RowWriter::number(double value)
+RowWriter::RowWriter(const QList<FieldDef>& fields) : RowWriter("", "", fields) {}
+
+RowWriter::RowWriter(const MethodCall& call, int index)
+    : RowWriter(call.method().name, call.resultSet(index).name, call.resultSet(index).fields())
 {
-    nextSize();
+    if (const StreamSink* stream = call.takeStream())
+        writer_.streamTo(*stream->rows, stream->chunkBytes);
+}
+
+void RowWriter::mismatch(const QString& detail) const
+{
+    QString text = detail;
+    if (!dataSet_.empty())
+        text = QStringLiteral("%1: %2").arg(QString::fromLatin1(dataSet_.c_str()), text);
+    throw Error(ErrorCode::ServerFailure, text, QString::fromLatin1(method_.c_str()));
+}
+
+void RowWriter::bind(const Query& q, std::initializer_list<std::string_view> computed)
+{
+    for (const std::string_view name : computed) {
+        bool known = false;
+        for (const Slot& slot : slots_)
+            known = known || name == slot.name;
+        if (!known)
+            mismatch(QStringLiteral("o campo calculado %1 não existe.")
+                         .arg(QString::fromLatin1(name.data(), qsizetype(name.size()))));
+    }
+    for (Slot& slot : slots_) {
+        bool isComputed = false;
+        for (const std::string_view name : computed)
+            isComputed = isComputed || name == slot.name;
+        slot.column = isComputed ? -1 : q.column(slot.name);
+        if (!isComputed && slot.column < 0)
+            mismatch(QStringLiteral("a consulta não tem a coluna do campo %1 (colunas: %2).")
+                         .arg(QString::fromLatin1(slot.name),
+                              q.columnNames().join(QStringLiteral(", "))));
+    }
+    rows_ = &q;
+}
+
+void RowWriter::check(Slot& slot, const char* field)
+{
+    if (std::strcmp(field, slot.name) != 0)
+        mismatch(QStringLiteral("o valor de %1 foi escrito onde o campo é %2.")
+                     .arg(QString::fromLatin1(field), QString::fromLatin1(slot.name)));
+    slot.seen = field;
+}
+
+RowWriter& RowWriter::copy(const char* field)
+{
+    Slot& slot = next(field);
+    if (!rows_ || slot.column < 0)
+        mismatch(QStringLiteral("o campo %1 não tem coluna de onde copiar.")
+                     .arg(QString::fromLatin1(field)));
+    const Query& q = *rows_;
+    const int col = slot.column;
+    if (q.isNull(col)) {
+        writer_.addNull();
+        return *this;
+    }
+    switch (slot.type) {
+    case FieldType::String: {
+        const std::string_view value = q.utf8(col);
+        // Never more characters than bytes: most texts need no counting here.
+        addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
+                slot.size);
+        break;
+    }
+    case FieldType::Float:
+        writer_.addNumber(q.number(col));
+        break;
+    case FieldType::DateTime:
+        if (slot.day.read(q.utf8(col)))
+            writer_.addDateTimeMs(slot.day.wallClockMs());
+        else
+            writer_.addNull();
+        break;
+    case FieldType::Boolean:
+        writer_.addBoolean(q.integer(col) != 0);
+        break;
+    case FieldType::Integer:
+        writer_.addInteger(q.integer(col));
+        break;
+    }
+    return *this;
+}
+
+RowWriter& RowWriter::text(const char* field, const QString& value)
+{
+    const Slot& slot = expect(next(field), FieldType::String);
+    if (value.isNull())
+        writer_.addNull();
+    else
+        addCut(value, slot.size);
+    return *this;
+}
+
+RowWriter& RowWriter::utf8(const char* field, std::string_view value)
+{
+    const Slot& slot = expect(next(field), FieldType::String);
+    // Never more characters than bytes: most texts need no counting here.
+    addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
+            slot.size);
+    return *this;
+}
+
+RowWriter& RowWriter::number(const char* field, double value)
+{
+    expect(next(field), FieldType::Float);
     writer_.addNumber(value);
     return *this;
 }
 
-RowWriter& RowWriter::numberOrNull(const QVariant& value)
+RowWriter& RowWriter::date(const char* field, const QDate& value)
 {
-    if (value.isNull())
-        return null();
-    return number(value.toDouble());
-}
-
-RowWriter& RowWriter::date(const QDate& value)
-{
-    nextSize();
+    expect(next(field), FieldType::DateTime);
     if (!value.isValid())
         writer_.addNull();
     else
@@ -126,14 +197,47 @@ RowWriter& RowWriter::date(const QDate& value)
     return *this;
 }
 
-RowWriter& RowWriter::day(const DayColumn& day, bool valid)
+RowWriter& RowWriter::null(const char* field)
 {
-    nextSize();
-    if (!valid)
-        writer_.addNull();
-    else
-        writer_.addDateTimeMs(day.wallClockMs());
+    next(field);
+    writer_.addNull();
     return *this;
+}
+
+const RowWriter::Slot& RowWriter::expect(const Slot& slot, FieldType type) const
+{
+    if (slot.type != type)
+        mismatch(QStringLiteral("o campo %1 é %2, não %3.")
+                     .arg(QString::fromLatin1(slot.name), QString::fromUtf8(typeName(slot.type)),
+                          QString::fromUtf8(typeName(type))));
+    return slot;
+}
+
+void RowWriter::addCut(const QString& value, quint16 size)
+{
+    if (value.size() <= size) {
+        writer_.addText(value);
+        return;
+    }
+    // Count characters, not UTF-16 units, and never split a surrogate pair.
+    qsizetype cut = 0;
+    int chars = 0;
+    while (cut < value.size() && chars < size) {
+        cut += value.at(cut).isHighSurrogate() && cut + 1 < value.size() ? 2 : 1;
+        ++chars;
+    }
+    writer_.addText(value.left(cut));
+}
+
+void RowWriter::addUtf8(std::string_view value, quint16 size)
+{
+    try {
+        writer_.addText(value);
+    } catch (const Error&) {
+        // Bytes that are not UTF-8 (written by some other program): shown with
+        // replacement characters instead of failing the whole answer.
+        addCut(QString::fromUtf8(value.data(), qsizetype(value.size())), size);
+    }
 }
 
 bool DayColumn::read(std::string_view iso)
@@ -155,27 +259,9 @@ bool DayColumn::read(std::string_view iso)
     return valid_;
 }
 
-RowWriter& RowWriter::null()
-{
-    nextSize();
-    writer_.addNull();
-    return *this;
-}
-
 QString branchKey(const QString& branch, const QString& number)
 {
     return branch.leftJustified(4, QLatin1Char(' '), true) + number;
-}
-
-QString dayText(const QDate& day)
-{
-    if (!day.isValid())
-        return {};
-    int y = 0, m = 0, d = 0;
-    day.getDate(&y, &m, &d);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d", d, m, y);
-    return QString::fromLatin1(text);
 }
 
 } // namespace krt::app

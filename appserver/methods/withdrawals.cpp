@@ -43,8 +43,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::getRetLanctoEstq>& request,
         }
         b.add(QStringLiteral(" ORDER BY L.DTLANCESTQ, R.NRRETEST, L.NRLANCESTQ"));
         Query q = b.run(db_.connection());
+        out.bind(q);
         while (q.next())
-            out.text(q.text(0)).text(q.text(1)).text(q.text(2)).date(q.date(3));
+            out.copy("CDFILIAL").copy("NRRETEST").copy("NRLANCESTQ").copy("DTLANCESTQ");
     }
     const Packet list = out.finish();
     // The second copy is the one the client sends back to cancel.
@@ -62,13 +63,14 @@ Variant RdmCancelaConsoli::serve(const Request<api::getRetItLanctoEst>& request,
                            " ORDER BY I.NRSEQUITEM"));
     q.bindText(filial.value).bindText(nrLancEstq.value).exec();
     RowWriter out(request);
+    out.bind(q);
     while (q.next())
-        out.text(q.text(0))
-            .text(q.text(1))
-            .text(q.text(2))
-            .number(q.number(3))
-            .number(q.number(4))
-            .number(q.number(5));
+        out.copy("NRLANCESTQ")
+            .copy("CDARVPROD")
+            .copy("NMPRODUTO")
+            .copy("QTLANCTOEST")
+            .copy("VRUNILANCTO")
+            .copy("VRTOTLANCTO");
     return out.finish();
 }
 

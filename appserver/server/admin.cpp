@@ -5,6 +5,7 @@
 //   krt-admin user add NAME (--branches 0001,0002 [--fixed-branch] | --all-branches)
 //   krt-admin user passwd NAME | disable NAME | enable NAME | list
 //   krt-admin user branches NAME (--add 0002 | --remove 0001 | --all)
+//   krt-admin token-key FILE [--add-key | --promote]
 //   krt-admin audit [--branch B] [--user U] [--from DAY] [--to DAY] [--format table|csv|json]
 //   krt-admin backup --to FILE
 // --config FILE reads the database (and its password file) from the
@@ -16,12 +17,13 @@
 #include "appserver/auth/users.h"
 #include "appserver/consolidation/consolidator.h"
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
 #include "appserver/server/configfile.h"
 #include "appserver/server/serveroptions.h"
+#include "appserver/server/sessions.h"
+#include "framework/wire/errors.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,7 +31,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -59,11 +63,13 @@ QString readPassword(const QString& file)
     QFile in;
     if (file.isEmpty()) {
         if (!in.open(stdin, QIODevice::ReadOnly))
-            throw krt::app::AppError(QStringLiteral("não foi possível ler a senha da entrada."));
+            throw krt::Error(krt::ErrorCode::InvalidArgument,
+                             QStringLiteral("não foi possível ler a senha da entrada."));
     } else {
         in.setFileName(file);
         if (!in.open(QIODevice::ReadOnly))
-            throw krt::app::AppError(
+            throw krt::Error(
+                krt::ErrorCode::InvalidArgument,
                 QStringLiteral("não foi possível ler o arquivo de senha %1.").arg(file));
     }
     QString line = QString::fromUtf8(in.readLine(4096));
@@ -138,6 +144,73 @@ int userCommand(krt::app::Database& db, const QStringList& args, const QString& 
     return fail(QStringLiteral("ação de usuário desconhecida \"%1\".").arg(action.left(40)));
 }
 
+// Writes the session keys of every server process, the signing key first. A
+// key changes in two steps, each followed by restarting the processes one by
+// one, so that no process ever meets a token signed with a key it lacks:
+// `add` puts a new key last (every process accepts it, none signs with it
+// yet); `promote` makes that last key sign and keeps the one it replaces,
+// dropping older ones (tokens live 8 h: wait that long between promotions).
+// The file is written beside itself with mode 600 and renamed into place.
+enum class KeyChange
+{
+    Create,
+    Add,
+    Promote,
+};
+
+int tokenKeyCommand(const QString& path, KeyChange change)
+{
+    using krt::app::SessionTokens;
+    QList<QByteArray> keys;
+    if (change == KeyChange::Create) {
+        if (QFile::exists(path))
+            return fail(QStringLiteral("o arquivo %1 já existe; use --add e --promote para trocar "
+                                       "a chave.")
+                            .arg(path));
+        keys << SessionTokens::newKey();
+    } else {
+        keys = SessionTokens::readKeyFile(path);
+        if (change == KeyChange::Add) {
+            keys << SessionTokens::newKey();
+        } else {
+            if (keys.size() < 2)
+                return fail(
+                    QStringLiteral("%1 tem uma chave só: use --add antes de --promote.").arg(path));
+            keys = {keys.last(), keys.first()};
+        }
+    }
+    const QByteArray text = SessionTokens::keyFileText(keys);
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = target + ".novo";
+    ::unlink(temporary.constData());
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(QStringLiteral("não foi possível criar %1.").arg(QFile::decodeName(temporary)));
+    const bool written =
+        ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return fail(QStringLiteral("não foi possível gravar %1.").arg(path));
+    }
+    switch (change) {
+    case KeyChange::Create:
+        say(QStringLiteral("chave de sessão criada em %1 (permissões 600).").arg(path));
+        break;
+    case KeyChange::Add:
+        say(QStringLiteral("chave nova acrescentada a %1, ainda sem assinar; reinicie os "
+                           "servidores um a um e depois use --promote.")
+                .arg(path));
+        break;
+    case KeyChange::Promote:
+        say(QStringLiteral("a chave nova de %1 passa a assinar (a anterior segue valendo); "
+                           "reinicie os servidores um a um.")
+                .arg(path));
+        break;
+    }
+    return 0;
+}
+
 // `krt-admin audit`: the audit trail, newest first.
 int auditCommand(krt::app::Database& db, const QString& branch, const QString& user,
                  const QString& from, const QString& to, const QString& format,
@@ -180,11 +253,12 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Administração do banco do servidor de aplicação.\n"
-                       "Comandos: create-demo | migrate | consolidate | user | audit | backup"));
+                       "Comandos: create-demo | migrate | consolidate | user | audit | backup | "
+                       "token-key"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("comando"),
-                                 QStringLiteral("create-demo, migrate, consolidate, user, audit ou "
-                                                "backup"));
+                                 QStringLiteral("create-demo, migrate, consolidate, user, audit, "
+                                                "backup ou token-key"));
     const QCommandLineOption database({QStringLiteral("d"), QStringLiteral("database")},
                                       QStringLiteral("sqlite:ARQUIVO ou postgres://..."),
                                       QStringLiteral("banco"),
@@ -236,6 +310,12 @@ int main(int argc, char** argv)
         QStringLiteral("filiais"));
     const QCommandLineOption everyBranch(
         QStringLiteral("all"), QStringLiteral("user branches: acesso a todas as filiais."));
+    const QCommandLineOption addKey(
+        QStringLiteral("add-key"),
+        QStringLiteral("token-key: acrescenta uma chave nova, aceita mas ainda sem assinar."));
+    const QCommandLineOption promoteKey(
+        QStringLiteral("promote"),
+        QStringLiteral("token-key: a última chave passa a assinar; a anterior segue valendo."));
     const QCommandLineOption config(
         QStringLiteral("config"),
         QStringLiteral("Arquivo de configuração do servidor (/etc/krt/appserver.conf): dele vêm "
@@ -251,17 +331,31 @@ int main(int argc, char** argv)
         QStringLiteral("limit"),
         QStringLiteral("audit: no máximo N registros, os mais recentes (padrão 100; 0: todos)."),
         QStringLiteral("n"), QStringLiteral("100"));
-    parser.addOptions({database,       invoices,    seed,         force,
-                       branch,         store,       from,         to,
-                       branches,       allBranches, fixedBranch,  passwordFile,
-                       dbPasswordFile, addBranch,   removeBranch, everyBranch,
-                       config,         user,        format,       limit});
+    parser.addOptions(
+        {database,       invoices,  seed,         force,       branch,      store,
+         from,           to,        branches,     allBranches, fixedBranch, passwordFile,
+         dbPasswordFile, addBranch, removeBranch, everyBranch, config,      user,
+         format,         limit,     addKey,       promoteKey});
     parser.process(app);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
+    if (command == QLatin1String("token-key")) {
+        if (args.size() != 2)
+            return fail(QStringLiteral("informe o arquivo: krt-admin token-key ARQUIVO "
+                                       "[--add-key | --promote]."));
+        if (parser.isSet(addKey) && parser.isSet(promoteKey))
+            return fail(QStringLiteral("--add-key e --promote são passos separados."));
+        try {
+            return tokenKeyCommand(args[1], parser.isSet(addKey)       ? KeyChange::Add
+                                            : parser.isSet(promoteKey) ? KeyChange::Promote
+                                                                       : KeyChange::Create);
+        } catch (const krt::Error& e) {
+            return fail(e.text());
+        }
+    }
     if (args.isEmpty() || (command != QLatin1String("user") && args.size() != 1))
         return fail(QStringLiteral("informe um comando: create-demo, migrate, consolidate, user, "
-                                   "audit ou backup."));
+                                   "audit, backup ou token-key."));
 
     try {
         // The database and its password: the command line's, else the
@@ -276,17 +370,18 @@ int main(int argc, char** argv)
         try {
             options = krt::app::DbOptions::parse(fromFile(database) ? file->value("database")
                                                                     : parser.value(database));
-        } catch (const krt::app::AppError& e) {
-            throw krt::app::AppError(fromFile(database) ? file->at("database", e.text())
-                                                        : e.text());
+        } catch (const krt::Error& e) {
+            throw krt::Error(krt::ErrorCode::InvalidArgument,
+                             fromFile(database) ? file->at("database", e.text()) : e.text());
         }
         QString databasePasswordFile = parser.value(dbPasswordFile);
         if (fromFile(dbPasswordFile)) {
             const QString name = QStringLiteral("database-password-file");
             try {
                 databasePasswordFile = krt::app::resolveCredential(file->value(name));
-            } catch (const krt::app::AppError& e) {
-                throw krt::app::AppError(
+            } catch (const krt::Error& e) {
+                throw krt::Error(
+                    krt::ErrorCode::InvalidArgument,
                     file->at(name, e.text() + QStringLiteral(" Dê --database-password-file.")));
             }
         }
@@ -393,7 +488,7 @@ int main(int argc, char** argv)
             return 0;
         }
         return fail(QStringLiteral("comando desconhecido \"%1\".").arg(command));
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         return fail(e.text());
     }
 }

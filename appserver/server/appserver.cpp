@@ -1,9 +1,10 @@
 #include "appserver/server/appserver.h"
 
-#include "appserver/db/errors.h"
+#include "api/methodtable.h"
+#include "appserver/db/sql.h"
 #include "appserver/server/logline.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/streamedreply.h"
-#include "server/methodtable.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -13,13 +14,8 @@ namespace krt::app {
 
 namespace {
 
-// What the gate learned about the caller: the session's user and the user's
-// session generation at login.
-struct Identity
-{
-    QString user;
-    qint64 generation = 0;
-};
+// What the gate learned about the caller from its token's signed claims.
+using Identity = SessionClaims;
 
 QString userOf(const CallContext& context)
 {
@@ -28,15 +24,19 @@ QString userOf(const CallContext& context)
     return {};
 }
 
-qint64 generationOf(const CallContext& context)
+const Identity& identityOf(const CallContext& context)
 {
-    if (const auto* id = static_cast<const Identity*>(context.identity.get()))
-        return id->generation;
-    return 0;
+    static const Identity none;
+    const auto* id = static_cast<const Identity*>(context.identity.get());
+    return id ? *id : none;
 }
 
+// Address and port; the address alone when it came from a balancer's
+// X-Forwarded-For, which carries no port.
 QString peerOf(const CallContext& context)
 {
+    if (context.peerPort == 0)
+        return context.peerAddress;
     return QStringLiteral("%1:%2").arg(context.peerAddress).arg(context.peerPort);
 }
 
@@ -56,16 +56,19 @@ QString databaseFailureText(quint64 requestId)
         .arg(requestId);
 }
 
-// Answers a method's failure (the transport puts the method's name in front
-// of a MethodError's text).
-[[noreturn]] void answerFor(const AppError& e, const QString& method, quint64 requestId)
+// What the caller is told of a failure of `method`: the database's own
+// words and the server's own faults stay in the log, under the request's
+// number; everything else as it was raised.
+Error answerFor(const Error& e, const QString& method, quint64 requestId)
 {
-    if (dynamic_cast<const DbError*>(&e))
-        throw MethodError(ErrorCode::DatabaseFailure, databaseFailureText(requestId));
-    if (e.code() == ErrorCode::AccessDenied)
-        throw CallRefused(403, QStringLiteral("Erro no método %1: %2").arg(method, e.detail()),
-                          method, ErrorCode::AccessDenied);
-    throw MethodError(e.code(), e.detail());
+    switch (e.code()) {
+    case ErrorCode::DatabaseFailure:
+        return Error(ErrorCode::DatabaseFailure, databaseFailureText(requestId), method);
+    case ErrorCode::ServerFailure:
+        return Error(ErrorCode::ServerFailure, internalFailureText(requestId), method);
+    default:
+        return e;
+    }
 }
 
 const QString kSession = QString::fromLatin1(kSessionObject);
@@ -77,13 +80,12 @@ const QString kLogout = QStringLiteral("logout");
 // The login throttle's refusal: the wait in Retry-After and in the text.
 [[noreturn]] void throwThrottled(int wait, bool account)
 {
-    CallRefused refused(
-        429, QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de "
-                            "novo em %2 s.")
-                 .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
-                 .arg(wait));
-    refused.setRetryAfterSeconds(wait);
-    throw refused;
+    throw Error(
+        ErrorCode::TooManyAttempts,
+        QStringLiteral("Muitas tentativas de login sem sucesso %1; tente de novo em %2 s.")
+            .arg(account ? QStringLiteral("deste usuário") : QStringLiteral("deste endereço"))
+            .arg(wait))
+        .setRetryAfterSeconds(wait);
 }
 
 } // namespace
@@ -110,7 +112,10 @@ bool isLoopbackAddress(const QString& address)
 }
 
 AppServer::AppServer(Database& db, CallLog& log, ServerOptions options)
-    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db), loginAudit_(db)
+    : db_(db), log_(log), options_(std::move(options)), object_(db), users_(db),
+      tokens_(options_.tokenKeys.isEmpty() ? SessionTokens::perProcess()
+                                           : SessionTokens(options_.tokenKeys)),
+      throttle_(db), loginAudit_(db)
 {
 }
 
@@ -133,6 +138,8 @@ void AppServer::start()
         log_.call(context.requestId, peerOf(context), userOf(context), method, false, 0, 0.0, text);
     });
     http_->setRequestGate([this](CallContext& context) { gate(context); });
+    http_->setHealthCheck([this] { return health(); });
+    http_->setTrustedProxies(options_.trustedProxies);
     http_->setCallCheck(
         [this](const QString& object, const QString& method, quint32 count,
                const CallContext& context) { check(object, method, count, context); });
@@ -173,29 +180,31 @@ void AppServer::gate(CallContext& context)
 {
     if (context.object == kSession) {
         if (context.method != kLogin && context.method != kLogout)
-            throw CallRefused(404,
-                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                  .arg(context.method, kSession),
-                              context.method);
+            throw Error(ErrorCode::UnknownMethod,
+                        QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                            .arg(context.method, kSession),
+                        context.method);
         context.maxBodyBytes = 16 * 1024;
         if (context.method == kLogin) {
             // An address that must wait is answered before its body is read,
             // without a worker.
-            if (const int wait = throttle_.addressWait(context.peerAddress); wait > 0)
+            if (const int wait = throttle_.addressWait(context.peerAddress, SessionTokens::nowMs());
+                wait > 0)
                 throwThrottled(wait, false);
             return;
         }
     }
-    const std::optional<SessionTable::Session> session = sessions_.find(context.bearerToken);
-    if (!session)
-        throw CallRefused(
-            401,
-            QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
-                           "expirada). Entre com usuário e senha.")
-                .arg(context.method),
-            context.method);
-    context.identity =
-        std::make_shared<const Identity>(Identity{session->user, session->generation});
+    // Only a signature check here (on the network thread); whether the
+    // session was ended since is read with the user, on the worker.
+    std::optional<SessionClaims> claims =
+        tokens_.verify(context.bearerToken, SessionTokens::nowMs());
+    if (!claims)
+        throw Error(ErrorCode::NotAuthenticated,
+                    QStringLiteral("Chamada de %1 recusada: não autenticado (sessão ausente ou "
+                                   "expirada). Entre com usuário e senha.")
+                        .arg(context.method),
+                    context.method);
+    context.identity = std::make_shared<const Identity>(std::move(*claims));
 }
 
 // Before any argument is decoded: the object, the method and the count.
@@ -204,38 +213,56 @@ void AppServer::check(const QString& object, const QString& method, quint32 coun
 {
     if (object == kSession) {
         if (method != kLogin && method != kLogout)
-            throw CallRefused(404,
-                              QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                                  .arg(method.left(100), object),
-                              method);
+            throw Error(ErrorCode::UnknownMethod,
+                        QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                            .arg(method.left(100), object),
+                        method);
         const quint32 expected = method == kLogin ? 2 : 0;
         if (count != expected)
-            throw CallRefused(400,
-                              QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
-                                  .arg(method)
-                                  .arg(expected)
-                                  .arg(count),
-                              method);
+            throw Error(ErrorCode::BadRequest,
+                        QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                            .arg(method)
+                            .arg(expected)
+                            .arg(count),
+                        method);
         return;
     }
     if (object != api::remoteObjectName())
-        throw CallRefused(404,
-                          QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
-                                         "atende %3.")
-                              .arg(method.left(100), object.left(100), api::remoteObjectName()),
-                          method);
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("%1: objeto desconhecido \"%2\"; este servidor "
+                                   "atende %3.")
+                        .arg(method.left(100), object.left(100), api::remoteObjectName()),
+                    method);
     // Only a declared method exists, with the count it declares.
     const api::MethodDecl* signature = api::findMethod(method);
     if (!signature)
-        throw CallRefused(404,
-                          QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
-                              .arg(method.left(100), object),
-                          method);
+        throw Error(ErrorCode::UnknownMethod,
+                    QStringLiteral("Método desconhecido: \"%1\" não existe em %2.")
+                        .arg(method.left(100), object),
+                    method);
+    api::checkArgumentCount(*signature, qsizetype(count));
+}
+
+// A balancer asks every few seconds: one trivial statement on the health
+// thread's own connection, opened again after a failure.
+QString AppServer::health()
+{
+    QString why;
     try {
-        api::checkArgumentCount(*signature, qsizetype(count));
-    } catch (const WireError& e) {
-        throw CallRefused(400, e.text(), method);
+        Query q(db_.connection(), QStringLiteral("SELECT 1"));
+        q.exec();
+        if (!q.next())
+            why = QStringLiteral("o banco de dados não respondeu à verificação.");
+    } catch (const Error& e) {
+        db_.releaseThisThread();
+        log_.note(QStringLiteral("verificação de saúde: banco de dados inacessível: %1")
+                      .arg(e.text().left(300)));
+        why = QStringLiteral("Servidor sem acesso ao banco de dados.");
     }
+    const bool now = why.isEmpty();
+    if (healthy_.exchange(now) != now && now)
+        log_.note(QStringLiteral("verificação de saúde: banco de dados acessível de novo"));
+    return why;
 }
 
 Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
@@ -245,14 +272,16 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     const QString peer = peerOf(context);
     auto elapsed = [&] { return double(timer.nsecsElapsed()) / 1e6; };
     if (!args[0].isText() || !args[1].isText())
-        throw CallRefused(400, QStringLiteral("O login espera usuário e senha como textos."));
+        throw Error(ErrorCode::BadRequest,
+                    QStringLiteral("O login espera usuário e senha como textos."));
     const QString name = args[0].asString();
     const QString password = args[1].asString();
-    const LoginThrottle::Admission admission = throttle_.admit(context.peerAddress, name);
+    const LoginThrottle::Admission admission =
+        throttle_.admit(context.peerAddress, name, SessionTokens::nowMs());
     if (admission.waitSeconds > 0) {
         try {
             throwThrottled(admission.waitSeconds, admission.account);
-        } catch (const CallRefused& e) {
+        } catch (const Error& e) {
             log_.call(context.requestId, peer, name, kLogin, false, 0, elapsed(), e.text());
             throw;
         }
@@ -261,7 +290,7 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
     UserStore::Verdict verdict;
     try {
         verdict = users_.verify(name, password, &user);
-    } catch (const AppError&) {
+    } catch (const Error&) {
         throttle_.uncount(context.peerAddress, name);
         throw;
     }
@@ -290,11 +319,12 @@ Variant AppServer::login(const QList<Variant>& args, const CallContext& context)
                            .arg(reason, QString::fromUtf8(escapeLogField(name.left(60).toUtf8())),
                                 peer, QString::number(failures));
         loginAudit_.record(audit);
-        throw CallRefused(401, text);
+        throw Error(ErrorCode::NotAuthenticated, text);
     }
     throttle_.succeeded(context.peerAddress, name);
     SessionInfo info;
-    info.token = QString::fromLatin1(sessions_.open(user.name, user.sessionGeneration));
+    info.token = QString::fromLatin1(
+        tokens_.issue(user.name, user.sessionGeneration, SessionTokens::nowMs()));
     info.user = user.name;
     info.allBranches = user.allBranches;
     info.branches = user.branches;
@@ -333,21 +363,13 @@ std::optional<Variant> AppServer::handleStreaming(const Call& call, const CallCo
             return result;
         out.write(streamedReplyEnd());
         return std::nullopt;
-    } catch (const TransportError&) {
-        throw; // the client is gone: nothing more can reach it
-    } catch (const std::exception& e) {
-        if (!started)
+    } catch (const Error& e) {
+        // The client gone, nothing more can reach it; before the first chunk
+        // the transport answers the error whole.
+        if (e.code() == ErrorCode::Transport || !started)
             throw;
         // The same error the whole answer would have carried.
-        if (const auto* refused = dynamic_cast<const CallRefused*>(&e)) {
-            out.write(streamedReplyFailure(refused->code(), refused->method(), refused->text()));
-        } else {
-            const auto* failed = dynamic_cast<const MethodError*>(&e);
-            out.write(streamedReplyFailure(failed ? failed->code() : ErrorCode::ServerFailure,
-                                           call.method,
-                                           QStringLiteral("Erro no método %1: %2")
-                                               .arg(call.method, QString::fromUtf8(e.what()))));
-        }
+        out.write(streamedReplyFailure(e));
         return std::nullopt;
     }
 }
@@ -356,19 +378,17 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
                           const CallContext& context, const StreamSink* stream,
                           const qint64* streamedRows)
 {
-    if (object == kSession && method == kLogout) {
-        // The gate let the call in with a live token: it is the caller's.
-        sessions_.close(context.bearerToken);
-        log_.call(context.requestId, peerOf(context), userOf(context), kLogout, true, 1, 0.0);
-        return Variant(true);
-    }
-    if (object == kSession) {
+    if (object == kSession && method != kLogout) {
         try {
             return login(args, context);
-        } catch (const AppError& e) {
+        } catch (const Error& e) {
+            // A refusal was logged by the login itself.
+            if (!isMethodFailure(e.code()))
+                throw;
             // The user table could not be read: the log keeps why.
-            log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0, e.text());
-            answerFor(e, kLogin, context.requestId);
+            log_.call(context.requestId, peerOf(context), {}, kLogin, false, 0, 0.0,
+                      QString::fromUtf8(e.what()));
+            throw answerFor(e, kLogin, context.requestId);
         }
     }
     QElapsedTimer timer;
@@ -377,18 +397,31 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
     const QString peer = peerOf(context);
     const QString userName = userOf(context);
     try {
-        // Read again on every call, so that a new password, a disabled user or
-        // changed branches end the sessions opened before, at once, wherever
-        // the change was made.
-        const std::optional<UserRecord> user = users_.find(userName);
-        if (!user || !user->active || user->sessionGeneration != generationOf(context)) {
-            sessions_.closeUser(userName, user ? user->sessionGeneration : -1);
-            throw CallRefused(401,
-                              QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
-                                             "encerrada (senha, filiais ou situação do usuário "
-                                             "alteradas). Entre com usuário e senha.")
-                                  .arg(method, userName),
-                              method);
+        // Read again on every call, so that a new password, a disabled user,
+        // changed branches or a logout end the sessions opened before, at
+        // once, on every process, wherever the change was made.
+        const Identity& session = identityOf(context);
+        bool ended = false;
+        const std::optional<UserRecord> user =
+            users_.findForSession(userName, session.idText(), &ended);
+        if (!user || !user->active || user->sessionGeneration != session.generation || ended) {
+            const QString why =
+                ended && user && user->active && user->sessionGeneration == session.generation
+                    ? QStringLiteral("por logout")
+                    : QStringLiteral("(senha, filiais ou situação do usuário "
+                                     "alteradas)");
+            throw Error(ErrorCode::NotAuthenticated,
+                        QStringLiteral("Chamada de %1 recusada: a sessão do usuário %2 foi "
+                                       "encerrada %3. Entre com usuário e senha.")
+                            .arg(method, userName, why),
+                        method);
+        }
+        if (object == kSession) {
+            // A logout: the gate let it in with a live token, the caller's.
+            users_.endSession(userName, session.idText(), session.expiresMs,
+                              SessionTokens::nowMs());
+            log_.call(context.requestId, peer, userName, kLogout, true, 1, elapsed());
+            return Variant(true);
         }
         Caller caller;
         caller.user = user->name;
@@ -400,16 +433,14 @@ Variant AppServer::handle(const QString& object, const QString& method, const QL
         log_.call(context.requestId, peer, userName, method, true,
                   resultRows(result) + (streamedRows ? *streamedRows : 0), elapsed());
         return result;
-    } catch (const CallRefused& e) {
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        throw;
-    } catch (const AppError& e) {
-        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(), e.text());
-        answerFor(e, method, context.requestId);
+    } catch (const Error& e) {
+        log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
+                  QString::fromUtf8(e.what()));
+        throw answerFor(e, method, context.requestId);
     } catch (const std::exception& e) {
         log_.call(context.requestId, peer, userName, method, false, 0, elapsed(),
                   QString::fromUtf8(e.what()));
-        throw MethodError(ErrorCode::ServerFailure, internalFailureText(context.requestId));
+        throw Error(ErrorCode::ServerFailure, internalFailureText(context.requestId), method);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appserver/auth/loginthrottle.h"
 #include "appserver/auth/users.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
@@ -9,6 +10,7 @@
 #include "framework/wire/httptransport.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
 
 namespace krt::app {
@@ -24,10 +26,16 @@ struct ServerOptions
     QString tlsCert;
     QString tlsKey;
     ServerLimits limits;
+    // Keys of session tokens shared by every process of the deployment
+    // (SessionTokens::readKeyFile); empty: a random key of this process.
+    QList<QByteArray> tokenKeys;
+    // Balancers whose X-Forwarded-For names the caller (HttpCallServer).
+    QStringList trustedProxies;
 };
 
 // The remote object on the wire: a caller logs in (object "Krt.Sessao",
-// method "login") and gets a session token; every call of
+// method "login") and gets a session token that every process holding the
+// same keys accepts; every call of
 // "Krt52600.rdmCancelaConsoli" must carry one. Calls run on the worker
 // thread's own connection with the session's user as the caller, so each
 // method checks the branches it touches against that user's. Every call and
@@ -38,7 +46,7 @@ public:
     AppServer(Database& db, CallLog& log, ServerOptions options);
     ~AppServer();
 
-    // Binds and serves in the background; throws krt::TransportError.
+    // Binds and serves in the background; throws krt::Error (Transport).
     void start();
     quint16 port() const;
     // Stops accepting calls and waits for the ones in progress.
@@ -56,19 +64,23 @@ private:
     std::optional<Variant> handleStreaming(const Call& call, const CallContext& context,
                                            ReplyStream& out);
     Variant login(const QList<Variant>& args, const CallContext& context);
+    // For GET /healthz: empty while the database answers.
+    QString health();
 
     Database& db_;
     CallLog& log_;
     ServerOptions options_;
     RdmCancelaConsoli object_;
     UserStore users_;
-    SessionTable sessions_;
+    SessionTokens tokens_;
     LoginThrottle throttle_;
     // Failed logins, so that an administrator sees a guesser in the audit;
     // rows per user (or per address, for names that are no user) are
     // summarised past a few a minute.
     RefusalAudit loginAudit_;
     std::unique_ptr<HttpCallServer> http_;
+    // The last health check's verdict, so the log tells only of changes.
+    std::atomic<bool> healthy_{true};
 };
 
 // A streamed list goes out in chunks of about this size.

@@ -1,6 +1,6 @@
 #include "appserver/server/configfile.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <QFile>
 
@@ -19,8 +19,9 @@ ConfigFile ConfigFile::read(const QString& path, const QStringList& names)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("não foi possível ler o arquivo de configuração %1 (%2).")
-                           .arg(path, file.errorString()));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("não foi possível ler o arquivo de configuração %1 (%2).")
+                        .arg(path, file.errorString()));
     ConfigFile config;
     config.path_ = path;
     int number = 0;
@@ -33,24 +34,29 @@ ConfigFile ConfigFile::read(const QString& path, const QStringList& names)
             continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
-            throw AppError(lineError(
-                path, number,
-                QStringLiteral("falta \"=\" (cada linha é \"opção = valor\"): %1").arg(line)));
+            throw Error(
+                ErrorCode::InvalidArgument,
+                lineError(
+                    path, number,
+                    QStringLiteral("falta \"=\" (cada linha é \"opção = valor\"): %1").arg(line)));
         const QString name = line.left(equals).trimmed();
         QString value = line.mid(equals + 1).trimmed();
         if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
             value.endsWith(QLatin1Char('"')))
             value = value.mid(1, value.size() - 2);
         if (!names.contains(name))
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 lineError(path, number, QStringLiteral("opção desconhecida \"%1\".").arg(name)));
         if (config.entries_.contains(name))
-            throw AppError(lineError(path, number,
-                                     QStringLiteral("a opção %1 já foi dada na linha %2.")
-                                         .arg(name)
-                                         .arg(config.entries_.value(name).line)));
+            throw Error(ErrorCode::InvalidArgument,
+                        lineError(path, number,
+                                  QStringLiteral("a opção %1 já foi dada na linha %2.")
+                                      .arg(name)
+                                      .arg(config.entries_.value(name).line)));
         if (value.isEmpty())
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 lineError(path, number, QStringLiteral("a opção %1 está sem valor.").arg(name)));
         config.entries_.insert(name, {value, number});
     }

@@ -13,7 +13,7 @@ namespace krt::app {
 class ConfigFile
 {
 public:
-    // Reads `path`, accepting the names in `names`; throws AppError naming
+    // Reads `path`, accepting the names in `names`; throws Error naming
     // the file and the line of the first bad entry: a line without "=", an
     // unknown name, a name given twice, an empty value.
     static ConfigFile read(const QString& path, const QStringList& names);

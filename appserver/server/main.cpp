@@ -1,14 +1,14 @@
 // krt-appserver: serves the remote object "Krt52600.rdmCancelaConsoli" over
 // HTTP on a SQLite file or a PostgreSQL database, until SIGTERM or SIGINT.
+#include "api/methodtable.h"
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/server/appserver.h"
 #include "appserver/server/calllog.h"
 #include "appserver/server/journal.h"
 #include "appserver/server/serveroptions.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
-#include "server/methodtable.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     if (!read.error.isEmpty())
         return fail(read.error);
     const krt::app::ServerStartup& startup = read.startup;
-    const krt::app::ServerOptions& options = startup.server;
+    krt::app::ServerOptions options = startup.server;
 
     // Run by systemd, the log goes to the journal through standard output.
     krt::app::CallLog log(startup.logFile, krt::app::stdoutIsJournal() ? stdout : stderr);
@@ -55,6 +55,11 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("não foi possível abrir o log \"%1\".").arg(startup.logFile));
 
     try {
+        if (!startup.tokenKeyFile.isEmpty())
+            options.tokenKeys = krt::app::SessionTokens::readKeyFile(startup.tokenKeyFile);
+        else
+            log.note(QStringLiteral("sem --token-key: as sessões são assinadas com uma chave "
+                                    "aleatória deste processo; valem só nele e terminam com ele"));
         krt::app::DbOptions dbOptions = startup.database;
         dbOptions.loadPassword(startup.databasePasswordFile);
         krt::app::Database db(dbOptions);
@@ -79,9 +84,7 @@ int main(int argc, char** argv)
         server.stop();
         log.note(QStringLiteral("krt-appserver encerrado"));
         return 0;
-    } catch (const krt::app::AppError& e) {
-        return fail(e.text());
-    } catch (const krt::TransportError& e) {
+    } catch (const krt::Error& e) {
         return fail(e.text());
     }
 }

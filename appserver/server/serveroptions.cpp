@@ -1,12 +1,13 @@
 #include "appserver/server/serveroptions.h"
 
-#include "appserver/db/errors.h"
+#include "api/methodtable.h"
 #include "appserver/server/configfile.h"
-#include "server/methodtable.h"
+#include "framework/wire/errors.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <optional>
 
@@ -48,8 +49,8 @@ public:
             return true;
         if (QStringList{"não", "nao", "n", "no", "false", "0", "off"}.contains(v))
             return false;
-        throw AppError(
-            at(o, QStringLiteral("valor inválido \"%1\" (use sim ou não).").arg(value(o))));
+        throw Error(ErrorCode::InvalidArgument,
+                    at(o, QStringLiteral("valor inválido \"%1\" (use sim ou não).").arg(value(o))));
     }
 
     // `message` about the option, led by the file and line when it came from
@@ -135,9 +136,21 @@ struct ServerCommandLine
         QStringLiteral("Bytes de corpos de chamadas retidos ao mesmo tempo pelo servidor inteiro "
                        "(padrão 268435456, ou --max-body se maior)."),
         QStringLiteral("bytes"), QStringLiteral("268435456"));
+    const QCommandLineOption tokenKey = option(
+        {QStringLiteral("token-key")},
+        QStringLiteral("Arquivo das chaves que assinam as sessões, o mesmo em todos os processos "
+                       "atrás de um balanceador (krt-admin token-key), ou credential:NOME; sem "
+                       "ele, uma chave aleatória deste processo."),
+        QStringLiteral("arquivo"));
+    const QCommandLineOption trustedProxy = option(
+        {QStringLiteral("trusted-proxy")},
+        QStringLiteral("Endereços de balanceadores (separados por vírgula; na linha de comando, "
+                       "também repetindo a opção) cujo X-Forwarded-For informa o endereço do "
+                       "cliente."),
+        QStringLiteral("endereços"));
     const QList<QCommandLineOption> settable = {
-        database, listen, port,     threads,   maxBody,    logFile,  passwordFile,
-        tlsCert,  tlsKey, insecure, keepAlive, perAddress, bodyTotal};
+        database, listen,   port,      threads,    maxBody,   logFile,  passwordFile, tlsCert,
+        tlsKey,   insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy};
 
     QStringList settableNames() const
     {
@@ -163,19 +176,22 @@ QString resolveCredential(const QString& value)
     const QString name = value.mid(prefix.size());
     static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_.-]{1,200}$"));
     if (!valid.match(name).hasMatch() || name.startsWith(QLatin1Char('.')))
-        throw AppError(QStringLiteral("nome de credencial inválido \"%1\".").arg(name));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("nome de credencial inválido \"%1\".").arg(name));
     const QString directory = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
     if (directory.isEmpty())
-        throw AppError(QStringLiteral("a credencial %1 só existe quando o servidor é iniciado pelo "
-                                      "systemd com LoadCredential= (CREDENTIALS_DIRECTORY não "
-                                      "definido).")
-                           .arg(name));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("a credencial %1 só existe quando o servidor é iniciado pelo "
+                                   "systemd com LoadCredential= (CREDENTIALS_DIRECTORY não "
+                                   "definido).")
+                        .arg(name));
     const QString path = QDir(directory).filePath(name);
     if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
-        throw AppError(QStringLiteral("o systemd não passou a credencial %1 ao servidor: ponha o "
-                                      "segredo no arquivo que o LoadCredential= da unidade nomeia "
-                                      "(no pacote, /etc/credstore/krt-appserver.%1).")
-                           .arg(name));
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("o systemd não passou a credencial %1 ao servidor: ponha o "
+                                   "segredo no arquivo que o LoadCredential= da unidade nomeia "
+                                   "(no pacote, /etc/credstore/krt-appserver.%1).")
+                        .arg(name));
     return path;
 }
 
@@ -184,7 +200,8 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
     ServerStartupRead read;
     const ServerCommandLine c;
     const auto& [config, database, listen, port, threads, maxBody, logFile, passwordFile, tlsCert,
-                 tlsKey, insecure, keepAlive, perAddress, bodyTotal, settable] = c;
+                 tlsKey, insecure, keepAlive, perAddress, bodyTotal, tokenKey, trustedProxy,
+                 settable] = c;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Servidor de aplicação do objeto %1.").arg(krt::api::remoteObjectName()));
@@ -224,25 +241,30 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
         options.address = s.value(listen);
         const uint portValue = s.value(port).toUInt(&ok);
         if (!ok || portValue > 65535)
-            throw AppError(s.at(port, QStringLiteral("porta inválida \"%1\".").arg(s.value(port))));
+            throw Error(ErrorCode::InvalidArgument,
+                        s.at(port, QStringLiteral("porta inválida \"%1\".").arg(s.value(port))));
         options.port = quint16(portValue);
         options.threads = s.value(threads).toInt(&ok);
         if (!ok || options.threads < 1 || options.threads > 256)
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 s.at(threads,
                      QStringLiteral("número de threads inválido \"%1\".").arg(s.value(threads))));
         options.maxBodyBytes = s.value(maxBody).toLongLong(&ok);
         if (!ok || options.maxBodyBytes < 1024)
-            throw AppError(s.at(
-                maxBody, QStringLiteral("limite de corpo inválido \"%1\".").arg(s.value(maxBody))));
+            throw Error(
+                ErrorCode::InvalidArgument,
+                s.at(maxBody,
+                     QStringLiteral("limite de corpo inválido \"%1\".").arg(s.value(maxBody))));
         options.keepAliveSeconds = s.value(keepAlive).toInt(&ok);
         if (!ok || options.keepAliveSeconds < 1 || options.keepAliveSeconds > 3600)
-            throw AppError(
-                s.at(keepAlive, QStringLiteral("tempo de conexão ociosa inválido \"%1\".")
-                                    .arg(s.value(keepAlive))));
+            throw Error(ErrorCode::InvalidArgument,
+                        s.at(keepAlive, QStringLiteral("tempo de conexão ociosa inválido \"%1\".")
+                                            .arg(s.value(keepAlive))));
         options.limits.connectionsPerAddress = s.value(perAddress).toInt(&ok);
         if (!ok || options.limits.connectionsPerAddress < 0)
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 s.at(perAddress, QStringLiteral("limite de conexões por endereço inválido \"%1\".")
                                      .arg(s.value(perAddress))));
         options.limits.bodyBytesTotal = s.value(bodyTotal).toLongLong(&ok);
@@ -251,7 +273,8 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
             options.limits.bodyBytesTotal =
                 qMax(options.limits.bodyBytesTotal, options.maxBodyBytes);
         if (!ok || options.limits.bodyBytesTotal < options.maxBodyBytes)
-            throw AppError(
+            throw Error(
+                ErrorCode::InvalidArgument,
                 s.at(bodyTotal, QStringLiteral("limite de corpos retidos inválido \"%1\" (deve ser "
                                                "ao menos o de --max-body).")
                                     .arg(s.value(bodyTotal))));
@@ -259,32 +282,50 @@ ServerStartupRead readServerStartup(const QStringList& arguments)
         const auto filePath = [&](const QCommandLineOption& o) {
             try {
                 return resolveCredential(s.value(o));
-            } catch (const AppError& e) {
-                throw AppError(s.at(o, QStringLiteral("%1: %2").arg(o.names().last(), e.text())));
+            } catch (const Error& e) {
+                throw Error(ErrorCode::InvalidArgument,
+                            s.at(o, QStringLiteral("%1: %2").arg(o.names().last(), e.text())));
             }
         };
         options.tlsCert = filePath(tlsCert);
         options.tlsKey = filePath(tlsKey);
         if (options.tlsCert.isEmpty() != options.tlsKey.isEmpty())
-            throw AppError(QStringLiteral("--tls-cert e --tls-key vão juntos."));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("--tls-cert e --tls-key vão juntos."));
         // Passwords and business data must not cross a network in clear
         // text: off the loopback, TLS is required unless the operator says
         // otherwise.
         const bool plaintextAllowed = s.flag(insecure);
         if (options.tlsCert.isEmpty() && !isLoopbackAddress(options.address) && !plaintextAllowed)
-            throw AppError(
-                s.at(listen, QStringLiteral("o endereço %1 não é local: use --tls-cert e "
-                                            "--tls-key, ou --insecure-plaintext para "
-                                            "servir sem criptografia.")
-                                 .arg(options.address)));
+            throw Error(ErrorCode::InvalidArgument,
+                        s.at(listen, QStringLiteral("o endereço %1 não é local: use --tls-cert e "
+                                                    "--tls-key, ou --insecure-plaintext para "
+                                                    "servir sem criptografia.")
+                                         .arg(options.address)));
         try {
             startup.database = DbOptions::parse(s.value(database));
-        } catch (const AppError& e) {
-            throw AppError(s.at(database, e.text()));
+        } catch (const Error& e) {
+            throw Error(ErrorCode::InvalidArgument, s.at(database, e.text()));
         }
         startup.databasePasswordFile = filePath(passwordFile);
         startup.logFile = s.value(logFile);
-    } catch (const AppError& e) {
+        startup.tokenKeyFile = filePath(tokenKey);
+        const QStringList proxies =
+            parser.isSet(trustedProxy)
+                ? parser.values(trustedProxy)
+                      .join(QLatin1Char(','))
+                      .split(QLatin1Char(','), Qt::SkipEmptyParts)
+                : s.value(trustedProxy).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString& proxy : proxies) {
+            const QHostAddress address(proxy.trimmed());
+            if (address.isNull())
+                throw Error(
+                    ErrorCode::InvalidArgument,
+                    s.at(trustedProxy, QStringLiteral("endereço de balanceador inválido \"%1\".")
+                                           .arg(proxy.trimmed())));
+            options.trustedProxies << address.toString();
+        }
+    } catch (const Error& e) {
         read.error = e.text();
     }
     return read;

@@ -18,6 +18,7 @@ struct ServerStartup
     DbOptions database;           // without its password
     QString databasePasswordFile; // empty: KRT_DB_PASSWORD or libpq's own sources
     QString logFile;              // empty: the console
+    QString tokenKeyFile;         // empty: a random key of this process
 };
 
 struct ServerStartupRead
@@ -39,7 +40,7 @@ QStringList serverConfigNames();
 
 // A file option's value: "credential:NAME" is the file systemd handed the
 // service as that credential ($CREDENTIALS_DIRECTORY/NAME, see LoadCredential=
-// in the unit); anything else is a path. Throws AppError when the credential
+// in the unit); anything else is a path. Throws Error when the credential
 // was not handed over.
 QString resolveCredential(const QString& value);
 

@@ -1,170 +1,192 @@
 #include "appserver/server/sessions.h"
 
+#include "appserver/auth/users.h"
+#include "framework/wire/errors.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QtEndian>
 #include <sodium.h>
+#include <sys/stat.h>
 
 namespace krt::app {
 
-SessionTable::SessionTable(std::chrono::seconds idle, std::chrono::seconds lifetime)
-    : idle_(idle), lifetime_(lifetime), lastPrune_(Clock::now())
+namespace {
+
+// Version, identifier, issued, expires, generation, then the user's name.
+constexpr char kVersion = 1;
+constexpr qsizetype kIdBytes = 16;
+constexpr qsizetype kFixedBytes = 1 + kIdBytes + 3 * 8;
+// Longer than any token this server signs (a name is at most 40 bytes).
+constexpr qsizetype kMaxTokenChars = 256;
+
+void initSodium()
 {
     if (sodium_init() < 0)
         qFatal("libsodium não iniciou");
 }
 
-QByteArray SessionTable::open(const QString& user, qint64 generation)
+void putInt(QByteArray& out, qint64 value)
 {
-    unsigned char random[32];
-    randombytes_buf(random, sizeof random);
-    char text[sodium_base64_ENCODED_LEN(sizeof random, sodium_base64_VARIANT_URLSAFE_NO_PADDING)];
-    sodium_bin2base64(text, sizeof text, random, sizeof random,
-                      sodium_base64_VARIANT_URLSAFE_NO_PADDING);
-    const QByteArray token(text);
-    const Clock::time_point now = Clock::now();
-    std::lock_guard lock(mutex_);
-    prune(now);
-    sessions_.insert(token, Entry{user, generation, now, now});
-    return token;
+    char bytes[8];
+    qToBigEndian(value, bytes);
+    out.append(bytes, 8);
 }
 
-std::optional<SessionTable::Session> SessionTable::find(const QByteArray& token)
+qint64 intAt(const QByteArray& in, qsizetype at)
 {
-    if (token.isEmpty() || token.size() > 200)
-        return std::nullopt;
-    const Clock::time_point now = Clock::now();
-    std::lock_guard lock(mutex_);
-    auto it = sessions_.find(token);
-    if (it == sessions_.end())
-        return std::nullopt;
-    if (now - it->lastUse > idle_ || now - it->created > lifetime_) {
-        sessions_.erase(it);
-        return std::nullopt;
-    }
-    it->lastUse = now;
-    return Session{it->user, it->generation};
+    return qFromBigEndian<qint64>(in.constData() + at);
 }
 
-void SessionTable::close(const QByteArray& token)
+QByteArray macOf(const QByteArray& payload, const QByteArray& key)
 {
-    std::lock_guard lock(mutex_);
-    sessions_.remove(token);
-}
-
-void SessionTable::closeUser(const QString& user, qint64 current)
-{
-    std::lock_guard lock(mutex_);
-    for (auto it = sessions_.begin(); it != sessions_.end();)
-        it = it->user == user && it->generation != current ? sessions_.erase(it) : std::next(it);
-}
-
-int SessionTable::size() const
-{
-    std::lock_guard lock(mutex_);
-    return int(sessions_.size());
-}
-
-void SessionTable::prune(Clock::time_point now)
-{
-    if (now - lastPrune_ < std::chrono::minutes(1))
-        return;
-    lastPrune_ = now;
-    for (auto it = sessions_.begin(); it != sessions_.end();)
-        it = (now - it->lastUse > idle_ || now - it->created > lifetime_) ? sessions_.erase(it)
-                                                                          : std::next(it);
-}
-
-namespace {
-
-QString addressKey(const QString& address)
-{
-    return QStringLiteral("a:") + address;
-}
-
-QString accountKey(const QString& account)
-{
-    return QStringLiteral("u:") + account.left(60);
+    QByteArray mac(crypto_auth_BYTES, Qt::Uninitialized);
+    crypto_auth(reinterpret_cast<unsigned char*>(mac.data()),
+                reinterpret_cast<const unsigned char*>(payload.constData()),
+                quint64(payload.size()), reinterpret_cast<const unsigned char*>(key.constData()));
+    return mac;
 }
 
 } // namespace
 
-std::chrono::seconds LoginThrottle::delayAfter(int failures, int free)
+static_assert(SessionTokens::kKeyBytes == crypto_auth_KEYBYTES);
+
+SessionTokens::SessionTokens(QList<QByteArray> keys, qint64 lifetimeMs)
+    : keys_(std::move(keys)), lifetimeMs_(lifetimeMs)
 {
-    if (failures < free)
-        return std::chrono::seconds(0);
-    const int doublings = qMin(failures - free, 9);
-    return std::chrono::seconds(qMin(1 << doublings, 300));
+    initSodium();
+    if (keys_.isEmpty())
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Nenhuma chave de sessão informada."));
+    for (const QByteArray& key : keys_)
+        if (key.size() != kKeyBytes)
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Chave de sessão com tamanho errado."));
 }
 
-int LoginThrottle::waitOf(const QString& key, int free, Clock::time_point now) const
+SessionTokens SessionTokens::perProcess()
 {
-    const auto it = entries_.constFind(key);
-    if (it == entries_.cend() || it->failures < free)
-        return 0;
-    const auto until = it->last + delayAfter(it->failures, free);
-    if (now >= until)
-        return 0;
-    return int(std::chrono::ceil<std::chrono::seconds>(until - now).count());
+    return SessionTokens({newKey()});
 }
 
-void LoginThrottle::count(const QString& key, Clock::time_point now)
+qint64 SessionTokens::nowMs()
 {
-    Entry& e = entries_[key];
-    if (e.failures > 0 && now - e.last > std::chrono::hours(1))
-        e.failures = 0;
-    ++e.failures;
-    e.last = now;
+    return QDateTime::currentMSecsSinceEpoch();
 }
 
-int LoginThrottle::addressWait(const QString& address, Clock::time_point now)
+QList<QByteArray> SessionTokens::readKeyFile(const QString& path)
 {
-    std::lock_guard lock(mutex_);
-    return waitOf(addressKey(address), kFreePerAddress, now);
-}
-
-LoginThrottle::Admission LoginThrottle::admit(const QString& address, const QString& account,
-                                              Clock::time_point now)
-{
-    std::lock_guard lock(mutex_);
-    // Accounts and addresses quiet for an hour are forgotten; past a bound
-    // (names made up by the thousand), those not held up either.
-    if (entries_.size() > 10000) {
-        for (auto it = entries_.begin(); it != entries_.end();)
-            it = now - it->last > std::chrono::hours(1) ? entries_.erase(it) : std::next(it);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(native.constData(), &info) != 0)
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Arquivo de chaves de sessão não encontrado: %1.").arg(path));
+    // The keys let whoever reads them sign in as anyone: like a private
+    // key, the file is its owner's alone.
+    if (info.st_mode & (S_IRWXG | S_IRWXO))
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("O arquivo de chaves de sessão %1 pode ser lido ou alterado "
+                                   "por outros usuários (permissões %2); use chmod 600.")
+                        .arg(path)
+                        .arg(info.st_mode & 0777, 3, 8, QLatin1Char('0')));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("Não foi possível ler o arquivo de chaves de sessão %1: %2.")
+                        .arg(path, file.errorString()));
+    QList<QByteArray> keys;
+    int lineNumber = 0;
+    while (!file.atEnd() && lineNumber < 1000) {
+        ++lineNumber;
+        const QByteArray line = file.readLine(1024).trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QByteArray key = QByteArray::fromHex(line);
+        if (line.size() != 2 * kKeyBytes || key.size() != kKeyBytes ||
+            key.toHex() != line.toLower())
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("Arquivo de chaves de sessão %1, linha %2: uma chave "
+                                       "tem %3 dígitos hexadecimais.")
+                            .arg(path)
+                            .arg(lineNumber)
+                            .arg(2 * kKeyBytes));
+        keys << key;
     }
-    if (entries_.size() > 100000) {
-        for (auto it = entries_.begin(); it != entries_.end();)
-            it = it->failures < kFreePerAccount ? entries_.erase(it) : std::next(it);
-    }
-    const QString byAddress = addressKey(address);
-    const QString byAccount = accountKey(account);
-    Admission a;
-    if (const int wait = waitOf(byAccount, kFreePerAccount, now); wait > 0) {
-        a.waitSeconds = wait;
-        a.account = true;
-    } else if (const int wait = waitOf(byAddress, kFreePerAddress, now); wait > 0) {
-        a.waitSeconds = wait;
-    } else {
-        count(byAccount, now);
-        count(byAddress, now);
-    }
-    a.addressFailures = entries_.value(byAddress).failures;
-    return a;
+    if (keys.isEmpty())
+        throw Error(ErrorCode::InvalidArgument,
+                    QStringLiteral("O arquivo de chaves de sessão %1 não tem chave.").arg(path));
+    return keys;
 }
 
-void LoginThrottle::uncount(const QString& address, const QString& account)
+QByteArray SessionTokens::newKey()
 {
-    std::lock_guard lock(mutex_);
-    for (const QString& key : {addressKey(address), accountKey(account)}) {
-        const auto it = entries_.find(key);
-        if (it != entries_.end() && --it->failures <= 0)
-            entries_.erase(it);
-    }
+    initSodium();
+    QByteArray key(kKeyBytes, Qt::Uninitialized);
+    crypto_auth_keygen(reinterpret_cast<unsigned char*>(key.data()));
+    return key;
 }
 
-void LoginThrottle::succeeded(const QString& address, const QString& account)
+QByteArray SessionTokens::keyFileText(const QList<QByteArray>& keys)
 {
-    std::lock_guard lock(mutex_);
-    entries_.remove(addressKey(address));
-    entries_.remove(accountKey(account));
+    QByteArray text = "# Chaves de sessão do krt-appserver: a primeira assina, todas valem.\n";
+    for (const QByteArray& key : keys)
+        text += key.toHex() + '\n';
+    return text;
+}
+
+QByteArray SessionTokens::issue(const QString& user, qint64 generation, qint64 nowMs) const
+{
+    QByteArray payload;
+    payload.reserve(kFixedBytes + 40 + crypto_auth_BYTES);
+    payload.append(kVersion);
+    QByteArray id(kIdBytes, Qt::Uninitialized);
+    randombytes_buf(id.data(), size_t(id.size()));
+    payload += id;
+    putInt(payload, nowMs);
+    putInt(payload, nowMs + lifetimeMs_);
+    putInt(payload, generation);
+    payload += user.toUtf8();
+    payload += macOf(payload, keys_.first());
+    return payload.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+}
+
+std::optional<SessionClaims> SessionTokens::verify(const QByteArray& token, qint64 nowMs) const
+{
+    if (token.isEmpty() || token.size() > kMaxTokenChars)
+        return std::nullopt;
+    const auto decoded = QByteArray::fromBase64Encoding(
+        token, QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    const QByteArray& raw = *decoded;
+    // One spelling per token: Base64's unused low bits of the last character
+    // would otherwise let one token be written several ways.
+    if (raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) != token)
+        return std::nullopt;
+    if (raw.size() <= kFixedBytes + crypto_auth_BYTES || raw.at(0) != kVersion)
+        return std::nullopt;
+    const qsizetype payloadBytes = raw.size() - crypto_auth_BYTES;
+    const auto* mac = reinterpret_cast<const unsigned char*>(raw.constData() + payloadBytes);
+    const auto* payload = reinterpret_cast<const unsigned char*>(raw.constData());
+    bool signedByUs = false;
+    for (const QByteArray& key : keys_)
+        if (crypto_auth_verify(mac, payload, quint64(payloadBytes),
+                               reinterpret_cast<const unsigned char*>(key.constData())) == 0) {
+            signedByUs = true;
+            break;
+        }
+    if (!signedByUs)
+        return std::nullopt;
+    SessionClaims claims;
+    claims.id = raw.mid(1, kIdBytes);
+    claims.issuedMs = intAt(raw, 1 + kIdBytes);
+    claims.expiresMs = intAt(raw, 1 + kIdBytes + 8);
+    claims.generation = intAt(raw, 1 + kIdBytes + 16);
+    claims.user = QString::fromUtf8(raw.mid(kFixedBytes, payloadBytes - kFixedBytes));
+    if (nowMs >= claims.expiresMs || claims.issuedMs > nowMs + kClockSkewMs ||
+        !UserStore::isValidName(claims.user))
+        return std::nullopt;
+    return claims;
 }
 
 } // namespace krt::app

@@ -1,117 +1,75 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
+#include <QList>
 #include <QString>
-#include <chrono>
-#include <mutex>
 #include <optional>
 
 namespace krt::app {
 
-// Session tokens handed out at login: 32 random bytes (URL-safe Base64). Only
-// the server's memory knows them, so a restart logs everyone out (the client
-// logs in again by itself). A token expires after `idle` without calls and
-// after `lifetime` in any case. Each session keeps the user's session
-// generation of its login; the table itself never learns of a new password,
-// a disabled user or changed branches (krt-admin changes them in another
-// process): the caller compares the generation with the user's row, which it
-// reads on every call, and ends the user's sessions when they differ.
-class SessionTable
+// What a session token says about its holder, once its signature is checked.
+struct SessionClaims
 {
-public:
-    using Clock = std::chrono::steady_clock;
-    explicit SessionTable(std::chrono::seconds idle = std::chrono::hours(8),
-                          std::chrono::seconds lifetime = std::chrono::hours(24));
+    QString user;
+    // The user's session generation at login (KRTUSUARIO.NRGERACAO).
+    qint64 generation = 0;
+    // 16 random bytes naming this one session (a logout ends it alone).
+    QByteArray id;
+    // Milliseconds since 1970 UTC.
+    qint64 issuedMs = 0;
+    qint64 expiresMs = 0;
 
-    struct Session
-    {
-        QString user;
-        qint64 generation = 0;
-    };
-
-    QByteArray open(const QString& user, qint64 generation);
-    // The session, or nothing (unknown or expired token). Renews the idle
-    // time.
-    std::optional<Session> find(const QByteArray& token);
-    // Forgets one session (a logout).
-    void close(const QByteArray& token);
-    // Forgets every session of a user opened under another generation than
-    // `current`.
-    void closeUser(const QString& user, qint64 current);
-    int size() const;
-
-private:
-    struct Entry
-    {
-        QString user;
-        qint64 generation = 0;
-        Clock::time_point created;
-        Clock::time_point lastUse;
-    };
-    void prune(Clock::time_point now);
-
-    std::chrono::seconds idle_;
-    std::chrono::seconds lifetime_;
-    // std::mutex, not QMutex: the thread sanitizer sees its ordering (Qt
-    // comes uninstrumented), so the tests under contention check this class.
-    mutable std::mutex mutex_;
-    QHash<QByteArray, Entry> sessions_;
-    Clock::time_point lastPrune_;
+    // The identifier as the database keeps it (32 hexadecimal digits).
+    QString idText() const { return QString::fromLatin1(id.toHex()); }
 };
 
-// Failed logins per account (the user name as given) and per caller address.
-// After kFreePerAccount failures in a row an account must wait before its next
-// attempt, twice as long after each further failure (1 s, 2 s, 4 s ... up to
-// 5 minutes), from whatever address; an address gets kFreePerAddress failures
-// before the same, so one person's typos behind a shared address (a store's
-// NAT, a balancer) hold up neither the others there nor another account, while
-// many addresses guessing one account are held up all the same. A success
-// forgets the failures of its account and its address.
-class LoginThrottle
+// Session tokens that every process holding the same keys accepts, so that a
+// balancer may send each call to any process and a restart logs nobody out.
+// A token is the claims and their MAC (libsodium crypto_auth, HMAC-SHA-512-256)
+// in URL-safe Base64: nothing is kept per session in memory. What ends a
+// session before its expiry is in the database, which the server reads on
+// every call anyway: the user's generation (a new password, the user disabled,
+// its branches changed) and the sessions ended by a logout.
+//
+// The first key signs; every key verifies, so a key file may carry the next
+// key and the previous one while the processes are restarted one by one.
+class SessionTokens
 {
 public:
-    using Clock = std::chrono::steady_clock;
-    static constexpr int kFreePerAccount = 5;
-    static constexpr int kFreePerAddress = 20;
+    static constexpr int kKeyBytes = 32;
+    // A token is good for this long after the login, whatever its use.
+    static constexpr qint64 kLifetimeMs = qint64(8) * 60 * 60 * 1000;
+    // Processes on other machines may be this far ahead of the one that
+    // signed.
+    static constexpr qint64 kClockSkewMs = 5 * 60 * 1000;
 
-    struct Admission
-    {
-        // Seconds to wait (0: the attempt may go on).
-        int waitSeconds = 0;
-        // Whose wait it is: the account's (true) or the address's.
-        bool account = false;
-        // Failures in a row from the address, this attempt included.
-        int addressFailures = 0;
-    };
+    // `keys` of kKeyBytes each, at least one.
+    explicit SessionTokens(QList<QByteArray> keys, qint64 lifetimeMs = kLifetimeMs);
+    // A random key of this process alone: its tokens are good nowhere else
+    // and end with it.
+    static SessionTokens perProcess();
 
-    // Seconds the address must still wait (0: it may try now). Only reads,
-    // so a waiting address can be refused before its body is read.
-    int addressWait(const QString& address, Clock::time_point now = Clock::now());
-    // The check and the count in one step: refuses when the account or the
-    // address must wait, otherwise counts the attempt as a failure of both at
-    // once, so parallel attempts cannot all pass the check before any is
-    // counted. A success takes the count back (succeeded()).
-    Admission admit(const QString& address, const QString& account,
-                    Clock::time_point now = Clock::now());
-    void succeeded(const QString& address, const QString& account);
-    // Takes back an admitted attempt that could not be checked (the user
-    // table failed): a database outage must not hold up the accounts.
-    void uncount(const QString& address, const QString& account);
+    // Reads a key file: one key per line, 64 hexadecimal digits, the signing
+    // one first; blank lines and lines starting with '#' are skipped. Throws
+    // Error (unreadable, malformed, no key, or the file readable or
+    // writable by others than its owner).
+    static QList<QByteArray> readKeyFile(const QString& path);
+    // A new random key.
+    static QByteArray newKey();
+    // The text of a key file holding `keys`, the signing one first.
+    static QByteArray keyFileText(const QList<QByteArray>& keys);
+
+    QByteArray issue(const QString& user, qint64 generation, qint64 nowMs) const;
+    // The claims of a token signed by one of the keys and not expired at
+    // `nowMs`; nothing otherwise.
+    std::optional<SessionClaims> verify(const QByteArray& token, qint64 nowMs) const;
+
+    // Milliseconds since 1970 UTC, the clock every process compares with.
+    static qint64 nowMs();
 
 private:
-    struct Entry
-    {
-        int failures = 0;
-        Clock::time_point last;
-    };
-    static std::chrono::seconds delayAfter(int failures, int free);
-    int waitOf(const QString& key, int free, Clock::time_point now) const;
-    void count(const QString& key, Clock::time_point now);
-
-    mutable std::mutex mutex_;
-    // "a:" + address, "u:" + account.
-    QHash<QString, Entry> entries_;
+    QList<QByteArray> keys_;
+    qint64 lifetimeMs_;
 };
 
 } // namespace krt::app

@@ -14,6 +14,7 @@
 // typed in the filter.
 // The last line is "pick list open ratio: <(first paint + first letter) /
 // load>".
+#include "api/methodtable.h"
 #include "bench/support/benchsupport.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/data/clientdataset.h"
@@ -21,7 +22,6 @@
 #include "framework/widgets/picklistdialog.h"
 #include "framework/wire/httptransport.h"
 #include "framework/wire/keylist.h"
-#include "server/methodtable.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // The last line of output is the speed-up of packets over JSON.
 
 #include "allocationcounter.h"
+#include "api/packetfields.h"
 #include "framework/wire/packet.h"
-#include "server/packetfields.h"
 
 #include <chrono>
 #include <cstdio>

@@ -10,8 +10,8 @@ krt::Variant reject(bool raise, const QString& detail, krt::ErrorCode code)
 {
     if (!raise)
         return krt::Variant();
-    throw EKrtError(detail.isEmpty() ? kInvalidResult : kInvalidResult + QLatin1Char('\n') + detail,
-                    code);
+    throw EKrtError(code, detail.isEmpty() ? kInvalidResult
+                                           : kInvalidResult + QLatin1Char('\n') + detail);
 }
 
 } // namespace

@@ -2,11 +2,6 @@
 
 #include "framework/core/hostservices.h"
 
-EKrtError::EKrtError(QString message, krt::ErrorCode code)
-    : m_message(std::move(message)), m_utf8(m_message.toUtf8()), m_code(code)
-{
-}
-
 void MensErro(const QString& text, bool raise)
 {
     if (raise)

@@ -6,24 +6,12 @@
 #include <QString>
 #include <exception>
 
-// The error a handler raises to stop and tell the user why. The host's
-// exception boundary (krt::invokeHandler) shows message() as an error. The
-// code says what kind of failure it is (a remote call's keeps the server's),
-// for code that must tell failures apart: never decide by the message.
-class EKrtError : public std::exception
-{
-public:
-    explicit EKrtError(QString message, krt::ErrorCode code = krt::ErrorCode::Unspecified);
-
-    const QString& message() const noexcept { return m_message; }
-    krt::ErrorCode code() const noexcept { return m_code; }
-    const char* what() const noexcept override { return m_utf8.constData(); }
-
-private:
-    QString m_message;
-    QByteArray m_utf8;
-    krt::ErrorCode m_code;
-};
+// The error a handler raises to stop and tell the user why: the project's one
+// error type (krt::Error), under the name the screens know it by. The
+// host's exception boundary (krt::invokeHandler) shows its text. A remote
+// call's failure arrives as one too, with the server's code: code that must
+// tell failures apart reads code(), never the text.
+using EKrtError = krt::Error;
 
 // A silent stop: the boundary swallows it without showing anything. Used when
 // the user has already been told (MensErro with raise == false).

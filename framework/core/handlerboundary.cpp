@@ -35,7 +35,7 @@ bool invokeHandlerChecked(const char* name, std::function<void()> fn)
         return true;
     } catch (const EAbort&) {
     } catch (const EKrtError& e) {
-        reportSafely(name, e.message());
+        reportSafely(name, e.text());
     } catch (const std::exception& e) {
         reportSafely(name, QString::fromUtf8(e.what()));
     } catch (...) {

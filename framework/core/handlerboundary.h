@@ -14,7 +14,7 @@ namespace krt {
 // Handler signature used across the framework: the object that raised the event.
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 
-// Runs fn; any exception (EKrtError, krt::WireError, std::exception, anything
+// Runs fn; any exception (EKrtError, krt::Error, std::exception, anything
 // else) is caught and its text is shown through hostServices().showError.
 // EAbort is swallowed silently. `name` identifies the handler in diagnostics.
 void invokeHandler(const char* name, std::function<void()> fn);

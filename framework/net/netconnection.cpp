@@ -54,7 +54,7 @@ void TNetConnection::setConnected(bool connected)
         try {
             if (!caFile.isEmpty())
                 client->setTls(caFile);
-        } catch (const krt::RemoteError& e) {
+        } catch (const krt::Error& e) {
             failure = e.text();
             code = e.code();
         }
@@ -66,11 +66,11 @@ void TNetConnection::setConnected(bool connected)
                     client->setCredentials(user, password);
                     client->login();
                 }
-            } catch (const krt::RemoteError& e) {
+            } catch (const krt::Error& e) {
                 lastError_ = e.text();
                 lastCode_ = e.code();
                 if (throwException_)
-                    throw EKrtError(lastError_, e.code());
+                    throw;
                 return;
             }
         }
@@ -80,7 +80,7 @@ void TNetConnection::setConnected(bool connected)
                          .arg(address(), serverName_, failure);
         lastCode_ = code;
         if (throwException_)
-            throw EKrtError(lastError_, code);
+            throw EKrtError(code, lastError_);
         return;
     }
     lastError_.clear();
@@ -111,19 +111,15 @@ krt::Variant TNetConnection::callRemote(const QString& method, const QList<krt::
             qCWarning(lcNet).noquote()
                 << QStringLiteral("%1 of %2 not sent: the connection to %3 could not be opened")
                        .arg(method, serverName_, address());
-            throw EKrtError(lastError_, lastCode_);
+            throw EKrtError(lastCode_, lastError_);
         }
     }
     if (!client_)
-        throw EKrtError(QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
+        throw EKrtError(krt::ErrorCode::NotConnected,
+                        QStringLiteral("Falha ao chamar %1: a conexão com o servidor de aplicação "
                                        "não está aberta.")
-                            .arg(method),
-                        krt::ErrorCode::NotConnected);
-    try {
-        return client_->call(serverName_, method, args);
-    } catch (const krt::RemoteError& e) {
-        throw EKrtError(e.text(), e.code());
-    }
+                            .arg(method));
+    return client_->call(serverName_, method, args);
 }
 
 krt::Variant TNetAppServer::call(const QString& method, const QList<krt::Variant>& args) const

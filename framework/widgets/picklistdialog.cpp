@@ -33,7 +33,7 @@ QStringList keysOf(const QString& list)
 {
     try {
         return parseKeyList(list);
-    } catch (const WireError&) {
+    } catch (const Error&) {
         return {}; // a list we cannot read simply pre-checks nothing
     }
 }

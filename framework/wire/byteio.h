@@ -2,7 +2,7 @@
 
 // Little-endian reading and writing of fixed-size values. The reader checks
 // every access against the end of its buffer, so malformed input can only end
-// in a WireError, never in a read past the end.
+// in an Error (Malformed), never in a read past the end.
 
 #include "framework/wire/errors.h"
 
@@ -66,7 +66,8 @@ public:
 
     [[noreturn]] void fail(const QString& detail) const
     {
-        throw WireError(QStringLiteral("%1 malformado: %2.").arg(QString::fromUtf8(what_), detail));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("%1 malformado: %2.").arg(QString::fromUtf8(what_), detail));
     }
 
 private:

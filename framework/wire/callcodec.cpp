@@ -94,8 +94,8 @@ void appendVariant(QByteArray& out, const Variant& value, int depth,
                    QList<QByteArray>* pieces = nullptr)
 {
     if (depth > kMaxDepth)
-        throw WireError(
-            QStringLiteral("Vetores aninhados demais (mais de %1 níveis).").arg(kMaxDepth));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Vetores aninhados demais (mais de %1 níveis).").arg(kMaxDepth));
     appendLE<quint8>(out, quint8(value.kind()));
     switch (value.kind()) {
     case Variant::Kind::Unassigned:
@@ -116,7 +116,8 @@ void appendVariant(QByteArray& out, const Variant& value, int depth,
     case Variant::Kind::DateTime: {
         const std::optional<qint64> ms = wallClockMs(value.asDateTime());
         if (!ms)
-            throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999)."));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999)."));
         appendLE<qint64>(out, *ms);
         break;
     }
@@ -336,6 +337,27 @@ QByteArray encodeErrorReply(ErrorCode code, const QString& method, const QString
     return out;
 }
 
+ErrorCode replyCode(const Error& error)
+{
+    if (error.code() == ErrorCode::Malformed)
+        return ErrorCode::BadRequest;
+    if (quint16(error.code()) >= quint16(ErrorCode::Transport))
+        return ErrorCode::ServerFailure;
+    return error.code();
+}
+
+QString replyText(const Error& error)
+{
+    if (error.method().isEmpty() || !isMethodFailure(error.code()))
+        return error.text();
+    return QStringLiteral("Erro no método %1: %2").arg(error.method(), error.text());
+}
+
+QByteArray encodeErrorReply(const Error& error)
+{
+    return encodeErrorReply(replyCode(error), error.method(), replyText(error));
+}
+
 Reply decodeReplyFull(const QByteArray& bytes)
 {
     ByteReader in(bytes.constData(), bytes.size(), "resposta");
@@ -366,36 +388,8 @@ Variant decodeReply(const QByteArray& bytes)
 {
     Reply reply = decodeReplyFull(bytes);
     if (reply.isError)
-        throw RemoteError(reply.errorText, reply.errorCode, reply.errorMethod);
+        throw Error(reply.errorCode, reply.errorText, reply.errorMethod);
     return reply.result;
-}
-
-ErrorCode errorCodeForStatus(int httpStatus)
-{
-    switch (httpStatus) {
-    case 400:
-    case 405:
-    case 415:
-    case 431:
-    case 505:
-        return ErrorCode::BadRequest;
-    case 401:
-        return ErrorCode::NotAuthenticated;
-    case 403:
-        return ErrorCode::AccessDenied;
-    case 404:
-        return ErrorCode::UnknownMethod;
-    case 413:
-        return ErrorCode::TooLarge;
-    case 429:
-        return ErrorCode::TooManyAttempts;
-    case 500:
-        return ErrorCode::ServerFailure;
-    case 503:
-        return ErrorCode::ServerBusy;
-    default:
-        return ErrorCode::Unspecified;
-    }
 }
 
 } // namespace krt

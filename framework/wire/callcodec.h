@@ -19,7 +19,7 @@ struct Call
 };
 
 // The encodings of calls and replies as they travel in HTTP bodies. Every
-// decoder validates the whole input and throws WireError on anything malformed;
+// decoder validates the whole input and throws Error (Malformed) on anything malformed;
 // none reads outside the bytes it is given.
 QByteArray encodeCall(const QString& object, const QString& method, const QList<Variant>& args);
 // Told the object, the method and the argument count of a call before any
@@ -39,7 +39,15 @@ QList<QByteArray> encodeReplyPieces(const Variant& result);
 // the text-only form.
 QByteArray encodeErrorReply(ErrorCode code, const QString& method, const QString& text);
 QByteArray encodeErrorReply(const QString& text);
-// The result of a successful reply; an error reply throws RemoteError with the
+// The error reply of `error`: its code as the wire carries it (a code found
+// locally becomes a bad request, for bytes that could not be read, or a
+// server failure), its method, and its text (replyText).
+QByteArray encodeErrorReply(const Error& error);
+ErrorCode replyCode(const Error& error);
+// The text a reply gives the user: a method's own failure as "Erro no método
+// <method>: <text>", a refusal's text as it is.
+QString replyText(const Error& error);
+// The result of a successful reply; an error reply throws Error with the
 // server's code, method and text.
 Variant decodeReply(const QByteArray& bytes);
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
-#include <stdexcept>
+#include <exception>
 
 namespace krt {
 
@@ -27,60 +28,69 @@ enum class ErrorCode : quint16
     Transport = 100,    // the server could not be reached or the exchange broke
     InvalidReply = 101, // the server's answer could not be read
     NotConnected = 102, // the connection is not open
+    // Found by either side in bytes or values it could not read; never on the
+    // wire as such (see Error).
+    Malformed = 103,
 };
 
 // The code a refusal with this HTTP status carries unless it says otherwise.
 ErrorCode errorCodeForStatus(int httpStatus);
+// The HTTP status an error of this code is answered with: 200 for a method's
+// own failure (its error reply says what failed), the refusal's status for
+// a request refused before any method ran.
+int httpStatusFor(ErrorCode code);
+// True for the codes of a method's own failure (the call reached the method,
+// which failed or refused): its error reply names the method in its text.
+bool isMethodFailure(ErrorCode code);
 
-// Raised for anything malformed on the wire (bad packet, bad call, bad key
-// list) and for asking a value for a kind it does not hold.
-class WireError : public std::runtime_error
+// The one error of the project: what kind of failure it is (the code, which
+// code that must tell failures apart reads, never the text), the method it
+// is about (empty when none) and the text for the user, which does not
+// repeat the method. Raised wherever something fails, caught and shown where
+// the user is, and converted only where it crosses a process: the server
+// writes it as an error reply (encodeErrorReply), the client reads a reply
+// or a broken exchange back into one (HttpCallClient).
+//
+// Malformed marks bytes or values that could not be read; each side says
+// what that means where it catches it (a bad request, an invalid argument,
+// an invalid reply).
+class Error : public std::exception
 {
 public:
-    explicit WireError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
-    const QString& text() const noexcept { return text_; }
+    // A failure the code does not classify (Unspecified).
+    explicit Error(QString text);
+    Error(ErrorCode code, QString text, QString method = {});
 
-private:
-    QString text_;
-};
-
-// Raised on the calling side when a remote call failed: the server answered
-// with an error, or it could not be reached. The text is meant for the user
-// and names the method; `method` is set when the server's error named it.
-class RemoteError : public std::runtime_error
-{
-public:
-    explicit RemoteError(const QString& text, ErrorCode code = ErrorCode::Unspecified,
-                         const QString& method = {})
-        : std::runtime_error(text.toStdString()), text_(text), method_(method), code_(code)
-    {
-    }
+    ErrorCode code() const noexcept { return code_; }
     const QString& text() const noexcept { return text_; }
     const QString& method() const noexcept { return method_; }
-    ErrorCode code() const noexcept { return code_; }
+    // In UTF-8, for logs: a method's failure as "method: text", anything
+    // else as its text.
+    const char* what() const noexcept override { return what_.constData(); }
+
+    // A refusal that says how long to wait before trying again (sent as
+    // Retry-After): a throttled login, a busy server.
+    int retryAfterSeconds() const noexcept { return retryAfter_; }
+    Error& setRetryAfterSeconds(int seconds) noexcept
+    {
+        retryAfter_ = seconds;
+        return *this;
+    }
+    // A failure a new attempt may not meet (a deadlock, a busy database file).
+    bool transient() const noexcept { return transient_; }
+    Error& setTransient(bool transient) noexcept
+    {
+        transient_ = transient;
+        return *this;
+    }
 
 private:
+    ErrorCode code_;
     QString text_;
     QString method_;
-    ErrorCode code_;
-};
-
-// Thrown by a call handler when the method fails for a reason its code names:
-// the server answers an error reply "Erro no método <m>: <text>" carrying the
-// code and the method. The text is for the user: never a database's own words.
-class MethodError : public std::runtime_error
-{
-public:
-    MethodError(ErrorCode code, const QString& text)
-        : std::runtime_error(text.toStdString()), text_(text), code_(code)
-    {
-    }
-    const QString& text() const noexcept { return text_; }
-    ErrorCode code() const noexcept { return code_; }
-
-private:
-    QString text_;
-    ErrorCode code_;
+    QByteArray what_;
+    int retryAfter_ = 0;
+    bool transient_ = false;
 };
 
 } // namespace krt

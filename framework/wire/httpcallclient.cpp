@@ -328,7 +328,7 @@ struct HttpCallClient::Impl
                     reader.wrote(qsizetype(got));
                 else if (out.malformed.isEmpty())
                     reader.feed(into.data(), qsizetype(got));
-            } catch (const WireError& e) {
+            } catch (const Error& e) {
                 out.malformed = e.text();
             }
         }
@@ -353,7 +353,7 @@ struct HttpCallClient::Impl
         if (out.malformed.isEmpty()) {
             try {
                 out.reply = reader.finish();
-            } catch (const WireError& e) {
+            } catch (const Error& e) {
                 out.malformed = e.text();
             }
         }
@@ -399,12 +399,12 @@ namespace {
 {
     qCWarning(lcTransport).noquote()
         << QStringLiteral("%1 to %2 failed: %3").arg(what, d.address(), failure.detail);
-    throw RemoteError(clerkText(failure, d.timeoutMs), failure.kind == StepFailure::TooLarge
-                                                           ? ErrorCode::InvalidReply
-                                                           : ErrorCode::Transport);
+    throw Error(failure.kind == StepFailure::TooLarge ? ErrorCode::InvalidReply
+                                                      : ErrorCode::Transport,
+                clerkText(failure, d.timeoutMs));
 }
 
-// Turns an answer into its result, or a RemoteError. An error that names its
+// Turns an answer into its result, or an Error. An error that names its
 // method is passed on as the server wrote it; any other failure gets `prefix`
 // ("Falha ao chamar m: ") in front.
 Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QString& prefix,
@@ -419,13 +419,13 @@ Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QStri
                    QStringLiteral("HTTP %1 without a reply (from a proxy or gateway)")
                        .arg(res.status)});
         if (res.status != 200)
-            throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                           .arg(d.address())
-                                           .arg(res.status),
-                              errorCodeForStatus(res.status));
-        throw RemoteError(prefix + QStringLiteral("resposta inválida do servidor %1: %2")
-                                       .arg(d.address(), res.malformed),
-                          ErrorCode::InvalidReply);
+            throw Error(errorCodeForStatus(res.status),
+                        prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                     .arg(d.address())
+                                     .arg(res.status));
+        throw Error(ErrorCode::InvalidReply,
+                    prefix + QStringLiteral("resposta inválida do servidor %1: %2")
+                                 .arg(d.address(), res.malformed));
     }
     const Reply& reply = *res.reply;
     if (reply.isError) {
@@ -433,14 +433,14 @@ Variant resultOf(const HttpCallClient::Impl& d, const Response& res, const QStri
                                    ? errorCodeForStatus(res.status)
                                    : reply.errorCode;
         if (!reply.errorMethod.isEmpty())
-            throw RemoteError(reply.errorText, code, reply.errorMethod);
-        throw RemoteError(prefix + reply.errorText, code);
+            throw Error(code, reply.errorText, reply.errorMethod);
+        throw Error(code, prefix + reply.errorText);
     }
     if (res.status != 200)
-        throw RemoteError(prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
-                                       .arg(d.address())
-                                       .arg(res.status),
-                          errorCodeForStatus(res.status));
+        throw Error(errorCodeForStatus(res.status),
+                    prefix + QStringLiteral("o servidor %1 respondeu com o erro HTTP %2.")
+                                 .arg(d.address())
+                                 .arg(res.status));
     return reply.result;
 }
 
@@ -449,8 +449,7 @@ SessionInfo loginLocked(HttpCallClient::Impl& d)
     const QString prefix = QStringLiteral("Falha ao entrar no servidor de aplicação: ");
     d.session = SessionInfo();
     if (d.user.isEmpty())
-        throw RemoteError(prefix + QStringLiteral("usuário não informado."),
-                          ErrorCode::NotAuthenticated);
+        throw Error(ErrorCode::NotAuthenticated, prefix + QStringLiteral("usuário não informado."));
     const QByteArray body =
         encodeCall(QString::fromLatin1(kSessionObject), QString::fromLatin1(kLoginMethod),
                    {Variant(d.user), Variant(d.password)});
@@ -464,8 +463,8 @@ SessionInfo loginLocked(HttpCallClient::Impl& d)
     const Variant result = resultOf(d, res, prefix, what);
     try {
         d.session = SessionInfo::fromVariant(result);
-    } catch (const WireError& e) {
-        throw RemoteError(prefix + e.text(), ErrorCode::InvalidReply);
+    } catch (const Error& e) {
+        throw Error(ErrorCode::InvalidReply, prefix + e.text());
     }
     return d.session;
 }
@@ -490,9 +489,9 @@ void HttpCallClient::setTls(const QString& caFile)
 {
     std::lock_guard lock(d_->mutex);
     if (!QFile::exists(caFile))
-        throw RemoteError(
-            QStringLiteral("Arquivo de autoridades certificadoras não encontrado: %1.").arg(caFile),
-            ErrorCode::Transport);
+        throw Error(ErrorCode::Transport,
+                    QStringLiteral("Arquivo de autoridades certificadoras não encontrado: %1.")
+                        .arg(caFile));
     try {
         ssl::context context(ssl::context::tls_client);
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
@@ -503,9 +502,9 @@ void HttpCallClient::setTls(const QString& caFile)
         d_->tls.emplace(std::move(context));
         d_->caFile = caFile;
     } catch (const boost::system::system_error& e) {
-        throw RemoteError(QStringLiteral("Arquivo de autoridades certificadoras inválido: %1 (%2).")
-                              .arg(caFile, QString::fromStdString(e.what())),
-                          ErrorCode::Transport);
+        throw Error(ErrorCode::Transport,
+                    QStringLiteral("Arquivo de autoridades certificadoras inválido: %1 (%2).")
+                        .arg(caFile, QString::fromStdString(e.what())));
     }
     d_->drop();
 }
@@ -564,15 +563,15 @@ Variant HttpCallClient::call(const QString& object, const QString& method,
 {
     const QString prefix = QStringLiteral("Falha ao chamar %1: ").arg(method);
     if (!isValidCallName(object) || !isValidCallName(method))
-        throw RemoteError(
+        throw Error(
+            ErrorCode::BadRequest,
             prefix +
-                QStringLiteral("nome de objeto ou método inválido (%1.%2).").arg(object, method),
-            ErrorCode::BadRequest);
+                QStringLiteral("nome de objeto ou método inválido (%1.%2).").arg(object, method));
     QByteArray body;
     try {
         body = encodeCall(object, method, args);
-    } catch (const WireError& e) {
-        throw RemoteError(prefix + e.text(), ErrorCode::BadRequest);
+    } catch (const Error& e) {
+        throw Error(ErrorCode::BadRequest, prefix + e.text());
     }
     std::lock_guard lock(d_->mutex);
     Impl& d = *d_;
@@ -607,9 +606,9 @@ void HttpCallClient::ping()
         raise(*d_, what, f);
     }
     if (!answer.isBool() || !answer.asBool())
-        throw RemoteError(
-            prefix + QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()),
-            ErrorCode::InvalidReply);
+        throw Error(ErrorCode::InvalidReply,
+                    prefix +
+                        QStringLiteral("resposta inesperada do servidor %1.").arg(d_->address()));
 }
 
 SessionInfo HttpCallClient::login()

@@ -65,19 +65,18 @@ Answer errorAnswer(int status, const QString& text, const QString& method = {},
     return Answer{status, {encodeErrorReply(code, method, text)}};
 }
 
-QString describe(const std::exception& e)
+// The answer to an error raised while serving a call of `method`: a method's
+// own failure names the method even when the code that raised it did not.
+Answer errorAnswer(const Error& e, const QString& method)
 {
-    if (const auto* w = dynamic_cast<const WireError*>(&e))
-        return w->text();
-    if (const auto* r = dynamic_cast<const RemoteError*>(&e))
-        return r->text();
-    if (const auto* m = dynamic_cast<const MethodError*>(&e))
-        return m->text();
-    if (const auto* c = dynamic_cast<const CallRefused*>(&e))
-        return c->text();
-    if (const auto* t = dynamic_cast<const TransportError*>(&e))
-        return t->text();
-    return QString::fromUtf8(e.what());
+    Answer answer;
+    answer.status = httpStatusFor(e.code());
+    answer.retryAfterSeconds = e.retryAfterSeconds();
+    if (e.method().isEmpty() && isMethodFailure(e.code()))
+        answer.pieces = {encodeErrorReply(Error(e.code(), e.text(), method))};
+    else
+        answer.pieces = {encodeErrorReply(e)};
+    return answer;
 }
 
 QString fromView(beast::string_view text)
@@ -141,6 +140,10 @@ struct HttpCallServer::Impl
     QString ownPoolObject;
     int ownPoolThreads = 0;
     std::optional<net::thread_pool> ownPool;
+    HealthCheck healthCheck;
+    // One thread for health checks, apart from the workers.
+    std::optional<net::thread_pool> healthPool;
+    QStringList trustedProxies;
     net::thread_pool& poolFor(const QString& object)
     {
         return ownPool && object == ownPoolObject ? *ownPool : *workers;
@@ -448,6 +451,32 @@ private:
                    QStringLiteral("Pedido HTTP inválido: Range não é aceito em chamadas."));
             return;
         }
+        if (!server_.trustedProxies.isEmpty() &&
+            server_.trustedProxies.contains(context.peerAddress)) {
+            // The proxy appends the address it took the request from: the
+            // last one, in the last such header.
+            QString forwarded;
+            for (const auto& field : req)
+                if (beast::iequals(field.name_string(), "X-Forwarded-For"))
+                    forwarded = fromView(field.value());
+            beast::error_code bad;
+            const net::ip::address client =
+                net::ip::make_address(forwarded.section(u',', -1).trimmed().toStdString(), bad);
+            if (!bad) {
+                context.peerAddress = QString::fromStdString(client.to_string());
+                context.peerPort = 0;
+            }
+        }
+        if (target == QLatin1String(kHealthPath)) {
+            if (req.method() != http::verb::get || head_->chunked() ||
+                head_->content_length().value_or(0) > 0) {
+                refuse(context, 405, QStringLiteral("-"),
+                       QStringLiteral("Chamada recusada: %1 só aceita GET sem corpo.").arg(target));
+                return;
+            }
+            checkHealth();
+            return;
+        }
         if (target == QLatin1String(kPingPath)) {
             if (req.method() != http::verb::get) {
                 refuse(context, 405, QStringLiteral("-"),
@@ -490,12 +519,12 @@ private:
         if (server_.gate) {
             try {
                 server_.gate(context);
-            } catch (const CallRefused& e) {
-                refuse(context, e.status(), context.method, e.text(), e.method(), e.code(),
-                       e.retryAfterSeconds());
+            } catch (const Error& e) {
+                refuse(context, httpStatusFor(e.code()), context.method, replyText(e), e.method(),
+                       replyCode(e), e.retryAfterSeconds());
                 return;
             } catch (const std::exception& e) {
-                refuse(context, 500, context.method, describe(e));
+                refuse(context, 500, context.method, QString::fromUtf8(e.what()));
                 return;
             }
         }
@@ -620,6 +649,27 @@ private:
                   });
     }
 
+    // On the health thread: 200 or 503 with why.
+    void checkHealth()
+    {
+        state_ = State::Busy;
+        lowest().expires_never();
+        net::post(*server_.healthPool, [self = self()] {
+            QString why;
+            try {
+                if (self->server_.healthCheck)
+                    why = self->server_.healthCheck();
+            } catch (const std::exception& e) {
+                why = QString::fromUtf8(e.what());
+            }
+            Answer answer = why.isEmpty() ? Answer{200, {encodeReply(Variant(true))}}
+                                          : errorAnswer(503, why, {}, ErrorCode::ServerBusy);
+            net::post(self->lowest().get_executor(), [self, answer = std::move(answer)]() mutable {
+                self->send(std::move(answer));
+            });
+        });
+    }
+
     // On a worker: decode, check, run the handler, hand the answer back.
     void runCall(QByteArray& body, CallContext& context)
     {
@@ -635,8 +685,8 @@ private:
                 call = decodeCall(
                     body, [&](const QString& object, const QString& name, quint32 count) {
                         if (object != context.object || name != method)
-                            throw CallRefused(
-                                400,
+                            throw Error(
+                                ErrorCode::BadRequest,
                                 QStringLiteral("Chamada de %1 recusada: o corpo chama %2.%3, o "
                                                "caminho %4.%1.")
                                     .arg(method, object.left(200), name.left(200), context.object),
@@ -644,10 +694,13 @@ private:
                         if (server_.check)
                             server_.check(object, name, count, context);
                     });
-            } catch (const WireError& e) {
-                throw CallRefused(
-                    400, QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
-                    method);
+            } catch (const Error& e) {
+                // The check's own refusals go out as they are.
+                if (e.code() != ErrorCode::Malformed)
+                    throw;
+                throw Error(ErrorCode::BadRequest,
+                            QStringLiteral("Chamada de %1 recusada: %2").arg(method, e.text()),
+                            method);
             }
             // The call's packets share what they need of the body; the rest
             // of it goes before the handler runs.
@@ -676,22 +729,16 @@ private:
                     server_.handler(call.object, call.method, call.args, context);
                 answer.pieces = encodeReplyPieces(result);
             }
-        } catch (const CallRefused& e) {
+        } catch (const Error& e) {
             if (!checked)
-                server_.tellRejected(method, e.text(), context);
-            answer = errorAnswer(e.status(), e.text(), e.method(), e.code());
-            answer.retryAfterSeconds = e.retryAfterSeconds();
-        } catch (const MethodError& e) {
-            answer = errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, e.text()),
-                                 method, e.code());
+                server_.tellRejected(method, replyText(e), context);
+            answer = errorAnswer(e, method);
         } catch (const std::exception& e) {
             answer =
-                errorAnswer(200, QStringLiteral("Erro no método %1: %2").arg(method, describe(e)),
-                            method, ErrorCode::ServerFailure);
+                errorAnswer(Error(ErrorCode::ServerFailure, QString::fromUtf8(e.what())), method);
         } catch (...) {
             answer = errorAnswer(
-                200, QStringLiteral("Erro no método %1: erro desconhecido.").arg(method), method,
-                ErrorCode::ServerFailure);
+                Error(ErrorCode::ServerFailure, QStringLiteral("erro desconhecido.")), method);
         }
         if (streamed)
             return;
@@ -765,7 +812,7 @@ private:
 
     // On the worker: waits until `bytes` more fit in this connection's queue
     // (and, while it has room, the server's budget), and counts them in.
-    // Throws TransportError when the connection is closed, or when the client
+    // Throws Error (Transport) when the connection is closed, or when the client
     // takes nothing for longer than the minimum rate allows (it is then cut).
     BudgetShare roomFor(qint64 bytes)
     {
@@ -775,8 +822,9 @@ private:
         std::unique_lock lock(outMutex_);
         while (true) {
             if (outClosed_)
-                throw TransportError(QStringLiteral("o cliente não recebeu a resposta (conexão "
-                                                    "encerrada)."));
+                throw Error(ErrorCode::Transport,
+                            QStringLiteral("o cliente não recebeu a resposta (conexão "
+                                           "encerrada)."));
             if (queuedBytes_ + bytes <= bound && share.grow(bytes))
                 break;
             // The server's budget is spent: write at the client's pace, one
@@ -792,7 +840,8 @@ private:
                 outClosed_ = true;
                 lock.unlock();
                 net::post(lowest().get_executor(), [self = self()] { self->closeNow(); });
-                throw TransportError(
+                throw Error(
+                    ErrorCode::Transport,
                     QStringLiteral("o cliente recebeu a resposta a menos de %1 bytes/s; conexão "
                                    "encerrada.")
                         .arg(rate));
@@ -1099,6 +1148,16 @@ void HttpCallServer::setThreadCount(int count)
     d_->threads = qMax(count, 1);
 }
 
+void HttpCallServer::setHealthCheck(HealthCheck check)
+{
+    d_->healthCheck = std::move(check);
+}
+
+void HttpCallServer::setTrustedProxies(const QStringList& addresses)
+{
+    d_->trustedProxies = addresses;
+}
+
 void HttpCallServer::setOwnPool(const QString& object, int threads)
 {
     d_->ownPoolObject = object;
@@ -1119,7 +1178,8 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
 {
     for (const QString& file : {certFile, keyFile})
         if (!QFile::exists(file))
-            throw TransportError(QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
+            throw Error(ErrorCode::Transport,
+                        QStringLiteral("Arquivo de TLS não encontrado: %1.").arg(file));
     try {
         ssl::context context(ssl::context::tls_server);
         context.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
@@ -1131,14 +1191,16 @@ void HttpCallServer::setTls(const QString& certFile, const QString& keyFile)
         SSL_CTX_set_options(context.native_handle(),
                             SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_COMPRESSION);
         if (SSL_CTX_set_cipher_list(context.native_handle(), kTls12Ciphers) != 1)
-            throw TransportError(QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
+            throw Error(ErrorCode::Transport,
+                        QStringLiteral("Lista de cifras de TLS recusada pelo OpenSSL."));
         context.use_certificate_chain_file(certFile.toStdString());
         context.use_private_key_file(keyFile.toStdString(), ssl::context::pem);
         d_->tls.emplace(std::move(context));
     } catch (const boost::system::system_error& e) {
-        throw TransportError(QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
-                                            "%2: %3.")
-                                 .arg(certFile, keyFile, QString::fromStdString(e.what())));
+        throw Error(ErrorCode::Transport,
+                    QStringLiteral("Não foi possível carregar o certificado %1 e a chave "
+                                   "%2: %3.")
+                        .arg(certFile, keyFile, QString::fromStdString(e.what())));
     }
 }
 
@@ -1168,10 +1230,10 @@ void HttpCallServer::start()
     if (d.running)
         return;
     const auto cannotListen = [&d](const std::string& why) {
-        return TransportError(QStringLiteral("Não foi possível escutar em %1:%2 (%3).")
-                                  .arg(d.address)
-                                  .arg(d.requestedPort)
-                                  .arg(QString::fromStdString(why)));
+        return Error(ErrorCode::Transport, QStringLiteral("Não foi possível escutar em %1:%2 (%3).")
+                                               .arg(d.address)
+                                               .arg(d.requestedPort)
+                                               .arg(QString::fromStdString(why)));
     };
     beast::error_code ec;
     const net::ip::address address = net::ip::make_address(d.address.toStdString(), ec);
@@ -1203,6 +1265,7 @@ void HttpCallServer::start()
     d.workers.emplace(size_t(d.threads));
     if (d.ownPoolThreads > 0)
         d.ownPool.emplace(size_t(d.ownPoolThreads));
+    d.healthPool.emplace(1);
     d.work.emplace(d.ioc.get_executor());
     d.accept();
     for (int i = 0; i < 2; ++i)
@@ -1256,6 +1319,7 @@ void HttpCallServer::stop()
     d.workers->join();
     if (d.ownPool)
         d.ownPool->join();
+    d.healthPool->join();
     {
         std::unique_lock lock(d.sessionsMutex);
         d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
@@ -1268,6 +1332,7 @@ void HttpCallServer::stop()
     d.networkThreads.clear();
     d.workers.reset();
     d.ownPool.reset();
+    d.healthPool.reset();
     d.acceptor.reset();
     d.running = false;
 }

@@ -24,56 +24,13 @@ inline constexpr char kCallContentType[] = "application/x-krt-call";
 inline constexpr char kReplyContentType[] = "application/x-krt-reply";
 // GET on this path answers a reply holding true: the server is up.
 inline constexpr char kPingPath[] = "/ping";
+// GET on this path answers 200 when the server can do its work (its health
+// check passes: the application server reaches its database), 503 otherwise;
+// for a load balancer's checks.
+inline constexpr char kHealthPath[] = "/healthz";
 // The object that trades a user name and password for a session token.
 inline constexpr char kSessionObject[] = "Krt.Sessao";
 inline constexpr char kLoginMethod[] = "login";
-
-// The server could not be set up (address in use, bad address, unreadable
-// certificate...).
-class TransportError : public std::runtime_error
-{
-public:
-    explicit TransportError(const QString& text)
-        : std::runtime_error(text.toStdString()), text_(text)
-    {
-    }
-    const QString& text() const noexcept { return text_; }
-
-private:
-    QString text_;
-};
-
-// Thrown by the server's gate, check or handler to answer with an HTTP status
-// other than 200 (401 not authenticated, 403 not allowed, 404 unknown method,
-// 429 too many failed logins...). The text goes back as the error reply as it
-// is; `method` is the method the text names, when it names one (a client then
-// shows the text as it is, and adds the method itself otherwise). The code is
-// the status's (errorCodeForStatus) unless given.
-class CallRefused : public std::runtime_error
-{
-public:
-    CallRefused(int status, const QString& text, const QString& method = {},
-                ErrorCode code = ErrorCode::Unspecified)
-        : std::runtime_error(text.toStdString()), status_(status), text_(text), method_(method),
-          code_(code == ErrorCode::Unspecified ? errorCodeForStatus(status) : code)
-    {
-    }
-    int status() const noexcept { return status_; }
-    const QString& text() const noexcept { return text_; }
-    const QString& method() const noexcept { return method_; }
-    ErrorCode code() const noexcept { return code_; }
-    // Sent as Retry-After when positive: how long the caller must wait (a
-    // throttled login), so a client need not read it from the text.
-    int retryAfterSeconds() const noexcept { return retryAfter_; }
-    void setRetryAfterSeconds(int seconds) noexcept { retryAfter_ = seconds; }
-
-private:
-    int status_;
-    QString text_;
-    QString method_;
-    ErrorCode code_;
-    int retryAfter_ = 0;
-};
 
 // True for names usable as object or method in a call path: letters, digits,
 // '_' and '.', 1 to 200 characters.
@@ -91,7 +48,7 @@ struct SessionInfo
     QString fixedBranch;
 
     Variant toVariant() const;
-    // Throws WireError when `value` is not a login answer.
+    // Throws Error (Malformed) when `value` is not a login answer.
     static SessionInfo fromVariant(const Variant& value);
 };
 
@@ -101,7 +58,7 @@ struct SessionInfo
 inline constexpr qint64 kDefaultMaxReplyBytes = qint64(256) * 1024 * 1024;
 
 // Calls methods of remote objects, one at a time (calls from several threads
-// are serialized). Every failure throws RemoteError with a Portuguese text.
+// are serialized). Every failure throws Error with a Portuguese text.
 // A failure of the network itself (server unreachable, no answer within the
 // time-out, the connection broken, a TLS failure, an answer over the reply
 // limit) is one sentence for the clerk that says what to do and names neither
@@ -121,7 +78,7 @@ public:
     HttpCallClient& operator=(const HttpCallClient&) = delete;
 
     // Talk TLS, accepting only a server whose certificate chains to a CA in
-    // `caFile` (PEM) and names the host connected to. Throws RemoteError when
+    // `caFile` (PEM) and names the host connected to. Throws Error when
     // the file cannot be read. Before the first call.
     void setTls(const QString& caFile);
     bool usesTls() const;
@@ -131,9 +88,9 @@ public:
 
     Variant call(const QString& object, const QString& method, const QList<Variant>& args);
 
-    // Checks that the server answers (GET /ping); throws RemoteError otherwise.
+    // Checks that the server answers (GET /ping); throws Error otherwise.
     void ping();
-    // Logs in now with the credentials set; throws RemoteError (wrong password,
+    // Logs in now with the credentials set; throws Error (wrong password,
     // disabled user...) with the server's text.
     SessionInfo login();
     // The session of the last successful login (empty token before any).
@@ -189,15 +146,20 @@ using RejectionListener =
     std::function<void(const QString& method, const QString& text, const CallContext& context)>;
 
 // Runs once the head of a call has arrived and before its body is read: a
-// CallRefused ends the request there (nothing of the body is read). It may
+// An Error ends the request there (nothing of the body is read). It may
 // fill `context.identity`. Runs on a network thread: it must be quick.
 using RequestGate = std::function<void(CallContext& context)>;
 
 // Runs on a worker after the body's object, method and argument count are read
-// and before any argument is decoded: a CallRefused (or any exception) ends
+// and before any argument is decoded: an Error (or any exception) ends
 // the call without decoding the arguments.
 using CallCheck = std::function<void(const QString& object, const QString& method,
                                      quint32 argumentCount, const CallContext& context)>;
+
+// Answers GET /healthz: an empty text when healthy, otherwise why not (the
+// answer is 503 with that text). Runs on a thread of its own, never on a
+// worker, so that busy workers do not make a healthy server look dead.
+using HealthCheck = std::function<QString()>;
 
 using CallHandler = std::function<Variant(const QString& object, const QString& method,
                                           const QList<Variant>& args, const CallContext& context)>;
@@ -205,7 +167,7 @@ using CallHandler = std::function<Variant(const QString& object, const QString& 
 // A reply written while it is produced: the pieces go out as HTTP chunks, in
 // order. `write` returns once the piece is queued for the client (it waits
 // only when the connection's queue or the server's budget for queued answers
-// is full), and throws TransportError when the client is gone or takes the
+// is full), and throws Error (Transport) when the client is gone or takes the
 // answer slower than the minimum rate (ServerLimits).
 class ReplyStream
 {
@@ -260,7 +222,7 @@ struct ServerLimits
 // Serves calls: a few network threads handle every connection asynchronously
 // (an idle kept-alive connection holds no thread), and a pool of workers runs
 // the decoding and the handler. An exception from the handler becomes an
-// error reply naming the method (with a MethodError's code, else
+// error reply naming the method (with the error's code, else
 // ServerFailure); a bad request, a wrong path or an oversize
 // body gets an error reply too, and the server keeps running.
 class HttpCallServer
@@ -282,16 +244,23 @@ public:
     void setKeepAliveTimeoutSeconds(int seconds);
     void setLimits(const ServerLimits& limits);
     // Serve TLS only, with this certificate chain and private key (PEM).
-    // Throws TransportError when they cannot be loaded.
+    // Throws Error (Transport) when they cannot be loaded.
     void setTls(const QString& certFile, const QString& keyFile);
     void setRejectionListener(RejectionListener listener);
     void setRequestGate(RequestGate gate);
     void setCallCheck(CallCheck check);
+    // Without one, /healthz answers 200 while the server runs.
+    void setHealthCheck(HealthCheck check);
+    // Peers (addresses, as the log names them) that are proxies of this
+    // deployment: for their requests the caller's address is the last one of
+    // X-Forwarded-For, which such a proxy adds (port 0: unknown). Anyone else
+    // sending the header is taken as the address it connects from.
+    void setTrustedProxies(const QStringList& addresses);
     // Replaces the handler given to the constructor for calls whose answer
     // should be streamed.
     void setStreamingHandler(StreamingCallHandler handler);
 
-    // Binds and starts serving in the background; throws TransportError when
+    // Binds and starts serving in the background; throws Error (Transport) when
     // the address cannot be bound.
     void start();
     // The bound port (the one chosen by the system when constructed with 0).

@@ -134,8 +134,9 @@ std::string wireBytesToJson(const QByteArray& bytes, int indent)
         return callToJson(decodeCall(bytes), indent);
     if (bytes.startsWith("KRTR"))
         return replyToJson(decodeReplyFull(bytes), indent);
-    throw WireError(QStringLiteral("Conteúdo não reconhecido: não é pacote de dados, chamada nem "
-                                   "resposta."));
+    throw Error(ErrorCode::Malformed,
+                QStringLiteral("Conteúdo não reconhecido: não é pacote de dados, chamada nem "
+                               "resposta."));
 }
 
 } // namespace krt

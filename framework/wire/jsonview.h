@@ -24,7 +24,7 @@ std::string callToJson(const Call& call, int indent = 2);
 std::string replyToJson(const Reply& reply, int indent = 2);
 
 // Recognizes a packet, call or reply by its signature and renders it; throws
-// WireError when the bytes are none of them or are malformed.
+// Error (Malformed) when the bytes are none of them or are malformed.
 std::string wireBytesToJson(const QByteArray& bytes, int indent = 2);
 
 } // namespace krt

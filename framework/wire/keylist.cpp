@@ -35,10 +35,11 @@ namespace {
     const QString excerpt = (from > 0 ? QStringLiteral("…") : QString()) +
                             text.mid(from, to - from) +
                             (to < text.size() ? QStringLiteral("…") : QString());
-    throw WireError(QStringLiteral("Lista de chaves inválida (%1 na posição %2): %3")
-                        .arg(what)
-                        .arg(pos + 1)
-                        .arg(excerpt));
+    throw Error(ErrorCode::Malformed,
+                QStringLiteral("Lista de chaves inválida (%1 na posição %2): %3")
+                    .arg(what)
+                    .arg(pos + 1)
+                    .arg(excerpt));
 }
 
 } // namespace
@@ -61,8 +62,8 @@ QStringList parseKeyList(const QString& text, qsizetype maxKeys)
         if (text[i] != u'\'')
             malformed(text, i, QStringLiteral("esperado apóstrofo de abertura"));
         if (keys.size() == maxKeys)
-            throw KeyListTooLong(
-                QStringLiteral("Lista de chaves com mais de %1 itens.").arg(maxKeys), maxKeys);
+            throw Error(ErrorCode::TooLarge,
+                        QStringLiteral("Lista de chaves com mais de %1 itens.").arg(maxKeys));
         ++i;
         QString key;
         bool closed = false;

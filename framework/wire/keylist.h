@@ -18,23 +18,12 @@ inline constexpr int kMaxKeyListKeys = 10000;
 // the empty text.
 QString formatKeyList(const QStringList& keys);
 
-// Inverse of formatKeyList; throws WireError on malformed text (unterminated
+// Inverse of formatKeyList; throws Error (Malformed) on malformed text (unterminated
 // quote, anything but a comma between items, a trailing comma).
 QStringList parseKeyList(const QString& text);
 
-// A list that holds more keys than its reader accepts.
-class KeyListTooLong : public WireError
-{
-public:
-    KeyListTooLong(const QString& text, qsizetype maxKeys) : WireError(text), maxKeys_(maxKeys) {}
-    qsizetype maxKeys() const noexcept { return maxKeys_; }
-
-private:
-    qsizetype maxKeys_;
-};
-
-// As parseKeyList, but throws KeyListTooLong as soon as a key past the first
-// `maxKeys` starts, before the rest of the text is read: a list of millions
+// As parseKeyList, but throws Error with the code TooLarge as soon as a key
+// past the first `maxKeys` starts, before the rest of the text is read: a list of millions
 // of keys costs no more than `maxKeys` of them.
 QStringList parseKeyList(const QString& text, qsizetype maxKeys);
 

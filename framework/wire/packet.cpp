@@ -306,12 +306,13 @@ namespace {
 
 [[noreturn]] void outOfRange(const Packet::Data& d, int row, int col)
 {
-    throw WireError(QStringLiteral("Posição inexistente no pacote de dados: linha %1, campo %2 "
-                                   "(o pacote tem %3 linhas e %4 campos).")
-                        .arg(row)
-                        .arg(col)
-                        .arg(d.rows)
-                        .arg(d.fields.size()));
+    throw Error(ErrorCode::Malformed,
+                QStringLiteral("Posição inexistente no pacote de dados: linha %1, campo %2 "
+                               "(o pacote tem %3 linhas e %4 campos).")
+                    .arg(row)
+                    .arg(col)
+                    .arg(d.rows)
+                    .arg(d.fields.size()));
 }
 
 // Where a cell's value starts, or nullptr for a null cell: from the mark of
@@ -343,9 +344,10 @@ const char* cellAt(const Packet::Data& d, int row, int col, FieldType wanted)
         outOfRange(d, row, col);
     const FieldDef& field = d.fields[col];
     if (field.type != wanted)
-        throw WireError(QStringLiteral("O campo %1 é do tipo %2, não %3.")
-                            .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
-                                 fieldTypeName(wanted)));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("O campo %1 é do tipo %2, não %3.")
+                        .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
+                             fieldTypeName(wanted)));
     return locate(d, row, col);
 }
 

@@ -44,21 +44,21 @@ struct FieldDef
 // bytes per row, finds every value.
 //
 // Reading a null cell gives the type's zero value (empty text, 0, false, a null
-// QDateTime); reading a cell as the wrong type or out of range throws WireError.
+// QDateTime); reading a cell as the wrong type or out of range throws Error (Malformed).
 class Packet
 {
 public:
     // A packet without fields and without rows.
     Packet();
 
-    // Validates the bytes completely and indexes them; throws WireError when
+    // Validates the bytes completely and indexes them; throws Error (Malformed) when
     // anything is malformed. Never reads outside `bytes`.
     static Packet decode(QByteArray bytes);
     // The same for the `length` bytes at `offset` of `whole`, which the packet
     // shares (keeping all of it alive) instead of copying them.
     static Packet decodeShared(const QByteArray& whole, qsizetype offset, qsizetype length);
     // What decoding `bytes` allocates for its table, read from its head
-    // alone (throws WireError when the head is malformed): what a decoder
+    // alone (throws Error (Malformed) when the head is malformed): what a decoder
     // with a memory budget charges before it decodes.
     static qint64 tableBytes(std::string_view bytes);
 
@@ -115,7 +115,7 @@ private:
 // Builds a packet row after row: values in field order, one `add*` per field;
 // after the last field of a row the next value starts a new row. A value of the
 // wrong type for its field, or a text longer than its field's size, throws
-// WireError naming the field.
+// Error (Malformed) naming the field.
 class PacketWriter
 {
 public:
@@ -151,7 +151,7 @@ public:
     using RowSink = std::function<void(std::string_view head, std::string_view rows, int count)>;
     void streamTo(RowSink sink, qsizetype chunkBytes);
 
-    // Ends the packet; throws WireError if the last row is incomplete. The
+    // Ends the packet; throws Error (Malformed) if the last row is incomplete. The
     // writer is spent afterwards.
     Packet finish();
 

@@ -49,9 +49,9 @@ char* PacketAssembler::rowSpace(qsizetype bytes)
     Packet::Data& d = *d_;
     const qsizetype size = d.size();
     if (size + bytes > kMaxPacketBytes)
-        throw WireError(QStringLiteral("pacote de dados malformado: maior que o limite de %1 "
-                                       "bytes.")
-                            .arg(kMaxPacketBytes));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("pacote de dados malformado: maior que o limite de %1 bytes.")
+                        .arg(kMaxPacketBytes));
     if (d.pieces.empty() ||
         d.pieces.back().bytes.capacity() - d.pieces.back().bytes.size() < bytes) {
         // A piece is never grown: a full one gives back its unused end (in

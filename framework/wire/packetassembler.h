@@ -16,19 +16,19 @@ class PacketAssembler
 {
 public:
     // `head`: a packet's bytes before its row count (magic, version, flags,
-    // field definitions). Throws WireError when they are malformed.
+    // field definitions). Throws Error (Malformed) when they are malformed.
     explicit PacketAssembler(std::string_view head);
     ~PacketAssembler();
     PacketAssembler(const PacketAssembler&) = delete;
     PacketAssembler& operator=(const PacketAssembler&) = delete;
 
-    // Appends `count` rows encoded in exactly `bytes`; throws WireError.
+    // Appends `count` rows encoded in exactly `bytes`; throws Error (Malformed).
     void addRows(std::string_view bytes, quint32 count);
     // The same in two steps, so that a reader can put a block's bytes where
     // they stay instead of gathering them elsewhere first: room for `bytes`
-    // more bytes at the packet's end (throws WireError past the packet's
+    // more bytes at the packet's end (throws Error (Malformed) past the packet's
     // limit), to be filled by the caller, then the `count` rows written there
-    // validated and indexed (throws WireError; the packet is then unusable).
+    // validated and indexed (throws Error, Malformed; the packet is then unusable).
     char* rowSpace(qsizetype bytes);
     void addWrittenRows(quint32 count);
     int rowCount() const;

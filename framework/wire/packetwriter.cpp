@@ -51,19 +51,21 @@ struct PacketWriter::State
     const FieldDef& current() const
     {
         if (finished)
-            throw WireError(
-                QStringLiteral("Pacote de dados já finalizado: não aceita mais valores."));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("Pacote de dados já finalizado: não aceita mais valores."));
         if (fields.isEmpty())
-            throw WireError(QStringLiteral("Pacote de dados sem campos não aceita valores."));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("Pacote de dados sem campos não aceita valores."));
         return fields[col];
     }
 
     static void checkType(const FieldDef& field, FieldType type)
     {
         if (field.type != type)
-            throw WireError(QStringLiteral("O campo %1 é do tipo %2; recebeu um valor do tipo %3.")
-                                .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
-                                     fieldTypeName(type)));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("O campo %1 é do tipo %2; recebeu um valor do tipo %3.")
+                            .arg(QString::fromUtf8(field.name), fieldTypeName(field.type),
+                                 fieldTypeName(type)));
     }
 
     // Opens a new row (its null bitmap) before the row's first value.
@@ -74,8 +76,9 @@ struct PacketWriter::State
         if (sink && buffer.size() - rowCountPos - 4 >= chunkBytes)
             handOver();
         if (buffer.size() >= kMaxPacketBytes)
-            throw WireError(QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
-                                .arg(kMaxPacketBytes));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
+                            .arg(kMaxPacketBytes));
         bitmapPos = buffer.size();
         buffer.resize(bitmapPos + bitmapBytes);
         std::memset(buffer.data() + bitmapPos, 0, size_t(bitmapBytes));
@@ -95,27 +98,32 @@ namespace {
 void validateFieldDefs(const QList<FieldDef>& fields)
 {
     if (fields.size() > std::numeric_limits<quint16>::max())
-        throw WireError(
-            QStringLiteral("Pacote de dados com campos demais (%1).").arg(fields.size()));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Pacote de dados com campos demais (%1).").arg(fields.size()));
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const FieldDef& f = fields[i];
         const QString name = QString::fromUtf8(f.name);
         if (f.name.isEmpty() || f.name.size() > kMaxFieldNameBytes)
-            throw WireError(
+            throw Error(
+                ErrorCode::Malformed,
                 QStringLiteral("O campo %1 do pacote de dados tem nome vazio ou longo demais.")
                     .arg(i + 1));
         if (utf8CodePoints(std::string_view(f.name.constData(), size_t(f.name.size()))) < 0)
-            throw WireError(QStringLiteral("O nome do campo %1 não é UTF-8 válido.").arg(i + 1));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("O nome do campo %1 não é UTF-8 válido.").arg(i + 1));
         if (!isKnownFieldType(quint8(f.type)))
-            throw WireError(QStringLiteral("O campo %1 tem tipo desconhecido.").arg(name));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("O campo %1 tem tipo desconhecido.").arg(name));
         if (f.type == FieldType::String && f.size == 0)
-            throw WireError(QStringLiteral("O campo texto %1 precisa de um tamanho.").arg(name));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("O campo texto %1 precisa de um tamanho.").arg(name));
         if (f.type != FieldType::String && f.size != 0)
-            throw WireError(
-                QStringLiteral("O campo %1 não é texto e não pode ter tamanho.").arg(name));
+            throw Error(ErrorCode::Malformed,
+                        QStringLiteral("O campo %1 não é texto e não pode ter tamanho.").arg(name));
         for (qsizetype j = 0; j < i; ++j)
             if (fields[j].name == f.name)
-                throw WireError(
+                throw Error(
+                    ErrorCode::Malformed,
                     QStringLiteral("O campo %1 aparece duas vezes no pacote de dados.").arg(name));
     }
 }
@@ -156,10 +164,11 @@ void PacketWriter::reserve(int rows, int bytesPerRow)
 
 static void tooLong(const FieldDef& field, qsizetype chars)
 {
-    throw WireError(QStringLiteral("O texto do campo %1 tem %2 caracteres; o máximo é %3.")
-                        .arg(QString::fromUtf8(field.name))
-                        .arg(chars)
-                        .arg(field.size));
+    throw Error(ErrorCode::Malformed,
+                QStringLiteral("O texto do campo %1 tem %2 caracteres; o máximo é %3.")
+                    .arg(QString::fromUtf8(field.name))
+                    .arg(chars)
+                    .arg(field.size));
 }
 
 void PacketWriter::addNull()
@@ -179,8 +188,8 @@ void PacketWriter::addText(std::string_view utf8)
     State::checkType(field, FieldType::String);
     const qsizetype chars = utf8CodePoints(utf8);
     if (chars < 0)
-        throw WireError(QStringLiteral("O texto do campo %1 não é UTF-8 válido.")
-                            .arg(QString::fromUtf8(field.name)));
+        throw Error(ErrorCode::Malformed, QStringLiteral("O texto do campo %1 não é UTF-8 válido.")
+                                              .arg(QString::fromUtf8(field.name)));
     if (chars > field.size)
         tooLong(field, chars);
     s.openRowIfNeeded();
@@ -240,8 +249,9 @@ void PacketWriter::addDateTime(const QDateTime& value)
     }
     const std::optional<qint64> ms = wallClockMs(value);
     if (!ms)
-        throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
-                            .arg(QString::fromUtf8(field.name)));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
+                        .arg(QString::fromUtf8(field.name)));
     s.openRowIfNeeded();
     s.mark(s.buffer.size());
     appendLE<qint64>(s.buffer, *ms);
@@ -254,8 +264,9 @@ void PacketWriter::addDateTimeMs(qint64 ms)
     const FieldDef& field = s.current();
     State::checkType(field, FieldType::DateTime);
     if (!wallClockMsInRange(ms))
-        throw WireError(QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
-                            .arg(QString::fromUtf8(field.name)));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
+                        .arg(QString::fromUtf8(field.name)));
     s.openRowIfNeeded();
     s.mark(s.buffer.size());
     appendLE<qint64>(s.buffer, ms);
@@ -290,8 +301,9 @@ int PacketWriter::rowCount() const
 void PacketWriter::streamTo(RowSink sink, qsizetype chunkBytes)
 {
     if (s_->rows != 0 || s_->col != 0 || s_->finished)
-        throw WireError(QStringLiteral("Pacote de dados já começado: não pode mais ser enviado "
-                                       "aos pedaços."));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Pacote de dados já começado: não pode mais ser enviado "
+                                   "aos pedaços."));
     s_->sink = std::move(sink);
     s_->chunkBytes = qMax<qsizetype>(chunkBytes, 1);
     s_->buffer.reserve(s_->rowCountPos + 4 + s_->chunkBytes + 1024);
@@ -301,13 +313,15 @@ Packet PacketWriter::finish()
 {
     State& s = *s_;
     if (s.finished)
-        throw WireError(QStringLiteral("Pacote de dados já finalizado."));
+        throw Error(ErrorCode::Malformed, QStringLiteral("Pacote de dados já finalizado."));
     if (s.col != 0)
-        throw WireError(QStringLiteral("Pacote de dados com a última linha incompleta: "
-                                       "faltam valores a partir do campo %1.")
-                            .arg(QString::fromUtf8(s.fields[s.col].name)));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Pacote de dados com a última linha incompleta: "
+                                   "faltam valores a partir do campo %1.")
+                        .arg(QString::fromUtf8(s.fields[s.col].name)));
     if (s.buffer.size() > kMaxPacketBytes)
-        throw WireError(
+        throw Error(
+            ErrorCode::Malformed,
             QStringLiteral("Pacote de dados maior que o limite de %1 bytes.").arg(kMaxPacketBytes));
     if (s.sink) {
         s.handOver();

@@ -14,7 +14,7 @@ Variant SessionInfo::toVariant() const
 SessionInfo SessionInfo::fromVariant(const Variant& value)
 {
     if (!value.isArray() || value.size() != 5)
-        throw WireError(QStringLiteral("Resposta de login malformada."));
+        throw Error(ErrorCode::Malformed, QStringLiteral("Resposta de login malformada."));
     SessionInfo info;
     info.token = value.at(0).asString();
     info.user = value.at(1).asString();

@@ -1,6 +1,7 @@
 #include "framework/wire/streamedreply.h"
 
 #include "framework/wire/byteio.h"
+#include "framework/wire/callcodec.h"
 #include "framework/wire/packetassembler.h"
 
 #include <cstring>
@@ -63,6 +64,11 @@ QByteArray streamedReplyFailure(const QString& text)
     return streamedReplyFailure(ErrorCode::Unspecified, QString(), text);
 }
 
+QByteArray streamedReplyFailure(const Error& error)
+{
+    return streamedReplyFailure(replyCode(error), error.method(), replyText(error));
+}
+
 QByteArray streamedReplyFailure(ErrorCode code, const QString& method, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8().left(kMaxErrorBytes);
@@ -119,7 +125,7 @@ struct ReplyReader::State
 
     [[noreturn]] void fail(const QString& detail) const
     {
-        throw WireError(QStringLiteral("resposta malformada: %1.").arg(detail));
+        throw Error(ErrorCode::Malformed, QStringLiteral("resposta malformada: %1.").arg(detail));
     }
 
     quint32 u32() const { return loadLE<quint32>(pending.constData()); }

@@ -29,6 +29,8 @@ QByteArray streamedReplyEnd();
 // the method its text names; without both it takes the text-only form.
 QByteArray streamedReplyFailure(ErrorCode code, const QString& method, const QString& text);
 QByteArray streamedReplyFailure(const QString& text);
+// The end of a stream that failed with `error`, as its error reply would say.
+QByteArray streamedReplyFailure(const Error& error);
 
 // Decodes a reply body while it arrives, in either form: a version 1 reply is
 // kept and decoded at the end; a streamed one is validated and indexed block
@@ -41,7 +43,7 @@ public:
     ReplyReader(const ReplyReader&) = delete;
     ReplyReader& operator=(const ReplyReader&) = delete;
 
-    // Takes the next bytes; throws WireError as soon as they cannot be a reply.
+    // Takes the next bytes; throws Error (Malformed) as soon as they cannot be a reply.
     void feed(const char* data, qsizetype size);
     // The same without a copy: where the reader wants the next bytes of the
     // body (a streamed block's rows go straight to their place in the
@@ -52,7 +54,7 @@ public:
     // kept in one buffer of its size.
     std::span<char> space(qint64 expected = -1);
     void wrote(qsizetype size);
-    // The reply once the body has ended; throws WireError when it is
+    // The reply once the body has ended; throws Error (Malformed) when it is
     // malformed or was cut short (a streamed list without its end is never
     // taken for a whole one).
     Reply finish();

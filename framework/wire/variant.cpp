@@ -84,7 +84,8 @@ namespace {
 
 [[noreturn]] void wrongKind(const Variant& v, const char* wanted)
 {
-    throw WireError(
+    throw Error(
+        ErrorCode::Malformed,
         QStringLiteral("valor não é %1 (é %2).").arg(QString::fromUtf8(wanted), v.kindName()));
 }
 
@@ -154,9 +155,9 @@ const Variant& Variant::at(qsizetype index) const
     if (!items)
         wrongKind(*this, "um vetor");
     if (index < 0 || index >= (*items)->size())
-        throw WireError(QStringLiteral("índice %1 fora do vetor (0 a %2).")
-                            .arg(index)
-                            .arg((*items)->size() - 1));
+        throw Error(ErrorCode::Malformed, QStringLiteral("índice %1 fora do vetor (0 a %2).")
+                                              .arg(index)
+                                              .arg((*items)->size() - 1));
     return (**items)[index];
 }
 

@@ -13,7 +13,7 @@ namespace krt {
 
 // A value that crosses the wire: a call argument or a call result.
 // Unassigned is the state of a fresh variant (nothing was ever put in it);
-// Null is an explicit "no value". Asking for the wrong kind throws WireError
+// Null is an explicit "no value". Asking for the wrong kind throws Error (Malformed)
 // with a clear text ("valor não é um pacote de dados").
 class Variant
 {
@@ -74,7 +74,7 @@ public:
     Packet asPacket() const;
     QList<Variant> asArray() const;
 
-    // Array access; throws WireError when not an array or out of bounds.
+    // Array access; throws Error (Malformed) when not an array or out of bounds.
     qsizetype size() const;
     const Variant& at(qsizetype index) const;
     void set(qsizetype index, const Variant& value);

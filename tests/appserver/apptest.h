@@ -66,13 +66,13 @@ protected:
     std::unique_ptr<krt::app::RdmCancelaConsoli> obj;
 };
 
-// Expects `statement` to throw krt::app::AppError whose text contains `part`.
+// Expects `statement` to throw krt::Error whose text, method included, contains `part`.
 #define EXPECT_APP_ERROR(statement, part)                                                          \
     do {                                                                                           \
         try {                                                                                      \
             statement;                                                                             \
             ADD_FAILURE() << "no error from " #statement;                                          \
-        } catch (const krt::app::AppError& e) {                                                    \
-            EXPECT_TRUE(e.text().contains(part)) << e.text().toStdString();                        \
+        } catch (const krt::Error& e) {                                                            \
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(part)) << e.what();                   \
         }                                                                                          \
     } while (false)

@@ -3,17 +3,17 @@
 // documents of another branch inside a cancellation packet, and an audit
 // trail that names the user and stays small whatever the packet holds.
 #include "appserver/auth/users.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
 #include "cancellationtest.h"
+#include "framework/wire/errors.h"
 
 #include <QSet>
 
+using krt::Error;
 using krt::FieldType;
 using krt::Packet;
 using krt::PacketWriter;
 using krt::Variant;
-using krt::app::AccessDenied;
 using krt::app::Caller;
 using krt::app::UserRecord;
 using krt::app::UserStore;
@@ -47,7 +47,8 @@ Packet invoicePacketOf(const QStringList& keys)
         try {                                                                                      \
             statement;                                                                             \
             ADD_FAILURE() << "no refusal from " #statement;                                        \
-        } catch (const AccessDenied& e) {                                                          \
+        } catch (const Error& e) {                                                                 \
+            EXPECT_EQ(e.code(), krt::ErrorCode::AccessDenied) << e.what();                         \
             EXPECT_TRUE(e.text().contains(part)) << e.text().toStdString();                        \
         }                                                                                          \
     } while (false)

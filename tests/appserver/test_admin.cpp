@@ -2,10 +2,10 @@
 // period, a copy of a SQLite database taken while the server runs, and the
 // refusal of a database a newer program has migrated.
 #include "appserver/admin/auditreport.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/audit.h"
+#include "framework/wire/errors.h"
 #include "framework/wire/httptransport.h"
 #include "serverprocess.h"
 #include "testdatabase.h"
@@ -204,7 +204,7 @@ TEST(SqliteBackup, CopyTakenWhileTheServerRunsHoldsWhatItCommitted)
     for (int k = 0; k < 3; ++k) {
         krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 30000);
         client.setCredentials(QStringLiteral("demo"), QStringLiteral("errada"));
-        EXPECT_THROW(client.login(), krt::RemoteError);
+        EXPECT_THROW(client.login(), krt::Error);
     }
     const auto auditRows = [](const QString& path) {
         krt::app::Database db(krt::app::DbOptions::sqlite(path));
@@ -245,7 +245,7 @@ TEST_F(AuditTrail, DatabaseNewerThanTheProgramIsRefused)
     try {
         krt::app::Migrator(tdb->db()).migrate();
         ADD_FAILURE() << "migrated a newer database";
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         EXPECT_EQ(e.text(), QStringLiteral("o banco está na versão %1 do esquema, mais nova que a "
                                            "deste programa (%2): atualize o programa; nada foi "
                                            "alterado.")

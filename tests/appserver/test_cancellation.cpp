@@ -2,7 +2,7 @@
 // balances, the audit trail, the period check and hostile input.
 #include "cancellationtest.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 using krt::FieldDef;
 using krt::FieldType;
@@ -148,7 +148,7 @@ TEST_F(CancellationTest, AClosedPeriodRefusesTheWholeRequest)
                      "Operação Bloqueada!");
     try {
         obj->call("p", api::getDeletaRetiEst, ret.at(1).asPacket());
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::Refused) << "a refusal, not a bad argument";
         EXPECT_EQ(e.method(), QStringLiteral("getDeletaRetiEst"));
     }

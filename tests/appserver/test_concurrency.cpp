@@ -2,7 +2,7 @@
 // connection: every invoice is undone once, never twice.
 #include "cancellationtest.h"
 
-#include "appserver/db/errors.h"
+#include "framework/wire/errors.h"
 
 #include <atomic>
 #include <chrono>
@@ -105,7 +105,7 @@ TEST_F(CancellationTest, APeriodClosedDuringTheCancellationRefusesIt)
         krt::app::RdmCancelaConsoli own(tdb->db());
         try {
             own.call("clerk", api::setDeletaNF, "0001", list);
-        } catch (const krt::app::AppError& e) {
+        } catch (const krt::Error& e) {
             refused = e.text().contains(QStringLiteral("Operação Bloqueada!"));
         }
         tdb->db().releaseThisThread();

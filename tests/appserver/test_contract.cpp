@@ -1,10 +1,10 @@
-// Every declared method (server/methods.h) against the implementation the
+// Every declared method (api/methods.h) against the implementation the
 // server binds to it, through the dispatcher as a client reaches it: the
 // shape and fields of what it answers, and how it reads each argument.
 #include "apptest.h"
 
-#include "appserver/db/errors.h"
-#include "server/methodtable.h"
+#include "api/methodtable.h"
+#include "framework/wire/errors.h"
 
 using krt::Packet;
 using krt::Variant;
@@ -29,8 +29,8 @@ QString errorOf(const std::function<void()>& call)
 {
     try {
         call();
-    } catch (const krt::app::AppError& e) {
-        return e.text();
+    } catch (const krt::Error& e) {
+        return QString::fromUtf8(e.what());
     }
     return QString();
 }

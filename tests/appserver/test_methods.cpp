@@ -2,10 +2,10 @@
 // checked against what the tables hold.
 #include "apptest.h"
 
-#include "appserver/db/errors.h"
+#include "api/packetfields.h"
 #include "appserver/db/sql.h"
 #include "appserver/methods/arguments.h"
-#include "server/packetfields.h"
+#include "framework/wire/errors.h"
 
 using krt::Packet;
 using krt::Variant;
@@ -335,7 +335,7 @@ TEST_F(MethodsTest, AnUndeclaredNameIsRefusedNotRun)
     try {
         obj->dispatch("GETINFORPAD", {Variant("0001")}, "t");
         ADD_FAILURE() << "an undeclared name ran";
-    } catch (const krt::app::AppError& e) {
+    } catch (const krt::Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::UnknownMethod);
     }
 }

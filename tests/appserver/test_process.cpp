@@ -16,8 +16,8 @@
 #include <iostream>
 #include <thread>
 
+using krt::Error;
 using krt::Packet;
-using krt::RemoteError;
 using krt::Variant;
 
 namespace {
@@ -37,7 +37,7 @@ QString failure(krt::HttpCallClient& client, const QString& method, const QList<
 {
     try {
         client.call(object, method, args);
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         return e.text();
     }
     return QStringLiteral("<sem erro>");
@@ -190,7 +190,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
                       {"0001", "LJ01", "", "T", "", "T", from, middle, "S", ""})
                 .asPacket();
         EXPECT_THROW(impatient.call(kObject, "setDeletaNF", {Variant("0001"), Variant(firstHalf)}),
-                     RemoteError);
+                     Error);
         // Whichever of the two got there first did the work; a third finds
         // nothing left and is not blocked by anything the first left open.
         client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(firstHalf)});
@@ -206,7 +206,7 @@ TEST_F(ProcessTest, KilledDuringALargeCancellationLeavesEveryInvoiceWholeOrGone)
         client.setCredentials(kDemoUser, kDemoPassword);
         try {
             client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(list)});
-        } catch (const RemoteError&) {
+        } catch (const Error&) {
         }
     });
     // Another client is served while the cancellation runs.
@@ -319,7 +319,7 @@ TEST_F(ProcessTest, TwoServersCancellingOverlappingSetsReverseEachPostingOnce)
             krt::HttpCallClient client(QStringLiteral("127.0.0.1"), port, 60000);
             client.setCredentials(kDemoUser, kDemoPassword);
             client.call(kObject, "setDeletaNF", {Variant("0001"), Variant(packetOf(keys))});
-        } catch (const RemoteError& e) {
+        } catch (const Error& e) {
             *error = e.text();
         }
     };

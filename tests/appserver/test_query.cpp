@@ -1,14 +1,14 @@
 // Statements as the methods use them, on each database: values in and out,
 // statements nested on one connection, rows left unread, failures among rows.
 #include "appserver/db/database.h"
-#include "appserver/db/errors.h"
 #include "appserver/db/sql.h"
+#include "framework/wire/errors.h"
 #include "testdatabase.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
-using krt::app::DbError;
+using krt::Error;
 using krt::app::Query;
 using krt::app::Transaction;
 
@@ -149,7 +149,7 @@ TEST_F(QueryTest, AFailureAmongTheRowsIsAnErrorNotAShortList)
                 while (q.next())
                     ++read;
             },
-            DbError);
+            Error);
         EXPECT_LT(read, 150);
     }
     {
@@ -164,7 +164,7 @@ TEST_F(QueryTest, AFailureAmongTheRowsIsAnErrorNotAShortList)
                 while (q.next())
                     ++read;
             },
-            DbError);
+            Error);
         EXPECT_LT(read, 150);
     }
     // The connection is usable afterwards.
@@ -175,7 +175,7 @@ TEST_F(QueryTest, AFailureAmongTheRowsIsAnErrorNotAShortList)
 
 TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
 {
-    using krt::app::AppError;
+    using krt::Error;
     using krt::app::DbOptions;
     const DbOptions o = DbOptions::parse(
         "postgres://app@db.loja:5433/krt?sslmode=verify-full&sslrootcert=/etc/krt/ca.pem&"
@@ -187,7 +187,7 @@ TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
     for (const char* bad :
          {"postgres://app@h/krt?sslmode=sometimes", "postgres://app@h/krt?statement_timeout=1s",
           "postgres://app@h/krt?sslcert=/tmp/x", "postgres://app@h/krt?options=-c"})
-        EXPECT_THROW(DbOptions::parse(bad), AppError) << bad;
+        EXPECT_THROW(DbOptions::parse(bad), Error) << bad;
 
     if (!TestDatabase::isPostgres())
         GTEST_SKIP() << "the rest needs a PostgreSQL server";
@@ -200,7 +200,7 @@ TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
         ASSERT_TRUE(show.next());
         EXPECT_EQ(show.text(0), QStringLiteral("300ms"));
     }
-    EXPECT_THROW(Query(limited.connection(), "SELECT pg_sleep(3)").exec(), DbError);
+    EXPECT_THROW(Query(limited.connection(), "SELECT pg_sleep(3)").exec(), Error);
     // The test server offers no TLS: asking for it is an error, not a fallback.
     DbOptions secure = tdb->db().options();
     secure.sslMode = QStringLiteral("require");

@@ -19,8 +19,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using krt::Error;
 using krt::Packet;
-using krt::RemoteError;
 using krt::Variant;
 
 namespace {
@@ -36,7 +36,7 @@ QString failure(const std::function<void()>& action)
 {
     try {
         action();
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         return e.text();
     }
     return QStringLiteral("<sem erro>");
@@ -66,7 +66,7 @@ QString replyText(const QByteArray& response)
     try {
         const krt::Reply reply = krt::decodeReplyFull(bodyOf(response));
         return reply.isError ? reply.errorText : QStringLiteral("<resultado>");
-    } catch (const krt::WireError& e) {
+    } catch (const krt::Error& e) {
         return QStringLiteral("<ilegível: %1>").arg(e.text());
     }
 }
@@ -180,7 +180,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
             try {
                 other->call(kObject, "getParamVend", {Variant("0001")});
                 ++served;
-            } catch (const RemoteError&) {
+            } catch (const Error&) {
                 ++failed;
             }
         }
@@ -254,7 +254,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     EXPECT_FALSE(dbFailure.contains(QStringLiteral("INFORPAD"))) << dbFailure.toStdString();
     try {
         client->call(kObject, "getInforPad", {Variant("0001")});
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
         EXPECT_EQ(e.method(), QStringLiteral("getInforPad"));
     }
@@ -270,7 +270,7 @@ TEST_F(SecurityTest, HostileRequestsGetClearErrorsWhileAValidCallerIsServed)
     try {
         demoClient(server.port())->login();
         ADD_FAILURE() << "login without the user tables";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
         EXPECT_TRUE(e.text().contains(QStringLiteral("pedido #"))) << e.text().toStdString();
         EXPECT_FALSE(e.text().contains(QStringLiteral("KRTUSUARIO"))) << e.text().toStdString();

@@ -1,6 +1,7 @@
 // Sessions and logins through a real server process: a logout, sessions that
 // end when the administrator changes the user, failed logins as the audit and
 // the log keep them, and the throttle's answer.
+#include "appserver/auth/loginthrottle.h"
 #include "appserver/db/sql.h"
 #include "appserver/server/sessions.h"
 #include "framework/wire/callcodec.h"
@@ -10,10 +11,13 @@
 #include "serverprocess.h"
 #include "testdatabase.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -264,27 +268,33 @@ TEST_F(SessionsTest, AnotherUsersFailuresFromTheSameAddressDoNotLockOutDemo)
     EXPECT_EQ(statusOf(login(server.port(), "demo", "demo")), 200);
 }
 
-TEST(LoginThrottle, HoldsUpTheAccountEverywhereAndTheAddressForEveryone)
+// Two throttles on two connections of one database stand for two server
+// processes: what one counts, the other sees.
+TEST_F(SessionsTest, TheThrottleHoldsUpTheAccountEverywhereAndTheAddressForEveryone)
 {
     using krt::app::LoginThrottle;
-    LoginThrottle throttle;
-    const auto t0 = LoginThrottle::Clock::now();
+    krt::app::Database other(tdb->options());
+    LoginThrottle throttle(tdb->db());
+    LoginThrottle elsewhere(other);
+    const qint64 t0 = krt::app::SessionTokens::nowMs();
     for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i)
-        ASSERT_EQ(throttle.admit("10.0.0.1", "ana", t0).waitSeconds, 0);
-    // The account waits from any address; other accounts from its address do not.
-    const LoginThrottle::Admission held = throttle.admit("10.0.0.2", "ana", t0);
+        ASSERT_EQ((i % 2 ? elsewhere : throttle).admit("10.0.0.1", "ana", t0).waitSeconds, 0);
+    // The account waits from any address, on either process; other accounts
+    // from its address do not.
+    const LoginThrottle::Admission held = elsewhere.admit("10.0.0.2", "ana", t0);
     EXPECT_EQ(held.waitSeconds, 1);
     EXPECT_TRUE(held.account);
     EXPECT_EQ(throttle.admit("10.0.0.1", "bia", t0).waitSeconds, 0);
     // The wait doubles with each further failure.
-    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
-    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 2);
+    EXPECT_EQ(throttle.admit("10.0.0.1", "ana", t0 + 1000).waitSeconds, 0);
+    EXPECT_EQ(elsewhere.admit("10.0.0.1", "ana", t0 + 1000).waitSeconds, 2);
 
-    // An address guessing many accounts waits too, for every account.
+    // An address guessing many accounts waits too, for every account; the
+    // process that counted it refuses it before reading a body.
     for (int i = 0; i < LoginThrottle::kFreePerAddress; ++i)
         throttle.admit("10.0.0.9", QStringLiteral("nome%1").arg(i), t0);
     EXPECT_GT(throttle.addressWait("10.0.0.9", t0), 0);
-    const LoginThrottle::Admission address = throttle.admit("10.0.0.9", "carla", t0);
+    const LoginThrottle::Admission address = elsewhere.admit("10.0.0.9", "carla", t0);
     EXPECT_GT(address.waitSeconds, 0);
     EXPECT_FALSE(address.account);
     EXPECT_EQ(throttle.addressWait("10.0.0.1", t0), 0);
@@ -292,27 +302,40 @@ TEST(LoginThrottle, HoldsUpTheAccountEverywhereAndTheAddressForEveryone)
     // Attempts that could not be checked are taken back.
     for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i) {
         ASSERT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
-        throttle.uncount("10.0.0.3", "davi");
+        elsewhere.uncount("10.0.0.3", "davi");
     }
     EXPECT_EQ(throttle.admit("10.0.0.3", "davi", t0).waitSeconds, 0);
 
-    // A success forgets its account and its address.
-    throttle.succeeded("10.0.0.1", "ana");
-    EXPECT_EQ(throttle.admit("10.0.0.2", "ana", t0 + std::chrono::seconds(1)).waitSeconds, 0);
+    // A success forgets its account and its address; an hour of quiet too.
+    elsewhere.succeeded("10.0.0.1", "ana");
+    EXPECT_EQ(throttle.admit("10.0.0.2", "ana", t0 + 1000).waitSeconds, 0);
+    EXPECT_EQ(throttle.admit("10.0.0.9", "carla", t0 + 3601 * 1000).waitSeconds, 0);
+
+    // A name no column could hold as typed is counted all the same.
+    const QString hostile = QStringLiteral("a\u0000b'; --") + QString(200, QChar(0x00e9));
+    for (int i = 0; i < LoginThrottle::kFreePerAccount; ++i)
+        ASSERT_EQ(throttle.admit("10.0.0.4", hostile, t0).waitSeconds, 0);
+    EXPECT_TRUE(elsewhere.admit("10.0.0.5", hostile, t0).account);
 }
 
-// Parallel attempts are checked and counted in one step: no more get through
-// than the free failures allow.
-TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
+// Parallel attempts on several processes are checked and counted in one step:
+// no more get through than the free failures allow.
+TEST_F(SessionsTest, ParallelAttemptsOnSeveralProcessesPassNoMoreThanTheFreeOnes)
 {
     using krt::app::LoginThrottle;
-    LoginThrottle throttle;
-    const auto t0 = LoginThrottle::Clock::now();
+    constexpr int kProcesses = 3;
+    std::vector<std::unique_ptr<krt::app::Database>> databases;
+    std::vector<std::unique_ptr<LoginThrottle>> throttles;
+    for (int i = 0; i < kProcesses; ++i) {
+        databases.push_back(std::make_unique<krt::app::Database>(tdb->options()));
+        throttles.push_back(std::make_unique<LoginThrottle>(*databases.back()));
+    }
+    const qint64 t0 = krt::app::SessionTokens::nowMs();
     std::atomic<int> admitted{0};
     std::vector<std::thread> threads;
-    for (int i = 0; i < 50; ++i)
-        threads.emplace_back([&] {
-            if (throttle.admit("10.0.0.1", "demo", t0).waitSeconds == 0)
+    for (int i = 0; i < 12; ++i)
+        threads.emplace_back([&, i] {
+            if (throttles[size_t(i % kProcesses)]->admit("10.0.0.1", "demo", t0).waitSeconds == 0)
                 ++admitted;
         });
     for (std::thread& t : threads)
@@ -320,40 +343,129 @@ TEST(LoginThrottle, ParallelAttemptsPassNoMoreThanTheFreeOnes)
     EXPECT_EQ(admitted.load(), LoginThrottle::kFreePerAccount);
 }
 
-// Logins, calls, logouts and an administrator's change from many threads at
-// once (the server's workers): each thread finds exactly its own sessions,
-// and the change ends every session of the old generation.
-TEST(SessionTable, ManyThreadsOpenFindAndEndSessionsConsistently)
+// A token is good on every holder of the key it was signed with, carries
+// what it was issued for, and nothing else passes: another key, a changed
+// byte, an expired or far-future token.
+TEST(SessionTokens, EveryHolderOfTheKeyAcceptsTheTokenAndNothingElsePasses)
 {
-    krt::app::SessionTable table;
-    constexpr int kThreads = 8;
-    constexpr int kSessions = 200;
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] {
-            const QString user = t % 2 ? QStringLiteral("ana") : QStringLiteral("caixa%1").arg(t);
-            QList<QByteArray> mine;
-            for (int i = 0; i < kSessions; ++i) {
-                mine << table.open(user, 1);
-                const auto found = table.find(mine.last());
-                // Ana's may already be ended by the change below; another
-                // user's session must be there.
-                if (found ? found->user != user : user != QLatin1String("ana"))
-                    ++wrong;
-                if (i % 2)
-                    table.close(mine.takeFirst());
-            }
-            // Ana's password changes (generation 2) while others still call.
-            if (t == 1)
-                table.closeUser(QStringLiteral("ana"), 2);
-        });
-    for (std::thread& th : threads)
-        th.join();
-    table.closeUser(QStringLiteral("ana"), 2);
-    EXPECT_EQ(wrong.load(), 0);
-    // Half of each thread's sessions are left, none of ana's.
-    EXPECT_EQ(table.size(), (kThreads / 2) * (kSessions / 2));
+    using krt::app::SessionTokens;
+    const QByteArray key = SessionTokens::newKey();
+    const SessionTokens signer({key});
+    const SessionTokens elsewhere({key});
+    const qint64 now = SessionTokens::nowMs();
+    const QByteArray token = signer.issue("ana", 7, now);
+    const auto claims = elsewhere.verify(token, now + 1000);
+    ASSERT_TRUE(claims);
+    EXPECT_EQ(claims->user, "ana");
+    EXPECT_EQ(claims->generation, 7);
+    EXPECT_EQ(claims->idText().size(), 32);
+    EXPECT_EQ(claims->expiresMs, now + SessionTokens::kLifetimeMs);
+    // Each login is a session of its own.
+    EXPECT_NE(signer.verify(signer.issue("ana", 7, now), now)->id, claims->id);
+
+    EXPECT_FALSE(SessionTokens::perProcess().verify(token, now));
+    EXPECT_FALSE(elsewhere.verify(token, now + SessionTokens::kLifetimeMs));
+    EXPECT_FALSE(elsewhere.verify(signer.issue("ana", 7, now + 3600 * 1000), now));
+    for (qsizetype i = 0; i < token.size(); ++i) {
+        QByteArray changed = token;
+        changed[i] = changed[i] == 'A' ? 'B' : 'A';
+        EXPECT_FALSE(elsewhere.verify(changed, now)) << i;
+    }
+    EXPECT_FALSE(elsewhere.verify(token.left(token.size() - 1), now));
+    EXPECT_FALSE(elsewhere.verify(QByteArray(), now));
+    EXPECT_FALSE(elsewhere.verify(QByteArray(1000, 'A'), now));
+
+    // A key being changed: the file lists the new one after the old (both
+    // accepted), then first (it signs, the old one still accepted).
+    const QByteArray next = SessionTokens::newKey();
+    const SessionTokens adding({key, next});
+    const SessionTokens promoted({next, key});
+    EXPECT_TRUE(adding.verify(token, now));
+    EXPECT_TRUE(promoted.verify(token, now));
+    EXPECT_TRUE(adding.verify(promoted.issue("ana", 7, now), now));
+    EXPECT_FALSE(signer.verify(promoted.issue("ana", 7, now), now));
+}
+
+// The key file: made by krt-admin with mode 600, changed in two steps, and
+// refused when others may read it or when it holds no key.
+TEST(SessionTokens, TheKeyFileIsTheOwnersAloneAndChangesInTwoSteps)
+{
+    using krt::app::SessionTokens;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("chaves");
+    ASSERT_EQ(admin({"token-key", file}).code, 0);
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(file) & others, QFileDevice::Permissions());
+    const QList<QByteArray> first = SessionTokens::readKeyFile(file);
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_NE(admin({"token-key", file}).code, 0) << "an existing key file was replaced";
+    EXPECT_NE(admin({"token-key", file, "--promote"}).code, 0);
+
+    ASSERT_EQ(admin({"token-key", file, "--add-key"}).code, 0);
+    const QList<QByteArray> added = SessionTokens::readKeyFile(file);
+    ASSERT_EQ(added.size(), 2);
+    EXPECT_EQ(added.first(), first.first());
+    ASSERT_EQ(admin({"token-key", file, "--promote"}).code, 0);
+    const QList<QByteArray> promoted = SessionTokens::readKeyFile(file);
+    EXPECT_EQ(promoted, (QList<QByteArray>{added.last(), added.first()}));
+
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup);
+    EXPECT_THROW(SessionTokens::readKeyFile(file), krt::Error);
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (const QByteArray& text :
+         {QByteArray("# nada\n"), QByteArray("abc\n"), QByteArray(63, 'a') + "g\n"}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+        f.close();
+        EXPECT_THROW(SessionTokens::readKeyFile(file), krt::Error) << text.toStdString();
+    }
+    EXPECT_THROW(SessionTokens::readKeyFile(dir.filePath("nenhum")), krt::Error);
+}
+
+// Two processes with the same key file are one deployment: a token from one
+// is good on the other and after a restart, a logout on one ends it on the
+// other, and a process with a key of its own accepts neither.
+TEST_F(SessionsTest, ProcessesSharingTheKeyShareTheSessions)
+{
+    QTemporaryDir dir;
+    const QString keys = dir.filePath("chaves");
+    ASSERT_EQ(admin({"token-key", keys}).code, 0);
+    auto shared = [&] {
+        auto p = std::make_unique<ServerProcess>();
+        EXPECT_TRUE(p->start(tdb->connectionText(), {"--token-key", keys}))
+            << p->error.toStdString();
+        return p;
+    };
+    auto first = shared();
+    auto second = shared();
+    const QString token = tokenOf(first->port(), "demo", "demo");
+    const QString other = tokenOf(first->port(), "demo", "demo");
+    EXPECT_EQ(callWith(second->port(), token), 200);
+    EXPECT_EQ(callWith(server.port(), token), 401) << "a process without the key took the token";
+    EXPECT_TRUE(server.log().contains("sem --token-key")) << server.log().toStdString();
+
+    ASSERT_TRUE(first->stopWith(SIGKILL));
+    first = shared();
+    EXPECT_EQ(callWith(first->port(), token), 200) << "a restart ended the session";
+
+    ASSERT_EQ(statusOf(logout(second->port(), token)), 200);
+    EXPECT_EQ(callWith(first->port(), token), 401);
+    EXPECT_EQ(callWith(second->port(), token), 401);
+    EXPECT_EQ(statusOf(logout(first->port(), token)), 401);
+    EXPECT_EQ(callWith(first->port(), other), 200) << "the logout ended another session";
+
+    // A key file others may read is refused at start.
+    QFile::setPermissions(keys, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    QProcess refused;
+    refused.start(qEnvironmentVariable("KRT_BIN_DIR") + "/krt-appserver",
+                  {"--database", tdb->connectionText(), "--port", "0", "--token-key", keys});
+    ASSERT_TRUE(refused.waitForFinished(30000));
+    EXPECT_NE(refused.exitCode(), 0);
+    EXPECT_TRUE(refused.readAllStandardError().contains("chmod 600"));
 }
 
 // Logins run two at a time (each a deliberately costly hash) on threads of

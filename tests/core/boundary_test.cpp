@@ -46,7 +46,7 @@ TEST_F(Boundary, RaisedErrorCarriesItsTextToCallersOutsideTheBoundary)
         MensErro(QStringLiteral("Loja não cadastrada."));
         FAIL() << "MensErro returned";
     } catch (const EKrtError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Loja não cadastrada."));
+        EXPECT_EQ(e.text(), QStringLiteral("Loja não cadastrada."));
         EXPECT_STREQ(e.what(), "Loja não cadastrada.");
     }
 }

@@ -32,7 +32,7 @@ TEST(CheckResult, RejectsMissingResultsAndServerErrorsAndPassesValues)
         try {
             CheckResultServ(v, true, 0);
         } catch (const EKrtError& e) {
-            return e.message();
+            return e.text();
         }
         return QStringLiteral("<aceito>");
     };

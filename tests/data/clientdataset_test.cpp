@@ -136,8 +136,8 @@ TEST_F(InvoiceSet, PacketThatDoesNotMatchTheFieldsIsRejectedAndChangesNothing)
             ds.setData(bad);
             FAIL() << "no error";
         } catch (const EKrtError& e) {
-            EXPECT_TRUE(e.message().contains("DTEMISSAO")) << e.message().toStdString();
-            EXPECT_TRUE(e.message().contains("qryPrincipal"));
+            EXPECT_TRUE(e.text().contains("DTEMISSAO")) << e.text().toStdString();
+            EXPECT_TRUE(e.text().contains("qryPrincipal"));
         }
     }
     EXPECT_TRUE(events.isEmpty());
@@ -161,7 +161,7 @@ TEST_F(InvoiceSet, FieldByNameNamesTheFieldAndTheDataSet)
         ds.FieldByName("NRNOTAFISC");
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_EQ(e.message(),
+        EXPECT_EQ(e.text(),
                   "Campo 'NRNOTAFISC' não encontrado no conjunto de dados 'qryPrincipal'.");
     }
     EXPECT_EQ(ds.FindField("NRNOTAFISC"), nullptr);

@@ -89,8 +89,8 @@ TEST_F(FieldsFixture, ConversionsBetweenTypes)
         text->AsFloat();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("'abc'"));
-        EXPECT_TRUE(e.message().contains("NMCLIENTE"));
+        EXPECT_TRUE(e.text().contains("'abc'"));
+        EXPECT_TRUE(e.text().contains("NMCLIENTE"));
     }
     EXPECT_THROW(text->AsDateTime(), EKrtError);
     EXPECT_THROW(text->AsBoolean(), EKrtError);

@@ -65,8 +65,8 @@ TEST_F(FirebirdLookups, WithoutTheRoutinesTheErrorNamesTheQueryAndWhatIsMissing)
         lookups.screen.qryFilial->Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("qryFilial"));
-        EXPECT_TRUE(e.message().contains("PARAM")) << e.message().toStdString();
+        EXPECT_TRUE(e.text().contains("qryFilial"));
+        EXPECT_TRUE(e.text().contains("PARAM")) << e.text().toStdString();
     }
     EXPECT_FALSE(lookups.screen.qryFilial->Active());
 

@@ -114,8 +114,8 @@ TEST_F(PostgresLookups, ParameterTypesResolveForNullTextAndMixedArguments)
         q.Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("qryTipos"));
-        EXPECT_TRUE(e.message().contains("parameter")) << e.message().toStdString();
+        EXPECT_TRUE(e.text().contains("qryTipos"));
+        EXPECT_TRUE(e.text().contains("parameter")) << e.text().toStdString();
     }
 }
 

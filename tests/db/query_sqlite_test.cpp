@@ -67,7 +67,7 @@ TEST_F(SqliteLookups, RunsTheStatementOfTheConnectionsDialect)
         onlyOther.Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("qrySoIB"));
+        EXPECT_TRUE(e.text().contains("qrySoIB"));
     }
     EXPECT_FALSE(onlyOther.Active());
 }
@@ -83,9 +83,8 @@ TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
         q.Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("qryFilial"));
-        EXPECT_TRUE(e.message().contains("FILIAIS"))
-            << e.message().toStdString(); // the database's text
+        EXPECT_TRUE(e.text().contains("qryFilial"));
+        EXPECT_TRUE(e.text().contains("FILIAIS")) << e.text().toStdString(); // the database's text
     }
     EXPECT_FALSE(q.Active());
 
@@ -95,7 +94,7 @@ TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
         q.Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("P_OUTRO"));
+        EXPECT_TRUE(e.text().contains("P_OUTRO"));
     }
     EXPECT_THROW(q.ParamByName("P_NADA"), EKrtError);
 
@@ -106,7 +105,7 @@ TEST_F(SqliteLookups, FailuresBecomeErrorsNamingTheQueryAndTheCause)
         q.Open();
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("NMFILIAL"));
+        EXPECT_TRUE(e.text().contains("NMFILIAL"));
     }
 
     // No connection at all.
@@ -162,7 +161,7 @@ TEST(DatabaseModule, OpeningFailuresAreReported)
         db.openSqlite("/nonexistent-dir/sub/x.db");
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("x.db"));
+        EXPECT_TRUE(e.text().contains("x.db"));
     }
     EXPECT_FALSE(db.Connected());
 }
@@ -188,7 +187,7 @@ TEST_F(SqliteLookups, DateTextsThatTheLocalClockSkipsAreReadAsWritten)
         day = q.FieldByName("DIA")->AsDateTime();
         time = q.FieldByName("HORA")->AsDateTime();
     } catch (const EKrtError& e) {
-        ADD_FAILURE() << e.message().toStdString();
+        ADD_FAILURE() << e.text().toStdString();
     }
     if (savedTz.isNull())
         qunsetenv("TZ");

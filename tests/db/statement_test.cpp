@@ -19,7 +19,7 @@ TEST(Dialect, FollowsTheDriver)
         krt::dialectFor("QMYSQL");
         FAIL() << "no error";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains("QMYSQL"));
+        EXPECT_TRUE(e.text().contains("QMYSQL"));
     }
 }
 

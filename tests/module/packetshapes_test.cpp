@@ -3,12 +3,12 @@
 // hold together is the other half of the table: every data set a method's
 // result is meant to fill exists under that name, carries the packet's fields
 // in order (calculated ones after them) and takes the packet as it comes.
+#include "api/methodtable.h"
+#include "api/packetfields.h"
 #include "filter/frmfiltrocancelaconsoli.h"
 #include "framework/data/clientdataset.h"
 #include "framework/data/scriptedhostservices.h"
 #include "screen/frmcancelaconsoli.h"
-#include "server/methodtable.h"
-#include "server/packetfields.h"
 
 #include <gtest/gtest.h>
 

@@ -6,13 +6,13 @@
 #include "../core/scriptedtest.h"
 #include "../support/fakeappserver.h"
 
+#include "api/packetfields.h"
 #include "filter/filtro.h"
 #include "framework/core/usercontext.h"
 #include "framework/data/clientdataset.h"
 #include "framework/forms/formtypes.h"
 #include "framework/widgets/maskedit.h"
 #include "screen/frmcancelaconsoli.h"
-#include "server/packetfields.h"
 #include "shared/moduleglobals.h"
 
 #include <QDate>

@@ -39,7 +39,7 @@ protected:
         try {
             load();
         } catch (const EKrtError& e) {
-            return e.message();
+            return e.text();
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
         }

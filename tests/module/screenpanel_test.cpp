@@ -266,7 +266,7 @@ TEST_F(ScreenPanel, BranchChecksAdjustLookUpAndClearTheDependentFields)
         screen->Vd_CDFilial(true);
         ADD_FAILURE() << "an empty mandatory branch must raise";
     } catch (const EKrtError& e) {
-        EXPECT_EQ(e.message(), "Filial deve deve ser informada.");
+        EXPECT_EQ(e.text(), "Filial deve deve ser informada.");
     }
 }
 
@@ -291,7 +291,7 @@ TEST_F(ScreenPanel, StoresAreLookedUpInsideTheBranchInTheEdit)
         screen->Vd_Loja(false);
         ADD_FAILURE() << "a store of another branch must raise";
     } catch (const EKrtError& e) {
-        EXPECT_EQ(e.message(), "Loja não cadastrada.");
+        EXPECT_EQ(e.text(), "Loja não cadastrada.");
     }
     screen->medFilial->setText(QStringLiteral("0002"));
     screen->medCdLoja->setText(QStringLiteral("L9"));
@@ -304,7 +304,7 @@ TEST_F(ScreenPanel, StoresAreLookedUpInsideTheBranchInTheEdit)
         screen->Vd_Loja(true);
         ADD_FAILURE();
     } catch (const EKrtError& e) {
-        EXPECT_EQ(e.message(), "Loja deve ser informada.");
+        EXPECT_EQ(e.text(), "Loja deve ser informada.");
     }
 
     // The store pick list holds the stores of the branch typed, checked or not.

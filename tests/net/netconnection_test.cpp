@@ -26,7 +26,7 @@ HttpCallServer* startServer()
             if (method == "boom")
                 throw std::runtime_error("sem estoque");
             if (method == "closed")
-                throw krt::MethodError(krt::ErrorCode::Refused, "período fechado");
+                throw krt::Error(krt::ErrorCode::Refused, "período fechado");
             if (method == "slow") {
                 std::this_thread::sleep_for(std::chrono::milliseconds(800));
                 return Variant(true);
@@ -59,7 +59,7 @@ QString errorText(const std::function<void()>& action)
     try {
         action();
     } catch (const EKrtError& e) {
-        return e.message();
+        return e.text();
     }
     return QString();
 }

@@ -1,6 +1,6 @@
 #include "fakeappserver.h"
 
-#include "server/packetfields.h"
+#include "api/packetfields.h"
 
 #include <QDateTime>
 #include <QMutexLocker>

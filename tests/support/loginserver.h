@@ -34,9 +34,10 @@ public:
                 return;
             QMutexLocker lock(&mutex_);
             if (!tokens_.contains(context.bearerToken))
-                throw krt::CallRefused(401, QStringLiteral("Chamada de %1 recusada: não "
-                                                           "autenticado.")
-                                                .arg(context.method));
+                throw krt::Error(krt::ErrorCode::NotAuthenticated,
+                                 QStringLiteral("Chamada de %1 recusada: não "
+                                                "autenticado.")
+                                     .arg(context.method));
             context.identity = std::make_shared<const QString>(tokens_.value(context.bearerToken));
         });
         server_->start();
@@ -65,7 +66,8 @@ private:
             ++logins_;
             const QString name = args.value(0).asString();
             if (!users_.contains(name) || users_.value(name).password != args.value(1).asString())
-                throw krt::CallRefused(401, QStringLiteral("Usuário ou senha inválidos."));
+                throw krt::Error(krt::ErrorCode::NotAuthenticated,
+                                 QStringLiteral("Usuário ou senha inválidos."));
             krt::SessionInfo info;
             info.token = QStringLiteral("token-%1-%2").arg(name).arg(logins_);
             info.user = name;

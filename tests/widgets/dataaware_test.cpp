@@ -302,7 +302,7 @@ TEST_F(DataAware, PickListWritesStoredKeysAndRefusesAMissingKeyField)
         PesquisaLista(&c.src, QStringLiteral("CHAVE"), QStringLiteral("Caixa"), false, list);
         ADD_FAILURE() << "no error for a missing key field";
     } catch (const EKrtError& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("CHAVE"))) << e.message().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("CHAVE"))) << e.text().toStdString();
     }
     EXPECT_EQ(list, QStringLiteral("'0001'"));
     EXPECT_TRUE(host.pickCalls().isEmpty());

@@ -69,15 +69,15 @@ TEST(CallCodec, RepliesCarryResultsOrTheServersErrorText)
         decodeReply(
             encodeErrorReply(QStringLiteral("Erro no método setDeletaNF: período fechado")));
         FAIL() << "error reply decoded as a result";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.text(), QStringLiteral("Erro no método setDeletaNF: período fechado"));
     }
     const Reply full = decodeReplyFull(encodeErrorReply(QStringLiteral("x")));
     EXPECT_TRUE(full.isError);
     EXPECT_EQ(full.errorCode, krt::ErrorCode::Unspecified);
     // A call is not a reply and a reply is not a call.
-    EXPECT_THROW(decodeReply(encodeCall("O", "m", {})), WireError);
-    EXPECT_THROW(decodeCall(encodeReply(Variant(true))), WireError);
+    EXPECT_THROW(decodeReply(encodeCall("O", "m", {})), Error);
+    EXPECT_THROW(decodeCall(encodeReply(Variant(true))), Error);
 }
 
 TEST(VariantKinds, WrongKindThrowsAClearTextAndCopiesAreIndependent)
@@ -86,19 +86,19 @@ TEST(VariantKinds, WrongKindThrowsAClearTextAndCopiesAreIndependent)
     try {
         text.asPacket();
         FAIL();
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().startsWith(QStringLiteral("valor não é um pacote de dados")))
             << e.text().toStdString();
     }
-    EXPECT_THROW(Variant().asBool(), WireError);
-    EXPECT_THROW(Variant::null().asString(), WireError);
-    EXPECT_THROW(text.at(0), WireError);
+    EXPECT_THROW(Variant().asBool(), Error);
+    EXPECT_THROW(Variant::null().asString(), Error);
+    EXPECT_THROW(text.at(0), Error);
     EXPECT_DOUBLE_EQ(Variant(4).asFloat(), 4.0);
-    EXPECT_THROW(Variant(4.5).asInteger(), WireError);
+    EXPECT_THROW(Variant(4.5).asInteger(), Error);
 
     Variant a = Variant::array(2);
-    EXPECT_THROW(a.at(2), WireError);
-    EXPECT_THROW(a.set(-1, Variant(1)), WireError);
+    EXPECT_THROW(a.at(2), Error);
+    EXPECT_THROW(a.set(-1, Variant(1)), Error);
     Variant b = a;
     b.set(0, Variant(true));
     EXPECT_TRUE(a.at(0).isUnassigned()); // copy-on-write, not shared
@@ -117,7 +117,7 @@ TEST(CallCodec, AnErrorReplysCodeAndMethodSurviveTheRoundTrip)
     try {
         decodeReply(bytes);
         FAIL() << "error reply decoded as a result";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::DatabaseFailure);
         EXPECT_EQ(e.method(), QStringLiteral("getPrincipal"));
         EXPECT_EQ(e.text(), text);
@@ -131,7 +131,7 @@ TEST(CallCodec, AnErrorReplysCodeAndMethodSurviveTheRoundTrip)
     QByteArray shapeless = encodeErrorReply(krt::ErrorCode::Refused, {}, "x");
     shapeless[6] = 0;
     shapeless[7] = 0;
-    EXPECT_THROW(decodeReply(shapeless), WireError);
+    EXPECT_THROW(decodeReply(shapeless), Error);
 }
 
 TEST(CallCodec, ACallDecodesIntoNoMoreThanItsOwnSizeAndFourMegabytes)
@@ -163,7 +163,7 @@ TEST(CallCodec, ACallDecodesIntoNoMoreThanItsOwnSizeAndFourMegabytes)
     try {
         decodeCall(ascii);
         ADD_FAILURE() << "a text twice its size in memory was decoded";
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("memória"))) << e.text().toStdString();
     }
     const QByteArray accented = encodeCall(object, QStringLiteral("getParamVend"),
@@ -173,4 +173,33 @@ TEST(CallCodec, ACallDecodesIntoNoMoreThanItsOwnSizeAndFourMegabytes)
     EXPECT_EQ(
         decodeReply(encodeReply(Variant(QString(5 << 20, QLatin1Char('a'))))).asString().size(),
         5 << 20);
+}
+
+// One error type crosses the wire: its code picks the HTTP status, a method's
+// own failure is told under the method's name, a refusal as it is, and a
+// code found locally never travels as such.
+TEST(ErrorReply, AnErrorTravelsAsItsCodeMethodAndText)
+{
+    using krt::ErrorCode;
+    const krt::Error refused(ErrorCode::Refused, "período fechado", "setDeletaNF");
+    EXPECT_EQ(krt::httpStatusFor(refused.code()), 200);
+    EXPECT_STREQ(refused.what(), "setDeletaNF: período fechado");
+    try {
+        krt::decodeReply(krt::encodeErrorReply(refused));
+        FAIL() << "an error reply decoded as a result";
+    } catch (const krt::Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Refused);
+        EXPECT_EQ(e.method(), QStringLiteral("setDeletaNF"));
+        EXPECT_EQ(e.text(), QStringLiteral("Erro no método setDeletaNF: período fechado"));
+    }
+
+    const krt::Error unknown(ErrorCode::UnknownMethod, "Método desconhecido: \"x\".", "x");
+    EXPECT_EQ(krt::httpStatusFor(unknown.code()), 404);
+    EXPECT_EQ(krt::replyText(unknown), unknown.text());
+    EXPECT_EQ(krt::httpStatusFor(ErrorCode::AccessDenied), 403);
+    EXPECT_EQ(krt::replyText(krt::Error(ErrorCode::AccessDenied, "filial 0002", "getX")),
+              QStringLiteral("Erro no método getX: filial 0002"));
+
+    EXPECT_EQ(krt::replyCode(krt::Error(ErrorCode::Malformed, "x")), ErrorCode::BadRequest);
+    EXPECT_EQ(krt::replyCode(krt::Error(ErrorCode::Transport, "x")), ErrorCode::ServerFailure);
 }

@@ -38,7 +38,7 @@ Failure callFails(HttpCallClient& client, const QString& method = QStringLiteral
 {
     try {
         client.call(kObject, method, {Variant(QStringLiteral("0001"))});
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         return {e.text(), e.code()};
     }
     return {QStringLiteral("<sem erro>")};

@@ -34,7 +34,7 @@ TEST(JsonView, RendersPacketsCallsAndRepliesReadably)
         << text;
     EXPECT_EQ(wireBytesToJson(encodeErrorReply(QStringLiteral("falhou")), -1),
               R"({"error":"falhou"})");
-    EXPECT_THROW(wireBytesToJson("nonsense"), WireError);
+    EXPECT_THROW(wireBytesToJson("nonsense"), Error);
 }
 
 TEST(JsonView, DumpToolPrintsAFileAndFailsClearlyOnGarbage)

@@ -1,4 +1,4 @@
-// Malformed input must end in a WireError, never in a crash or a read outside
+// Malformed input must end in a Error, never in a crash or a read outside
 // the buffer (run under the sanitizers to make the latter visible).
 
 #include "framework/wire/callcodec.h"
@@ -45,13 +45,12 @@ void patch32(QByteArray& b, int at, quint32 v)
     qToLittleEndian(v, b.data() + at);
 }
 
-// Decoding must either succeed or raise WireError; anything else fails.
-template <typename Decode> void expectDecodesOrWireError(const QByteArray& bytes, Decode decode)
+// Decoding must either succeed or raise Error; anything else fails.
+template <typename Decode> void expectDecodesOrMalformed(const QByteArray& bytes, Decode decode)
 {
     try {
         decode(bytes);
-    } catch (const WireError&) {
-    } catch (const RemoteError&) {
+    } catch (const Error&) {
     }
 }
 
@@ -61,7 +60,7 @@ TEST(MalformedPacket, EveryTruncationIsRejected)
 {
     const QByteArray full = samplePacket();
     for (qsizetype n = 0; n < full.size(); ++n)
-        EXPECT_THROW(Packet::decode(full.left(n)), WireError) << "length " << n;
+        EXPECT_THROW(Packet::decode(full.left(n)), Error) << "length " << n;
     EXPECT_NO_THROW(Packet::decode(full));
 }
 
@@ -72,7 +71,7 @@ TEST(MalformedPacket, HeaderDamageIsRejectedWithAClearText)
     try {
         Packet::decode(b);
         FAIL();
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("assinatura"))) << e.text().toStdString();
     }
     b = oneTextPacket();
@@ -80,38 +79,38 @@ TEST(MalformedPacket, HeaderDamageIsRejectedWithAClearText)
     try {
         Packet::decode(b);
         FAIL();
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("versão"))) << e.text().toStdString();
     }
     b = oneTextPacket();
     b[5] = 1; // reserved flags
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     b[8] = 7; // unknown field type
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     b[9] = 0; // string field of size 0
     b[10] = 0;
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     b.append('x'); // trailing garbage
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
 }
 
 TEST(MalformedPacket, LengthsAndCountsCannotReachOutsideTheBuffer)
 {
     QByteArray b = oneTextPacket();
     patch32(b, 13, 0xFFFFFFFFu); // absurd row count: rejected before allocating
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     patch32(b, 18, 0xFFFFFFF0u); // text length past the end
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     patch32(b, 18, 4); // text length one byte too long
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket();
     b[11] = char(200); // field name length past the end
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
 }
 
 TEST(MalformedPacket, ValuesThatBreakTheFieldRulesAreRejected)
@@ -122,35 +121,35 @@ TEST(MalformedPacket, ValuesThatBreakTheFieldRulesAreRejected)
     try {
         Packet::decode(b);
         FAIL();
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains("S")) << e.text().toStdString();
     }
     // Invalid UTF-8: an overlong encoding of '/', and a lone continuation byte.
     b = oneTextPacket("abc");
     b[22] = char(0xC0);
     b[23] = char(0xAF);
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     b = oneTextPacket("abc");
     b[24] = char(0x80);
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
     // UTF-8 encoded surrogate.
     b = oneTextPacket("abc");
     b[22] = char(0xED);
     b[23] = char(0xA0);
     b[24] = char(0x80);
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
 
     PacketWriter bw({{"B", FieldType::Boolean, 0}});
     bw.addBoolean(true);
     b = bw.finish().bytes();
     b[b.size() - 1] = 2; // a boolean is 0 or 1
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
 
     PacketWriter dw({{"D", FieldType::DateTime, 0}});
     dw.addDateTime(QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
     b = dw.finish().bytes();
     qToLittleEndian(std::numeric_limits<qint64>::max(), b.data() + b.size() - 8);
-    EXPECT_THROW(Packet::decode(b), WireError);
+    EXPECT_THROW(Packet::decode(b), Error);
 }
 
 TEST(MalformedPacket, RandomDamageNeverCrashes)
@@ -172,7 +171,7 @@ TEST(MalformedPacket, RandomDamageNeverCrashes)
             for (int r = 0; r < p.rowCount(); ++r)
                 for (int c = 0; c < p.fieldCount(); ++c)
                     (void)p.isNull(r, c);
-        } catch (const WireError&) {
+        } catch (const Error&) {
         }
     }
     EXPECT_LT(accepted, 5000);
@@ -181,7 +180,7 @@ TEST(MalformedPacket, RandomDamageNeverCrashes)
         const int n = int(rng() % 64);
         for (int k = 0; k < n; ++k)
             b.append(char(rng()));
-        expectDecodesOrWireError(b, [](const QByteArray& x) { Packet::decode(x); });
+        expectDecodesOrMalformed(b, [](const QByteArray& x) { Packet::decode(x); });
     }
 }
 
@@ -196,11 +195,11 @@ TEST(MalformedCall, TruncatedAndRandomCallsAndRepliesNeverCrash)
     const QByteArray error = encodeErrorReply(QStringLiteral("Filial não cadastrada."));
 
     for (qsizetype n = 0; n < call.size(); ++n)
-        EXPECT_THROW(decodeCall(call.left(n)), WireError) << n;
+        EXPECT_THROW(decodeCall(call.left(n)), Error) << n;
     for (qsizetype n = 0; n < reply.size(); ++n)
-        EXPECT_THROW(decodeReply(reply.left(n)), WireError) << n;
+        EXPECT_THROW(decodeReply(reply.left(n)), Error) << n;
     for (qsizetype n = 0; n < error.size(); ++n)
-        EXPECT_THROW(decodeReply(error.left(n)), WireError) << n;
+        EXPECT_THROW(decodeReply(error.left(n)), Error) << n;
 
     std::mt19937 rng(777);
     for (const QByteArray& base : {call, reply, error}) {
@@ -209,8 +208,8 @@ TEST(MalformedCall, TruncatedAndRandomCallsAndRepliesNeverCrash)
             const int flips = 1 + int(rng() % 3);
             for (int f = 0; f < flips; ++f)
                 b[qsizetype(rng() % quint32(b.size()))] = char(rng());
-            expectDecodesOrWireError(b, [](const QByteArray& x) { decodeCall(x); });
-            expectDecodesOrWireError(b, [](const QByteArray& x) { decodeReply(x); });
+            expectDecodesOrMalformed(b, [](const QByteArray& x) { decodeCall(x); });
+            expectDecodesOrMalformed(b, [](const QByteArray& x) { decodeReply(x); });
         }
     }
 }
@@ -224,17 +223,17 @@ TEST(MalformedCall, HostileNestingAndCountsAreRejected)
         deep.append("\x01\x00\x00\x00", 4);
     }
     deep.append(char(0));
-    EXPECT_THROW(decodeReply(deep), WireError);
+    EXPECT_THROW(decodeReply(deep), Error);
 
     // An array claiming four billion elements in a few bytes.
     QByteArray big("KRTR\x01\x00\x08\xFF\xFF\xFF\xFF\x00", 12);
-    EXPECT_THROW(decodeReply(big), WireError);
+    EXPECT_THROW(decodeReply(big), Error);
 
     // Encoding refuses to build what decoding would refuse.
     Variant v(1);
     for (int i = 0; i < 40; ++i)
         v = Variant(QList<Variant>{v});
-    EXPECT_THROW(encodeReply(v), WireError);
+    EXPECT_THROW(encodeReply(v), Error);
 }
 
 TEST(MalformedPacket, ABodyOfNullsCannotClaimACellTableManyTimesItsSize)
@@ -300,7 +299,7 @@ TEST(MalformedPacket, NullBitmapPaddingBitsMustBeClear)
         try {
             Packet::decode(bad);
             ADD_FAILURE() << "padding bit " << bit << " accepted";
-        } catch (const WireError& e) {
+        } catch (const Error& e) {
             EXPECT_TRUE(e.text().contains(QStringLiteral("preenchimento")))
                 << e.text().toStdString();
         }

@@ -1,5 +1,5 @@
-#include "server/methodtable.h"
-#include "server/packetfields.h"
+#include "api/methodtable.h"
+#include "api/packetfields.h"
 
 #include <QFile>
 #include <iterator>
@@ -22,8 +22,8 @@ QString errorOf(const MethodDecl& m, const QList<Variant>& args)
 {
     try {
         checkArguments(m, args);
-    } catch (const WireError& e) {
-        return e.text();
+    } catch (const Error& e) {
+        return QString::fromUtf8(e.what());
     }
     return QString();
 }
@@ -110,13 +110,13 @@ TEST(MethodTable, ResultChecksRejectTheWrongShape)
     Variant two = Variant::array(2);
     two.set(0, p);
     two.set(1, p);
-    EXPECT_THROW(checkResult(*findMethod("getItLanctoEst"), two), WireError);
+    EXPECT_THROW(checkResult(*findMethod("getItLanctoEst"), two), Error);
     two.set(1, Variant());
-    EXPECT_THROW(checkResult(*findMethod("getRetLanctoEstq"), two), WireError);
-    EXPECT_THROW(checkResult(*findMethod("getPrincipal"), Variant(true)), WireError);
-    EXPECT_THROW(checkResult(*findMethod("setDeletaNF"), Variant(1)), WireError);
+    EXPECT_THROW(checkResult(*findMethod("getRetLanctoEstq"), two), Error);
+    EXPECT_THROW(checkResult(*findMethod("getPrincipal"), Variant(true)), Error);
+    EXPECT_THROW(checkResult(*findMethod("setDeletaNF"), Variant(1)), Error);
     EXPECT_NO_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant(false)));
-    EXPECT_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant()), WireError)
+    EXPECT_THROW(checkResult(*findMethod("getDeletaRetiEst"), Variant()), Error)
         << "the screen reads whether anything was reversed";
 }
 
@@ -129,7 +129,7 @@ TEST(PacketFields, LayoutsAreValidAndCarryTheDeclaredSizes)
     EXPECT_EQ(principal[9], (FieldDef{"NAVEGA", FieldType::String, 72}));
     EXPECT_EQ(packetFields("cdsItemVenda").size(), 20); // the calculated field stays home
     EXPECT_EQ(packetFields("cdsLancamento")[7], (FieldDef{"DTEMISSAO", FieldType::String, 10}));
-    EXPECT_THROW(packetFields("cdsNada"), WireError);
+    EXPECT_THROW(packetFields("cdsNada"), Error);
 }
 
 // Which methods may stream, which write and which argument is the branch the
@@ -178,14 +178,14 @@ TEST(MethodTable, TypedCallsEncodeTheDeclaredKindsAndReadTheDeclaredResult)
     for (int i = 0; i < 3; ++i)
         three.set(i, p);
     EXPECT_EQ(getItLanctoEst.read(three)[2], p);
-    EXPECT_THROW(getItLanctoEst.read(Variant(p)), WireError);
+    EXPECT_THROW(getItLanctoEst.read(Variant(p)), Error);
     // Each element is checked as it is taken.
     three.set(1, Variant(true));
     EXPECT_EQ(getItLanctoEst.read(three)[2], p);
-    EXPECT_THROW(getItLanctoEst.read(three)[1], WireError);
-    EXPECT_THROW(getRetLanctoEstq.read(Variant::array(1))[1], WireError);
+    EXPECT_THROW(getItLanctoEst.read(three)[1], Error);
+    EXPECT_THROW(getRetLanctoEstq.read(Variant::array(1))[1], Error);
     EXPECT_TRUE(setDeletaNF.read(Variant(true)));
-    EXPECT_THROW(setDeletaNF.read(Variant("#ERRO#")), WireError);
+    EXPECT_THROW(setDeletaNF.read(Variant("#ERRO#")), Error);
 }
 
 // docs/protocol.md shows the table the declarations make; a method added,

@@ -112,38 +112,37 @@ TEST(PacketWriterErrors, RejectsWhatWouldCorruptThePacketAndNamesTheField)
     try {
         w.addText(QStringLiteral("abcd"));
         FAIL() << "too long text accepted";
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains("NMCLIENTE")) << e.text().toStdString();
         EXPECT_TRUE(e.text().contains("4")) << e.text().toStdString();
     }
-    EXPECT_THROW(w.addText(std::string_view("abcd")), WireError);
-    EXPECT_THROW(w.addText(std::string_view("\xC3\x28")), WireError); // invalid UTF-8
-    EXPECT_THROW(w.addNumber(1.0), WireError);                        // wrong type
+    EXPECT_THROW(w.addText(std::string_view("abcd")), Error);
+    EXPECT_THROW(w.addText(std::string_view("\xC3\x28")), Error); // invalid UTF-8
+    EXPECT_THROW(w.addNumber(1.0), Error);                        // wrong type
     // The rejected values left nothing behind: a valid row still follows.
     w.addText(QStringLiteral("abc"));
-    EXPECT_THROW(w.finish(), WireError); // incomplete row
+    EXPECT_THROW(w.finish(), Error); // incomplete row
     w.addNumber(2.5);
     const Packet p = Packet::decode(w.finish().bytes());
     ASSERT_EQ(p.rowCount(), 1);
     EXPECT_EQ(p.textQ(0, 0), QStringLiteral("abc"));
-    EXPECT_THROW(w.addNumber(1.0), WireError); // writer is spent
+    EXPECT_THROW(w.addNumber(1.0), Error); // writer is spent
 }
 
 TEST(PacketWriterErrors, RejectsBadFieldDefinitions)
 {
-    EXPECT_THROW(PacketWriter({{"", FieldType::Integer, 0}}), WireError);
-    EXPECT_THROW(PacketWriter({{"A", FieldType::String, 0}}), WireError);
-    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 4}}), WireError);
-    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 0}, {"A", FieldType::Integer, 0}}),
-                 WireError);
-    EXPECT_THROW(PacketWriter({{"A", FieldType(9), 0}}), WireError);
-    EXPECT_THROW(PacketWriter({{QByteArray(256, 'x'), FieldType::Integer, 0}}), WireError);
+    EXPECT_THROW(PacketWriter({{"", FieldType::Integer, 0}}), Error);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::String, 0}}), Error);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 4}}), Error);
+    EXPECT_THROW(PacketWriter({{"A", FieldType::Float, 0}, {"A", FieldType::Integer, 0}}), Error);
+    EXPECT_THROW(PacketWriter({{"A", FieldType(9), 0}}), Error);
+    EXPECT_THROW(PacketWriter({{QByteArray(256, 'x'), FieldType::Integer, 0}}), Error);
 }
 
 TEST(PacketWriterErrors, DateOutsideSupportedYearsIsRejectedAndNullDateIsNull)
 {
     PacketWriter w({{"D", FieldType::DateTime, 0}});
-    EXPECT_THROW(w.addDateTime(QDateTime(QDate(10000, 1, 1), QTime(0, 0))), WireError);
+    EXPECT_THROW(w.addDateTime(QDateTime(QDate(10000, 1, 1), QTime(0, 0))), Error);
     w.addDateTime(QDateTime());
     const Packet p = w.finish();
     EXPECT_TRUE(p.isNull(0, 0));
@@ -154,14 +153,14 @@ TEST(PacketAccess, WrongTypeOrPositionThrowsInsteadOfReadingGarbage)
     PacketWriter w({{"A", FieldType::Integer, 0}});
     w.addInteger(7);
     const Packet p = w.finish();
-    EXPECT_THROW(p.text(0, 0), WireError);
-    EXPECT_THROW(p.number(0, 0), WireError);
-    EXPECT_THROW(p.integer(1, 0), WireError);
-    EXPECT_THROW(p.integer(0, 1), WireError);
-    EXPECT_THROW(p.isNull(-1, 0), WireError);
+    EXPECT_THROW(p.text(0, 0), Error);
+    EXPECT_THROW(p.number(0, 0), Error);
+    EXPECT_THROW(p.integer(1, 0), Error);
+    EXPECT_THROW(p.integer(0, 1), Error);
+    EXPECT_THROW(p.isNull(-1, 0), Error);
     try {
         p.dateTime(0, 0);
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         EXPECT_TRUE(e.text().contains("A")) << e.text().toStdString();
     }
 }

@@ -5,7 +5,7 @@
 // a row.
 #include "framework/wire/packetassembler.h"
 #include "framework/wire/streamedreply.h"
-#include "server/packetfields.h"
+#include "api/packetfields.h"
 
 #include <algorithm>
 #include <cstring>

@@ -90,7 +90,7 @@ public:
             try {
                 fill(w, rows);
                 w.finish();
-            } catch (const TransportError&) {
+            } catch (const Error&) {
                 gaveUp = true;
                 throw;
             }
@@ -119,7 +119,7 @@ QString callError(quint16 port, krt::ErrorCode* code = nullptr)
     HttpCallClient client("127.0.0.1", port, 20000);
     try {
         client.call(kObject, "lista", {});
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         if (code)
             *code = e.code();
         return e.text();
@@ -189,12 +189,12 @@ TEST(StreamedList, TheReaderTakesBothFormsInAnyPiecesAndRefusesACutList)
     for (const qsizetype cut : {qsizetype(3), qsizetype(40), v2.size() / 2, v2.size() - 1}) {
         ReplyReader reader;
         reader.feed(v2.constData(), cut);
-        EXPECT_THROW(reader.finish(), WireError) << cut;
+        EXPECT_THROW(reader.finish(), Error) << cut;
     }
     // A block whose rows do not match its count is refused as it arrives.
     const auto headSize = qFromLittleEndian<quint32>(v2.constData() + 6);
     PacketAssembler assembler(std::string_view(v2.constData() + 10, headSize));
-    EXPECT_THROW(assembler.addRows(std::string_view("\x00\x01", 2), 2), WireError);
+    EXPECT_THROW(assembler.addRows(std::string_view("\x00\x01", 2), 2), Error);
 }
 
 TEST(StreamedList, AServerFailingMidwayGivesTheClientAnErrorNotAShortList)
@@ -237,7 +237,7 @@ bool ecoWorks(quint16 port, int timeoutMs = 10000)
     HttpCallClient client("127.0.0.1", port, timeoutMs);
     try {
         return client.call(kObject, "eco", {}).asBool();
-    } catch (const RemoteError&) {
+    } catch (const Error&) {
         return false;
     }
 }

@@ -36,7 +36,7 @@ QString failure(HttpCallClient& client)
 {
     try {
         client.call(kObject, "echo", {Variant("x")});
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         return e.text();
     }
     return QStringLiteral("<sem erro>");
@@ -94,12 +94,12 @@ TEST_F(Tls, MissingOrUnreadableFilesAreClearErrors)
     HttpCallServer server("127.0.0.1", 0, 1024,
                           [](const QString&, const QString&, const QList<Variant>&,
                              const CallContext&) { return Variant(); });
-    EXPECT_THROW(server.setTls(pki.file("nada.crt"), pki.file("server.key")), TransportError);
+    EXPECT_THROW(server.setTls(pki.file("nada.crt"), pki.file("server.key")), Error);
     // A key that does not belong to the certificate.
-    EXPECT_THROW(server.setTls(pki.file("server.crt"), pki.file("ca.key")), TransportError);
+    EXPECT_THROW(server.setTls(pki.file("server.crt"), pki.file("ca.key")), Error);
     HttpCallClient client("127.0.0.1", 1, 1000);
-    EXPECT_THROW(client.setTls(pki.file("nada.crt")), RemoteError);
-    EXPECT_THROW(client.setTls(pki.file("san.ext")), RemoteError);
+    EXPECT_THROW(client.setTls(pki.file("nada.crt")), Error);
+    EXPECT_THROW(client.setTls(pki.file("san.ext")), Error);
 }
 
 TEST_F(Tls, OnlyForwardSecretAuthenticatedSuitesAndOneDeadlineForHandshakeAndHead)

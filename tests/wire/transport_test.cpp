@@ -51,7 +51,12 @@ private:
         if (method == "fail")
             throw std::runtime_error("período contábil fechado");
         if (method == "refuse")
-            throw krt::MethodError(krt::ErrorCode::Refused, "período contábil fechado");
+            throw krt::Error(krt::ErrorCode::Refused, "período contábil fechado");
+        if (method == "throttle")
+            throw krt::Error(krt::ErrorCode::TooManyAttempts, "Espere 7 s.")
+                .setRetryAfterSeconds(7);
+        if (method == "undecodable")
+            throw krt::Error(krt::ErrorCode::Malformed, "pacote truncado");
         if (method == "sleep") {
             std::this_thread::sleep_for(std::chrono::milliseconds(args.value(0).asInteger()));
             return Variant(true);
@@ -119,7 +124,7 @@ TEST(HttpTransport, HandlerExceptionBecomesAnErrorNamingTheMethod)
     try {
         client.call(kObject, "fail", {});
         FAIL() << "error reply treated as success";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.text(), QStringLiteral("Erro no método fail: período contábil fechado"));
         EXPECT_EQ(e.code(), krt::ErrorCode::ServerFailure);
         EXPECT_EQ(e.method(), QStringLiteral("fail"));
@@ -129,9 +134,27 @@ TEST(HttpTransport, HandlerExceptionBecomesAnErrorNamingTheMethod)
     try {
         client.call(kObject, "refuse", {});
         FAIL() << "error reply treated as success";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.code(), krt::ErrorCode::Refused);
         EXPECT_EQ(e.text(), QStringLiteral("Erro no método refuse: período contábil fechado"));
+    }
+
+    // A refusal keeps its own text and code; bytes a handler could not read
+    // go out as a bad request, never under a code the wire does not carry.
+    try {
+        client.call(kObject, "throttle", {});
+        FAIL() << "error reply treated as success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::TooManyAttempts);
+        // A text that names no method gets the client's own introduction.
+        EXPECT_TRUE(e.text().endsWith(QStringLiteral(": Espere 7 s."))) << e.what();
+    }
+    try {
+        client.call(kObject, "undecodable", {});
+        FAIL() << "error reply treated as success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), krt::ErrorCode::BadRequest);
+        EXPECT_TRUE(e.text().contains(QStringLiteral("pacote truncado"))) << e.what();
     }
 
     // The server and the connection stay usable.
@@ -146,11 +169,11 @@ TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
         deadPort = gone.port();
     }
     HttpCallClient dead("127.0.0.1", deadPort, 2000);
-    EXPECT_THROW(dead.ping(), RemoteError);
+    EXPECT_THROW(dead.ping(), Error);
     try {
         dead.call(kObject, "getPrincipal", {});
         FAIL();
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         // For the clerk: what to do, not where or which method (the log has those).
         EXPECT_EQ(e.text(), QStringLiteral("O servidor de aplicação está inacessível. Tente "
                                            "novamente em instantes; se o problema persistir, "
@@ -163,7 +186,7 @@ TEST(HttpTransport, UnreachableServerAndTimeOutAreReportedWithoutRetrying)
     try {
         slow.call(kObject, "sleep", {Variant(1500)});
         FAIL() << "time-out not detected";
-    } catch (const RemoteError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.text(), QStringLiteral("O servidor de aplicação não respondeu em 0,3 s. Tente "
                                            "novamente em instantes; se o problema persistir, "
                                            "chame o suporte técnico."));
@@ -201,7 +224,7 @@ TEST(HttpTransport, BadRequestsGetErrorRepliesAndTheServerKeepsRunning)
 
     HttpCallClient client("127.0.0.1", server.port(), 5000);
     EXPECT_TRUE(client.call(kObject, "echo", {}).isArray());
-    EXPECT_THROW(client.call(kObject, "bad name", {}), RemoteError);
+    EXPECT_THROW(client.call(kObject, "bad name", {}), Error);
 }
 
 TEST(HttpTransport, CallsAreServedConcurrently)
@@ -225,7 +248,7 @@ TEST(HttpTransport, BindingATakenPortFails)
     HttpCallServer second("127.0.0.1", first.port(), 1024,
                           [](const QString&, const QString&, const QList<Variant>&,
                              const CallContext&) { return Variant(); });
-    EXPECT_THROW(second.start(), TransportError);
+    EXPECT_THROW(second.start(), Error);
 }
 
 TEST(HttpTransport, StopLetsTheCallInProgressAnswer)
@@ -248,5 +271,5 @@ TEST(HttpTransport, StopLetsTheCallInProgressAnswer)
     caller.join();
     EXPECT_EQ(answer, QStringLiteral("terminou"));
     EXPECT_FALSE(server.server().isRunning());
-    EXPECT_THROW(idle.call(kObject, "echo", {}), RemoteError);
+    EXPECT_THROW(idle.call(kObject, "echo", {}), Error);
 }

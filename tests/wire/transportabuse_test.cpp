@@ -113,7 +113,7 @@ QString errorTextOf(const QByteArray& response)
     try {
         const Reply reply = decodeReplyFull(bodyOf(response));
         return reply.isError ? reply.errorText : QStringLiteral("<resultado>");
-    } catch (const WireError& e) {
+    } catch (const Error& e) {
         return QStringLiteral("<resposta ilegível: %1>").arg(e.text());
     }
 }
@@ -124,7 +124,7 @@ bool validCallWorks(quint16 port)
     try {
         const Variant v = client.call(kObject, "echo", {Variant("vivo")});
         return v.isArray() && v.at(0).asString() == QStringLiteral("vivo");
-    } catch (const RemoteError&) {
+    } catch (const Error&) {
         return false;
     }
 }

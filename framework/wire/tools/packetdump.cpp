@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     try {
         const std::string text = krt::wireBytesToJson(file.readAll(), compact ? -1 : 2);
         std::printf("%s\n", text.c_str());
-    } catch (const krt::WireError& e) {
+    } catch (const krt::Error& e) {
         std::fprintf(stderr, "%s: %s\n", argv[1], e.text().toLocal8Bit().constData());
         return 1;
     }

@@ -4,9 +4,9 @@
 // once: the client calls them through these declarations, the application
 // server binds one implementation to each (a method without one, or one
 // taking other kinds, does not compile), and docs/protocol.md's table is
-// checked against them. See server/method.h for what a declaration holds.
+// checked against them. See api/method.h for what a declaration holds.
 
-#include "server/method.h"
+#include "api/method.h"
 
 namespace krt::api {
 

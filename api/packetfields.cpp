@@ -1,6 +1,6 @@
-#include "server/packetfields.h"
+#include "api/packetfields.h"
 
-#include "server/methodtable.h"
+#include "api/methodtable.h"
 
 #include <QHash>
 
@@ -50,7 +50,8 @@ const QList<FieldDef>& packetFields(const QString& dataSet)
 {
     const auto it = table().constFind(dataSet);
     if (it == table().constEnd())
-        throw WireError(QStringLiteral("Conjunto de dados desconhecido: %1.").arg(dataSet));
+        throw Error(ErrorCode::Malformed,
+                    QStringLiteral("Conjunto de dados desconhecido: %1.").arg(dataSet));
     return it.value();
 }
 

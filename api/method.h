@@ -1,6 +1,6 @@
 #pragma once
 
-// What a remote method is, as both sides declare it (server/methods.h holds
+// What a remote method is, as both sides declare it (api/methods.h holds
 // the declarations): its name, its arguments in order (how each travels,
 // what it is, what a list argument holds), its result (the data sets of its
 // packet or array, or a boolean), whether it writes and whether its list may
@@ -9,8 +9,8 @@
 // compile; the same facts are readable at run time (MethodDecl) for the
 // server's checks, the docs and the tests.
 
+#include "api/packetfields.h"
 #include "framework/wire/variant.h"
-#include "server/packetfields.h"
 
 #include <QDateTime>
 #include <QList>
@@ -136,7 +136,7 @@ struct ResultDecl
     int count = 0;
 };
 
-// Throws WireError naming the method when `result` has not the shape of
+// Throws Error (Malformed) naming the method when `result` has not the shape of
 // `decl` (array size and kinds of its elements included).
 void checkResult(const char* method, const ResultDecl& decl, const Variant& result);
 
@@ -161,7 +161,7 @@ template <int N> class PacketArray
 public:
     PacketArray(const char* method, const Variant& result) : method_(method), result_(result) {}
 
-    // Throws WireError naming the method when element `i` is missing or not
+    // Throws Error (Malformed) naming the method when element `i` is missing or not
     // a packet.
     Packet operator[](int i) const
     {
@@ -270,7 +270,7 @@ template <class R, class... K> struct Method
     {
         return {wireValue(values)...};
     }
-    // The result a call answered, as its kind reads it; throws WireError
+    // The result a call answered, as its kind reads it; throws Error (Malformed)
     // naming the method when it has another shape.
     typename R::Value read(const Variant& reply) const { return R::read(name, reply); }
 

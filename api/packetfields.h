@@ -111,7 +111,7 @@ inline constexpr DataSet cdsLancamento{"cdsLancamento", kLancamento};
 } // namespace sets
 
 // The fields of the packet that fills the client data set `dataSet`
-// ("qryPrincipal", "cdsItemVenda", ...); throws WireError for a name no
+// ("qryPrincipal", "cdsItemVenda", ...); throws Error (Malformed) for a name no
 // method's result or argument carries.
 const QList<FieldDef>& packetFields(const QString& dataSet);
 

@@ -2,30 +2,15 @@
 
 // The remote object's methods at run time: looked up by the name a call
 // carries, its arguments and results checked against the declarations of
-// server/methods.h, and the table docs/protocol.md shows.
+// api/methods.h, and the table docs/protocol.md shows.
 
+#include "api/methods.h"
 #include "framework/wire/variant.h"
-#include "server/methods.h"
 
 #include <QList>
 #include <QString>
 
 namespace krt::api {
-
-// A call or a result that does not fit its method's declaration. text() is
-// "method: detail"; detail() the same without the method.
-class SignatureError : public WireError
-{
-public:
-    SignatureError(const QString& method, const QString& detail)
-        : WireError(method + QStringLiteral(": ") + detail), detail_(detail)
-    {
-    }
-    const QString& detail() const noexcept { return detail_; }
-
-private:
-    QString detail_;
-};
 
 // Every method of AllMethods, in its order.
 const QList<MethodDecl>& methods();
@@ -36,18 +21,19 @@ const MethodDecl* findMethod(const QString& name);
 
 QString argKindName(ArgKind kind);
 
-// Throws SignatureError naming the method when it takes another number of
-// arguments (checked before any argument is decoded).
+// Throws Error (BadRequest) naming the method when it takes another number
+// of arguments (checked before any argument is decoded).
 void checkArgumentCount(const MethodDecl& method, qsizetype count);
 
-// Throws SignatureError naming the method and the argument's position
-// (1-based) and description when the count or a kind is wrong. A null or
+// Throws Error (InvalidArgument) naming the method and the argument's
+// position (1-based) and description when a kind is wrong (BadRequest for
+// the count). A null or
 // unassigned value passes for a text (the empty text) and for a date (no
 // date).
 void checkArguments(const MethodDecl& method, const QList<Variant>& args);
 
-// Throws WireError naming the method when `result` has not the method's
-// result shape.
+// Throws Error (InvalidReply) naming the method when `result` has not the
+// method's result shape.
 void checkResult(const MethodDecl& method, const Variant& result);
 
 // The methods as the Markdown table of docs/protocol.md §7 (one line each,

@@ -1,4 +1,4 @@
-#include "server/methodtable.h"
+#include "api/methodtable.h"
 
 namespace krt::api {
 
@@ -115,11 +115,14 @@ QString argKindName(ArgKind kind)
 
 void checkArgumentCount(const MethodDecl& method, qsizetype count)
 {
+    // A request that does not fit the method at all: refused before it is read.
     if (count != qsizetype(method.args.size()))
-        throw SignatureError(method.nameQ(),
-                             QStringLiteral("esperados %1 argumentos, recebidos %2.")
-                                 .arg(method.args.size())
-                                 .arg(count));
+        throw Error(ErrorCode::BadRequest,
+                    QStringLiteral("%1: esperados %2 argumentos, recebidos %3.")
+                        .arg(method.nameQ())
+                        .arg(method.args.size())
+                        .arg(count),
+                    method.nameQ());
 }
 
 void checkArguments(const MethodDecl& method, const QList<Variant>& args)
@@ -128,11 +131,12 @@ void checkArguments(const MethodDecl& method, const QList<Variant>& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         const ArgDecl& arg = method.args[size_t(i)];
         if (!kindMatches(arg.kind, args[i]))
-            throw SignatureError(method.nameQ(),
-                                 QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
-                                     .arg(i + 1)
-                                     .arg(QString::fromUtf8(arg.description), argKindName(arg.kind),
-                                          args[i].kindName()));
+            throw Error(ErrorCode::InvalidArgument,
+                        QStringLiteral("o argumento %1 (%2) deve ser %3, mas é %4.")
+                            .arg(i + 1)
+                            .arg(QString::fromUtf8(arg.description), argKindName(arg.kind),
+                                 args[i].kindName()),
+                        method.nameQ());
     }
 }
 
@@ -142,29 +146,35 @@ void checkResult(const char* method, const ResultDecl& decl, const Variant& resu
     switch (decl.shape) {
     case ResultShape::Packet:
         if (!result.isPacket())
-            throw WireError(
-                QStringLiteral("%1: resultado deveria ser um pacote de dados, mas é %2.")
-                    .arg(name, result.kindName()));
+            throw Error(ErrorCode::InvalidReply,
+                        QStringLiteral("%1: resultado deveria ser um pacote de dados, mas é %2.")
+                            .arg(name, result.kindName()),
+                        name);
         return;
     case ResultShape::PacketArray:
         if (!result.isArray() || result.size() != decl.count)
-            throw WireError(
-                QStringLiteral("%1: resultado deveria ser um vetor de %2 pacotes de dados.")
-                    .arg(name)
-                    .arg(decl.count));
+            throw Error(ErrorCode::InvalidReply,
+                        QStringLiteral("%1: resultado deveria ser um vetor de %2 pacotes de dados.")
+                            .arg(name)
+                            .arg(decl.count),
+                        name);
         for (int i = 0; i < decl.count; ++i)
             if (!result.at(i).isPacket())
-                throw WireError(
+                throw Error(
+                    ErrorCode::InvalidReply,
                     QStringLiteral("%1: o elemento %2 do resultado deveria ser um pacote de "
                                    "dados, mas é %3.")
                         .arg(name)
                         .arg(i)
-                        .arg(result.at(i).kindName()));
+                        .arg(result.at(i).kindName()),
+                    name);
         return;
     case ResultShape::Boolean:
         if (!result.isBool())
-            throw WireError(QStringLiteral("%1: resultado deveria ser lógico, mas é %2.")
-                                .arg(name, result.kindName()));
+            throw Error(ErrorCode::InvalidReply,
+                        QStringLiteral("%1: resultado deveria ser lógico, mas é %2.")
+                            .arg(name, result.kindName()),
+                        name);
         return;
     }
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// HAProxy as the deployment runs it (deploy/haproxy.cfg): TLS ends at its
+// front, calls go round robin to the application servers on the loopback
+// without stickiness, each server checked on GET /healthz. Its own
+// configuration (free ports chosen now, checks every 200 ms so that a dead
+// server leaves the rotation within the test's patience), run as an
+// unprivileged foreground process (haproxy -db -f FILE).
+class HaproxyProcess
+{
+public:
+    ~HaproxyProcess();
+
+    // The haproxy program, or an empty text when it is not installed.
+    static QString program();
+
+    // Starts it on a free port in front of `backends` (ports on 127.0.0.1),
+    // ending TLS with `pemFile` (certificate and key); false (with `error`)
+    // when it does not start or its front does not answer.
+    bool start(const QList<quint16>& backends, const QString& pemFile);
+    quint16 port() const { return port_; }
+    // What HAProxy printed (its own log lines: servers going up or down).
+    QString output();
+    QString error;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+    QString output_;
+};
+
+// A port nobody listens on right now, on 127.0.0.1.
+quint16 freeLoopbackPort();
