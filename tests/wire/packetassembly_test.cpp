@@ -3,9 +3,9 @@
 // they arrive in): every cell reads back the same however the packet was
 // built, and a list arriving costs its bytes once and a table of a few bytes
 // a row.
+#include "api/packetfields.h"
 #include "framework/wire/packetassembler.h"
 #include "framework/wire/streamedreply.h"
-#include "api/packetfields.h"
 
 #include <algorithm>
 #include <cstring>
