@@ -35,24 +35,34 @@ function(krt_include_root out name)
   set(${out} ${root} PARENT_SCOPE)
 endfunction()
 
-# A layer of the host framework (framework/<layer>): the shared library
-# krt<layer>, compiled against an include root holding only its own folder
-# and those of the layers it USES, so an include of a layer above fails to
-# compile. USES names every layer below that the layer may reach (not only
-# the next one); they are linked publicly, and --no-undefined makes an upward
-# call without an include fail to link. The root is not published: code
-# outside the framework keeps the repository root as its include root.
+# A shared library compiled against an include root of its own (include-roots/
+# <name>) holding only FOLDERS (paths from the repository root, its own first):
+# an include of any other part of the project does not compile, since the
+# file is not there. It links with --no-undefined, so a call into a part it
+# may not use, through a hand-written declaration, does not link either. The
+# root is not published: code that links it keeps its own include root.
+function(krt_add_rooted_library name)
+  cmake_parse_arguments(ARG "" "" "FOLDERS;SOURCES;LINKS;PRIVATE_LINKS" ${ARGN})
+  krt_include_root(root ${name} ${ARG_FOLDERS})
+  add_library(${name} SHARED ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${root})
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  krt_warnings(${name})
+endfunction()
+
+# A layer of the host framework (framework/<layer>): the rooted library
+# krt<layer>, whose root holds its own folder and those of the layers it USES,
+# so an include of a layer above fails to compile. USES names every layer
+# below that the layer may reach (not only the next one); they are linked
+# publicly.
 function(krt_add_layer layer)
   cmake_parse_arguments(ARG "" "" "USES;SOURCES;LINKS;PRIVATE_LINKS" ${ARGN})
   set(folders ${layer} ${ARG_USES})
   list(TRANSFORM folders PREPEND framework/)
-  krt_include_root(root framework-${layer} ${folders})
-  add_library(krt${layer} SHARED ${ARG_SOURCES})
-  target_include_directories(krt${layer} PRIVATE ${root})
   list(TRANSFORM ARG_USES PREPEND krt OUTPUT_VARIABLE below)
-  target_link_libraries(krt${layer} PUBLIC ${below} ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
-  target_link_options(krt${layer} PRIVATE -Wl,--no-undefined)
-  krt_warnings(krt${layer})
+  krt_add_rooted_library(krt${layer} FOLDERS ${folders} SOURCES ${ARG_SOURCES}
+                         LINKS ${below} ${ARG_LINKS} PRIVATE_LINKS ${ARG_PRIVATE_LINKS})
 endfunction()
 
 # A program of the project.

@@ -6,7 +6,7 @@
 // every refusal gets a status the protocol lists (a full buffer: 431 for a
 // head or a trailer, 400 for a chunk line) and that an accepted body is
 // within its limit.
-#include "framework/wire/httpframing.h"
+#include "appserver/http/httpframing.h"
 
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/error.hpp>

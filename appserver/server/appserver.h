@@ -3,11 +3,11 @@
 #include "appserver/auth/loginthrottle.h"
 #include "appserver/auth/users.h"
 #include "appserver/db/database.h"
+#include "appserver/http/httpcallserver.h"
 #include "appserver/methods/rdmcancelaconsoli.h"
 #include "appserver/methods/refusalaudit.h"
 #include "appserver/server/calllog.h"
 #include "appserver/server/sessions.h"
-#include "framework/wire/httptransport.h"
 
 #include <QString>
 #include <atomic>

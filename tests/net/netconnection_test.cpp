@@ -1,7 +1,7 @@
+#include "appserver/http/httpcallserver.h"
 #include "framework/core/errors.h"
 #include "framework/core/usercontext.h"
 #include "framework/net/netconnection.h"
-#include "framework/wire/httptransport.h"
 #include "loginserver.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/wire/httptransport.h"
+#include "appserver/http/httpcallserver.h"
 #include "framework/wire/packet.h"
 #include "framework/wire/variant.h"
 

@@ -5,7 +5,7 @@
 // and their fixed branch are scripted; every call answers its method's name
 // and the user who made it.
 
-#include "framework/wire/httptransport.h"
+#include "appserver/http/httpcallserver.h"
 
 #include <QHash>
 #include <QMutex>

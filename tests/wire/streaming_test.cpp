@@ -3,8 +3,8 @@
 // error (never as a short list), older clients still get the whole form, and
 // a slow reader holds no worker: its answer waits in its connection's queue,
 // and a client that takes less than the minimum rate is cut off.
+#include "appserver/http/httpcallserver.h"
 #include "framework/wire/callcodec.h"
-#include "framework/wire/httptransport.h"
 #include "framework/wire/packetassembler.h"
 #include "framework/wire/streamedreply.h"
 #include "rawhttp.h"

@@ -2,7 +2,7 @@
 // a client that trusts the right CA talks, one that trusts another CA or
 // reaches a server whose certificate names another host refuses, and a
 // plain-text client gets nowhere.
-#include "framework/wire/httptransport.h"
+#include "appserver/http/httpcallserver.h"
 #include "logcapture.h"
 #include "testpki.h"
 

@@ -1,5 +1,5 @@
+#include "appserver/http/httpcallserver.h"
 #include "framework/wire/callcodec.h"
-#include "framework/wire/httptransport.h"
 
 #include "rawhttp.h"
 #include <condition_variable>

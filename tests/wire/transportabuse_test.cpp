@@ -2,8 +2,8 @@
 // oversize chunked bodies, heads dripped byte by byte, hundreds of idle
 // connections, pipelined calls, and a stop while all of that goes on. Each
 // case checks the clear refusal and that a valid call in parallel is served.
+#include "appserver/http/httpcallserver.h"
 #include "framework/wire/callcodec.h"
-#include "framework/wire/httptransport.h"
 #include "rawhttp.h"
 
 #include <QMutex>

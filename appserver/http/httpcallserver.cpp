@@ -2,13 +2,13 @@
 // operations on a strand of a small network pool, so an idle or slow client
 // costs a socket and a buffer, never a thread. Decoding and the handler run on
 // a separate pool of workers; their answers go back to the connection's strand.
-#include "framework/wire/httptransport.h"
+#include "appserver/http/httpcallserver.h"
 
-#include "framework/wire/bytebudget.h"
-#include "framework/wire/callbody.h"
+#include "appserver/http/bytebudget.h"
+#include "appserver/http/callbody.h"
+#include "appserver/http/connectionquota.h"
+#include "appserver/http/httpframing.h"
 #include "framework/wire/callcodec.h"
-#include "framework/wire/connectionquota.h"
-#include "framework/wire/httpframing.h"
 #include "framework/wire/streamedreply.h"
 
 #include <boost/asio.hpp>

@@ -1,4 +1,4 @@
-#include "framework/wire/httpframing.h"
+#include "appserver/http/httpframing.h"
 
 #include <algorithm>
 #include <boost/beast/http/error.hpp>

@@ -1,4 +1,4 @@
-#include "framework/wire/connectionquota.h"
+#include "appserver/http/connectionquota.h"
 
 namespace krt {
 
