@@ -298,8 +298,11 @@ struct HttpCallClient::Impl
         // 512 bytes): without room, a long list costs a system call per 512
         // bytes.
         buffer.reserve(64 * 1024);
-        const qint64 expected =
-            parser.content_length() ? qint64(*parser.content_length()) : qint64(-1);
+        // A failed header read leaves no header to ask about (Beast asserts
+        // on it): the loop below does not run then.
+        const qint64 expected = !ec && parser.is_header_done() && parser.content_length()
+                                    ? qint64(*parser.content_length())
+                                    : qint64(-1);
         while (!ec && !parser.is_done()) {
             // The body goes where the reader wants it: a streamed list's rows
             // straight to their place in the packet. Bytes past a malformed
