@@ -98,7 +98,7 @@ ListRatio compareLists(const QString& name, const QString& what, krt::HttpCallCl
         cds.setData(packet);
         ours = std::min(ours, msSince(t));
         rows = cds.RecordCount();
-        packetBytes = packet.bytes().size();
+        packetBytes = packet.size();
         if (last)
             *last = packet;
     };

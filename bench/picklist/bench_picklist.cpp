@@ -153,7 +153,7 @@ int main(int argc, char** argv)
             client.call(kObject, "getVendas", {"0001", "", "T", from, to, false}).asPacket();
         form.cdsVenda->setData(packet);
         load = std::min(load, msSince(t));
-        packetBytes = packet.bytes().size();
+        packetBytes = packet.size();
     }
     const int candidates = form.cdsVenda->RecordCount();
     say(QStringLiteral("carga: %1 vendas (%2 MB no pacote) do servidor em cdsVenda em %3 ms")

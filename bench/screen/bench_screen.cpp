@@ -176,7 +176,7 @@ int main(int argc, char** argv)
         const qint64 runPeak = (procKb(self, "VmHWM") - rssBefore) * 1024;
         peak = std::max(peak, runPeak);
         growth = heapInUse() - before;
-        packetBytes = screen->qryPrincipal->Data().bytes().size();
+        packetBytes = screen->qryPrincipal->Data().size();
         if (!services.errors().isEmpty() || shown != rows) {
             say("erro: " + services.errors().join(" / ") +
                 QStringLiteral(" (grade com %1 linhas de %2; qryPrincipal %3 aberta %4; "

@@ -27,7 +27,7 @@ constexpr int kMaxDepth = 16;
 constexpr quint32 kMaxNameBytes = 1024;
 // What decoding may allocate. A value takes one byte on the wire (unassigned,
 // null) but a whole Variant in memory, a text two bytes per UTF-16 unit, a
-// packet its cell table (and, in a reply, its bytes again): every one is
+// packet its table (and, in a reply, its bytes again): every one is
 // charged before it is allocated, so no body, however built, makes the
 // decoder take more than its budget.
 //
@@ -122,13 +122,15 @@ void appendVariant(QByteArray& out, const Variant& value, int depth,
         break;
     }
     case Variant::Kind::Packet: {
-        const QByteArray bytes = value.asPacket().bytes();
-        appendLE<quint32>(out, quint32(bytes.size()));
+        const Packet packet = value.asPacket();
+        appendLE<quint32>(out, quint32(packet.size()));
         if (pieces) {
             pieces->append(std::exchange(out, QByteArray()));
-            pieces->append(bytes);
+            pieces->append(packet.pieces());
         } else {
-            out.append(bytes);
+            out.reserve(out.size() + packet.size());
+            for (const QByteArray& piece : packet.pieces())
+                out.append(piece);
         }
         break;
     }

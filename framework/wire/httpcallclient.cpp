@@ -19,7 +19,7 @@
 #include <QLoggingCategory>
 #include <mutex>
 #include <optional>
-#include <vector>
+#include <span>
 
 // What a transport failure really was (method, address, the system's words):
 // for whoever reads the host's log, never for the clerk.
@@ -130,6 +130,8 @@ struct HttpCallClient::Impl
     std::optional<beast::tcp_stream> plain;
     std::optional<beast::ssl_stream<beast::tcp_stream>> secure;
     beast::flat_buffer buffer;
+    // Where the bytes of an answer the reader takes no more of go.
+    QByteArray drain;
     QElapsedTimer idleSince;
     // How long the server keeps an idle connection (its Keep-Alive header).
     int serverIdleMs = 5000;
@@ -296,10 +298,25 @@ struct HttpCallClient::Impl
         // 512 bytes): without room, a long list costs a system call per 512
         // bytes.
         buffer.reserve(64 * 1024);
-        std::vector<char> piece(256 * 1024);
+        // A failed header read leaves no header to ask about (Beast asserts
+        // on it): the loop below does not run then.
+        const qint64 expected = !ec && parser.is_header_done() && parser.content_length()
+                                    ? qint64(*parser.content_length())
+                                    : qint64(-1);
         while (!ec && !parser.is_done()) {
-            parser.get().body().data = piece.data();
-            parser.get().body().size = piece.size();
+            // The body goes where the reader wants it: a streamed list's rows
+            // straight to their place in the packet. Bytes past a malformed
+            // reply, or past its end, are read and dropped.
+            std::span<char> into;
+            if (out.malformed.isEmpty())
+                into = reader.space(expected);
+            const bool toReader = !into.empty();
+            if (!toReader) {
+                drain.resize(64 * 1024);
+                into = {drain.data(), size_t(drain.size())};
+            }
+            parser.get().body().data = into.data();
+            parser.get().body().size = into.size();
             ec = run([&](auto done) {
                 if (secure)
                     http::async_read(*secure, buffer, parser, done);
@@ -308,13 +325,14 @@ struct HttpCallClient::Impl
             });
             if (ec == http::error::need_buffer)
                 ec = {};
-            const size_t got = piece.size() - parser.get().body().size;
-            if (out.malformed.isEmpty()) {
-                try {
-                    reader.feed(piece.data(), qsizetype(got));
-                } catch (const Error& e) {
-                    out.malformed = e.text();
-                }
+            const size_t got = into.size() - parser.get().body().size;
+            try {
+                if (toReader)
+                    reader.wrote(qsizetype(got));
+                else if (out.malformed.isEmpty())
+                    reader.feed(into.data(), qsizetype(got));
+            } catch (const Error& e) {
+                out.malformed = e.text();
             }
         }
         if (ec) {

@@ -34,6 +34,7 @@ const std::shared_ptr<const Packet::Data>& emptyData()
 {
     static const std::shared_ptr<const Packet::Data> data = [] {
         auto d = std::make_shared<Packet::Data>();
+        d->setFields({});
         d->buffer.append(kPacketMagic, 4);
         appendLE<quint8>(d->buffer, kPacketVersion);
         appendLE<quint8>(d->buffer, 0);
@@ -95,24 +96,47 @@ QList<FieldDef> wire::readFieldDefs(ByteReader& in)
     return fields;
 }
 
-void wire::readRows(Packet::Data& d, ByteReader& in, quint32 rows)
+void Packet::Data::setFields(QList<FieldDef> defs)
+{
+    fields = std::move(defs);
+    widths.resize(size_t(fields.size()));
+    for (qsizetype c = 0; c < fields.size(); ++c) {
+        switch (fields[c].type) {
+        case FieldType::String:
+            widths[size_t(c)] = 0;
+            break;
+        case FieldType::Boolean:
+            widths[size_t(c)] = 1;
+            break;
+        case FieldType::Float:
+        case FieldType::DateTime:
+        case FieldType::Integer:
+            widths[size_t(c)] = 8;
+            break;
+        }
+    }
+    bitmapBytes = (fields.size() + 7) / 8;
+    marksPerRow = (fields.size() + kFieldsPerMark - 1) / kFieldsPerMark;
+}
+
+void wire::readRows(Packet::Data& d, ByteReader& in, quint32 rows, quint32 base)
 {
     const qsizetype fieldCount = d.fields.size();
-    const qsizetype bitmapBytes = (fieldCount + 7) / 8;
-    const int firstRow = int(d.rowValues.size());
+    const qsizetype bitmapBytes = d.bitmapBytes;
+    const int firstRow = d.rows;
     // Bits past the last field in a row's bitmap must be clear: otherwise two
     // different byte strings would mean the same packet.
     const quint8 padding = fieldCount % 8 == 0 ? 0 : quint8(0xFF & ~((1u << (fieldCount % 8)) - 1));
     for (quint32 r = 0; r < rows; ++r) {
-        d.rowValues.push_back(quint32(d.values.size()));
         const std::string_view bitmap = in.readBytes(bitmapBytes);
         if (quint8(bitmap[size_t(bitmapBytes - 1)]) & padding)
             in.fail(QStringLiteral("bits de preenchimento do mapa de nulos ligados na linha %1")
                         .arg(firstRow + r + 1));
         for (qsizetype c = 0; c < fieldCount; ++c) {
+            if (c % kFieldsPerMark == 0)
+                d.marks.push_back(base + quint32(in.pos()));
             if (quint8(bitmap[size_t(c >> 3)]) & (1u << (c & 7)))
                 continue;
-            d.values.push_back(quint32(in.pos()));
             const FieldDef& field = d.fields[c];
             switch (field.type) {
             case FieldType::String: {
@@ -150,6 +174,7 @@ void wire::readRows(Packet::Data& d, ByteReader& in, quint32 rows)
                 break;
             }
         }
+        ++d.rows;
     }
 }
 
@@ -164,8 +189,6 @@ struct TableShape
 {
     QList<FieldDef> fields;
     quint32 rows = 0;
-    qsizetype rowsStart = 0; // where the first row begins
-    qint64 values = 0;       // the most non-null cells the rows can hold
 };
 
 // Reads the head of the packet at `in` (whose packet starts at `start`) up
@@ -187,35 +210,28 @@ TableShape readTableShape(ByteReader& in, const char* start, qsizetype size)
         in.fail(QStringLiteral("%1 linhas não cabem em %2 bytes").arg(t.rows).arg(in.remaining()));
     if (t.rows > quint32(std::numeric_limits<int>::max()))
         in.fail(QStringLiteral("linhas demais"));
-    t.rowsStart = in.pos();
-    // Each non-null value takes at least one byte after its row's bitmap.
-    t.values = std::min<qint64>(qint64(t.rows) * fieldCount,
-                                in.remaining() - qint64(t.rows) * bitmapBytes);
     return t;
 }
 
 qint64 tableBytesOf(const TableShape& t)
 {
-    return (qint64(t.rows) + 1 + t.values) * qint64(sizeof(quint32));
+    const qint64 marksPerRow = (t.fields.size() + kFieldsPerMark - 1) / kFieldsPerMark;
+    return qint64(t.rows) * marksPerRow * qint64(sizeof(quint32));
 }
 
-// Indexes the packet d->encoded() holds; the table's offsets are positions
-// in d->buffer.
+// Indexes the packet d.head() holds.
 Packet::Data& indexPacket(Packet::Data& d)
 {
-    const std::string_view bytes = d.encoded();
-    ByteReader in(d.buffer.constData(), d.begin + qsizetype(bytes.size()), "pacote de dados");
-    in.skip(d.begin);
+    const std::string_view bytes = d.head();
+    ByteReader in(bytes.data(), qsizetype(bytes.size()), "pacote de dados");
     TableShape t = readTableShape(in, bytes.data(), qsizetype(bytes.size()));
-    d.fields = std::move(t.fields);
-    d.rows = int(t.rows);
-    d.rowValues.clear();
+    d.setFields(std::move(t.fields));
+    d.rows = 0;
     // Reserved whole, never grown by doubling: the table takes exactly what
     // tableBytes() said.
-    d.rowValues.reserve(size_t(t.rows) + 1);
-    d.values.reserve(size_t(t.values));
-    readRows(d, in, t.rows);
-    d.rowValues.push_back(quint32(d.values.size()));
+    d.marks.clear();
+    d.marks.reserve(size_t(t.rows) * size_t(d.marksPerRow));
+    readRows(d, in, t.rows, 0);
     if (!in.atEnd())
         in.fail(QStringLiteral("%1 bytes sobrando após a última linha").arg(in.remaining()));
     return d;
@@ -227,7 +243,7 @@ Packet Packet::decode(QByteArray bytes)
 {
     auto d = std::make_shared<Data>();
     d->buffer = std::move(bytes);
-    // The cell table points into this exact buffer. Shared (implicitly copied)
+    // The table points into this exact buffer. Shared (implicitly copied)
     // data never moves while we hold it, but raw data (QByteArray::fromRawData,
     // no allocated capacity) belongs to someone else: copy that.
     if (d->buffer.capacity() == 0 && !d->buffer.isEmpty())
@@ -299,30 +315,30 @@ namespace {
                     .arg(d.fields.size()));
 }
 
-// Offset of a cell's value in the buffer, or kNullCell.
-quint32 locate(const Packet::Data& d, int row, int col)
+// Where a cell's value starts, or nullptr for a null cell: from the mark of
+// its group, past the group's values before it (see Packet::Data).
+const char* locate(const Packet::Data& d, int row, int col)
 {
-    const quint32 first = d.rowValues[size_t(row)];
-    const quint32 count = d.rowValues[size_t(row) + 1] - first;
-    const qsizetype fieldCount = d.fields.size();
-    if (count == quint32(fieldCount)) // no nulls in the row: the usual case
-        return d.values[first + quint32(col)];
-    if (count == 0)
-        return kNullCell;
-    const auto* bitmap = reinterpret_cast<const quint8*>(d.buffer.constData()) + d.values[first] -
-                         (fieldCount + 7) / 8;
-    const quint8 own = bitmap[col >> 3];
-    if (own & (1u << (col & 7)))
-        return kNullCell;
-    int nullsBefore = std::popcount(quint8(own & ((1u << (col & 7)) - 1)));
-    for (int b = 0; b < (col >> 3); ++b)
-        nullsBefore += std::popcount(bitmap[b]);
-    return d.values[first + quint32(col - nullsBefore)];
+    const quint32* marks = d.marks.data() + size_t(row) * size_t(d.marksPerRow);
+    // The marks of a row all lie in the piece that holds the row.
+    const char* first = d.at(marks[0]);
+    const auto* bitmap = reinterpret_cast<const quint8*>(first) - d.bitmapBytes;
+    if (bitmap[col >> 3] & (1u << (col & 7)))
+        return nullptr;
+    const int group = col / kFieldsPerMark;
+    const char* at = first + (marks[group] - marks[0]);
+    for (int c = group * kFieldsPerMark; c < col; ++c) {
+        if (bitmap[c >> 3] & (1u << (c & 7)))
+            continue;
+        const quint8 width = d.widths[size_t(c)];
+        at += width != 0 ? qsizetype(width) : 4 + qsizetype(loadLE<quint32>(at));
+    }
+    return at;
 }
 
-// Offset of the cell's value, or kNullCell; throws on a bad position or when
+// Where the cell's value starts, or nullptr; throws on a bad position or when
 // the field is not of the type asked for.
-quint32 cellOffset(const Packet::Data& d, int row, int col, FieldType wanted)
+const char* cellAt(const Packet::Data& d, int row, int col, FieldType wanted)
 {
     if (row < 0 || col < 0 || row >= d.rows || col >= d.fields.size())
         outOfRange(d, row, col);
@@ -341,15 +357,14 @@ bool Packet::isNull(int row, int col) const
 {
     if (row < 0 || col < 0 || row >= d_->rows || col >= d_->fields.size())
         outOfRange(*d_, row, col);
-    return locate(*d_, row, col) == kNullCell;
+    return locate(*d_, row, col) == nullptr;
 }
 
 std::string_view Packet::text(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::String);
-    if (at == kNullCell)
+    const char* p = cellAt(*d_, row, col, FieldType::String);
+    if (!p)
         return {};
-    const char* p = d_->buffer.constData() + at;
     return std::string_view(p + 4, loadLE<quint32>(p));
 }
 
@@ -361,53 +376,84 @@ QString Packet::textQ(int row, int col) const
 
 double Packet::number(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::Float);
-    return at == kNullCell ? 0.0 : loadDouble(d_->buffer.constData() + at);
+    const char* p = cellAt(*d_, row, col, FieldType::Float);
+    return p ? loadDouble(p) : 0.0;
 }
 
 QDateTime Packet::dateTime(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::DateTime);
-    if (at == kNullCell)
+    const char* p = cellAt(*d_, row, col, FieldType::DateTime);
+    if (!p)
         return {};
-    return fromWallClockMs(loadLE<qint64>(d_->buffer.constData() + at)).value_or(QDateTime());
+    return fromWallClockMs(loadLE<qint64>(p)).value_or(QDateTime());
 }
 
 qint64 Packet::dateTimeMs(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::DateTime);
-    return at == kNullCell ? 0 : loadLE<qint64>(d_->buffer.constData() + at);
+    const char* p = cellAt(*d_, row, col, FieldType::DateTime);
+    return p ? loadLE<qint64>(p) : 0;
 }
 
 bool Packet::boolean(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::Boolean);
-    return at != kNullCell && d_->buffer.constData()[at] != 0;
+    const char* p = cellAt(*d_, row, col, FieldType::Boolean);
+    return p && *p != 0;
 }
 
 qint64 Packet::integer(int row, int col) const
 {
-    const quint32 at = cellOffset(*d_, row, col, FieldType::Integer);
-    return at == kNullCell ? 0 : loadLE<qint64>(d_->buffer.constData() + at);
+    const char* p = cellAt(*d_, row, col, FieldType::Integer);
+    return p ? loadLE<qint64>(p) : 0;
+}
+
+QList<QByteArray> Packet::pieces() const
+{
+    QList<QByteArray> out;
+    out.reserve(qsizetype(d_->pieces.size()) + 1);
+    if (d_->begin == 0 && d_->end < 0) {
+        out.append(d_->buffer);
+    } else {
+        const std::string_view head = d_->head();
+        out.append(QByteArray(head.data(), qsizetype(head.size())));
+    }
+    for (const Data::Piece& piece : d_->pieces)
+        out.append(piece.bytes);
+    return out;
 }
 
 QByteArray Packet::bytes() const
 {
-    if (d_->begin == 0 && d_->end < 0)
+    if (d_->pieces.empty() && d_->begin == 0 && d_->end < 0)
         return d_->buffer;
-    const std::string_view bytes = d_->encoded();
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    QByteArray out;
+    out.reserve(size());
+    const std::string_view head = d_->head();
+    out.append(head.data(), qsizetype(head.size()));
+    for (const Data::Piece& piece : d_->pieces)
+        out.append(piece.bytes);
+    return out;
+}
+
+qsizetype Packet::size() const
+{
+    return d_->size();
 }
 
 qsizetype Packet::memoryBytes() const
 {
-    const qsizetype own = d_->end < 0 ? d_->buffer.capacity() : qsizetype(d_->encoded().size());
-    return own + qsizetype(d_->rowValues.capacity() + d_->values.capacity()) * 4;
+    qsizetype own = d_->end < 0 ? d_->buffer.capacity() : qsizetype(d_->head().size());
+    for (const Data::Piece& piece : d_->pieces)
+        own += piece.bytes.capacity();
+    return own + qsizetype(d_->marks.capacity()) * 4 + qsizetype(d_->widths.capacity());
 }
 
 bool operator==(const Packet& a, const Packet& b)
 {
-    return a.d_ == b.d_ || a.d_->encoded() == b.d_->encoded();
+    if (a.d_ == b.d_)
+        return true;
+    if (a.d_->pieces.empty() && b.d_->pieces.empty())
+        return a.d_->head() == b.d_->head();
+    return a.size() == b.size() && a.bytes() == b.bytes();
 }
 
 Packet Packet::empty(const QList<FieldDef>& fields)

@@ -39,9 +39,9 @@ struct FieldDef
 };
 
 // The whole content of a data set as it crosses the wire: field definitions and
-// every row. Immutable and cheap to copy (the encoded buffer is shared). Values
-// are read in place from the buffer; a cell table built once on decoding gives
-// direct access to every value.
+// every row. Immutable and cheap to copy (the encoded bytes are shared). Values
+// are read in place from the bytes; a table built once on decoding, a few
+// bytes per row, finds every value.
 //
 // Reading a null cell gives the type's zero value (empty text, 0, false, a null
 // QDateTime); reading a cell as the wrong type or out of range throws Error (Malformed).
@@ -57,7 +57,7 @@ public:
     // The same for the `length` bytes at `offset` of `whole`, which the packet
     // shares (keeping all of it alive) instead of copying them.
     static Packet decodeShared(const QByteArray& whole, qsizetype offset, qsizetype length);
-    // What decoding `bytes` allocates for its cell table, read from its head
+    // What decoding `bytes` allocates for its table, read from its head
     // alone (throws Error (Malformed) when the head is malformed): what a decoder
     // with a memory budget charges before it decodes.
     static qint64 tableBytes(std::string_view bytes);
@@ -87,8 +87,14 @@ public:
     bool boolean(int row, int col) const;
     qint64 integer(int row, int col) const;
 
-    // The encoded form, as `decode` accepts it.
+    // The encoded form, as `decode` accepts it. A packet assembled from a
+    // streamed answer keeps its rows in the pieces they arrived in: bytes()
+    // then joins them into a new buffer; pieces() gives them as they are
+    // kept (shared, not copied), in order.
     QByteArray bytes() const;
+    QList<QByteArray> pieces() const;
+    // The size of the encoded form.
+    qsizetype size() const;
     // What the packet holds in memory: its bytes and its table (at most five
     // times its bytes, whatever they hold).
     qsizetype memoryBytes() const;

@@ -12,8 +12,9 @@ struct PacketWriter::State
 {
     QList<FieldDef> fields;
     QByteArray buffer;
-    std::vector<quint32> rowValues;
-    std::vector<quint32> values;
+    // The packet's table (see Packet::Data); a writer that hands its rows
+    // over keeps none.
+    std::vector<quint32> marks;
     qsizetype rowCountPos = 0;
     qsizetype bitmapPos = 0;
     qsizetype bitmapBytes = 0;
@@ -37,8 +38,13 @@ struct PacketWriter::State
         headSent = true;
         rowsHanded = rows;
         buffer.resize(start); // keeps its capacity for the next chunk
-        values.clear();
-        rowValues.clear();
+    }
+
+    // The current field's value starts at `at` (or would, when null).
+    void mark(qsizetype at)
+    {
+        if (!sink && col % kFieldsPerMark == 0)
+            marks.push_back(quint32(at));
     }
 
     // The field the next value belongs to.
@@ -73,7 +79,6 @@ struct PacketWriter::State
             throw Error(ErrorCode::Malformed,
                         QStringLiteral("Pacote de dados maior que o limite de %1 bytes.")
                             .arg(kMaxPacketBytes));
-        rowValues.push_back(quint32(values.size()));
         bitmapPos = buffer.size();
         buffer.resize(bitmapPos + bitmapBytes);
         std::memset(buffer.data() + bitmapPos, 0, size_t(bitmapBytes));
@@ -153,8 +158,8 @@ void PacketWriter::reserve(int rows, int bytesPerRow)
         return;
     s_->buffer.reserve(s_->buffer.size() +
                        qsizetype(rows) * (s_->bitmapBytes + qMax(bytesPerRow, 0)));
-    s_->rowValues.reserve(size_t(rows) + 1);
-    s_->values.reserve(size_t(rows) * size_t(s_->fields.size()));
+    s_->marks.reserve(size_t(rows) *
+                      size_t((s_->fields.size() + kFieldsPerMark - 1) / kFieldsPerMark));
 }
 
 static void tooLong(const FieldDef& field, qsizetype chars)
@@ -171,6 +176,7 @@ void PacketWriter::addNull()
     State& s = *s_;
     s.current();
     s.openRowIfNeeded();
+    s.mark(s.buffer.size());
     s.buffer.data()[s.bitmapPos + (s.col >> 3)] |= char(1u << (s.col & 7));
     s.endValue();
 }
@@ -188,7 +194,7 @@ void PacketWriter::addText(std::string_view utf8)
         tooLong(field, chars);
     s.openRowIfNeeded();
     const qsizetype at = s.buffer.size();
-    s.values.push_back(quint32(at));
+    s.mark(at);
     // One growth for the length and the bytes.
     s.buffer.resize(at + 4 + qsizetype(utf8.size()));
     char* out = s.buffer.data() + at;
@@ -205,9 +211,10 @@ void PacketWriter::addText(const QString& text)
     State::checkType(field, FieldType::String);
     // Cheap rejection before converting: every UTF-16 unit is at most one character.
     const bool mayBeTooLong = text.size() > field.size;
-    const qsizetype rollback = s.buffer.size();
     s.openRowIfNeeded();
     const qsizetype start = s.buffer.size();
+    // A refused first value takes its row's bitmap with it.
+    const qsizetype rollback = s.col == 0 ? s.bitmapPos : start;
     appendLE<quint32>(s.buffer, 0);
     const qsizetype chars = appendUtf8(s.buffer, text);
     if (mayBeTooLong && chars > field.size) {
@@ -216,7 +223,7 @@ void PacketWriter::addText(const QString& text)
     }
     const quint32 length = qToLittleEndian(quint32(s.buffer.size() - start - 4));
     std::memcpy(s.buffer.data() + start, &length, 4);
-    s.values.push_back(quint32(start));
+    s.mark(start);
     s.endValue();
 }
 
@@ -225,7 +232,7 @@ void PacketWriter::addNumber(double value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Float);
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
+    s.mark(s.buffer.size());
     appendDouble(s.buffer, value);
     s.endValue();
 }
@@ -246,7 +253,7 @@ void PacketWriter::addDateTime(const QDateTime& value)
                     QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
                         .arg(QString::fromUtf8(field.name)));
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
+    s.mark(s.buffer.size());
     appendLE<qint64>(s.buffer, *ms);
     s.endValue();
 }
@@ -261,7 +268,7 @@ void PacketWriter::addDateTimeMs(qint64 ms)
                     QStringLiteral("Data fora do intervalo aceito (anos 1 a 9999) no campo %1.")
                         .arg(QString::fromUtf8(field.name)));
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
+    s.mark(s.buffer.size());
     appendLE<qint64>(s.buffer, ms);
     s.endValue();
 }
@@ -271,7 +278,7 @@ void PacketWriter::addBoolean(bool value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Boolean);
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
+    s.mark(s.buffer.size());
     appendLE<quint8>(s.buffer, value ? 1 : 0);
     s.endValue();
 }
@@ -281,7 +288,7 @@ void PacketWriter::addInteger(qint64 value)
     State& s = *s_;
     State::checkType(s.current(), FieldType::Integer);
     s.openRowIfNeeded();
-    s.values.push_back(quint32(s.buffer.size()));
+    s.mark(s.buffer.size());
     appendLE<qint64>(s.buffer, value);
     s.endValue();
 }
@@ -326,11 +333,9 @@ Packet PacketWriter::finish()
     s.finished = true;
     auto d = std::make_shared<Packet::Data>();
     d->buffer = std::move(s.buffer);
-    d->fields = std::move(s.fields);
+    d->setFields(std::move(s.fields));
     d->rows = s.rows;
-    s.rowValues.push_back(quint32(s.values.size()));
-    d->rowValues = std::move(s.rowValues);
-    d->values = std::move(s.values);
+    d->marks = std::move(s.marks);
     return Packet(std::move(d));
 }
 

@@ -109,13 +109,15 @@ struct ReplyReader::State
     };
     Step step = Step::Start;
     qsizetype need = 6;
-    QByteArray pending; // the bytes of the current step
+    // The bytes of the current step, `filled` of `need` in: a framing
+    // step's in `pending`, a block's rows straight in the packet.
+    QByteArray pending;
+    qsizetype filled = 0;
     QByteArray whole;
+    qsizetype wholeSpace = 0; // where the room space() gave starts
     std::optional<PacketAssembler> packet;
     quint32 blockRows = 0;
-    // Where the current block's rows go in the packet, and how many are in.
     char* blockAt = nullptr;
-    qsizetype blockFilled = 0;
     std::optional<QString> failure;
     ErrorCode failureCode = ErrorCode::Unspecified;
     QString failureMethod;
@@ -127,6 +129,16 @@ struct ReplyReader::State
     }
 
     quint32 u32() const { return loadLE<quint32>(pending.constData()); }
+
+    char* target() { return step == Step::Block ? blockAt : pending.data(); }
+
+    void took(qsizetype size)
+    {
+        filled += size;
+        received += size;
+        if (filled == need)
+            advance();
+    }
 
     // Moves on with the complete bytes of the current step in `pending`.
     void advance()
@@ -162,9 +174,8 @@ struct ReplyReader::State
         case Step::BlockLength:
             if (u32() > kMaxBlockBytes)
                 fail(QStringLiteral("bloco de linhas com %1 bytes").arg(u32()));
-            // The rows are copied once, into the packet that keeps them.
+            // The rows go once, into the packet that keeps them.
             blockAt = packet->rowSpace(u32());
-            blockFilled = 0;
             go(Step::Block, u32());
             return;
         case Step::Block:
@@ -215,53 +226,81 @@ struct ReplyReader::State
     {
         step = next;
         need = bytes;
-        pending.resize(0);
-        if (next != Step::Block) // a block's rows go straight into the packet
-            pending.reserve(need);
+        filled = 0;
+        // A block's rows go straight into the packet.
+        pending.resize(next == Step::Block ? 0 : need);
         if (need == 0 && step != Step::Done)
             advance();
     }
 };
 
-ReplyReader::ReplyReader() : s_(std::make_unique<State>()) {}
+ReplyReader::ReplyReader() : s_(std::make_unique<State>())
+{
+    s_->pending.resize(s_->need);
+}
 
 ReplyReader::~ReplyReader() = default;
 
 void ReplyReader::feed(const char* data, qsizetype size)
 {
     State& s = *s_;
-    s.received += size;
     while (size > 0) {
         if (s.step == State::Step::Whole) {
             s.whole.append(data, size);
+            s.received += size;
             return;
         }
         if (s.step == State::Step::Done)
             s.fail(QStringLiteral("%1 bytes depois do fim da lista").arg(size));
-        if (s.step == State::Step::Block) {
-            const qsizetype take = qMin(size, s.need - s.blockFilled);
-            std::memcpy(s.blockAt + s.blockFilled, data, size_t(take));
-            s.blockFilled += take;
-            data += take;
-            size -= take;
-            if (s.blockFilled == s.need)
-                s.advance();
-            continue;
-        }
-        const qsizetype take = qMin(size, s.need - s.pending.size());
-        s.pending.append(data, take);
+        const qsizetype take = qMin(size, s.need - s.filled);
+        std::memcpy(s.target() + s.filled, data, size_t(take));
         data += take;
         size -= take;
-        if (s.pending.size() == s.need)
-            s.advance();
+        s.took(take);
     }
+}
+
+std::span<char> ReplyReader::space(qint64 expected)
+{
+    State& s = *s_;
+    if (s.step == State::Step::Done)
+        return {};
+    if (s.step == State::Step::Whole) {
+        // Kept whole until the end: in one buffer of the body's size when it
+        // is known, else in one that grows.
+        constexpr qsizetype kLeast = 64 * 1024;
+        const qsizetype size = s.whole.size();
+        if (expected > size)
+            s.whole.reserve(qsizetype(expected));
+        else if (s.whole.capacity() - size < kLeast)
+            s.whole.reserve(qMax(2 * size, size + kLeast));
+        const qsizetype room = qMax(s.whole.capacity() - size, kLeast);
+        s.wholeSpace = size;
+        s.whole.resize(size + room);
+        return {s.whole.data() + size, size_t(room)};
+    }
+    return {s.target() + s.filled, size_t(s.need - s.filled)};
+}
+
+void ReplyReader::wrote(qsizetype size)
+{
+    State& s = *s_;
+    if (s.step == State::Step::Whole) {
+        s.whole.resize(s.wholeSpace + size);
+        s.received += size;
+        return;
+    }
+    Q_ASSERT(size <= s.need - s.filled);
+    s.took(size);
 }
 
 Reply ReplyReader::finish()
 {
     State& s = *s_;
-    if (s.step == State::Step::Whole || s.step == State::Step::Start)
-        return decodeReplyFull(s.step == State::Step::Whole ? s.whole : s.pending);
+    if (s.step == State::Step::Whole)
+        return decodeReplyFull(s.whole);
+    if (s.step == State::Step::Start)
+        return decodeReplyFull(s.pending.left(s.filled));
     if (s.step != State::Step::Done)
         s.fail(QStringLiteral("a lista foi interrompida depois de %1 linhas (%2 bytes recebidos); "
                               "nada dela foi aceito")

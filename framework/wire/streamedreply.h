@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace krt {
@@ -44,6 +45,15 @@ public:
 
     // Takes the next bytes; throws Error (Malformed) as soon as they cannot be a reply.
     void feed(const char* data, qsizetype size);
+    // The same without a copy: where the reader wants the next bytes of the
+    // body (a streamed block's rows go straight to their place in the
+    // packet), and how many it takes there at most. The caller writes up to
+    // that many there and says how many with wrote(). Empty once the reply
+    // has ended: any further byte is refused by feed(). `expected` (the
+    // body's length, when the transport knows it) lets a version 1 reply be
+    // kept in one buffer of its size.
+    std::span<char> space(qint64 expected = -1);
+    void wrote(qsizetype size);
     // The reply once the body has ended; throws Error (Malformed) when it is
     // malformed or was cut short (a streamed list without its end is never
     // taken for a whole one).

@@ -1,17 +1,20 @@
 // krt-appserver's peak memory (VmHWM) against its documented bounds
 // (docs/appserver.md, "Limits"): framing that never ends costs a connection
 // its read buffer only, and the largest call the server accepts costs at
-// most twice its body.
+// most twice its body. And the client's: a streamed list costs it its bytes
+// once.
 #include "framework/wire/callcodec.h"
 #include "framework/wire/httptransport.h"
 #include "rawhttp.h"
 #include "serverprocess.h"
 #include "testdatabase.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <malloc.h>
 #include <thread>
 
 namespace {
@@ -160,4 +163,65 @@ TEST_F(PeakMemoryTest, TheLargestAcceptedCallCostsAtMostTwiceItsBody)
     }
     // The server still answers.
     EXPECT_EQ(client.call(object, "getParamVend", {krt::Variant("0001")}).asPacket().rowCount(), 1);
+}
+
+namespace {
+
+qint64 ownKb(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+} // namespace
+
+TEST_F(PeakMemoryTest, TheClientHoldsAStreamedListOnceWhileItArrives)
+{
+    // The client's side is the same whatever the server's database.
+    if (TestDatabase::isPostgres())
+        GTEST_SKIP() << "checked on SQLite";
+    const krt::app::DemoConfig config = krt::app::DemoConfig::forInvoices(20000);
+    tdb->generate(config);
+    ServerProcess server;
+    ASSERT_TRUE(server.start(tdb->connectionText())) << server.error.toStdString();
+    krt::HttpCallClient client(QStringLiteral("127.0.0.1"), server.port(), 60000);
+    client.setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
+    const QString object = QStringLiteral("Krt52600.rdmCancelaConsoli");
+    const QList<krt::Variant> args{"0001",
+                                   "LJ01",
+                                   "",
+                                   "T",
+                                   "",
+                                   "T",
+                                   krt::Variant(QDateTime(config.firstDay, QTime(0, 0))),
+                                   krt::Variant(QDateTime(config.lastDay(), QTime(0, 0))),
+                                   "S",
+                                   ""};
+    // The connection open and its buffers grown by a first list.
+    client.call(object, "getPrincipal", args);
+
+    // The high-water mark of the resident set, started again from what is
+    // really in use.
+    malloc_trim(0);
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    ASSERT_TRUE(clear.open(QIODevice::WriteOnly));
+    clear.write("5");
+    clear.close();
+    const qint64 before = ownKb("VmRSS:");
+    const krt::Packet list = client.call(object, "getPrincipal", args).asPacket();
+    const qint64 peak = ownKb("VmHWM:") - before;
+    ASSERT_GT(list.size(), 3 << 20);
+    std::cout << "[ info ] client peak +" << peak << " kB for a list of " << list.size() / 1024
+              << " kB (" << list.rowCount() << " rows)\n";
+    // The list's bytes once, a table of a few bytes a row and the
+    // connection's buffers: a buffer grown by doubling, or a table with an
+    // entry per value, would take twice the list or a quarter more.
+    if (!kSanitizedBuild) {
+        EXPECT_LT(peak * 1024, list.size() + list.size() / 5);
+    }
 }
