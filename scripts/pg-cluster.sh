@@ -18,9 +18,15 @@ pg_cluster_start() {
   PG_DIR=$(mktemp -d /tmp/krt-pg.XXXXXX)
   chmod 755 "$PG_DIR"
   [ "$(id -u)" -eq 0 ] && chown postgres "$PG_DIR"
-  KRT_PG_PORT=$(free_port)
   as_postgres "$bin/initdb -D $PG_DIR/data -A trust -U postgres >/dev/null"
-  as_postgres "$bin/pg_ctl -D $PG_DIR/data -o '-p $KRT_PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off' -l $PG_DIR/log -w start >/dev/null"
+  # The port is free when chosen, but something else may bind it before
+  # PostgreSQL does: then it does not start, and another port is tried.
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    KRT_PG_PORT=$(free_port)
+    as_postgres "$bin/pg_ctl -D $PG_DIR/data -o '-p $KRT_PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off' -l $PG_DIR/log -w start >/dev/null" && break
+    [ "$attempt" -lt 5 ] || { cat "$PG_DIR/log" >&2; return 1; }
+  done
   export KRT_PG_HOST=127.0.0.1 KRT_PG_PORT KRT_PG_USER=postgres KRT_PG_DB=postgres PG_DIR
   echo "pg-cluster: PostgreSQL on 127.0.0.1:$KRT_PG_PORT"
 }

@@ -2,18 +2,45 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSslSocket>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
-quint16 freeLoopbackPort()
+namespace {
+
+// A TCP socket bound to a free port of 127.0.0.1 and listening, closed on
+// exec unless handed over; -1 when the system refuses one.
+int listeningLoopbackSocket()
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 128) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
+
+quint16 portOf(int fd)
+{
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+} // namespace
 
 HaproxyProcess::~HaproxyProcess()
 {
@@ -41,7 +68,14 @@ QString HaproxyProcess::output()
 
 bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFile)
 {
-    port_ = freeLoopbackPort();
+    // HAProxy takes over a socket bound here (bind fd@N) instead of a port
+    // chosen here and bound there: in between, another test could take it.
+    const int listener = listeningLoopbackSocket();
+    if (listener < 0) {
+        error = QStringLiteral("nenhuma porta livre no 127.0.0.1");
+        return false;
+    }
+    port_ = portOf(listener);
     QByteArray config = "global\n"
                         "    log stdout format raw local0 info\n"
                         "    maxconn 512\n"
@@ -57,8 +91,8 @@ bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFil
                         "    retries 2\n"
                         "    option redispatch 1\n"
                         "frontend krt\n"
-                        "    bind 127.0.0.1:" +
-                        QByteArray::number(port_) + " ssl crt " + QFile::encodeName(pemFile) +
+                        "    bind fd@" +
+                        QByteArray::number(listener) + " ssl crt " + QFile::encodeName(pemFile) +
                         " alpn http/1.1\n"
                         "    http-request del-header X-Forwarded-For\n"
                         "    option forwardfor\n"
@@ -74,23 +108,31 @@ bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFil
                   " 127.0.0.1:" + QByteArray::number(backends[i]) + "\n";
     QFile file(dir_.filePath(QStringLiteral("haproxy.cfg")));
     if (!file.open(QIODevice::WriteOnly) || file.write(config) != config.size()) {
+        ::close(listener);
         error = QStringLiteral("não foi possível gravar a configuração");
         return false;
     }
     file.close();
+    // Only HAProxy keeps the socket open across its exec.
+    process_.setChildProcessModifier([listener] { ::fcntl(listener, F_SETFD, 0); });
     process_.start(program(), {QStringLiteral("-db"), QStringLiteral("-f"), file.fileName()});
+    // Started or not, the test's copy goes: it must not take HAProxy's calls.
+    ::close(listener);
     if (!process_.waitForStarted(5000)) {
         error = QStringLiteral("haproxy não iniciou");
         return false;
     }
+    // The socket accepts into its queue from the start: HAProxy serves it
+    // once the probe's TLS handshake goes through.
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 20000) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port_);
-        if (probe.waitForConnected(500))
+        QSslSocket probe;
+        probe.setPeerVerifyMode(QSslSocket::VerifyNone);
+        probe.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port_);
+        if (probe.waitForEncrypted(1000))
             return true;
-        if (process_.waitForFinished(50))
+        if (process_.state() == QProcess::NotRunning)
             break;
     }
     error = QStringLiteral("haproxy não ficou pronto: %1").arg(output());

@@ -8,9 +8,10 @@
 // HAProxy as the deployment runs it (deploy/haproxy.cfg): TLS ends at its
 // front, calls go round robin to the application servers on the loopback
 // without stickiness, each server checked on GET /healthz. Its own
-// configuration (free ports chosen now, checks every 200 ms so that a dead
-// server leaves the rotation within the test's patience), run as an
-// unprivileged foreground process (haproxy -db -f FILE).
+// configuration (its front a socket bound here on a free port and inherited,
+// checks every 200 ms so that a dead server leaves the rotation within the
+// test's patience), run as an unprivileged foreground process
+// (haproxy -db -f FILE).
 class HaproxyProcess
 {
 public:
@@ -19,7 +20,7 @@ public:
     // The haproxy program, or an empty text when it is not installed.
     static QString program();
 
-    // Starts it on a free port in front of `backends` (ports on 127.0.0.1),
+    // Starts it on a free port of 127.0.0.1 in front of `backends` (ports on 127.0.0.1),
     // ending TLS with `pemFile` (certificate and key); false (with `error`)
     // when it does not start or its front does not answer.
     bool start(const QList<quint16>& backends, const QString& pemFile);
@@ -34,6 +35,3 @@ private:
     quint16 port_ = 0;
     QString output_;
 };
-
-// A port nobody listens on right now, on 127.0.0.1.
-quint16 freeLoopbackPort();
