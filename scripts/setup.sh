@@ -23,8 +23,9 @@ PACKAGES=(
 )
 
 # Installed without what they recommend: promtool (the metrics test) comes only
-# with the Prometheus server's package, which starts nothing here; its
-# recommended node exporter is not needed.
+# with the Prometheus server's package (its recommended node exporter is not
+# needed). The server itself starts only where systemd runs the machine, not
+# in a CI container.
 LEAN_PACKAGES=(prometheus)
 
 not_installed() {

@@ -11,18 +11,30 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
 
-// promtool's verdict on the text ("" when it passes).
+// True when promtool can be run; the tests check everything else without it
+// and then report themselves skipped, as the text's format went unchecked.
+bool havePromtool()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("promtool")).isEmpty();
+}
+constexpr char kNoPromtool[] = "promtool is not installed (Debian package prometheus, which "
+                               "scripts/setup.sh installs): the text format went unchecked";
+
+// promtool's verdict on the text ("" when it passes or is not installed).
 QString promtoolCheck(const QByteArray& text)
 {
+    if (!havePromtool())
+        return QString();
     QProcess p;
     p.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
     if (!p.waitForStarted(10000))
-        return QStringLiteral("promtool is not installed (Debian package prometheus)");
+        return QStringLiteral("promtool did not start: ") + p.errorString();
     p.write(text);
     p.closeWriteChannel();
     p.waitForFinished(30000);
@@ -99,6 +111,8 @@ TEST(ServerMetrics, TextPassesPromtoolAndCountsWhatHappened)
     EXPECT_EQ(sample(text, "krt_calls_total{method=\"outro\",outcome=\"erro\"}"), 1);
     EXPECT_FALSE(text.contains("dropTables"));
     EXPECT_FALSE(text.contains("krt_x"));
+    if (!havePromtool())
+        GTEST_SKIP() << kNoPromtool;
 }
 
 // A live server's /metrics, on its own listener: promtool accepts what a
@@ -178,4 +192,6 @@ TEST(ServerMetrics, LiveServerCountsAListAndACancellation)
     wrongPort.setCredentials(QStringLiteral("demo"), QStringLiteral("demo"));
     EXPECT_THROW(wrongPort.login(), krt::Error);
     EXPECT_TRUE(server.stopWith(SIGTERM));
+    if (!havePromtool())
+        GTEST_SKIP() << kNoPromtool;
 }
