@@ -80,12 +80,8 @@ QString csvField(const QString& text)
 
 AuditPage readAudit(Database& db, const AuditFilter& filter)
 {
-    const bool postgres = db.kind() == DbKind::PostgreSQL;
-    // PostgreSQL keeps the time as the session's wall clock: read it as an
-    // instant. SQLite keeps the local time as ISO text.
-    QString sql = postgres ? QStringLiteral("SELECT CAST(EXTRACT(EPOCH FROM CAST(DTHRAUDIT AS "
-                                            "TIMESTAMP WITH TIME ZONE)) * 1000 AS BIGINT)")
-                           : QStringLiteral("SELECT DTHRAUDIT");
+    QString sql =
+        QStringLiteral("SELECT ") + db.dialect().selectInstant(QStringLiteral("DTHRAUDIT"));
     sql += QStringLiteral(", NMOPERACAO, CDFILIAL, NMUSUARIO, DSSOLICITANTE, IDRESULTADO, "
                           "QTCANCELADOS, QTIGNORADOS, DSCANCELADOS, DSIGNORADOS, DSMOTIVO "
                           "FROM AUDITCANCEL WHERE 1 = 1");
@@ -123,8 +119,7 @@ AuditPage readAudit(Database& db, const AuditFilter& filter)
             break;
         }
         AuditRecord r;
-        r.when = postgres ? QDateTime::fromMSecsSinceEpoch(q.integer(0))
-                          : QDateTime::fromString(q.text(0), Qt::ISODateWithMs);
+        r.when = db.dialect().readInstant(q, 0);
         r.operation = q.text(1);
         r.branch = q.text(2);
         r.user = q.text(3);

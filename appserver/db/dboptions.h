@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QUrl;
-
 namespace krt::app {
 
 enum class DbKind
@@ -37,22 +35,15 @@ struct DbOptions
     static DbOptions sqlite(const QString& path);
     static DbOptions postgres(const QString& host, int port, const QString& user,
                               const QString& database, const QString& password = {});
-    // Throws Error on a text that is neither form, or that holds a password.
+    // The options of the first dialect that reads `text` as its address;
+    // throws Error on a text no dialect reads, or a bad one (a password in it).
     static DbOptions parse(const QString& text);
     // Takes the password from the first line of `passwordFile` when given,
     // else from the environment variable KRT_DB_PASSWORD when set; otherwise
     // libpq looks for one itself. Throws Error when the file cannot be read.
     void loadPassword(const QString& passwordFile);
-    // libpq's connection parameters beyond host, port, user and database, as
-    // QPSQL takes them ("key=value;key=value").
-    QString postgresConnectOptions() const;
     // The same text without the password, for logs.
     QString describe() const;
-
-private:
-    // sslmode, sslrootcert and statement_timeout from the text's query;
-    // throws Error on any other or on a bad value.
-    void readPostgresParameters(const QUrl& url);
 };
 
 } // namespace krt::app

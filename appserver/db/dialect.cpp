@@ -1,96 +1,73 @@
 #include "appserver/db/dialect.h"
 
+#include "appserver/db/dialects.h"
+#include "framework/wire/errors.h"
+
 namespace krt::app {
 
-namespace {
-
-// SQLite: one file; a writer locks it whole at its BEGIN IMMEDIATE, readers
-// of the WAL never wait.
-class SqliteDialect : public Dialect
+const QList<const Dialect*>& Dialect::all()
 {
-public:
-    DbKind kind() const override { return DbKind::SQLite; }
-
-    QSqlDatabase addConnection(const DbOptions& options, const QString& name) const override
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(options.path);
-        // Writers queue behind each other instead of failing at once.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
-        return db;
-    }
-
-    QStringList sessionSetup() const override
-    {
-        // In WAL mode NORMAL loses nothing when the process dies; only a
-        // power failure may drop the last commits.
-        return {QStringLiteral("PRAGMA journal_mode=WAL"),
-                QStringLiteral("PRAGMA synchronous=NORMAL"),
-                QStringLiteral("PRAGMA foreign_keys=ON")};
-    }
-
-    QString begin(bool write) const override
-    {
-        return write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
-    }
-
-    QString rowLock() const override { return {}; }
-    QString sharedRowLock(const QString&) const override { return {}; }
-    bool keySetsAsArrays() const override { return false; }
-};
-
-// PostgreSQL: writers of different rows run side by side; what must run one
-// after the other takes row locks.
-class PostgresDialect : public Dialect
-{
-public:
-    DbKind kind() const override { return DbKind::PostgreSQL; }
-
-    QSqlDatabase addConnection(const DbOptions& options, const QString& name) const override
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(options.host);
-        db.setPort(options.port);
-        db.setUserName(options.user);
-        db.setPassword(options.password);
-        db.setDatabaseName(options.database);
-        db.setConnectOptions(options.postgresConnectOptions());
-        return db;
-    }
-
-    QStringList sessionSetup() const override
-    {
-        return {QStringLiteral("SET client_min_messages TO WARNING")};
-    }
-
-    QString begin(bool write) const override
-    {
-        return write ? QStringLiteral("BEGIN")
-                     : QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    }
-
-    QString rowLock() const override { return QStringLiteral(" FOR UPDATE"); }
-    QString sharedRowLock(const QString& alias) const override
-    {
-        return QStringLiteral(" FOR SHARE OF ") + alias;
-    }
-    bool keySetsAsArrays() const override { return true; }
-};
-
-} // namespace
+    static const QList<const Dialect*> dialects{&sqliteDialect(), &postgresDialect()};
+    return dialects;
+}
 
 const Dialect& Dialect::of(DbKind kind)
 {
-    static const SqliteDialect sqlite;
-    static const PostgresDialect postgres;
-    if (kind == DbKind::PostgreSQL)
-        return postgres;
-    return sqlite;
+    for (const Dialect* d : all())
+        if (d->kind() == kind)
+            return *d;
+    throw Error(ErrorCode::InvalidArgument,
+                QStringLiteral("Banco de dados de tipo %1 desconhecido: use %2.")
+                    .arg(int(kind))
+                    .arg(addressForms()));
+}
+
+const Dialect* Dialect::find(const QSqlDatabase& db)
+{
+    const QString driver = db.driverName();
+    for (const Dialect* d : all())
+        if (d->driverName() == driver)
+            return d;
+    return nullptr;
 }
 
 const Dialect& Dialect::of(const QSqlDatabase& db)
 {
-    return of(db.driverName() == QLatin1String("QPSQL") ? DbKind::PostgreSQL : DbKind::SQLite);
+    if (const Dialect* d = find(db))
+        return *d;
+    throw Error(ErrorCode::DatabaseFailure,
+                QStringLiteral("A conexão %1 usa o driver \"%2\", que o servidor não conhece.")
+                    .arg(db.connectionName(), db.driverName()));
+}
+
+QString quotedList(const QStringList& values, QChar open, QChar close, bool controlsEscaped)
+{
+    QString out(open);
+    for (const QString& v : values) {
+        if (out.size() > 1)
+            out += QLatin1Char(',');
+        out += QLatin1Char('"');
+        for (const QChar c : v) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
+                out += QLatin1Char('\\');
+                out += c;
+            } else if (controlsEscaped && c.unicode() < 0x20) {
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            } else {
+                out += c;
+            }
+        }
+        out += QLatin1Char('"');
+    }
+    return out + close;
+}
+
+QString Dialect::addressForms()
+{
+    QStringList forms;
+    for (const Dialect* d : all())
+        forms << d->addressForm();
+    return forms.join(QStringLiteral(" ou "));
 }
 
 } // namespace krt::app

@@ -29,8 +29,6 @@ constexpr Oid kTimestampTz = 1184;
 
 PGconn* postgresHandle(const QSqlDatabase& db)
 {
-    if (db.driverName() != QLatin1String("QPSQL"))
-        return nullptr;
     const QVariant handle = db.driver()->handle();
     // PGconn is a typedef of struct pg_conn.
     if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)

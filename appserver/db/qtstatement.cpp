@@ -1,5 +1,6 @@
 // Statements through Qt Sql's generic interface, for a connection whose
 // driver gives no native handle this library knows.
+#include "appserver/db/dialect.h"
 #include "appserver/db/statement.h"
 
 #include <QSqlError>
@@ -11,19 +12,11 @@ namespace krt::app::detail {
 
 namespace {
 
-bool isTransient(const QSqlError& error)
-{
-    const QString code = error.nativeErrorCode();
-    // SQLite: SQLITE_BUSY / SQLITE_LOCKED. PostgreSQL: deadlock detected,
-    // serialization failure.
-    return code == QLatin1String("5") || code == QLatin1String("6") ||
-           code == QLatin1String("40P01") || code == QLatin1String("40001");
-}
-
 class QtStatement final : public Statement
 {
 public:
-    QtStatement(const QSqlDatabase& db, const QString& sql) : q_(db), sql_(sql)
+    QtStatement(const QSqlDatabase& db, const QString& sql)
+        : q_(db), sql_(sql), dialect_(Dialect::find(db))
     {
         q_.setForwardOnly(true);
         if (!q_.prepare(sql))
@@ -79,11 +72,12 @@ private:
         QString text = error.databaseText().trimmed();
         if (text.isEmpty())
             text = error.text().trimmed();
-        failStatement(what, text, isTransient(error));
+        failStatement(what, text, dialect_ && dialect_->isTransient(error.nativeErrorCode()));
     }
 
     QSqlQuery q_;
     QString sql_;
+    const Dialect* dialect_; // nullptr for a driver no dialect serves
     int next_ = 0;
     mutable std::vector<QByteArray> buffers_; // one per column, valid until the next row
 };

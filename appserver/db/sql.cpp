@@ -10,10 +10,9 @@ namespace {
 
 std::unique_ptr<detail::Statement> statementFor(const QSqlDatabase& db, const QString& sql)
 {
-    if (auto st = detail::sqliteStatement(db, sql))
-        return st;
-    if (auto st = detail::postgresStatement(db, sql))
-        return st;
+    if (const Dialect* dialect = Dialect::find(db))
+        if (auto st = dialect->nativeStatement(db, sql))
+            return st;
     return detail::qtStatement(db, sql);
 }
 

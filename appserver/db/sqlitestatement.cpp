@@ -12,8 +12,6 @@ namespace {
 
 sqlite3* sqliteHandle(const QSqlDatabase& db)
 {
-    if (db.driverName() != QLatin1String("QSQLITE"))
-        return nullptr;
     const QVariant handle = db.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appserver/db/dialect.h"
 #include "appserver/db/sql.h"
 
 #include <QList>
@@ -15,10 +16,9 @@ namespace krt::app {
 // request of thousands of documents costs one statement per table, not one
 // per document or per batch. The text holds "IN (%1)" where the set goes
 // ("... WHERE CDFILIAL = ? AND NRRETEST IN (%1)"); the set travels as one
-// bound value, a JSON array read by json_each on SQLite and an array ("= ANY
-// (?)") on PostgreSQL, so the statement is prepared once whatever the
-// number of documents, and each table is reached through its index on the
-// document's key.
+// bound value in the form the database's dialect reads, so the statement is
+// prepared once whatever the number of documents, and each table is reached
+// through its index on the document's key.
 class KeySetQuery
 {
 public:
@@ -35,7 +35,7 @@ public:
     Query& exec(const QStringList& before, const QStringList& numbers);
 
 private:
-    bool array_;
+    const Dialect& dialect_;
     Query q_;
 };
 

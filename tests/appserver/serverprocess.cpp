@@ -74,7 +74,11 @@ bool ServerProcess::start(const QString& database, const QStringList& extra)
 
 bool ServerProcess::stopWith(int signal)
 {
-    ::kill(pid_t(process_.processId()), signal);
+    // A process that is not running has pid 0, and kill(0) signals the group.
+    const pid_t pid = pid_t(process_.processId());
+    if (pid <= 0)
+        return false;
+    ::kill(pid, signal);
     return process_.waitForFinished(30000);
 }
 

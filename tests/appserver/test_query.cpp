@@ -5,8 +5,10 @@
 #include "framework/wire/errors.h"
 #include "testdatabase.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 using krt::Error;
 using krt::app::Query;
@@ -183,7 +185,11 @@ TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
     EXPECT_EQ(o.sslMode, QStringLiteral("verify-full"));
     EXPECT_EQ(o.sslRootCert, QStringLiteral("/etc/krt/ca.pem"));
     EXPECT_EQ(o.statementTimeoutMs, 30000);
-    EXPECT_EQ(DbOptions::parse(o.describe()).postgresConnectOptions(), o.postgresConnectOptions());
+    const DbOptions again = DbOptions::parse(o.describe());
+    EXPECT_EQ(std::tie(again.host, again.port, again.user, again.database, again.sslMode,
+                       again.sslRootCert, again.statementTimeoutMs),
+              std::tie(o.host, o.port, o.user, o.database, o.sslMode, o.sslRootCert,
+                       o.statementTimeoutMs));
     for (const char* bad :
          {"postgres://app@h/krt?sslmode=sometimes", "postgres://app@h/krt?statement_timeout=1s",
           "postgres://app@h/krt?sslcert=/tmp/x", "postgres://app@h/krt?options=-c"})
@@ -206,4 +212,37 @@ TEST_F(QueryTest, PostgresConnectionParametersAreCheckedAndReachTheServer)
     secure.sslMode = QStringLiteral("require");
     krt::app::Database refused(secure);
     EXPECT_ANY_THROW(refused.connection());
+}
+
+// Every database the server knows is one dialect; anything else is refused by
+// name, never served as if it were SQLite.
+TEST(Dialects, EachKindAndDriverHasOneDialectAndOthersAreRefused)
+{
+    using krt::app::DbKind;
+    using krt::app::DbOptions;
+    using krt::app::Dialect;
+    QSet<QString> drivers;
+    for (const Dialect* d : Dialect::all()) {
+        EXPECT_EQ(&Dialect::of(d->kind()), d);
+        drivers.insert(d->driverName());
+        // Its own address form reads back to the same dialect.
+        const QString address =
+            d->describe(d->kind() == DbKind::SQLite ? DbOptions::sqlite("/tmp/x.db")
+                                                    : DbOptions::postgres("h", 5432, "u", "krt"));
+        EXPECT_EQ(DbOptions::parse(address).kind, d->kind()) << address.toStdString();
+    }
+    EXPECT_EQ(drivers.size(), Dialect::all().size());
+    EXPECT_THROW(Dialect::of(DbKind(99)), krt::Error);
+    {
+        QSqlDatabase odbc = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), "not-served");
+        EXPECT_EQ(Dialect::find(odbc), nullptr);
+        EXPECT_THROW(Dialect::of(odbc), krt::Error);
+    }
+    QSqlDatabase::removeDatabase("not-served");
+    try {
+        DbOptions::parse("mysql://u@h/krt");
+        ADD_FAILURE() << "an address no dialect reads was accepted";
+    } catch (const krt::Error& e) {
+        EXPECT_TRUE(e.text().contains("sqlite:ARQUIVO ou postgres://")) << e.text().toStdString();
+    }
 }

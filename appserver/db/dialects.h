@@ -1,0 +1,18 @@
+#pragma once
+
+// The dialects this build has, one source file each. Private to appserver/db:
+// everything else reaches them through Dialect::of and Dialect::all.
+
+#include "appserver/db/dialect.h"
+
+namespace krt::app {
+
+const Dialect& sqliteDialect();
+const Dialect& postgresDialect();
+
+// Texts quoted with quotes and backslashes escaped (and control characters
+// as \uXXXX when `controlsEscaped`), separated by commas, between `open` and
+// `close`: the JSON array or array literal a set is bound as.
+QString quotedList(const QStringList& values, QChar open, QChar close, bool controlsEscaped);
+
+} // namespace krt::app
