@@ -20,7 +20,7 @@ void HostQtServices::busyChanged(int depth, int kind)
     if (!m_statusBar)
         return;
     if (depth > 0)
-        m_statusBar->showMessage(krt::busyText(kind));
+        m_statusBar->showMessage(krt::busyText(krt::busyKind()));
     else
         m_statusBar->clearMessage();
 }

@@ -1,49 +1,26 @@
 #include "framework/core/busyindicator.h"
 
-#include "framework/core/busyoverlay.h"
 #include "framework/core/hostservices.h"
 
 #include <QApplication>
 #include <QList>
 #include <QPointer>
+#include <QWidget>
 
 namespace {
 
-struct BusyState
+// One entry per open ActiveShowAvi, innermost last.
+QList<int>& openKinds()
 {
-    QList<int> kinds; // one entry per open ActiveShowAvi, innermost last
-    QPointer<krt::BusyOverlay> overlay;
-};
-
-BusyState& state()
-{
-    static BusyState s;
-    return s;
+    static QList<int> kinds;
+    return kinds;
 }
 
-QWidget* overlayHost(QWidget* form)
+// The form the outermost open wait was shown for.
+QPointer<QWidget>& waitingForm()
 {
-    if (QWidget* main = krt::hostServices().mainWindow())
-        return main;
-    if (form)
-        return form->window();
-    return QApplication::activeWindow();
-}
-
-void showOverlay(QWidget* form, int kind)
-{
-    BusyState& s = state();
-    if (!s.overlay) {
-        QWidget* host = overlayHost(form);
-        if (!host)
-            return;
-        s.overlay = new krt::BusyOverlay(host);
-    }
-    s.overlay->setText(krt::busyText(kind));
-    s.overlay->placeOverParent();
-    s.overlay->show();
-    // Server calls block the event loop: paint now or the box never appears.
-    s.overlay->repaint();
+    static QPointer<QWidget> form;
+    return form;
 }
 
 void notify(int depth, int kind)
@@ -59,51 +36,46 @@ void notify(int depth, int kind)
 
 void ActiveShowAvi(QWidget* form, int kind)
 {
-    BusyState& s = state();
-    s.kinds.append(kind);
-    const bool widgets = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    if (s.kinds.size() == 1 && widgets)
+    QList<int>& kinds = openKinds();
+    if (kinds.isEmpty())
+        waitingForm() = form;
+    kinds.append(kind);
+    if (kinds.size() == 1 && qobject_cast<QApplication*>(QCoreApplication::instance()))
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (widgets)
-        showOverlay(form, kind);
-    notify(s.kinds.size(), kind);
+    notify(int(kinds.size()), kind);
 }
 
 void DeactiveShowAvi()
 {
-    BusyState& s = state();
-    if (s.kinds.isEmpty())
+    QList<int>& kinds = openKinds();
+    if (kinds.isEmpty())
         return;
-    const int kind = s.kinds.takeLast();
-    if (s.kinds.isEmpty()) {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-            QApplication::restoreOverrideCursor();
-        if (s.overlay) {
-            s.overlay->hide();
-            s.overlay->deleteLater();
-            s.overlay = nullptr;
-        }
-    } else if (s.overlay) {
-        s.overlay->setText(krt::busyText(s.kinds.last()));
-    }
-    notify(s.kinds.size(), kind);
+    const int kind = kinds.takeLast();
+    if (kinds.isEmpty() && qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
+    notify(int(kinds.size()), kind);
 }
 
 namespace krt {
 
 int busyDepth()
 {
-    return int(state().kinds.size());
+    return int(openKinds().size());
+}
+
+int busyKind()
+{
+    return openKinds().isEmpty() ? -1 : openKinds().last();
+}
+
+QWidget* busyForm()
+{
+    return openKinds().isEmpty() ? nullptr : waitingForm().data();
 }
 
 QString busyText(int kind)
 {
     return kind == 0 ? QStringLiteral("Conectando ao servidor...") : QStringLiteral("Aguarde...");
-}
-
-QWidget* busyOverlay()
-{
-    return state().overlay;
 }
 
 } // namespace krt

@@ -6,7 +6,9 @@ class QWidget;
 
 // Wait animation over the main form while the application talks to the
 // server. Calls nest: every ActiveShowAvi needs one DeactiveShowAvi; the
-// animation and the wait cursor stay while at least one is open. An extra
+// animation and the wait cursor stay while at least one is open. This layer
+// keeps the state and the cursor; the host's services draw the animation
+// (told through IHostServices::busyChanged). An extra
 // DeactiveShowAvi is ignored (the depth never goes below zero).
 // Kinds: 0 connecting to the server, 6 generic wait.
 void ActiveShowAvi(QWidget* form, int kind);
@@ -20,8 +22,12 @@ int busyDepth();
 // Text shown for a kind of wait.
 QString busyText(int kind);
 
-// The overlay widget while shown (nullptr otherwise); for the host and tests.
-QWidget* busyOverlay();
+// The kind of the innermost open wait (-1 when none is open).
+int busyKind();
+
+// The form the outermost open wait was shown for (nullptr when none is open
+// or it is gone).
+QWidget* busyForm();
 
 // Keeps the wait animation open for the lifetime of the object, also when an
 // exception leaves the scope.

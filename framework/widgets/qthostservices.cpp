@@ -1,5 +1,8 @@
 #include "framework/widgets/qthostservices.h"
 
+#include "framework/core/busyindicator.h"
+#include "framework/widgets/busyoverlay.h"
+
 #include "framework/widgets/dialogframe.h"
 #include "framework/widgets/picklistdialog.h"
 #include "framework/widgets/searchdialog.h"
@@ -136,7 +139,15 @@ int QtHostServices::execModal(QDialog& dialog)
     return dialog.exec();
 }
 
-void QtHostServices::busyChanged(int, int) {}
+void QtHostServices::busyChanged(int, int)
+{
+    QWidget* host = mainWindow();
+    if (!host && busyForm())
+        host = busyForm()->window();
+    if (!host)
+        host = QApplication::activeWindow();
+    presentBusy(host);
+}
 
 QMdiArea* QtHostServices::mdiArea()
 {

@@ -126,32 +126,26 @@ TEST(ScriptedHost, RestoresThePreviousServicesWhenDestroyed)
 
 using Busy = ScriptedTest;
 
-TEST_F(Busy, NestedWaitShowsOneAnimationAndTheCursorUntilTheLastPairCloses)
+TEST_F(Busy, NestedWaitKeepsTheCursorAndTheInnermostKindUntilTheLastPairCloses)
 {
     QWidget main;
-    main.resize(400, 300);
-    main.show();
-    host.setMainWindow(&main);
-
     ActiveShowAvi(&main, 0);
-    ASSERT_NE(krt::busyOverlay(), nullptr);
-    EXPECT_TRUE(krt::busyOverlay()->isVisible());
-    EXPECT_EQ(krt::busyOverlay()->parentWidget(), &main);
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(krt::busyOverlay()->findChild<QLabel*>()->text(),
-              QStringLiteral("Conectando ao servidor..."));
+    EXPECT_EQ(krt::busyKind(), 0);
+    EXPECT_EQ(krt::busyForm(), &main);
 
-    ActiveShowAvi(&main, 6);
+    ActiveShowAvi(nullptr, 6);
     EXPECT_EQ(krt::busyDepth(), 2);
-    EXPECT_EQ(krt::busyOverlay()->findChild<QLabel*>()->text(), QStringLiteral("Aguarde..."));
+    EXPECT_EQ(krt::busyKind(), 6);
+    EXPECT_EQ(krt::busyForm(), &main) << "the outermost wait's form";
 
     DeactiveShowAvi();
     EXPECT_EQ(krt::busyDepth(), 1);
-    EXPECT_EQ(krt::busyOverlay()->findChild<QLabel*>()->text(),
-              QStringLiteral("Conectando ao servidor..."));
+    EXPECT_EQ(krt::busyKind(), 0);
     DeactiveShowAvi();
     EXPECT_EQ(krt::busyDepth(), 0);
-    EXPECT_EQ(krt::busyOverlay(), nullptr);
+    EXPECT_EQ(krt::busyKind(), -1);
+    EXPECT_EQ(krt::busyForm(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // One close too many changes nothing.

@@ -1,7 +1,10 @@
-#include "framework/core/busyoverlay.h"
+#include "framework/widgets/busyoverlay.h"
+
+#include "framework/core/busyindicator.h"
 
 #include <QEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -47,6 +50,44 @@ bool BusyOverlay::eventFilter(QObject* watched, QEvent* event)
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         placeOverParent();
     return QFrame::eventFilter(watched, event);
+}
+
+namespace {
+
+QPointer<BusyOverlay>& current()
+{
+    static QPointer<BusyOverlay> overlay;
+    return overlay;
+}
+
+} // namespace
+
+void presentBusy(QWidget* host)
+{
+    QPointer<BusyOverlay>& overlay = current();
+    if (busyDepth() == 0) {
+        if (overlay) {
+            overlay->hide();
+            overlay->deleteLater();
+            overlay = nullptr;
+        }
+        return;
+    }
+    if (!overlay) {
+        if (!host)
+            return;
+        overlay = new BusyOverlay(host);
+    }
+    overlay->setText(busyText(busyKind()));
+    overlay->placeOverParent();
+    overlay->show();
+    // Server calls block the event loop: paint now or the box never appears.
+    overlay->repaint();
+}
+
+QWidget* busyOverlay()
+{
+    return current();
 }
 
 } // namespace krt

@@ -29,4 +29,12 @@ private:
     QProgressBar* m_bar;
 };
 
+// Shows, updates or removes the one box over `host` as the wait animation's
+// state stands (depth and innermost kind); the people's host services call it
+// whenever that state changes.
+void presentBusy(QWidget* host);
+
+// The box while shown (nullptr otherwise); for the host and tests.
+QWidget* busyOverlay();
+
 } // namespace krt
