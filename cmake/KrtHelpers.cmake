@@ -74,6 +74,15 @@ function(krt_add_executable name)
   krt_warnings(${name})
 endfunction()
 
+# How long one test program may run: an unoptimised sanitizer build runs the
+# server's suites several times slower, on a machine busy with the other
+# test running beside it.
+if(KRT_SANITIZE)
+  set(KRT_TEST_TIMEOUT 1200)
+else()
+  set(KRT_TEST_TIMEOUT 300)
+endif()
+
 # A GoogleTest program, registered with CTest under its own name. Every test
 # runs headless; LABELS lets the test command pick groups (e.g. "postgres").
 function(krt_add_test name)
@@ -85,7 +94,7 @@ function(krt_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KRT_BIN_DIR=${PROJECT_BINARY_DIR}/bin;KRT_LIB_DIR=${PROJECT_BINARY_DIR}/lib;KRT_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}"
-    TIMEOUT 300)
+    TIMEOUT ${KRT_TEST_TIMEOUT})
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()

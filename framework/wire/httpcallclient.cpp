@@ -214,6 +214,13 @@ struct HttpCallClient::Impl
             stream.async_connect(
                 endpoints, [done](const beast::error_code& e, const tcp::endpoint&) { done(e); });
         });
+        // A reset here means the server accepted the connection and dropped
+        // it at once (the reset can beat the connect's completion): the
+        // exchange broke, the server was there.
+        if (ec == net::error::connection_reset)
+            throw StepFailure{StepFailure::Interrupted,
+                              QStringLiteral("the connection broke as it opened (%1)")
+                                  .arg(QString::fromStdString(ec.message()))};
         if (ec)
             throw StepFailure{
                 StepFailure::Unreachable,
