@@ -15,7 +15,6 @@ using namespace krt::wire;
 namespace {
 
 constexpr char kCallMagic[4] = {'K', 'R', 'T', 'C'};
-constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
 constexpr quint8 kCallVersion = 1;
 constexpr quint8 kReplyOk = 0;
 constexpr quint8 kReplyError = 1;

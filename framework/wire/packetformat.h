@@ -1,7 +1,8 @@
 #pragma once
 
-// Layout constants of the encoded data packet and the wall-clock conversion of
-// date-times, shared by the reader, the writer and the call codec.
+// Layout constants of the encoded data packet and of the replies that carry
+// packets, and the wall-clock conversion of date-times, shared by the reader,
+// the writer, the call codec and the streamed reply.
 
 #include "framework/wire/byteio.h"
 #include "framework/wire/packet.h"
@@ -15,6 +16,8 @@
 namespace krt::wire {
 
 inline constexpr char kPacketMagic[4] = {'K', 'R', 'T', 'P'};
+// Every reply, whole or streamed, starts with it; its version byte says which.
+inline constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
 inline constexpr quint8 kPacketVersion = 1;
 inline constexpr qsizetype kPacketHeaderSize = 4 + 1 + 1 + 2; // magic, version, flags, fields
 inline constexpr int kMaxFieldNameBytes = 255;

@@ -3,6 +3,7 @@
 #include "framework/wire/byteio.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/packetassembler.h"
+#include "framework/wire/packetformat.h"
 
 #include <cstring>
 #include <optional>
@@ -13,7 +14,6 @@ using namespace krt::wire;
 
 namespace {
 
-constexpr char kReplyMagic[4] = {'K', 'R', 'T', 'R'};
 constexpr quint8 kStreamVersion = 2;
 constexpr quint8 kStreamedPacket = 2;
 constexpr quint8 kEndWhole = 0;
