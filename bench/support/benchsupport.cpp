@@ -1,8 +1,9 @@
 #include "bench/support/benchsupport.h"
 
+#include "tests/support/servingline.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <cstdio>
@@ -55,15 +56,12 @@ bool ServerProcess::start(const QString& database, const QString& logPath)
                    {"--database", database, "--port", "0", "--log", logPath});
     if (!process_.waitForStarted(5000))
         return false;
-    static const QRegularExpression serving(QStringLiteral("em [0-9.]+:(\\d+)"));
     for (int i = 0; i < 1500 && process_.state() == QProcess::Running; ++i) {
         QFile f(logPath);
         if (f.open(QIODevice::ReadOnly)) {
-            const auto m = serving.match(QString::fromUtf8(f.readAll()));
-            if (m.hasMatch()) {
-                port_ = quint16(m.captured(1).toUInt());
+            port_ = servingPort(QString::fromUtf8(f.readAll()));
+            if (port_ != 0)
                 return true;
-            }
         }
         QThread::msleep(20);
     }

@@ -1,8 +1,9 @@
 #include "serverprocess.h"
 
+#include "tests/support/servingline.h"
+
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 
@@ -55,15 +56,12 @@ bool ServerProcess::start(const QString& database, const QStringList& extra)
         error = QStringLiteral("não iniciou: %1").arg(program);
         return false;
     }
-    static const QRegularExpression serving(QStringLiteral("servindo \\S+ em [0-9.]+:(\\d+)"));
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 30000) {
-        const QRegularExpressionMatch m = serving.match(log());
-        if (m.hasMatch()) {
-            port_ = quint16(m.captured(1).toUInt());
+        port_ = servingPort(log());
+        if (port_ != 0)
             return true;
-        }
         if (process_.state() == QProcess::NotRunning)
             break;
         QThread::msleep(20);
