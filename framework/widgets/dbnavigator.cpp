@@ -29,23 +29,9 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
     updateButtons();
 }
 
-void TDBNavigator::setDataSource(TDataSource* source)
-{
-    for (const auto& link : std::as_const(m_links))
-        disconnect(link);
-    m_links.clear();
-    m_source = source;
-    if (source) {
-        for (auto signal : {&TDataSource::stateChanged, &TDataSource::dataChanged,
-                            &TDataSource::currentChanged, &TDataSource::dataSetChanged})
-            m_links << connect(source, signal, this, &TDBNavigator::updateButtons);
-    }
-    updateButtons();
-}
-
 void TDBNavigator::BtnClick(Button button)
 {
-    TDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    TDataSet* ds = m_link.dataSet();
     if (!ds || !ds->Active())
         return;
     krt::invokeHandler("TDBNavigator.Click", [ds, button] {
@@ -69,7 +55,7 @@ void TDBNavigator::BtnClick(Button button)
 
 void TDBNavigator::updateButtons()
 {
-    TDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    TDataSet* ds = m_link.dataSet();
     const bool usable = ds && ds->Active() && !ds->IsEmpty();
     const int row = usable ? ds->CurrentIndex() : -1;
     const int last = usable ? ds->RecordCount() - 1 : -1;

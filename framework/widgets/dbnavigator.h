@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 
 class QToolButton;
-#include "framework/data/dataset.h"
-#include "framework/data/datasource.h"
+#include "framework/widgets/datalink.h"
 
 // First / prior / next / last over the data set of a data source. A move runs
 // through the handler boundary; the buttons follow the cursor (first and prior
@@ -24,8 +22,8 @@ public:
 
     explicit TDBNavigator(QWidget* parent = nullptr);
 
-    void setDataSource(TDataSource* source);
-    TDataSource* DataSource() const { return m_source; }
+    void setDataSource(TDataSource* source) { m_link.setSource(source); }
+    TDataSource* DataSource() const { return m_link.source(); }
 
     // Presses a button (as the user would).
     void BtnClick(Button button);
@@ -34,7 +32,6 @@ public:
 private:
     void updateButtons();
 
-    QPointer<TDataSource> m_source;
     QToolButton* m_buttons[4];
-    QList<QMetaObject::Connection> m_links;
+    krt::DataLink m_link{this, [this] { updateButtons(); }};
 };

@@ -5,20 +5,6 @@
 
 TDBText::TDBText(QWidget* parent) : QLabel(parent) {}
 
-void TDBText::setDataSource(TDataSource* source)
-{
-    for (const auto& link : std::as_const(m_links))
-        disconnect(link);
-    m_links.clear();
-    m_source = source;
-    if (source) {
-        for (auto signal : {&TDataSource::stateChanged, &TDataSource::dataChanged,
-                            &TDataSource::currentChanged, &TDataSource::dataSetChanged})
-            m_links << connect(source, signal, this, &TDBText::refresh);
-    }
-    refresh();
-}
-
 void TDBText::setDataField(const QString& fieldName)
 {
     m_field = fieldName;
@@ -27,7 +13,7 @@ void TDBText::setDataField(const QString& fieldName)
 
 void TDBText::refresh()
 {
-    TDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    TDataSet* ds = m_link.dataSet();
     TField* f = ds && !m_field.isEmpty() ? ds->FindField(m_field) : nullptr;
     QString shown;
     if (f && ds->Active() && !ds->IsEmpty()) {

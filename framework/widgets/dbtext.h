@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QLabel>
-#include <QPointer>
 
-#include "framework/data/dataset.h"
-#include "framework/data/datasource.h"
+#include "framework/widgets/datalink.h"
 
 // Data-aware label: shows the display text of DataField in the current record
 // of DataSource's data set (empty when the set is closed or has no such field).
@@ -14,8 +12,8 @@ class TDBText : public QLabel
 public:
     explicit TDBText(QWidget* parent = nullptr);
 
-    void setDataSource(TDataSource* source);
-    TDataSource* DataSource() const { return m_source; }
+    void setDataSource(TDataSource* source) { m_link.setSource(source); }
+    TDataSource* DataSource() const { return m_link.source(); }
     void setDataField(const QString& fieldName);
     QString DataField() const { return m_field; }
 
@@ -25,7 +23,6 @@ public:
 private:
     void refresh();
 
-    QPointer<TDataSource> m_source;
     QString m_field;
-    QList<QMetaObject::Connection> m_links;
+    krt::DataLink m_link{this, [this] { refresh(); }};
 };
