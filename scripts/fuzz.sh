@@ -11,7 +11,8 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-60}
 BUILD=${KRT_FUZZ_BUILD_DIR:-build-fuzz}
 
-cmake -S fuzz -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S fuzz -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$BUILD" -j2 >/dev/null
 "$BUILD/fuzz-seeds" "$BUILD/corpus"
 for target in packet call reply framing arguments; do

@@ -32,6 +32,16 @@ const QString kInvoiceColumns = QStringLiteral(
     "NF.DTEMISSAO, NF.NRNOTAFISC, NF.IDSTATUS, NF.DTENTRSAID"
     " FROM NOTAFISCAL NF LEFT JOIN CLIENTE C ON C.CDCLIENTE = NF.CDCLIENTE WHERE");
 
+// The invoices `f` selects, in the grid's order.
+Query invoices(const InvoiceFilter& f, const QSqlDatabase& db)
+{
+    SqlBuilder b;
+    b.add(kInvoiceColumns);
+    f.appendWhere(b);
+    b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
+    return b.run(db);
+}
+
 } // namespace
 
 Variant RdmCancelaConsoli::serve(const Request<api::getPrincipal>& request, const TextArg& filial,
@@ -48,11 +58,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::getPrincipal>& request, cons
     if (!f.canMatch())
         return out.finish();
 
-    SqlBuilder b;
-    b.add(kInvoiceColumns);
-    f.appendWhere(b);
-    b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
-    Query q = b.run(db_.connection());
+    Query q = invoices(f, db_.connection());
     // NAVEGA, the grid's one-line summary, is the only field not copied.
     out.bind(q, {"NAVEGA"});
     const int nrLanctoCol = q.column("NRLANCTONF"), notaCol = q.column("NRNOTAFISC"),
@@ -96,11 +102,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::getLancamento>& request, con
     if (!f.canMatch())
         return out.finish();
 
-    SqlBuilder b;
-    b.add(kInvoiceColumns);
-    f.appendWhere(b);
-    b.add(QStringLiteral(" ORDER BY NF.DTENTRSAID, NF.NRLANCTONF"));
-    Query q = b.run(db_.connection());
+    Query q = invoices(f, db_.connection());
     // The pick list shows the issue day as text and finds a posting by its key.
     out.bind(q, {"IDMARCADO", "DTEMISSAO", "CHAVE"});
     const int emissaoCol = q.column("DTEMISSAO"), filialNFCol = q.column("CDFILIALNF"),
