@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A throw-away PostgreSQL cluster on a free loopback port for the tests.
 # Source it, then call pg_cluster_start / pg_cluster_stop. Exports
-# KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER, KRT_PG_DB for the tests.
+# KRT_PG_HOST, KRT_PG_PORT, KRT_PG_USER, KRT_PG_DB for the tests. It loads
+# pg_stat_statements (shipped with Debian's postgresql package), which
+# bench-stores --balancer reads for each method's database time.
 
 # shellcheck source=scripts/freeport.sh
 source "$(dirname "${BASH_SOURCE[0]}")/freeport.sh"
@@ -24,7 +26,7 @@ pg_cluster_start() {
   local attempt
   for attempt in 1 2 3 4 5; do
     KRT_PG_PORT=$(free_port)
-    as_postgres "$bin/pg_ctl -D $PG_DIR/data -o '-p $KRT_PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off' -l $PG_DIR/log -w start >/dev/null" && break
+    as_postgres "$bin/pg_ctl -D $PG_DIR/data -o '-p $KRT_PG_PORT -k $PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off -c shared_preload_libraries=pg_stat_statements' -l $PG_DIR/log -w start >/dev/null" && break
     [ "$attempt" -lt 5 ] || { cat "$PG_DIR/log" >&2; return 1; }
   done
   export KRT_PG_HOST=127.0.0.1 KRT_PG_PORT KRT_PG_USER=postgres KRT_PG_DB=postgres PG_DIR

@@ -25,18 +25,31 @@
 // "stores: <calls/s> calls/s (floor <calls/s>, ratio <x>), p50 <ms> ms, p99
 // <ms> ms, consistent: yes|no": the run on one process against the replay,
 // the consistency over all three.
+//
+// With --balancer N the same work goes through HAProxy (TLS ended there,
+// round robin, as deploy/haproxy.cfg runs it) in front of N processes that
+// share one token key: the first run and the doubled cancellations both
+// through it, the last line the same. A fourth share of the days is then
+// worked one method at a time by every store at once, and each method's
+// cost per call is printed: the database's time (pg_stat_statements, which
+// scripts/pg-cluster.sh's cluster loads), the servers' CPU and the bytes
+// HAProxy passed each way.
 #include "appserver/db/database.h"
 #include "appserver/db/migrator.h"
 #include "appserver/db/sql.h"
 #include "appserver/demo/demogenerator.h"
+#include "bench/stores/costmeter.h"
 #include "bench/stores/replay.h"
 #include "bench/support/benchsupport.h"
 #include "framework/wire/httptransport.h"
+#include "haproxyprocess.h"
+#include "testpki.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
@@ -141,6 +154,49 @@ void work(const Store& s, const QList<QDate>& days, int details, krt::HttpCallCl
     }
 }
 
+// Where a store's terminal calls: a server's own port, or the balancer's
+// TLS front (with the CA its certificate is signed by).
+struct Endpoint
+{
+    quint16 port = 0;
+    QString caFile;
+};
+
+std::unique_ptr<krt::HttpCallClient> terminal(const Endpoint& e)
+{
+    auto c = std::make_unique<krt::HttpCallClient>("127.0.0.1", e.port, 600000);
+    if (!e.caFile.isEmpty())
+        c->setTls(e.caFile);
+    c->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
+    return c;
+}
+
+// Logs every terminal in at once, before any clock, and says how fast.
+void logInAll(const QString& title, const std::vector<krt::HttpCallClient*>& all)
+{
+    std::atomic<int> failed{0};
+    QElapsedTimer t;
+    t.start();
+    std::vector<std::thread> logins;
+    for (krt::HttpCallClient* c : all)
+        logins.emplace_back([c, &failed] {
+            try {
+                c->login();
+            } catch (const std::exception&) {
+                ++failed;
+            }
+        });
+    for (std::thread& l : logins)
+        l.join();
+    const double s = msSince(t) / 1000;
+    say(QStringLiteral("%1: %2 logins em %3 s: %4 logins/s, %5 falhas")
+            .arg(title)
+            .arg(all.size())
+            .arg(s, 0, 'f', 2)
+            .arg(double(all.size()) / s, 0, 'f', 1)
+            .arg(failed.load()));
+}
+
 struct RunFigures
 {
     double callsPerSecond = 0, p50 = 0, p99 = 0;
@@ -150,49 +206,23 @@ struct RunFigures
 RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_);
 
 RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDate>& days,
-               int details, const QList<quint16>& ports)
+               int details, const QList<Endpoint>& endpoints)
 {
-    // Every store talks to the first server; with two, the second terminal
+    // Every store talks to the first endpoint; with two, the second terminal
     // of store i talks to the other one, and the first terminals alternate.
     std::vector<std::unique_ptr<krt::HttpCallClient>> firsts, seconds;
     for (int i = 0; i < stores.size(); ++i) {
-        const quint16 a = ports[i % ports.size()];
-        firsts.push_back(std::make_unique<krt::HttpCallClient>("127.0.0.1", a, 600000));
-        firsts.back()->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
-        if (ports.size() > 1) {
-            const quint16 b = ports[(i + 1) % ports.size()];
-            seconds.push_back(std::make_unique<krt::HttpCallClient>("127.0.0.1", b, 600000));
-            seconds.back()->setCredentials(krt::app::kDemoUser, krt::app::kDemoPassword);
-        }
+        firsts.push_back(terminal(endpoints[i % endpoints.size()]));
+        if (endpoints.size() > 1)
+            seconds.push_back(terminal(endpoints[(i + 1) % endpoints.size()]));
     }
-    // Every terminal logs in at once, before the clock.
     {
         std::vector<krt::HttpCallClient*> all;
         for (auto& c : firsts)
             all.push_back(c.get());
         for (auto& c : seconds)
             all.push_back(c.get());
-        std::atomic<int> failed{0};
-        QElapsedTimer t;
-        t.start();
-        std::vector<std::thread> logins;
-        for (krt::HttpCallClient* c : all)
-            logins.emplace_back([c, &failed] {
-                try {
-                    c->login();
-                } catch (const std::exception&) {
-                    ++failed;
-                }
-            });
-        for (std::thread& l : logins)
-            l.join();
-        const double s = msSince(t) / 1000;
-        say(QStringLiteral("%1: %2 logins em %3 s: %4 logins/s, %5 falhas")
-                .arg(title)
-                .arg(all.size())
-                .arg(s, 0, 'f', 2)
-                .arg(double(all.size()) / s, 0, 'f', 1)
-                .arg(failed.load()));
+        logInAll(title, all);
     }
     Recorder rec;
     QElapsedTimer wall;
@@ -206,6 +236,113 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
     for (std::thread& t : threads)
         t.join();
     return figures(title, stores.size(), rec, msSince(wall) / 1000);
+}
+
+QString figure(double value, int decimals)
+{
+    return value < 0 ? QStringLiteral("n/d") : QString::number(value, 'f', decimals);
+}
+
+// Every store at once makes one kind of call (`perStore` on its terminal),
+// and what the calls cost is printed per call.
+template <typename F>
+void costOf(const char* method, qsizetype storeCount, krt::bench::CostMeter& meter, F&& perStore)
+{
+    Recorder rec;
+    meter.start();
+    QElapsedTimer wall;
+    wall.start();
+    std::vector<std::thread> threads;
+    for (qsizetype i = 0; i < storeCount; ++i)
+        threads.emplace_back([&, i] { perStore(size_t(i), rec); });
+    for (std::thread& t : threads)
+        t.join();
+    const double seconds_ = msSince(wall) / 1000;
+    const krt::bench::CallCosts c = meter.perCall(int(rec.calls()));
+    say(QStringLiteral("custo %1: %2 chamadas em %3 s, p50 %4 ms, p99 %5 ms, %6 falhas; por "
+                       "chamada: banco %7 ms (%8 comandos), CPU dos servidores %9 ms, rede %10 + "
+                       "%11 bytes")
+            .arg(QString::fromLatin1(method))
+            .arg(rec.calls())
+            .arg(seconds_, 0, 'f', 1)
+            .arg(rec.percentile(0.50), 0, 'f', 1)
+            .arg(rec.percentile(0.99), 0, 'f', 1)
+            .arg(rec.failed())
+            .arg(figure(c.databaseMs, 2), figure(c.databaseStatements, 1), figure(c.serverCpuMs, 2),
+                 figure(double(c.requestBytes), 0), figure(double(c.answerBytes), 0)));
+    for (const QString& e : rec.errors())
+        say(QStringLiteral("  falha: %1").arg(e));
+}
+
+// The clerk's day taken apart: each method in turn, by every store at once,
+// over `days`, measured on its own.
+int measureCosts(const QList<Store>& stores, const QList<QDate>& days, int details,
+                 const Endpoint& endpoint, krt::bench::CostMeter& meter)
+{
+    std::vector<std::unique_ptr<krt::HttpCallClient>> terminals;
+    std::vector<krt::HttpCallClient*> all;
+    for (int i = 0; i < stores.size(); ++i) {
+        terminals.push_back(terminal(endpoint));
+        all.push_back(terminals.back().get());
+    }
+    logInAll(QStringLiteral("custos"), all);
+    if (!meter.databaseTimes())
+        say(QStringLiteral("aviso: pg_stat_statements não carregado no PostgreSQL "
+                           "(shared_preload_libraries): sem o tempo do banco"));
+    auto range = [](const QDate& day) {
+        return std::pair{Variant(QDateTime(day, QTime(0, 0))),
+                         Variant(QDateTime(day, QTime(0, 0)))};
+    };
+    std::vector<std::vector<Variant>> lists(size_t(stores.size()));
+    std::atomic<int> failed{0};
+    const auto count = [&failed](Recorder& rec, auto&& call) {
+        const int before = rec.failed();
+        Variant v = rec.timed(call);
+        failed += rec.failed() - before;
+        return v;
+    };
+    costOf("getPrincipal", stores.size(), meter, [&](size_t i, Recorder& rec) {
+        const Store& s = stores[qsizetype(i)];
+        for (const QDate& day : days) {
+            const auto [from, to] = range(day);
+            lists[i].push_back(count(rec, [&] {
+                return terminals[i]->call(kObject, "getPrincipal",
+                                          {s.branch, s.store, "", "T", "", "T", from, to, "S", ""});
+            }));
+        }
+    });
+    costOf("getItLanctoEst", stores.size(), meter, [&](size_t i, Recorder& rec) {
+        for (const Variant& list : lists[i]) {
+            if (!list.isPacket())
+                continue;
+            const krt::Packet packet = list.asPacket();
+            const int cBranch = packet.fieldIndex(std::string_view("CDFILIALNF"));
+            const int cNumber = packet.fieldIndex(std::string_view("NRLANCTONF"));
+            for (int r = 0; r < std::min(details, packet.rowCount()); ++r)
+                count(rec, [&] {
+                    return terminals[i]->call(kObject, "getItLanctoEst",
+                                              {packet.textQ(r, cBranch), packet.textQ(r, cNumber)});
+                });
+        }
+    });
+    costOf("getPeriodoCTBOK", stores.size(), meter, [&](size_t i, Recorder& rec) {
+        for (const QDate& day : days) {
+            const auto [from, to] = range(day);
+            count(rec, [&] {
+                return terminals[i]->call(kObject, "getPeriodoCTBOK",
+                                          {stores[qsizetype(i)].branch, from, to});
+            });
+        }
+    });
+    costOf("setDeletaNF", stores.size(), meter, [&](size_t i, Recorder& rec) {
+        for (const Variant& list : lists[i])
+            if (list.isPacket())
+                count(rec, [&] {
+                    return terminals[i]->call(kObject, "setDeletaNF",
+                                              {stores[qsizetype(i)].branch, list});
+                });
+    });
+    return failed.load();
 }
 
 // The same days' work replayed straight on PostgreSQL, one connection per
@@ -365,8 +502,26 @@ int main(int argc, char** argv)
     const QCommandLineOption daysOpt("days", "Dias trabalhados em cada rodada (2).", "n", "2");
     const QCommandLineOption salesOpt("sales", "Vendas por caixa por dia (12).", "n", "12");
     const QCommandLineOption detailsOpt("details", "Notas abertas por dia (5).", "n", "5");
-    parser.addOptions({branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt});
-    parser.process(app);
+    const QCommandLineOption balancerOpt(
+        "balancer", "N processos atrás do HAProxy em vez de um (3); mede o custo de cada método.",
+        "n", "3");
+    parser.addOptions({branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt, balancerOpt});
+    // --balancer alone means three processes.
+    QStringList arguments = app.arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (arguments[i] == QLatin1String("--balancer") &&
+            (i + 1 == arguments.size() || arguments[i + 1].startsWith(QLatin1Char('-'))))
+            arguments.insert(++i, QStringLiteral("3"));
+    parser.process(arguments);
+    const int balanced = parser.isSet(balancerOpt) ? parser.value(balancerOpt).toInt() : 0;
+    if (parser.isSet(balancerOpt) && balanced < 1) {
+        say(QStringLiteral("erro: --balancer precisa de um número de processos (1 ou mais)"));
+        return 1;
+    }
+    if (balanced && HaproxyProcess::program().isEmpty()) {
+        say(QStringLiteral("erro: --balancer precisa do haproxy (pacote haproxy)"));
+        return 1;
+    }
     if (!krt::bench::postgresAvailable()) {
         say(QStringLiteral("erro: KRT_PG_HOST e KRT_PG_PORT não definidas (rode "
                            "scripts/bench-stores.sh)"));
@@ -378,8 +533,10 @@ int main(int argc, char** argv)
     config.branchesPerCompany = std::max(1, parser.value(branchesOpt).toInt());
     config.storesPerBranch = std::max(1, parser.value(storesOpt).toInt());
     config.registersPerStore = 2;
-    // A third of the days for each run: one process, the replay, two processes.
-    config.days = 3 * daysPerRun;
+    // A share of the days for each run: one process (or the balancer), the
+    // replay, the doubled cancellations; behind the balancer, the methods'
+    // costs as well.
+    config.days = (balanced ? 4 : 3) * daysPerRun;
     config.salesPerRegisterPerDay = std::max(1, parser.value(salesOpt).toInt());
     config.customers = config.salesPerRegisterPerDay * config.registersPerStore + 10;
     config.oneInvoicePerSale = true;
@@ -413,11 +570,12 @@ int main(int argc, char** argv)
         q.exec();
         while (q.next())
             stores << Store{q.text(0), q.text(1)};
-        QList<QDate> firstDays, replayDays, laterDays;
+        QList<QDate> firstDays, replayDays, laterDays, costDays;
         for (int d = 0; d < config.days; ++d)
             (d < daysPerRun       ? firstDays
              : d < 2 * daysPerRun ? replayDays
-                                  : laterDays)
+             : d < 3 * daysPerRun ? laterDays
+                                  : costDays)
                 << config.firstDay.addDays(d);
 
         const qint64 pendingBefore =
@@ -427,26 +585,73 @@ int main(int argc, char** argv)
 
         const QString connection = krt::bench::databaseArgument(options);
         QTemporaryDir logs;
-        krt::bench::ServerProcess one, two;
-        if (!one.start(connection, logs.filePath(QStringLiteral("1.log"))) ||
-            !two.start(connection, logs.filePath(QStringLiteral("2.log")))) {
+        // Behind the balancer every process takes every other's tokens.
+        const QString keyFile = logs.filePath(QStringLiteral("token.key"));
+        QStringList extra;
+        if (balanced) {
+            QProcess admin;
+            admin.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-admin"),
+                        {QStringLiteral("token-key"), keyFile});
+            if (!admin.waitForFinished(60000) || admin.exitCode() != 0) {
+                say(QStringLiteral("erro: krt-admin token-key falhou"));
+                return 1;
+            }
+            extra = QStringList{"--token-key", keyFile, "--trusted-proxy", "127.0.0.1"};
+        }
+        std::vector<std::unique_ptr<krt::bench::ServerProcess>> servers;
+        bool started = true;
+        for (int i = 0; i < std::max(2, balanced) && started; ++i) {
+            servers.push_back(std::make_unique<krt::bench::ServerProcess>());
+            started = servers.back()->start(
+                connection, logs.filePath(QStringLiteral("%1.log").arg(i + 1)), extra);
+        }
+        testpki::TestPki pki;
+        HaproxyProcess balancer;
+        if (started && balanced) {
+            QList<quint16> ports;
+            for (const auto& server : servers)
+                ports << server->port();
+            started =
+                pki.make() && balancer.start(ports, pki.file("server.crt"), pki.file("server.key"));
+            if (!started)
+                say(QStringLiteral("erro: %1").arg(balancer.error));
+        }
+        if (!started) {
             say(QStringLiteral("erro: o servidor não iniciou (logs em %1)").arg(logs.path()));
             logs.setAutoRemove(false);
             status = 1;
         } else {
+            const Endpoint front{balancer.port(), pki.file("ca.crt")};
+            const Endpoint one{servers[0]->port(), {}}, two{servers.back()->port(), {}};
             const RunFigures single =
-                run(QStringLiteral("1 processo"), stores, firstDays, details, {one.port()});
+                balanced ? run(QStringLiteral("%1 processos atrás do HAProxy").arg(balanced),
+                               stores, firstDays, details, {front})
+                         : run(QStringLiteral("1 processo"), stores, firstDays, details, {one});
             const RunFigures floor =
                 replay(QStringLiteral("réplica direta (libpq)"), stores, replayDays, details,
                        krt::bench::libpqConnection(options));
-            const RunFigures f = run(QStringLiteral("2 processos, cancelamento em dobro"), stores,
-                                     laterDays, details, {one.port(), two.port()});
+            const RunFigures f =
+                balanced ? run(QStringLiteral("%1 processos atrás do HAProxy, cancelamento em "
+                                              "dobro")
+                                   .arg(balanced),
+                               stores, laterDays, details, {front, front})
+                         : run(QStringLiteral("2 processos, cancelamento em dobro"), stores,
+                               laterDays, details, {one, two});
+            int costFailures = 0;
+            if (balanced) {
+                QList<qint64> pids;
+                for (const auto& server : servers)
+                    pids << server->pid();
+                krt::bench::CostMeter meter(krt::bench::libpqConnection(options), pids,
+                                            [&balancer] { return balancer.backendBytes(); });
+                costFailures = measureCosts(stores, costDays, details, front, meter);
+            }
             const QStringList wrong =
                 inconsistencies(db, pendingBefore, stockBefore, config.firstDay, config.lastDay());
             for (const QString& w : wrong)
                 say(QStringLiteral("inconsistência: %1").arg(w));
-            const bool consistent =
-                wrong.isEmpty() && single.failed == 0 && floor.failed == 0 && f.failed == 0;
+            const bool consistent = wrong.isEmpty() && single.failed == 0 && floor.failed == 0 &&
+                                    f.failed == 0 && costFailures == 0;
             say(QStringLiteral("stores: %1 calls/s (floor %2 calls/s, ratio %3), p50 %4 ms, p99 %5 "
                                "ms, consistent: %6")
                     .arg(single.callsPerSecond, 0, 'f', 1)

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <libpq-fe.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace krt::bench {
 
@@ -41,6 +42,21 @@ void resetPeak(qint64 pid)
         f.write("5");
 }
 
+double cpuMs(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name (field 2) may hold blanks: count from its closing
+    // parenthesis; utime and stime are fields 14 and 15.
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields[11].toDouble() + fields[12].toDouble();
+    return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
 ServerProcess::~ServerProcess()
 {
     if (process_.state() == QProcess::NotRunning)
@@ -49,11 +65,11 @@ ServerProcess::~ServerProcess()
     process_.waitForFinished(30000);
 }
 
-bool ServerProcess::start(const QString& database, const QString& logPath)
+bool ServerProcess::start(const QString& database, const QString& logPath, const QStringList& extra)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-appserver"),
-                   {"--database", database, "--port", "0", "--log", logPath});
+                   QStringList{"--database", database, "--port", "0", "--log", logPath} + extra);
     if (!process_.waitForStarted(5000))
         return false;
     for (int i = 0; i < 1500 && process_.state() == QProcess::Running; ++i) {

@@ -18,6 +18,9 @@ double msSince(const QElapsedTimer& timer);
 qint64 procKb(qint64 pid, const char* key);
 // Starts the process's peak (VmHWM) again from its present size.
 void resetPeak(qint64 pid);
+// Milliseconds of CPU the process has used so far, user and system
+// (/proc/<pid>/stat), or -1.
+double cpuMs(qint64 pid);
 
 // krt-appserver (next to the benchmark) as a child process on a free port;
 // stopped with SIGTERM when destroyed.
@@ -25,7 +28,8 @@ class ServerProcess
 {
 public:
     ~ServerProcess();
-    bool start(const QString& database, const QString& logPath);
+    // `extra` goes on its command line after the database, port and log.
+    bool start(const QString& database, const QString& logPath, const QStringList& extra = {});
     qint64 pid() const { return process_.processId(); }
     quint16 port() const { return port_; }
 

@@ -79,15 +79,6 @@ protected:
         if (HaproxyProcess::program().isEmpty())
             GTEST_SKIP() << "haproxy is not installed";
         ASSERT_TRUE(pki.make());
-        pem = pki.dir.filePath("frontend.pem");
-        QFile out(pem);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        for (const char* part : {"server.crt", "server.key"}) {
-            QFile in(pki.file(part));
-            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-            out.write(in.readAll());
-        }
-        out.close();
         keyFile = keys.filePath("token.key");
         ASSERT_EQ(admin({"token-key", keyFile}), 0);
         QList<quint16> ports;
@@ -96,7 +87,8 @@ protected:
             ASSERT_TRUE(servers.back()) << "server " << i;
             ports << servers.back()->port();
         }
-        ASSERT_TRUE(balancer.start(ports, pem)) << balancer.error.toStdString();
+        ASSERT_TRUE(balancer.start(ports, pki.file("server.crt"), pki.file("server.key")))
+            << balancer.error.toStdString();
     }
 
     // A server of the deployment: the shared key, the balancer trusted for
@@ -146,7 +138,6 @@ protected:
     }
 
     testpki::TestPki pki;
-    QString pem;
     QTemporaryDir keys;
     QString keyFile;
     std::vector<std::unique_ptr<ServerProcess>> servers;
@@ -164,9 +155,17 @@ TEST_F(BalancerTest, ClientsLogInOnceAndEveryProcessServesThem)
     std::vector<std::unique_ptr<krt::HttpCallClient>> clients;
     for (int i = 0; i < kClients; ++i)
         clients.push_back(client("demo", "demo"));
+    const auto bytesBefore = balancer.backendBytes();
+    ASSERT_GE(bytesBefore.first, 0);
     for (int round = 0; round < kCalls; ++round)
         for (auto& c : clients)
             ASSERT_EQ(c->call(kObject, "getParamVend", {Variant("0001")}).asPacket().rowCount(), 1);
+    // The balancer counted at least every call's body going in and an
+    // answer coming back for each.
+    const auto bytesAfter = balancer.backendBytes();
+    const qint64 body = krt::encodeCall(kObject, "getParamVend", {Variant("0001")}).size();
+    EXPECT_GE(bytesAfter.first - bytesBefore.first, kClients * kCalls * body);
+    EXPECT_GE(bytesAfter.second - bytesBefore.second, kClients * kCalls * 100);
     for (const auto& s : servers)
         EXPECT_GT(callsOf(*s, "demo", "getParamVend"), 0) << s->log().toStdString();
     EXPECT_EQ(logins("demo"), kClients);

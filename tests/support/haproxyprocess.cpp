@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QSslSocket>
 #include <QStandardPaths>
 #include <arpa/inet.h>
@@ -66,8 +67,25 @@ QString HaproxyProcess::output()
     return output_;
 }
 
-bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFile)
+bool HaproxyProcess::start(const QList<quint16>& backends, const QString& certFile,
+                           const QString& keyFile)
 {
+    // HAProxy takes the certificate and its key from one file.
+    const QString pemFile = dir_.filePath(QStringLiteral("front.pem"));
+    {
+        QFile pem(pemFile);
+        if (!pem.open(QIODevice::WriteOnly)) {
+            error = QStringLiteral("não foi possível gravar o certificado");
+            return false;
+        }
+        for (const QString& part : {certFile, keyFile}) {
+            QFile in(part);
+            if (!in.open(QIODevice::ReadOnly) || pem.write(in.readAll()) < 0) {
+                error = QStringLiteral("não foi possível ler %1").arg(part);
+                return false;
+            }
+        }
+    }
     // HAProxy takes over a socket bound here (bind fd@N) instead of a port
     // chosen here and bound there: in between, another test could take it.
     const int listener = listeningLoopbackSocket();
@@ -79,6 +97,9 @@ bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFil
     QByteArray config = "global\n"
                         "    log stdout format raw local0 info\n"
                         "    maxconn 512\n"
+                        "    stats socket " +
+                        QFile::encodeName(statsPath()) +
+                        " mode 600 level user\n"
                         "defaults\n"
                         "    mode http\n"
                         "    log global\n"
@@ -137,4 +158,38 @@ bool HaproxyProcess::start(const QList<quint16>& backends, const QString& pemFil
     }
     error = QStringLiteral("haproxy não ficou pronto: %1").arg(output());
     return false;
+}
+
+QString HaproxyProcess::statsPath() const
+{
+    return dir_.filePath(QStringLiteral("stats.sock"));
+}
+
+std::pair<qint64, qint64> HaproxyProcess::backendBytes()
+{
+    QLocalSocket socket;
+    socket.connectToServer(statsPath());
+    if (!socket.waitForConnected(2000))
+        return {-1, -1};
+    socket.write("show stat\n");
+    socket.waitForBytesWritten(2000);
+    // It answers and closes.
+    QByteArray csv;
+    while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(2000))
+        csv += socket.readAll();
+    csv += socket.readAll();
+    const QList<QByteArray> lines = csv.split('\n');
+    if (lines.isEmpty() || !lines.first().startsWith("# "))
+        return {-1, -1};
+    const QList<QByteArray> names = lines.first().mid(2).split(',');
+    const qsizetype in = names.indexOf("bin"), out = names.indexOf("bout");
+    if (in < 0 || out < 0)
+        return {-1, -1};
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        if (cells.size() > std::max(in, out) && cells[0] == "krt_appservers" &&
+            cells[1] == "BACKEND")
+            return {cells[in].toLongLong(), cells[out].toLongLong()};
+    }
+    return {-1, -1};
 }
