@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs bench-stores against a throw-away PostgreSQL cluster on a free loopback
 # port (the one the tests use). Extra arguments go to the benchmark
-# (--branches, --stores-per-branch, --days, --sales, --details, --balancer N).
+# (--branches, --stores-per-branch, --days, --sales, --details, --balancer N,
+# --threads N).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${KRT_BUILD_DIR:-build}

@@ -521,7 +521,10 @@ int main(int argc, char** argv)
     const QCommandLineOption balancerOpt(
         "balancer", "N processos atrás do HAProxy em vez de um (3); mede o custo de cada método.",
         "n", "3");
-    parser.addOptions({branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt, balancerOpt});
+    const QCommandLineOption threadsOpt("threads",
+                                        "--threads de cada processo (o padrão do servidor).", "n");
+    parser.addOptions(
+        {branchesOpt, storesOpt, daysOpt, salesOpt, detailsOpt, balancerOpt, threadsOpt});
     // --balancer alone means three processes.
     QStringList arguments = app.arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i)
@@ -604,6 +607,8 @@ int main(int argc, char** argv)
         // Behind the balancer every process takes every other's tokens.
         const QString keyFile = logs.filePath(QStringLiteral("token.key"));
         QStringList extra;
+        if (parser.isSet(threadsOpt))
+            extra << QStringLiteral("--threads") << parser.value(threadsOpt);
         if (balanced) {
             QProcess admin;
             admin.start(QCoreApplication::applicationDirPath() + QStringLiteral("/krt-admin"),
@@ -612,7 +617,7 @@ int main(int argc, char** argv)
                 say(QStringLiteral("erro: krt-admin token-key falhou"));
                 return 1;
             }
-            extra = QStringList{"--token-key", keyFile, "--trusted-proxy", "127.0.0.1"};
+            extra << QStringList{"--token-key", keyFile, "--trusted-proxy", "127.0.0.1"};
         }
         std::vector<std::unique_ptr<krt::bench::ServerProcess>> servers;
         bool started = true;
