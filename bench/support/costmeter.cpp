@@ -1,4 +1,4 @@
-#include "bench/stores/costmeter.h"
+#include "bench/support/costmeter.h"
 
 #include "bench/support/benchsupport.h"
 
