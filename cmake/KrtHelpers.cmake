@@ -10,6 +10,32 @@ function(krt_warnings target)
 endfunction()
 
 
+# Precompiled headers for the targets whose files all parse the same large
+# toolkit headers: Qt Widgets (the framework's widgets and forms, the module,
+# the host, their tests), GoogleTest, Boost.Beast/Asio (the HTTP server).
+# Off by default: the builds here go through ccache, which reuses objects
+# built with a precompiled header only when told to accept it
+# (CCACHE_SLOPPINESS=pch_defines,time_macros) and the compiler keeps it
+# visible to the preprocessor (-fpch-preprocess, added below); a cold build
+# without ccache is what it shortens (docs/architecture.md, "Build times").
+option(KRT_PCH "Precompile the toolkit headers of the heavy targets" OFF)
+set(KRT_PCH_QT <QApplication> <QCheckBox> <QDateTime> <QDialog> <QEvent> <QFrame> <QHash>
+    <QKeyEvent> <QLabel> <QLineEdit> <QList> <QObject> <QPointer> <QString> <QStringList>
+    <QStyle> <QTableView> <QTimer> <QVariant> <QVBoxLayout> <QWidget> <functional> <memory>
+    <vector>)
+set(KRT_PCH_TEST ${KRT_PCH_QT} <QTest> <gtest/gtest.h>)
+set(KRT_PCH_BEAST <boost/asio.hpp> <boost/beast/core.hpp> <boost/beast/http.hpp>
+    <boost/beast/ssl.hpp>)
+function(krt_precompile target kind)
+  if(NOT KRT_PCH)
+    return()
+  endif()
+  target_precompile_headers(${target} PRIVATE ${KRT_PCH_${kind}})
+  if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fpch-preprocess)
+  endif()
+endfunction()
+
 # A shared library of the project. Sources are relative to the calling folder;
 # the repository root is the include root ("framework/data/clientdataset.h").
 function(krt_add_library name)
