@@ -24,24 +24,6 @@ double msSince(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-qint64 procKb(qint64 pid, const char* key)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-void resetPeak(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/clear_refs").arg(pid));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 double cpuMs(qint64 pid)
 {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appserver/db/dboptions.h"
+#include "tests/support/procstatus.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -14,10 +15,8 @@ using app::DbOptions;
 // One line on standard output, at once.
 void say(const QString& text);
 double msSince(const QElapsedTimer& timer);
-// Kilobytes of a /proc/<pid>/status line ("VmRSS", "VmHWM"), or -1.
-qint64 procKb(qint64 pid, const char* key);
-// Starts the process's peak (VmHWM) again from its present size.
-void resetPeak(qint64 pid);
+using procstatus::procKb;
+using procstatus::resetPeak;
 // Milliseconds of CPU the process has used so far, user and system
 // (/proc/<pid>/stat), or -1.
 double cpuMs(qint64 pid);

@@ -1,5 +1,6 @@
 #include "serverprocess.h"
 
+#include "tests/support/procstatus.h"
 #include "tests/support/servingline.h"
 
 #include <QElapsedTimer>
@@ -34,13 +35,7 @@ QList<LoggedCall> ServerProcess::calls() const
 
 qint64 ServerProcess::peakKb() const
 {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid()));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
+    return qMax<qint64>(0, krt::procstatus::procKb(pid(), "VmHWM:"));
 }
 
 bool ServerProcess::start(const QString& database, const QStringList& extra)

@@ -8,8 +8,9 @@
 #include "rawhttp.h"
 #include "serverprocess.h"
 #include "testdatabase.h"
+#include "tests/support/procstatus.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -169,13 +170,7 @@ namespace {
 
 qint64 ownKb(const char* key)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toLongLong();
-    return -1;
+    return krt::procstatus::procKb(QCoreApplication::applicationPid(), key);
 }
 
 } // namespace
@@ -208,10 +203,7 @@ TEST_F(PeakMemoryTest, TheClientHoldsAStreamedListOnceWhileItArrives)
     // The high-water mark of the resident set, started again from what is
     // really in use.
     malloc_trim(0);
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    ASSERT_TRUE(clear.open(QIODevice::WriteOnly));
-    clear.write("5");
-    clear.close();
+    ASSERT_TRUE(krt::procstatus::resetPeak(QCoreApplication::applicationPid()));
     const qint64 before = ownKb("VmRSS:");
     const krt::Packet list = client.call(object, "getPrincipal", args).asPacket();
     const qint64 peak = ownKb("VmHWM:") - before;
