@@ -10,9 +10,14 @@ namespace krt::app {
 struct StockReversal::Statements
 {
     Statements(const QSqlDatabase& db, const QString& branchColumn, const QString& numberColumn)
-        : postings(db, QStringLiteral("SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ"
+        : dateRanges(db, QStringLiteral("SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ),"
+                                        " COUNT(*) FROM LANCTOESTQ L WHERE ") +
+                             owner(QStringLiteral("L."), branchColumn, numberColumn) +
+                             QStringLiteral(" GROUP BY L.CDFILIAL")),
+          postings(db, QStringLiteral("SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ"
                                       " FROM LANCTOESTQ L WHERE ") +
-                           owner(QStringLiteral("L."), branchColumn, numberColumn)),
+                           owner(QStringLiteral("L."), branchColumn, numberColumn) +
+                           QStringLiteral(" ORDER BY L.CDFILIAL, L.NRLANCESTQ")),
           restore(db, QStringLiteral("INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO)"
                                      " SELECT I.CDFILIAL, I.CDPRODUTO,"
                                      " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST"
@@ -42,7 +47,7 @@ struct StockReversal::Statements
         return QStringLiteral("%1%2 = ? AND %1%3 IN (%4)")
             .arg(alias, branchColumn, numberColumn, QStringLiteral("%1"));
     }
-    KeySetQuery postings, restore, deleteItems, deletePostings;
+    KeySetQuery dateRanges, postings, restore, deleteItems, deletePostings;
 };
 
 StockReversal::StockReversal(const QSqlDatabase& db, const Dialect& dialect)
@@ -76,6 +81,21 @@ int StockReversal::reverseWithdrawalPostings(const QString& branch, const QStrin
     return reverse(byWithdrawal_, "CDFILIAL", "NRRETEST", branch, numbers);
 }
 
+QString StockReversal::firstOutside(KeySetQuery& postings, const QString& branch,
+                                   const QStringList& numbers)
+{
+    QString what;
+    Query& rows = postings.exec({branch}, numbers);
+    while (rows.next()) {
+        const QString postingBranch = rows.text(0);
+        const QDate day = rows.date(2);
+        if (what.isEmpty() && !periodOf(postingBranch).contains(day))
+            what = QStringLiteral("lançamento de estoque %1/%2 de %3")
+                       .arg(postingBranch, rows.text(1), day.toString(Qt::ISODate));
+    }
+    return what;
+}
+
 int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* branchColumn,
                            const char* numberColumn, const QString& branch,
                            const QStringList& numbers)
@@ -84,22 +104,20 @@ int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* 
         statements = std::make_unique<Statements>(db_, QString::fromLatin1(branchColumn),
                                                   QString::fromLatin1(numberColumn));
     Statements& s = *statements;
-    // Every posting must lie in its branch's open period before anything moves.
-    Query& postings = s.postings.exec({branch}, numbers);
+    // Every posting must lie in its branch's open period before anything
+    // moves. A period is one span of days, so each branch's first and last
+    // posting tell (read from the index on the document's key); the postings
+    // are listed one by one only to name the first one outside.
+    Query& ranges = s.dateRanges.exec({branch}, numbers);
     int count = 0;
-    while (postings.next()) {
-        ++count;
-        const QString postingBranch = postings.text(0);
-        const QDate day = postings.date(2);
-        if (!periodOf(postingBranch).contains(day)) {
-            const QString what =
-                QStringLiteral("lançamento de estoque %1/%2 de %3")
-                    .arg(postingBranch, postings.text(1), day.toString(Qt::ISODate));
-            while (postings.next()) {
-            }
-            throw PeriodRefusal{what};
-        }
+    bool outside = false;
+    while (ranges.next()) {
+        count += int(ranges.integer(3));
+        const OpenPeriod& open = periodOf(ranges.text(0));
+        outside = outside || !open.contains(ranges.date(1)) || !open.contains(ranges.date(2));
     }
+    if (outside)
+        throw PeriodRefusal{firstOutside(s.postings, branch, numbers)};
     if (count == 0)
         return 0;
     s.restore.exec({branch}, numbers);

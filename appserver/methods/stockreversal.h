@@ -47,6 +47,9 @@ private:
     struct Statements;
     int reverse(std::unique_ptr<Statements>& statements, const char* branchColumn,
                 const char* numberColumn, const QString& branch, const QStringList& numbers);
+    // Names the first posting of the documents dated outside its branch's
+    // open period.
+    QString firstOutside(KeySetQuery& postings, const QString& branch, const QStringList& numbers);
 
     QSqlDatabase db_;
     const Dialect& dialect_;

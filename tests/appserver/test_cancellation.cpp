@@ -154,6 +154,48 @@ TEST_F(CancellationTest, AClosedPeriodRefusesTheWholeRequest)
     }
 }
 
+// The period is checked on every stock posting, not only on the invoice's
+// date: an invoice of an open day whose posting lies on a closed day is
+// refused, and the refusal names that posting.
+TEST_F(CancellationTest, APostingOnAClosedDayRefusesItsInvoice)
+{
+    tdb->exec("UPDATE PERIODOCTB SET DTINICIAL = '2026-03-04'");
+    const QStringList open =
+        tdb->invoiceKeys("CDFILIAL = '0001' AND CDLOJA = 'LJ01' AND IDSTATUS = 'P' AND "
+                         "DTENTRSAID >= '2026-03-04'");
+    ASSERT_GE(open.size(), 2);
+    const QString key = open.first();
+    krt::app::Query posting(tdb->db().connection(),
+                            QStringLiteral("SELECT NRLANCESTQ FROM LANCTOESTQ WHERE CDFILIALNF = "
+                                           "'%1' AND NRLANCTONF = '%2'")
+                                .arg(key.left(4), key.mid(4)));
+    posting.exec();
+    ASSERT_TRUE(posting.next());
+    const QString number = posting.text(0);
+    tdb->exec(QStringLiteral("UPDATE LANCTOESTQ SET DTLANCESTQ = '2026-03-03' WHERE CDFILIAL = "
+                             "'0001' AND NRLANCESTQ = '%1'")
+                  .arg(number));
+    const QStringList all = tdb->invoiceKeys();
+    const auto balances = tdb->balances();
+    const Packet list = principal("0001", "LJ01", {}, "T", day(2026, 3, 4), last());
+    EXPECT_APP_ERROR(obj->call("p", api::setDeletaNF, "0001", list), "Operação Bloqueada!");
+    EXPECT_EQ(tdb->invoiceKeys(), all);
+    EXPECT_EQ(tdb->balances(), balances);
+    krt::app::Query audit(tdb->db().connection(),
+                          "SELECT DSMOTIVO FROM AUDITCANCEL WHERE IDRESULTADO = 'RECUSADO'");
+    audit.exec();
+    ASSERT_TRUE(audit.next());
+    EXPECT_TRUE(audit.text(0).contains(
+        QStringLiteral("lançamento de estoque 0001/%1 de 2026-03-03").arg(number)))
+        << audit.text(0).toStdString();
+    // With the posting back on an open day the same request goes through.
+    tdb->exec(QStringLiteral("UPDATE LANCTOESTQ SET DTLANCESTQ = '2026-03-04' WHERE CDFILIAL = "
+                             "'0001' AND NRLANCESTQ = '%1'")
+                  .arg(number));
+    EXPECT_TRUE(obj->call("p", api::setDeletaNF, "0001", list).asBool());
+    expectBalancesMatchPostings();
+}
+
 TEST_F(CancellationTest, ConsolidatingAgainAfterCancellingGivesTheSameInvoices)
 {
     auto contents = [&] {
