@@ -48,6 +48,9 @@ public:
 
     // A closed set counts as empty.
     bool IsEmpty() const { return RecordCount() == 0; }
+    // Changes whenever the content is replaced or dropped: two notices with
+    // the same generation are about the same rows.
+    quint64 ContentGeneration() const { return m_generation; }
     int RecordCount() const;
     // 1-based number of the current record; 0 when closed or empty.
     int RecNo() const;

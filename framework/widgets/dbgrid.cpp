@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QSet>
 #include <QStyle>
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSetModel(this))
@@ -19,7 +20,8 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSet
     verticalHeader()->setVisible(false);
     horizontalHeader()->setHighlightSections(false);
     connect(m_model, &krt::DataSetModel::reloaded, this, [this] {
-        applyWidths();
+        if (currentContent() != m_fitted)
+            applyWidths();
         followDataSet();
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -31,8 +33,16 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new krt::DataSet
             });
 }
 
+TDBGrid::Fitted TDBGrid::currentContent() const
+{
+    const TDataSource* src = m_model->dataSource();
+    const TDataSet* ds = src ? src->DataSet() : nullptr;
+    return ds ? Fitted{ds, ds->ContentGeneration(), ds->Active()} : Fitted{};
+}
+
 void TDBGrid::setDataSource(TDataSource* source)
 {
+    m_fitted = {};
     disconnect(m_cursorLink);
     if (source)
         m_cursorLink = connect(source, &TDataSource::currentChanged, this, &TDBGrid::followDataSet);
@@ -46,6 +56,7 @@ TDataSource* TDBGrid::DataSource() const
 
 void TDBGrid::setColumns(const QList<krt::GridColumn>& columns)
 {
+    m_fitted = {};
     m_model->setColumns(columns);
 }
 
@@ -53,6 +64,7 @@ void TDBGrid::addColumn(const QString& fieldName, int width, const QString& titl
 {
     QList<krt::GridColumn> cols = m_model->columns();
     cols.append({fieldName, width, title});
+    m_fitted = {};
     m_model->setColumns(cols);
 }
 
@@ -93,9 +105,15 @@ int TDBGrid::fittingWidth(int column) const
     const int rows = m_model->rowCount();
     if (f && rows > 0) {
         const int step = rows <= kMeasuredRows ? 1 : (rows + kMeasuredRows - 1) / kMeasuredRows;
+        // Codes, days and states repeat down a column: each text measured once.
+        QSet<QString> measured;
         for (int r = 0; r < rows; r += step) {
             try {
-                width = qMax(width, fm.horizontalAdvance(f->DisplayTextAt(r)) + cellMargin);
+                const QString text = f->DisplayTextAt(r);
+                if (!measured.contains(text)) {
+                    measured.insert(text);
+                    width = qMax(width, fm.horizontalAdvance(text) + cellMargin);
+                }
             } catch (...) {
                 // A value that cannot be shown is painted empty: no width of its own.
             }
@@ -106,6 +124,7 @@ int TDBGrid::fittingWidth(int column) const
 
 void TDBGrid::applyWidths()
 {
+    m_fitted = currentContent();
     // The given width is the least a column gets: it grows to show its title
     // and the values loaded. A width the user set by hand is kept (never below
     // the given one) for the next lists too.

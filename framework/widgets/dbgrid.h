@@ -51,4 +51,16 @@ private:
     bool m_applyingWidths = false;
     // Widths the user dragged, by field name.
     QHash<QString, int> m_userWidths;
+    // What the widths were last fitted to: a load announces itself twice
+    // (the set opens, then its rows change) and measuring costs a pass over
+    // the rows.
+    struct Fitted
+    {
+        const void* dataSet = nullptr;
+        quint64 generation = 0;
+        bool active = false;
+        bool operator==(const Fitted&) const = default;
+    };
+    Fitted m_fitted;
+    Fitted currentContent() const;
 };

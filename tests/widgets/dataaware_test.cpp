@@ -84,6 +84,33 @@ TEST_F(Grid, AGivenWidthIsTheLeastAColumnGetsItGrowsForTitleAndValuesAndKeepsThe
     EXPECT_EQ(grid.columnWidth(2), widest + 120);
 }
 
+// Opening a set announces the load twice (its state, then its rows); the
+// widths are measured once per load, and again for the next load.
+TEST_F(Grid, EachLoadIsMeasuredOnce)
+{
+    Codes c;
+    TDBGrid grid;
+    grid.setDataSource(&c.src);
+    grid.setColumns({{"CODE", 10, {}}, {"NAME", 10, {}}});
+    int asked = 0;
+    c.ds.FieldByName(QStringLiteral("NAME"))->OnGetText = [&](TField*, QString&, bool display) {
+        asked += display ? 1 : 0;
+    };
+    QList<QStringList> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.append({QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')),
+                     QStringLiteral("Nome %1").arg(i), QStringLiteral("h")});
+    fillCodes(c.ds, rows);
+    EXPECT_EQ(asked, 40) << "every row's text read once for the widths";
+
+    const int before = grid.columnWidth(1);
+    rows[5][1] = QStringLiteral("Um nome bem comprido");
+    asked = 0;
+    fillCodes(c.ds, rows);
+    EXPECT_EQ(asked, 40);
+    EXPECT_GT(grid.columnWidth(1), before) << "the new load was measured";
+}
+
 TEST_F(Grid, CurrentRowAndCursorMoveTogetherBothWays)
 {
     Codes c;
