@@ -70,6 +70,11 @@ std::string_view Query::utf8(int col) const
     return st_->utf8(col);
 }
 
+std::optional<std::string_view> Query::utf8OrNull(int col) const
+{
+    return st_->utf8OrNull(col);
+}
+
 double Query::number(int col) const
 {
     return st_->number(col);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace krt::app {
@@ -47,6 +48,8 @@ public:
     QString text(int col) const;
     // The text of a column as UTF-8, valid until the next row.
     std::string_view utf8(int col) const;
+    // The same, or nothing when the value is null.
+    std::optional<std::string_view> utf8OrNull(int col) const;
     double number(int col) const;
     qint64 integer(int col) const;
     // A DATE column (both databases give its ISO text).

@@ -89,6 +89,15 @@ public:
         return std::string_view(p, size_t(sqlite3_column_bytes(st_, col)));
     }
 
+    std::optional<std::string_view> utf8OrNull(int col) const override
+    {
+        // Only a null value (or a failed allocation) has no text.
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
+        if (!p)
+            return isNull(col) ? std::nullopt : std::optional<std::string_view>(std::string_view());
+        return std::string_view(p, size_t(sqlite3_column_bytes(st_, col)));
+    }
+
     QVariant value(int col) const override
     {
         switch (sqlite3_column_type(st_, col)) {

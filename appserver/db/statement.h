@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace krt::app::detail {
@@ -26,6 +27,14 @@ public:
 
     virtual bool isNull(int col) const = 0;
     virtual std::string_view utf8(int col) const = 0;
+    // The text, or nothing for a null value: one look at the value where the
+    // database can tell both at once.
+    virtual std::optional<std::string_view> utf8OrNull(int col) const
+    {
+        if (isNull(col))
+            return std::nullopt;
+        return utf8(col);
+    }
     virtual QVariant value(int col) const = 0;
     virtual double number(int col) const = 0;
     virtual qint64 integer(int col) const = 0;

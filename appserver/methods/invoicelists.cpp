@@ -67,22 +67,26 @@ Variant RdmCancelaConsoli::serve(const Request<api::getPrincipal>& request, cons
     std::string navega;
     DayColumn saida;
     while (q.next()) {
-        const std::string_view cliente = q.utf8(clienteCol);
+        // Read once for the summary and for their own fields.
+        const std::optional<std::string_view> cliente = q.utf8OrNull(clienteCol),
+                                              nota = q.utf8OrNull(notaCol),
+                                              lancto = q.utf8OrNull(nrLanctoCol);
         navega.assign("NF ")
-            .append(q.utf8(notaCol))
+            .append(nota.value_or(std::string_view()))
             .append(" - Lanç. ")
-            .append(q.utf8(nrLanctoCol))
+            .append(lancto.value_or(std::string_view()))
             .append(" - Saída ");
         if (saida.read(q.utf8(saidaCol)))
             navega.append(saida.text());
-        navega.append(" - ").append(cliente.empty() ? std::string_view("Consumidor") : cliente);
+        navega.append(" - ").append(cliente && !cliente->empty() ? *cliente
+                                                                 : std::string_view("Consumidor"));
         out.copy("CDFILIAL")
             .copy("CDCLIENTE")
             .copy("CDFILIALNF")
-            .copy("NRLANCTONF")
-            .copy("NMRAZSOCCLIE")
+            .utf8OrNull("NRLANCTONF", lancto)
+            .utf8OrNull("NMRAZSOCCLIE", cliente)
             .copy("DTEMISSAO")
-            .copy("NRNOTAFISC")
+            .utf8OrNull("NRNOTAFISC", nota)
             .copy("IDSTATUS")
             .copy("DTENTRSAID")
             .utf8("NAVEGA", navega);

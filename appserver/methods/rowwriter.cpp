@@ -128,18 +128,25 @@ RowWriter& RowWriter::copy(const char* field)
                      .arg(QString::fromLatin1(field)));
     const Query& q = *rows_;
     const int col = slot.column;
+    if (slot.type == FieldType::String) {
+        const std::optional<std::string_view> text = q.utf8OrNull(col);
+        if (!text) {
+            writer_.addNull();
+            return *this;
+        }
+        const std::string_view value = *text;
+        // Never more characters than bytes: most texts need no counting here.
+        addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
+                slot.size);
+        return *this;
+    }
     if (q.isNull(col)) {
         writer_.addNull();
         return *this;
     }
     switch (slot.type) {
-    case FieldType::String: {
-        const std::string_view value = q.utf8(col);
-        // Never more characters than bytes: most texts need no counting here.
-        addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
-                slot.size);
-        break;
-    }
+    case FieldType::String:
+        break; // above
     case FieldType::Float:
         writer_.addNumber(q.number(col));
         break;
@@ -176,6 +183,13 @@ RowWriter& RowWriter::utf8(const char* field, std::string_view value)
     addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
             slot.size);
     return *this;
+}
+
+RowWriter& RowWriter::utf8OrNull(const char* field, const std::optional<std::string_view>& value)
+{
+    if (!value)
+        return null(field);
+    return utf8(field, *value);
 }
 
 RowWriter& RowWriter::number(const char* field, double value)

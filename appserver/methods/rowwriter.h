@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,8 @@ public:
     RowWriter& copy(const char* field);
     RowWriter& text(const char* field, const QString& value); // a null QString: null
     RowWriter& utf8(const char* field, std::string_view value);
+    // A column's text read once for other uses too: nothing is null.
+    RowWriter& utf8OrNull(const char* field, const std::optional<std::string_view>& value);
     RowWriter& number(const char* field, double value);
     RowWriter& date(const char* field, const QDate& value); // an invalid date: null
     RowWriter& null(const char* field);

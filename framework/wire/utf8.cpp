@@ -4,7 +4,36 @@
 
 namespace krt::wire {
 
-qsizetype utf8CodePoints(std::string_view text)
+namespace {
+
+// True when no byte of `text` has its top bit set: a few word reads, the last
+// one overlapping the one before, instead of a loop over the tail.
+bool isAscii(std::string_view text)
+{
+    const char* b = text.data();
+    const size_t n = text.size();
+    if (n >= 8) {
+        quint64 any = 0, word;
+        for (size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&word, b + i, 8);
+            any |= word;
+        }
+        std::memcpy(&word, b + n - 8, 8);
+        return ((any | word) & 0x8080808080808080ULL) == 0;
+    }
+    if (n >= 4) {
+        quint32 head, tail;
+        std::memcpy(&head, b, 4);
+        std::memcpy(&tail, b + n - 4, 4);
+        return ((head | tail) & 0x80808080U) == 0;
+    }
+    unsigned char any = 0;
+    for (size_t i = 0; i < n; ++i)
+        any |= static_cast<unsigned char>(b[i]);
+    return any < 0x80;
+}
+
+qsizetype decodeCount(std::string_view text)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
@@ -59,6 +88,16 @@ qsizetype utf8CodePoints(std::string_view text)
         ++count;
     }
     return count;
+}
+
+} // namespace
+
+qsizetype utf8CodePoints(std::string_view text)
+{
+    // Codes, numbers, days: most texts are plain ASCII, one byte a character.
+    if (isAscii(text))
+        return qsizetype(text.size());
+    return decodeCount(text);
 }
 
 qsizetype appendUtf8(QByteArray& out, const QString& text)

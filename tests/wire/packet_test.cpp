@@ -1,4 +1,5 @@
 #include "framework/wire/packet.h"
+#include "framework/wire/utf8.h"
 
 #include <ctime>
 #include <gtest/gtest.h>
@@ -127,6 +128,26 @@ TEST(PacketWriterErrors, RejectsWhatWouldCorruptThePacketAndNamesTheField)
     ASSERT_EQ(p.rowCount(), 1);
     EXPECT_EQ(p.textQ(0, 0), QStringLiteral("abc"));
     EXPECT_THROW(w.addNumber(1.0), Error); // writer is spent
+}
+
+// Plain ASCII is counted a word at a time: a byte that is not ASCII must be
+// seen wherever it sits, the last bytes of a text included.
+TEST(Utf8Count, AByteThatIsNotAsciiIsSeenAtEveryPositionOfEveryLength)
+{
+    for (int length = 0; length <= 40; ++length) {
+        const std::string ascii(size_t(length), 'a');
+        EXPECT_EQ(wire::utf8CodePoints(ascii), length);
+        for (int at = 0; at < length; ++at) {
+            std::string bad = ascii;
+            bad[size_t(at)] = '\xFF';
+            EXPECT_EQ(wire::utf8CodePoints(bad), -1) << length << " " << at;
+            if (at + 1 < length) {
+                std::string accented = ascii;
+                accented.replace(size_t(at), 2, "\xC3\xA9"); // é
+                EXPECT_EQ(wire::utf8CodePoints(accented), length - 1) << length << " " << at;
+            }
+        }
+    }
 }
 
 TEST(PacketWriterErrors, RejectsBadFieldDefinitions)
