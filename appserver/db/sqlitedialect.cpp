@@ -5,6 +5,9 @@
 #include "appserver/db/statement.h"
 #include "framework/wire/errors.h"
 
+#include <QSqlDriver>
+#include <sqlite3.h>
+
 namespace krt::app {
 
 namespace {
@@ -80,6 +83,15 @@ public:
     QString setValue(const QStringList& values) const override
     {
         return quotedList(values, QLatin1Char('['), QLatin1Char(']'), true);
+    }
+
+    // The pages a large request brought into the connection's cache.
+    void releaseCaches(const QSqlDatabase& db) const override
+    {
+        const QVariant handle = db.driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            if (sqlite3* h = *static_cast<sqlite3* const*>(handle.data()))
+                sqlite3_db_release_memory(h);
     }
 
     // Stored as the local time in ISO text.
