@@ -82,7 +82,7 @@ int StockReversal::reverseWithdrawalPostings(const QString& branch, const QStrin
 }
 
 QString StockReversal::firstOutside(KeySetQuery& postings, const QString& branch,
-                                   const QStringList& numbers)
+                                    const QStringList& numbers)
 {
     QString what;
     Query& rows = postings.exec({branch}, numbers);

@@ -288,10 +288,9 @@ std::optional<Ratios> measure(const QString& name, const DbOptions& options,
         // time, so that a moment of noise weighs less on either side.
         const int perDay = std::max(1, s.invoices / config.days);
         const int days = std::clamp(s.shortList / perDay, 1, config.days);
-        out.shortList = compareLists(name, QStringLiteral("dos primeiros %1 dias").arg(days),
-                                     client, *direct, config.firstDay,
-                                     config.firstDay.addDays(days - 1), 5 * s.runs, server,
-                                     nullptr);
+        out.shortList = compareLists(
+            name, QStringLiteral("dos primeiros %1 dias").arg(days), client, *direct,
+            config.firstDay, config.firstDay.addDays(days - 1), 5 * s.runs, server, nullptr);
     }
     std::tie(out.cancel, out.cancelFloor) =
         compareCancels(name, client, *direct, whole, s.toCancel, s.runs, server);
