@@ -78,12 +78,12 @@ public:
     virtual QString inSetCondition() const = 0;
     virtual QString setValue(const QStringList& values) const = 0;
 
-    // A timestamp column as the select list should read it, and the instant
-    // read back from column `col` of that select.
     // Lets go of what the connection caches beyond what it needs (after a
     // request far larger than the usual ones).
     virtual void releaseCaches(const QSqlDatabase&) const {}
 
+    // A timestamp column as the select list should read it, and the instant
+    // read back from column `col` of that select.
     virtual QString selectInstant(const QString& column) const = 0;
     virtual QDateTime readInstant(const Query& q, int col) const = 0;
 };

@@ -5,6 +5,8 @@
 
 #include "appserver/db/dialect.h"
 
+struct sqlite3;
+
 namespace krt::app {
 
 const Dialect& sqliteDialect();
@@ -14,5 +16,8 @@ const Dialect& postgresDialect();
 // as \uXXXX when `controlsEscaped`), separated by commas, between `open` and
 // `close`: the JSON array or array literal a set is bound as.
 QString quotedList(const QStringList& values, QChar open, QChar close, bool controlsEscaped);
+
+// The SQLite handle under a Qt connection, or null when it is not SQLite's.
+sqlite3* sqliteHandle(const QSqlDatabase& db);
 
 } // namespace krt::app

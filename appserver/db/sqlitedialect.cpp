@@ -88,10 +88,8 @@ public:
     // The pages a large request brought into the connection's cache.
     void releaseCaches(const QSqlDatabase& db) const override
     {
-        const QVariant handle = db.driver()->handle();
-        if (qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            if (sqlite3* h = *static_cast<sqlite3* const*>(handle.data()))
-                sqlite3_db_release_memory(h);
+        if (sqlite3* handle = sqliteHandle(db))
+            sqlite3_db_release_memory(handle);
     }
 
     // Stored as the local time in ISO text.
@@ -103,6 +101,14 @@ public:
 };
 
 } // namespace
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
 
 const Dialect& sqliteDialect()
 {

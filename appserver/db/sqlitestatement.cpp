@@ -1,22 +1,14 @@
 // Statements on the connection's own sqlite3 handle: Qt's generic path turns
 // every value into a QVariant and every text into UTF-16 and back, which
 // costs several times the query itself on long lists.
+#include "appserver/db/dialects.h"
 #include "appserver/db/statement.h"
 
-#include <QSqlDriver>
 #include <sqlite3.h>
 
 namespace krt::app::detail {
 
 namespace {
-
-sqlite3* sqliteHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.data());
-}
 
 class SqliteStatement final : public Statement
 {

@@ -129,15 +129,11 @@ RowWriter& RowWriter::copy(const char* field)
     const Query& q = *rows_;
     const int col = slot.column;
     if (slot.type == FieldType::String) {
-        const std::optional<std::string_view> text = q.utf8OrNull(col);
-        if (!text) {
+        // Text and null in one look at the column.
+        if (const std::optional<std::string_view> text = q.utf8OrNull(col))
+            addUtf8(*text, slot.size);
+        else
             writer_.addNull();
-            return *this;
-        }
-        const std::string_view value = *text;
-        // Never more characters than bytes: most texts need no counting here.
-        addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
-                slot.size);
         return *this;
     }
     if (q.isNull(col)) {
@@ -145,8 +141,8 @@ RowWriter& RowWriter::copy(const char* field)
         return *this;
     }
     switch (slot.type) {
-    case FieldType::String:
-        break; // above
+    case FieldType::String: // written above
+        break;
     case FieldType::Float:
         writer_.addNumber(q.number(col));
         break;
@@ -178,10 +174,7 @@ RowWriter& RowWriter::text(const char* field, const QString& value)
 
 RowWriter& RowWriter::utf8(const char* field, std::string_view value)
 {
-    const Slot& slot = expect(next(field), FieldType::String);
-    // Never more characters than bytes: most texts need no counting here.
-    addUtf8(value.size() <= slot.size ? value : value.substr(0, cutAfter(value, slot.size)),
-            slot.size);
+    addUtf8(value, expect(next(field), FieldType::String).size);
     return *this;
 }
 
@@ -245,6 +238,9 @@ void RowWriter::addCut(const QString& value, quint16 size)
 
 void RowWriter::addUtf8(std::string_view value, quint16 size)
 {
+    // Never more characters than bytes: most texts need no counting here.
+    if (value.size() > size)
+        value = value.substr(0, cutAfter(value, size));
     try {
         writer_.addText(value);
     } catch (const Error&) {

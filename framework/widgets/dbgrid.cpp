@@ -37,7 +37,7 @@ TDBGrid::Fitted TDBGrid::currentContent() const
 {
     const TDataSource* src = m_model->dataSource();
     const TDataSet* ds = src ? src->DataSet() : nullptr;
-    return ds ? Fitted{ds, ds->ContentGeneration(), ds->Active()} : Fitted{};
+    return ds ? Fitted{ds, ds->ContentGeneration()} : Fitted{};
 }
 
 void TDBGrid::setDataSource(TDataSource* source)
@@ -64,8 +64,7 @@ void TDBGrid::addColumn(const QString& fieldName, int width, const QString& titl
 {
     QList<krt::GridColumn> cols = m_model->columns();
     cols.append({fieldName, width, title});
-    m_fitted = {};
-    m_model->setColumns(cols);
+    setColumns(cols);
 }
 
 void TDBGrid::setColor(const QColor& color)

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QTableView>
 
+class TDataSet;
 class TDataSource;
 
 // Read-only data-aware grid. The current row and the data set's cursor move
@@ -53,12 +54,11 @@ private:
     QHash<QString, int> m_userWidths;
     // What the widths were last fitted to: a load announces itself twice
     // (the set opens, then its rows change) and measuring costs a pass over
-    // the rows.
+    // the rows. Opening and closing both start a new generation.
     struct Fitted
     {
-        const void* dataSet = nullptr;
+        const TDataSet* dataSet = nullptr;
         quint64 generation = 0;
-        bool active = false;
         bool operator==(const Fitted&) const = default;
     };
     Fitted m_fitted;
