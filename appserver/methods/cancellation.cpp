@@ -193,10 +193,14 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
             };
             struct Status
             {
-                QString owner, state, origin;
+                QString owner;
+                bool approved = false, consolidated = false;
                 QDate exitDay;
                 bool mixed = false;
             };
+            // Compared as the database gives them: a text made for each of
+            // ten thousand rows costs more than the look-up itself.
+            const QByteArray branchUtf8 = branch.toUtf8();
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
             QList<Key> doomed;
@@ -208,9 +212,14 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                 // The database's copy decides, never the packet's.
                 QHash<QString, Status> found;
                 Query& rows = status.exec({keyBranch}, numbers);
-                while (rows.next())
-                    found.insert(rows.text(0), Status{rows.text(1), rows.text(2), rows.text(3),
-                                                      rows.date(4), rows.integer(5) != 0});
+                while (rows.next()) {
+                    const std::string_view owner = rows.utf8(1);
+                    found.insert(
+                        rows.text(0),
+                        Status{owner == std::string_view(branchUtf8) ? branch : rows.text(1),
+                               rows.utf8(2) == "A", rows.utf8(3) == "C", rows.date(4),
+                               rows.integer(5) != 0});
+                }
                 for (const QString& number : numbers) {
                     const Key k{keyBranch, number};
                     const auto it = found.constFind(number);
@@ -229,11 +238,11 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                         audit.skipped << keyText(k) + QStringLiteral(": de outra filial");
                         continue;
                     }
-                    if (s.state == QLatin1String("A")) {
+                    if (s.approved) {
                         audit.skipped << keyText(k) + QStringLiteral(": aprovada");
                         continue;
                     }
-                    if (s.origin != QLatin1String("C")) {
+                    if (!s.consolidated) {
                         audit.skipped
                             << keyText(k) + QStringLiteral(": não gerada pela consolidação");
                         continue;
