@@ -13,7 +13,6 @@
 #include "framework/wire/errors.h"
 
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <utility>
 
@@ -54,8 +53,8 @@ QList<Key> keysOf(const MethodCall& in, const Packet& packet, const char* branch
         in.fail(QStringLiteral("o pacote de dados tem %1 linhas; o máximo é %2.")
                     .arg(packet.rowCount())
                     .arg(kMaxPacketRows));
-    QSet<Key> seen;
     QList<Key> keys;
+    keys.reserve(packet.rowCount());
     for (int r = 0; r < packet.rowCount(); ++r) {
         const QString branch = packet.isNull(r, cb) ? QString() : packet.textQ(r, cb);
         const QString number = packet.isNull(r, cn) ? QString() : packet.textQ(r, cn);
@@ -64,13 +63,11 @@ QList<Key> keysOf(const MethodCall& in, const Packet& packet, const char* branch
             skipped << QStringLiteral("linha %1: chave inválida").arg(r + 1);
             continue;
         }
-        const Key k{branch, number};
-        if (!seen.contains(k)) {
-            seen.insert(k);
-            keys.append(k);
-        }
+        keys.append(Key{branch, number});
     }
+    // Sorted, a repeated key sits next to its twin: no set needed.
     std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     return keys;
 }
 

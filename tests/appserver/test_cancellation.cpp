@@ -4,6 +4,8 @@
 
 #include "framework/wire/errors.h"
 
+#include <algorithm>
+
 using krt::FieldDef;
 using krt::FieldType;
 using krt::Packet;
@@ -98,6 +100,28 @@ TEST_F(CancellationTest, RepeatingACancellationAnswersFalseAndChangesNothing)
               1);
     // An empty list (a closed data set) is not an error either.
     EXPECT_FALSE(obj->call("c", api::setDeletaNF, "0002", Packet::empty(list.fields())).asBool());
+}
+
+// A clerk's selection may name an invoice more than once, in any order: it is
+// undone once and counted once.
+TEST_F(CancellationTest, AnInvoiceListedTwiceIsCancelledAndAuditedOnce)
+{
+    const QStringList pending =
+        tdb->invoiceKeys("CDFILIAL = '0001' AND CDLOJA = 'LJ01' AND IDSTATUS = 'P'");
+    ASSERT_GE(pending.size(), 2);
+    QStringList repeated = pending;
+    std::reverse(repeated.begin(), repeated.end());
+    repeated += pending;
+    ASSERT_TRUE(obj->call("t", api::setDeletaNF, "0001", invoicePacket(repeated)).asBool());
+    EXPECT_TRUE(halfCancelled(pending).isEmpty());
+    expectBalancesMatchPostings();
+    krt::app::Query audit(tdb->db().connection(),
+                          "SELECT QTCANCELADOS, QTIGNORADOS, DSCANCELADOS FROM AUDITCANCEL");
+    audit.exec();
+    ASSERT_TRUE(audit.next());
+    EXPECT_EQ(audit.integer(0), pending.size());
+    EXPECT_EQ(audit.integer(1), 0);
+    EXPECT_EQ(audit.text(2).count(pending.first()), 1);
 }
 
 // A list that was never loaded may come without rows and without fields: the
