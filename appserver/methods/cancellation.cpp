@@ -197,7 +197,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
             };
             // Compared as the database gives them: a text made for each of
             // ten thousand rows costs more than the look-up itself.
-            const QByteArray branchUtf8 = branch.toUtf8();
+            const QByteArray branchBytes = branch.toUtf8();
+            const std::string_view branchUtf8(branchBytes.constData(), size_t(branchBytes.size()));
             // A copy: looking up the postings' branches below adds to the cache.
             const OpenPeriod open = stock.periodOf(branch);
             QList<Key> doomed;
@@ -211,11 +212,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                 Query& rows = status.exec({keyBranch}, numbers);
                 while (rows.next()) {
                     const std::string_view owner = rows.utf8(1);
-                    found.insert(
-                        rows.text(0),
-                        Status{owner == std::string_view(branchUtf8) ? branch : rows.text(1),
-                               rows.utf8(2) == "A", rows.utf8(3) == "C", rows.date(4),
-                               rows.integer(5) != 0});
+                    found.insert(rows.text(0), Status{owner == branchUtf8 ? branch : rows.text(1),
+                                                      rows.utf8(2) == "A", rows.utf8(3) == "C",
+                                                      rows.date(4), rows.integer(5) != 0});
                 }
                 for (const QString& number : numbers) {
                     const Key k{keyBranch, number};

@@ -11,8 +11,8 @@ namespace krt::app {
 // Gives the heap a large request freed back to the system once the server
 // has been quiet for a while, not as the request ends. Returned at once, it
 // had to be faulted in again, page by page, by the next large request of a
-// burst (a clerk cancelling several periods, one after another): that made
-// each 10 000-invoice cancellation after the first about a sixth slower.
+// burst (a clerk cancelling several periods, one after another): unlinking
+// the sales of 10 000 invoices took 33–45 ms after a return, 24 ms without.
 // Waiting for a quiet moment is how allocators that decay their freed
 // memory over time behave; the resident size still returns to where it was
 // before the burst.
