@@ -14,6 +14,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <malloc.h>
 #include <utility>
 
 namespace krt::app {
@@ -90,31 +91,26 @@ int commitCancelled(const QSqlDatabase& db, Transaction& tx, AuditEntry& audit,
 
 // A request of thousands of documents leaves megabytes of small freed blocks
 // (keys, texts, the audit's list) in its worker's allocator arena, which the
-// allocator keeps for the worker, and fills its connection's page cache: the
-// cache is emptied once the request's own memory is freed, and the heap goes
-// back to the system when the server is next quiet, so that its resident
-// size returns to where it was instead of growing by megabytes with each
-// large cancellation, on whichever worker it ran.
+// allocator keeps for the worker, and fills its connection's page cache:
+// both given back once the request's own memory is freed, the server's
+// resident size returns to where it was instead of growing by megabytes with
+// each large cancellation, on whichever worker it ran.
 class GiveBackFreedMemory
 {
 public:
-    GiveBackFreedMemory(Database& db, IdleHeapReturn& heap, qsizetype documents)
-        : db_(db), heap_(heap), large_(documents >= 1000)
-    {
-    }
+    GiveBackFreedMemory(Database& db, qsizetype documents) : db_(db), large_(documents >= 1000) {}
     ~GiveBackFreedMemory()
     {
         if (!large_)
             return;
         db_.dialect().releaseCaches(db_.connection());
-        heap_.afterLargeRequest();
+        malloc_trim(0);
     }
     GiveBackFreedMemory(const GiveBackFreedMemory&) = delete;
     GiveBackFreedMemory& operator=(const GiveBackFreedMemory&) = delete;
 
 private:
     Database& db_;
-    IdleHeapReturn& heap_;
     bool large_;
 };
 
@@ -131,7 +127,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                                  const PacketArg& principal)
 {
     // First, so that it runs after every other local is freed.
-    const GiveBackFreedMemory giveBack(db_, *heapReturn_, principal.value.rowCount());
+    const GiveBackFreedMemory giveBack(db_, principal.value.rowCount());
     const Caller& caller = in.caller();
     const QString& branch = filial.value;
     if (branch.isEmpty())
@@ -292,7 +288,7 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
 Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
                                  const PacketArg& lanctoEstoq)
 {
-    const GiveBackFreedMemory giveBack(db_, *heapReturn_, lanctoEstoq.value.rowCount());
+    const GiveBackFreedMemory giveBack(db_, lanctoEstoq.value.rowCount());
     const Caller& caller = in.caller();
     const Packet& packet = lanctoEstoq.value;
     QStringList badRows;

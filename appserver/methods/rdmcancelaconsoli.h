@@ -3,7 +3,6 @@
 #include "api/methods.h"
 #include "appserver/db/database.h"
 #include "appserver/methods/caller.h"
-#include "appserver/methods/idleheapreturn.h"
 #include "appserver/methods/refusalaudit.h"
 #include "appserver/methods/request.h"
 #include "framework/wire/variant.h"
@@ -29,8 +28,7 @@ class RdmCancelaConsoli
 {
 public:
     explicit RdmCancelaConsoli(Database& db)
-        : db_(db), refusals_(std::make_shared<RefusalAudit>(db)),
-          heapReturn_(std::make_shared<IdleHeapReturn>())
+        : db_(db), refusals_(std::make_shared<RefusalAudit>(db))
     {
     }
 
@@ -107,7 +105,6 @@ private:
 
     Database& db_;
     std::shared_ptr<RefusalAudit> refusals_;
-    std::shared_ptr<IdleHeapReturn> heapReturn_;
     std::function<void(const AuditEntry&)> auditListener_;
 };
 

@@ -35,7 +35,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -231,18 +230,12 @@ std::pair<double, QString> compareCancels(const QString& name, krt::HttpCallClie
         if (isSetBased(ways[w]) && (floor == 0 || best[w + 1] < best[floor]))
             floor = w + 1;
     }
-    const qint64 rssEnd = procKb(server.pid(), "VmRSS");
-    // The server gives a large request's heap back once it has been quiet
-    // for a second.
-    QThread::msleep(2000);
     say(QStringLiteral("%1: memória do servidor no cancelamento: %2 MB antes, %3 MB depois do "
-                       "1º, pico %4 MB, %5 MB no fim, %6 MB depois de 2 s sem pedidos; todas as "
-                       "notas canceladas: %7")
+                       "1º, pico %4 MB, %5 MB no fim; todas as notas canceladas: %6")
             .arg(name)
             .arg(rssBefore / 1024.0, 0, 'f', 1)
             .arg(rssAfterFirst / 1024.0, 0, 'f', 1)
             .arg(procKb(server.pid(), "VmHWM") / 1024.0, 0, 'f', 1)
-            .arg(rssEnd / 1024.0, 0, 'f', 1)
             .arg(procKb(server.pid(), "VmRSS") / 1024.0, 0, 'f', 1)
             .arg(allGone ? "sim" : "não"));
     return {best[0] / best[floor], describe(ways[floor - 1])};
