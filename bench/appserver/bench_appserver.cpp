@@ -117,16 +117,15 @@ ListRatio compareLists(const QString& name, const QString& what, krt::HttpCallCl
     QElapsedTimer spent;
     spent.start();
     int turns = 0;
-    for (int r = 0; r < runs || (spent.elapsed() < kListTurnsMs && r < kMaxListTurns); ++r) {
-        turns = r + 1;
-        if (r % 2 == 0) {
+    for (; turns < runs || (spent.elapsed() < kListTurnsMs && turns < kMaxListTurns); ++turns) {
+        if (turns % 2 == 0) {
             oursOnce();
             directOnce();
         } else {
             directOnce();
             oursOnce();
         }
-        if (r == 0)
+        if (turns == 0)
             rssFirstPeak = procKb(server.pid(), "VmHWM");
     }
     say(QStringLiteral("%1: listagem %2: %3 linhas (%4 MB no pacote) pelo servidor em %5 ms; "
