@@ -14,6 +14,14 @@ namespace krt::bench {
 extern const char* const kCreateKeyTable;
 // Empties it before the keys of the next cancellation.
 extern const char* const kClearKeyTable;
+// What a cancellation reads before it changes anything, set-based over the
+// key table: every invoice's own branch, state, origin and exit day, with
+// whether its postings or sales belong to another branch (the server's own
+// look-up, two index probes per invoice), and each branch's first and last
+// posting day with their count, checked against the open period. A floor
+// without them would not be doing a cancellation's work: the server may not
+// skip them. The rows are read in full.
+extern const std::array<const char*, 2> kChecksByKeyTable;
 // The changes, in the server's order: balances restored from the postings'
 // items, those items and postings deleted, the sales freed, the invoice
 // items and the invoices deleted.

@@ -6,11 +6,11 @@ QString describe(CancelWay way)
 {
     switch (way) {
     case CancelWay::TemporaryTable:
-        return QStringLiteral("set-based, keys in a temporary table");
+        return QStringLiteral("set-based, same checks, keys in a temporary table");
     case CancelWay::ArrayParameter:
-        return QStringLiteral("set-based, keys in an array parameter");
+        return QStringLiteral("set-based, same checks, keys in an array parameter");
     case CancelWay::KeyByKey:
-        return QStringLiteral("key by key");
+        return QStringLiteral("key by key, changes only");
     }
     return {};
 }

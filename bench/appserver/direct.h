@@ -22,12 +22,13 @@ using InvoiceKeys = std::vector<std::pair<std::string, std::string>>;
 // How a floor makes the changes of a cancellation.
 enum class CancelWay
 {
-    // The keys loaded once into a temporary table, then one statement per
-    // table joined to it.
+    // The keys loaded once into a temporary table, then the server's checks
+    // (kChecksByKeyTable) and one statement per table joined to it.
     TemporaryTable,
-    // The keys as one array parameter of one statement per table.
+    // The keys as one array parameter of the same checks and statements.
     ArrayParameter,
-    // Prepared statements run once per invoice and per stock posting.
+    // Prepared statements run once per invoice and per stock posting; the
+    // changes alone, without the checks (shown for comparison only).
     KeyByKey,
 };
 

@@ -38,6 +38,27 @@ const char* const kCancelByArray[] = {
     "DELETE FROM NOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY ($2::varchar[])",
 };
 
+// The checks of kChecksByKeyTable over one branch's array of numbers.
+const char* const kChecksByArray[] = {
+    "SELECT NF.NRLANCTONF, NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM, NF.DTENTRSAID, CASE WHEN"
+    " EXISTS (SELECT 1 FROM LANCTOESTQ L WHERE L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF ="
+    " NF.NRLANCTONF AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS (SELECT 1 FROM VENDA V WHERE"
+    " V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF = NF.NRLANCTONF AND V.CDFILIAL <>"
+    " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = $1 AND"
+    " NF.NRLANCTONF = ANY ($2::varchar[]) FOR UPDATE",
+    "SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ), COUNT(*) FROM LANCTOESTQ L WHERE"
+    " L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY ($2::varchar[]) GROUP BY L.CDFILIAL",
+};
+
+// Every value of `r` as a text, as a program that looks at them would.
+void readAll(const PgResult& r)
+{
+    std::vector<std::string> values;
+    for (int i = 0, n = PQntuples(r.get()); i < n; ++i)
+        for (int c = 0, m = PQnfields(r.get()); c < m; ++c)
+            values.emplace_back(PQgetvalue(r.get(), i, c), size_t(PQgetlength(r.get(), i, c)));
+}
+
 class PostgresAccess : public DirectAccess
 {
 public:
@@ -110,6 +131,9 @@ private:
         pg_.copyIn("CANCELKEYS", data);
         // The planner knows nothing of a new temporary table's rows.
         pg_.exec("ANALYZE CANCELKEYS");
+        // The server locks the invoices it checks, as their state decides.
+        readAll(pg_.run((std::string(kChecksByKeyTable[0]) + " FOR UPDATE OF NF").c_str()));
+        readAll(pg_.run(kChecksByKeyTable[1]));
         for (const char* sql : kCancelByKeyTable)
             pg_.run(sql);
     }
@@ -124,6 +148,8 @@ private:
         }
         for (auto& [branch, numbers] : byBranch) {
             numbers += "}";
+            for (const char* sql : kChecksByArray)
+                readAll(pg_.run(sql, {branch, numbers}));
             for (const char* sql : kCancelByArray)
                 pg_.run(sql, {branch, numbers});
         }

@@ -141,7 +141,24 @@ private:
         sqlite3_reset(st);
     }
 
-    // The keys once into the temporary table, then one statement per table.
+    // Every row's values as texts, as a program that looks at them would.
+    std::vector<std::string> readAll(sqlite3_stmt* st)
+    {
+        std::vector<std::string> values;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            for (int c = 0, n = sqlite3_column_count(st); c < n; ++c) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                values.emplace_back(p ? p : "", p ? size_t(sqlite3_column_bytes(st, c)) : 0);
+            }
+        if (rc != SQLITE_DONE)
+            fail(sqlite3_sql(st));
+        sqlite3_reset(st);
+        return values;
+    }
+
+    // The keys once into the temporary table, the checks, then one statement
+    // per table.
     void cancelSetBased(const InvoiceKeys& keys)
     {
         exec(kClearKeyTable);
@@ -150,6 +167,8 @@ private:
             bind(add, branch, number);
             run(add);
         }
+        for (const char* sql : kChecksByKeyTable)
+            readAll(prepared(sql));
         for (const char* sql : kCancelByKeyTable)
             run(prepared(sql));
     }
