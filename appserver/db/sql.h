@@ -41,6 +41,12 @@ public:
     Query& bindText(const QString& value); // an empty text binds as ''
     Query& bindDate(const QDate& value);
     void exec();
+    // After exec(), before the first next(): a long result is read ahead by
+    // a thread of its own while the caller handles the rows before (on the
+    // databases whose statements allow it; a short one never starts it).
+    // Until the rows end or the query is destroyed, no other statement may
+    // run on its connection.
+    void readAhead();
     bool next();
 
     QVariant value(int col) const;

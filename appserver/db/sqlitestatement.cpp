@@ -113,6 +113,36 @@ public:
         return QString::fromUtf8(sqlite3_column_name(st_, col));
     }
 
+    bool capturesRows() const override { return true; }
+
+    void capture(int col, CapturedValue& out, std::string& bytes) const override
+    {
+        switch (sqlite3_column_type(st_, col)) {
+        case SQLITE_NULL:
+            out.kind = CapturedValue::Kind::Null;
+            return;
+        case SQLITE_INTEGER:
+            out.kind = CapturedValue::Kind::Integer;
+            out.integer = sqlite3_column_int64(st_, col);
+            out.number = sqlite3_column_double(st_, col);
+            break;
+        case SQLITE_FLOAT:
+            out.kind = CapturedValue::Kind::Float;
+            out.integer = sqlite3_column_int64(st_, col);
+            out.number = sqlite3_column_double(st_, col);
+            break;
+        default:
+            out.kind = CapturedValue::Kind::Text;
+            break;
+        }
+        // A number's text too, as SQLite writes it.
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
+        const int n = p ? sqlite3_column_bytes(st_, col) : 0;
+        out.at = quint32(bytes.size());
+        out.size = quint32(n);
+        bytes.append(p ? p : "", size_t(n));
+    }
+
 private:
     int bindAt(int index, const QVariant& value)
     {

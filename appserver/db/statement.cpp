@@ -17,6 +17,11 @@ QDate Statement::date(int col) const
     return isoDay(utf8(col));
 }
 
+void Statement::capture(int, CapturedValue&, std::string&) const
+{
+    Q_ASSERT_X(false, "Statement::capture", "a statement that does not capture its rows");
+}
+
 QDate isoDay(std::string_view text)
 {
     if (text.size() < 10 || text[4] != '-' || text[7] != '-')

@@ -10,9 +10,28 @@
 #include <QVariant>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace krt::app::detail {
+
+// One value of a row read ahead (readahead.h): its kind, its number, and its
+// text kept in the batch's bytes at [at, at + size).
+struct CapturedValue
+{
+    enum class Kind : quint8
+    {
+        Null,
+        Integer,
+        Float,
+        Text
+    };
+    Kind kind = Kind::Null;
+    quint32 at = 0;
+    quint32 size = 0;
+    qint64 integer = 0;
+    double number = 0;
+};
 
 class Statement
 {
@@ -46,6 +65,12 @@ public:
     // give them in another case than the statement's text).
     virtual int columnCount() const = 0;
     virtual QString columnName(int col) const = 0;
+
+    // Whether the rows can be read ahead on another thread (readahead.h):
+    // the statement then copies its current row's value at `col` into `out`,
+    // its text appended to `bytes`, exactly as its own accessors give it.
+    virtual bool capturesRows() const { return false; }
+    virtual void capture(int col, CapturedValue& out, std::string& bytes) const;
 };
 
 // Each returns nullptr when `db` is not reachable that way.

@@ -89,8 +89,9 @@ void RowWriter::mismatch(const QString& detail) const
     throw Error(ErrorCode::ServerFailure, text, QString::fromLatin1(method_.c_str()));
 }
 
-void RowWriter::bind(const Query& q, std::initializer_list<std::string_view> computed)
+void RowWriter::bind(Query& q, std::initializer_list<std::string_view> computed)
 {
+    q.readAhead();
     for (const std::string_view name : computed) {
         bool known = false;
         for (const Slot& slot : slots_)

@@ -59,7 +59,9 @@ public:
     // is the column of the same name (in any case). Throws for a field that
     // is neither, before any row is read, so that a statement
     // that does not fit its data set fails whether it finds rows or not.
-    void bind(const Query& q, std::initializer_list<std::string_view> computed = {});
+    // A long result is read ahead (Query::readAhead): the loop over its rows
+    // runs no other statement.
+    void bind(Query& q, std::initializer_list<std::string_view> computed = {});
 
     // The next field's value from its column: a text cut to its size, a
     // number, a DATE column as a day; null when the column is.
