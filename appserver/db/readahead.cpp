@@ -78,8 +78,8 @@ public:
                 ended_ = !inner_->next();
                 return !ended_;
             }
-            reading_ = true;
             reader_ = std::thread([this] { read(); });
+            reading_ = true; // only once there is a reader to wait for
         }
         if (current_ && ++row_ < current_->rows)
             return true;
