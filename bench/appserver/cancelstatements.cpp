@@ -8,18 +8,24 @@ const char* const kCreateKeyTable =
 
 const char* const kClearKeyTable = "DELETE FROM CANCELKEYS";
 
-// PostgreSQL's side adds the row lock the server takes on the invoices it
-// checks (see directpostgres.cpp).
-const std::array<const char*, 2> kChecksByKeyTable = {
+const char* const kInvoiceStatesWhere =
     "SELECT NF.NRLANCTONF, NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM, NF.DTENTRSAID, CASE WHEN"
     " EXISTS (SELECT 1 FROM LANCTOESTQ L WHERE L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF ="
     " NF.NRLANCTONF AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS (SELECT 1 FROM VENDA V WHERE"
     " V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF = NF.NRLANCTONF AND V.CDFILIAL <>"
-    " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF WHERE (NF.CDFILIALNF, NF.NRLANCTONF)"
-    " IN (SELECT CDFILIALNF, NRLANCTONF FROM CANCELKEYS)",
-    "SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ), COUNT(*) FROM LANCTOESTQ L WHERE"
-    " (L.CDFILIALNF, L.NRLANCTONF) IN (SELECT CDFILIALNF, NRLANCTONF FROM CANCELKEYS) GROUP BY"
-    " L.CDFILIAL",
+    " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF WHERE";
+
+const char* const kPostingSpansWhere =
+    "SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ), COUNT(*) FROM LANCTOESTQ L WHERE";
+
+// PostgreSQL's side adds the row lock the server takes on the invoices it
+// checks (see directpostgres.cpp).
+const std::array<std::string, 2> kChecksByKeyTable = {
+    std::string(kInvoiceStatesWhere) +
+        " (NF.CDFILIALNF, NF.NRLANCTONF) IN (SELECT CDFILIALNF, NRLANCTONF FROM CANCELKEYS)",
+    std::string(kPostingSpansWhere) +
+        " (L.CDFILIALNF, L.NRLANCTONF) IN (SELECT CDFILIALNF, NRLANCTONF FROM CANCELKEYS)"
+        " GROUP BY L.CDFILIAL",
 };
 
 // Each table reached from the keys through its index on the invoice key

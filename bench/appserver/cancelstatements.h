@@ -6,6 +6,7 @@
 // table reached through its index on the invoice key).
 
 #include <array>
+#include <string>
 
 namespace krt::bench {
 
@@ -21,7 +22,11 @@ extern const char* const kClearKeyTable;
 // posting day with their count, checked against the open period. A floor
 // without them would not be doing a cancellation's work: the server may not
 // skip them. The rows are read in full.
-extern const std::array<const char*, 2> kChecksByKeyTable;
+extern const std::array<std::string, 2> kChecksByKeyTable;
+// The same two statements up to their WHERE, for a floor that picks the keys
+// its own way (kChecksByKeyTable adds the key table's condition).
+extern const char* const kInvoiceStatesWhere;
+extern const char* const kPostingSpansWhere; // ends in "WHERE"; GROUP BY L.CDFILIAL follows
 // The changes, in the server's order: balances restored from the postings'
 // items, those items and postings deleted, the sales freed, the invoice
 // items and the invoices deleted.

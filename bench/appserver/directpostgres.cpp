@@ -7,6 +7,7 @@
 #include "bench/support/pgsession.h"
 
 #include <QElapsedTimer>
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,15 +40,11 @@ const char* const kCancelByArray[] = {
 };
 
 // The checks of kChecksByKeyTable over one branch's array of numbers.
-const char* const kChecksByArray[] = {
-    "SELECT NF.NRLANCTONF, NF.CDFILIAL, NF.IDSTATUS, NF.IDORIGEM, NF.DTENTRSAID, CASE WHEN"
-    " EXISTS (SELECT 1 FROM LANCTOESTQ L WHERE L.CDFILIALNF = NF.CDFILIALNF AND L.NRLANCTONF ="
-    " NF.NRLANCTONF AND L.CDFILIAL <> NF.CDFILIALNF) OR EXISTS (SELECT 1 FROM VENDA V WHERE"
-    " V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF = NF.NRLANCTONF AND V.CDFILIAL <>"
-    " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = $1 AND"
-    " NF.NRLANCTONF = ANY ($2::varchar[]) FOR UPDATE",
-    "SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ), COUNT(*) FROM LANCTOESTQ L WHERE"
-    " L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY ($2::varchar[]) GROUP BY L.CDFILIAL",
+const std::array<std::string, 2> kChecksByArray = {
+    std::string(kInvoiceStatesWhere) +
+        " NF.CDFILIALNF = $1 AND NF.NRLANCTONF = ANY ($2::varchar[]) FOR UPDATE",
+    std::string(kPostingSpansWhere) +
+        " L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY ($2::varchar[]) GROUP BY L.CDFILIAL",
 };
 
 // Every value of `r` as a text, as a program that looks at them would.
@@ -132,8 +129,8 @@ private:
         // The planner knows nothing of a new temporary table's rows.
         pg_.exec("ANALYZE CANCELKEYS");
         // The server locks the invoices it checks, as their state decides.
-        readAll(pg_.run((std::string(kChecksByKeyTable[0]) + " FOR UPDATE OF NF").c_str()));
-        readAll(pg_.run(kChecksByKeyTable[1]));
+        readAll(pg_.run((kChecksByKeyTable[0] + " FOR UPDATE OF NF").c_str()));
+        readAll(pg_.run(kChecksByKeyTable[1].c_str()));
         for (const char* sql : kCancelByKeyTable)
             pg_.run(sql);
     }
@@ -148,8 +145,8 @@ private:
         }
         for (auto& [branch, numbers] : byBranch) {
             numbers += "}";
-            for (const char* sql : kChecksByArray)
-                readAll(pg_.run(sql, {branch, numbers}));
+            for (const std::string& sql : kChecksByArray)
+                readAll(pg_.run(sql.c_str(), {branch, numbers}));
             for (const char* sql : kCancelByArray)
                 pg_.run(sql, {branch, numbers});
         }

@@ -167,8 +167,8 @@ private:
             bind(add, branch, number);
             run(add);
         }
-        for (const char* sql : kChecksByKeyTable)
-            readAll(prepared(sql));
+        for (const std::string& sql : kChecksByKeyTable)
+            readAll(prepared(sql.c_str()));
         for (const char* sql : kCancelByKeyTable)
             run(prepared(sql));
     }

@@ -2,11 +2,11 @@
 // in place, the database's steps really off the caller's thread, a failure
 // after the rows before it, and a query dropped half-way that gives its
 // connection back.
+#include "appserver/db/dialects.h"
 #include "appserver/db/sql.h"
 #include "framework/wire/errors.h"
 #include "testdatabase.h"
 
-#include <QSqlDriver>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <thread>
@@ -70,13 +70,7 @@ protected:
 
     QSqlDatabase db() { return tdb->db().connection(); }
 
-    sqlite3* handle()
-    {
-        const QVariant h = db().driver()->handle();
-        return h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0
-                   ? *static_cast<sqlite3* const*>(h.constData())
-                   : nullptr;
-    }
+    sqlite3* handle() { return krt::app::sqliteHandle(db()); }
 };
 
 TEST_F(ReadAheadTest, TheRowsReadAheadAreTheRowsReadInPlace)
