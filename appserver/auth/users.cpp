@@ -206,12 +206,20 @@ UserRecord UserStore::changeBranches(const QString& name, const QStringList& add
 std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString& name,
                                           QString* hash, const QString* sessionId, bool* ended)
 {
-    Query q(db, sessionId
-                    ? QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
-                                     "NRGERACAO, (SELECT COUNT(*) FROM KRTSESSAOENCERRADA "
-                                     "WHERE IDSESSAO = ?) FROM KRTUSUARIO WHERE NMUSUARIO = ?")
-                    : QStringLiteral("SELECT DSSENHA, IDTODASFILIAIS, IDFILIALFIXA, IDATIVO, "
-                                     "NRGERACAO FROM KRTUSUARIO WHERE NMUSUARIO = ?"));
+    // The user and its branches in one statement: one round trip, and one
+    // snapshot of both (a change of the branches between two reads could
+    // otherwise pair the old flags with the new list).
+    Query q(db, sessionId ? QStringLiteral("SELECT U.DSSENHA, U.IDTODASFILIAIS, U.IDFILIALFIXA, "
+                                           "U.IDATIVO, U.NRGERACAO, F.CDFILIAL, (SELECT COUNT(*) "
+                                           "FROM KRTSESSAOENCERRADA WHERE IDSESSAO = ?) FROM "
+                                           "KRTUSUARIO U LEFT JOIN KRTUSUARIOFILIAL F ON "
+                                           "F.NMUSUARIO = U.NMUSUARIO WHERE U.NMUSUARIO = ? "
+                                           "ORDER BY F.CDFILIAL")
+                          : QStringLiteral("SELECT U.DSSENHA, U.IDTODASFILIAIS, U.IDFILIALFIXA, "
+                                           "U.IDATIVO, U.NRGERACAO, F.CDFILIAL FROM KRTUSUARIO U "
+                                           "LEFT JOIN KRTUSUARIOFILIAL F ON F.NMUSUARIO = "
+                                           "U.NMUSUARIO WHERE U.NMUSUARIO = ? ORDER BY "
+                                           "F.CDFILIAL"));
     if (sessionId)
         q.bindText(*sessionId);
     q.bindText(name).exec();
@@ -226,14 +234,11 @@ std::optional<UserRecord> UserStore::read(const QSqlDatabase& db, const QString&
     user.active = q.text(3) == QLatin1String("S");
     user.sessionGeneration = q.integer(4);
     if (sessionId && ended)
-        *ended = q.integer(5) > 0;
-    while (q.next()) {
-    }
-    Query b(db, QStringLiteral("SELECT CDFILIAL FROM KRTUSUARIOFILIAL WHERE NMUSUARIO = ? "
-                               "ORDER BY CDFILIAL"));
-    b.bindText(name).exec();
-    while (b.next())
-        user.branches << b.text(0);
+        *ended = q.integer(6) > 0;
+    do {
+        if (!q.isNull(5))
+            user.branches << q.text(5);
+    } while (q.next());
     if (user.allBranches)
         user.branches.clear();
     return user;

@@ -8,6 +8,7 @@
 // One connection runs one command at a time. A statement whose rows are still
 // arriving when another statement of the same connection runs first keeps the
 // rest of its rows in memory, so callers may nest statements as they please.
+#include "appserver/db/postgresprepared.h"
 #include "appserver/db/statement.h"
 
 #include <QSqlDriver>
@@ -45,66 +46,6 @@ PGconn* postgresHandle(const QSqlDatabase& db)
     return conn;
 }
 
-// Qt's "?" placeholders as PostgreSQL's $1, $2 …, leaving alone what sits in
-// quotes, dollar quotes and comments.
-QByteArray numberedParameters(const QString& sql)
-{
-    const QByteArray in = sql.toUtf8();
-    QByteArray out;
-    out.reserve(in.size() + 16);
-    int number = 0;
-    qsizetype i = 0;
-    const qsizetype n = in.size();
-    auto copyUntil = [&](qsizetype end) {
-        out.append(in.constData() + i, end - i);
-        i = end;
-    };
-    while (i < n) {
-        const char c = in[i];
-        if (c == '\'' || c == '"') {
-            qsizetype end = i + 1;
-            while (end < n) {
-                if (in[end] == c) {
-                    if (end + 1 < n && in[end + 1] == c) {
-                        end += 2; // a doubled quote
-                        continue;
-                    }
-                    break;
-                }
-                ++end;
-            }
-            copyUntil(std::min(end + 1, n));
-        } else if (c == '-' && i + 1 < n && in[i + 1] == '-') {
-            const qsizetype end = in.indexOf('\n', i);
-            copyUntil(end < 0 ? n : end);
-        } else if (c == '/' && i + 1 < n && in[i + 1] == '*') {
-            const qsizetype end = in.indexOf("*/", i + 2);
-            copyUntil(end < 0 ? n : end + 2);
-        } else if (c == '$') {
-            // $tag$ … $tag$ (a tag of letters, digits and _, or none).
-            qsizetype tagEnd = i + 1;
-            while (tagEnd < n &&
-                   (std::isalnum(static_cast<unsigned char>(in[tagEnd])) || in[tagEnd] == '_'))
-                ++tagEnd;
-            if (tagEnd < n && in[tagEnd] == '$' &&
-                !(tagEnd > i + 1 && std::isdigit(static_cast<unsigned char>(in[i + 1])))) {
-                const QByteArray tag = in.mid(i, tagEnd - i + 1);
-                const qsizetype close = in.indexOf(tag, tagEnd + 1);
-                copyUntil(close < 0 ? n : close + tag.size());
-            } else {
-                copyUntil(i + 1);
-            }
-        } else if (c == '?') {
-            out += '$';
-            out += QByteArray::number(++number);
-            ++i;
-        } else {
-            copyUntil(i + 1);
-        }
-    }
-    return out;
-}
-
 class PostgresStatement;
 
 // The statement of each connection of this thread whose rows are still on the
@@ -114,21 +55,17 @@ thread_local std::vector<std::pair<PGconn*, PostgresStatement*>> streaming;
 class PostgresStatement final : public Statement
 {
 public:
-    PostgresStatement(PGconn* conn, const QString& sql)
-        : conn_(conn), sql_(numberedParameters(sql)), shown_(firstWords(sql))
+    PostgresStatement(const QSqlDatabase& db, PGconn* conn, const QString& sql)
+        : conn_(conn), source_(sql), text_(preparedText(db, conn, sql))
     {
+        if (!text_)
+            sql_ = numberedParameters(sql);
     }
     ~PostgresStatement() override
     {
         discardRows();
         for (PGresult* r : held_)
             PQclear(r);
-        if (!prepared_.isEmpty()) {
-            // Fails only inside a transaction already failed; the connection
-            // is then closed by its owner and the statement with it.
-            settle(conn_);
-            PQclear(PQexec(conn_, QByteArray("DEALLOCATE " + prepared_).constData()));
-        }
     }
     PostgresStatement(const PostgresStatement&) = delete;
     PostgresStatement& operator=(const PostgresStatement&) = delete;
@@ -172,7 +109,9 @@ public:
         }
     }
 
-    void exec() override
+    void exec() override { run(true); }
+
+    void run(bool mayPrepare)
     {
         // Whatever this statement still had, and the connection for us.
         discardRows();
@@ -182,16 +121,16 @@ public:
         std::vector<const char*> pointers(values_.size());
         for (size_t k = 0; k < values_.size(); ++k)
             pointers[k] = values_[k].isNull() ? nullptr : values_[k].constData();
-        if (++runs_ == 2 && prepared_.isEmpty())
+        if (mayPrepare && text_ && text_->name.isEmpty() && ++text_->runs >= 2)
             prepare();
+        const bool prepared = text_ && !text_->name.isEmpty() && types_ == text_->types;
         const bool sent =
-            !prepared_.isEmpty() && types_ == preparedTypes_
-                ? PQsendQueryPrepared(conn_, prepared_.constData(), int(values_.size()),
-                                      pointers.data(), nullptr, nullptr, 0)
-                : PQsendQueryParams(conn_, sql_.constData(), int(values_.size()), types_.data(),
-                                    pointers.data(), nullptr, nullptr, 0);
+            prepared ? PQsendQueryPrepared(conn_, text_->name.constData(), int(values_.size()),
+                                           pointers.data(), nullptr, nullptr, 0)
+                     : PQsendQueryParams(conn_, sql().constData(), int(values_.size()),
+                                         types_.data(), pointers.data(), nullptr, nullptr, 0);
         if (!sent)
-            failConnection(QStringLiteral("executar \"%1\"").arg(shown_));
+            failConnection(QStringLiteral("executar \"%1\"").arg(shown()));
         PQsetSingleRowMode(conn_);
         affected_ = 0;
         PGresult* r = PQgetResult(conn_);
@@ -214,7 +153,18 @@ public:
             return;
         }
         default:
-            failResult(QStringLiteral("executar \"%1\"").arg(shown_), r);
+            if (prepared && preparedIsGone(r)) {
+                PQclear(r);
+                drainConnection(conn_);
+                // Alone, the statement simply runs again unprepared; inside a
+                // transaction, the transaction has failed and runs again.
+                if (PQtransactionStatus(conn_) == PQTRANS_IDLE)
+                    return run(false);
+                failStatement(QStringLiteral("executar \"%1\"").arg(shown()),
+                              QStringLiteral("a instrução preparada deixou de valer no servidor"),
+                              true);
+            }
+            failResult(QStringLiteral("executar \"%1\"").arg(shown()), r);
         }
     }
 
@@ -233,7 +183,7 @@ public:
             }
             if (!heldError_.isEmpty()) {
                 const QString error = std::exchange(heldError_, QString());
-                failStatement(QStringLiteral("ler \"%1\"").arg(shown_), error, heldTransient_);
+                failStatement(QStringLiteral("ler \"%1\"").arg(shown()), error, heldTransient_);
             }
             if (!isStreaming())
                 return false;
@@ -250,7 +200,7 @@ public:
                 return false;
             default:
                 stopStreaming();
-                failResult(QStringLiteral("ler \"%1\"").arg(shown_), r);
+                failResult(QStringLiteral("ler \"%1\"").arg(shown()), r);
             }
         }
     }
@@ -311,20 +261,42 @@ public:
         return current_ ? QString::fromUtf8(PQfname(current_, col)) : QString();
     }
 
-    // A statement run more than once is parsed and planned once by the
-    // server: about a third less per run of a short statement.
+    // A text run more than once on the connection is parsed and planned
+    // once by the server: about a third less per run of a short statement.
     void prepare()
     {
         static std::atomic<quint64> next{0};
         const QByteArray name = "krt_" + QByteArray::number(++next);
-        PGresult* r =
-            PQprepare(conn_, name.constData(), sql_.constData(), int(types_.size()), types_.data());
+        PGresult* r = PQprepare(conn_, name.constData(), text_->sql.constData(), int(types_.size()),
+                                types_.data());
         if (PQresultStatus(r) != PGRES_COMMAND_OK)
-            failResult(QStringLiteral("preparar \"%1\"").arg(shown_), r);
+            failResult(QStringLiteral("preparar \"%1\"").arg(shown()), r);
         PQclear(r);
-        prepared_ = name;
-        preparedTypes_ = types_;
+        text_->name = name;
+        text_->types = types_;
     }
+
+    // The server lost the prepared statement (a pooler between us sent
+    // "DEALLOCATE ALL") or its plan no longer fits the tables (their columns
+    // changed): prepared again when it next runs.
+    bool preparedIsGone(const PGresult* r)
+    {
+        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+        if (!state)
+            return false;
+        if (std::strcmp(state, "26000") == 0) { // invalid statement name
+            forgetPrepared(conn_);
+            return true;
+        }
+        if (std::strcmp(state, "0A000") == 0) { // cached plan must not change result type
+            text_->name.clear();
+            return true;
+        }
+        return false;
+    }
+
+    const QByteArray& sql() const { return text_ ? text_->sql : sql_; }
+    QString shown() const { return firstWords(source_); }
 
     // Another statement needs the connection: the rest of the rows wait in
     // memory, and a failure among them waits for next() to reach it.
@@ -430,14 +402,12 @@ private:
     }
 
     PGconn* conn_;
-    QByteArray sql_;
-    QString shown_;
+    QString source_;
+    PreparedText* text_; // nullptr when the connection keeps no more texts
+    QByteArray sql_;     // the text to run when it keeps no more
     std::vector<QByteArray> values_;
     std::vector<Oid> types_;
     bool executed_ = false;
-    int runs_ = 0;
-    QByteArray prepared_; // the name of the statement prepared on the server, if any
-    std::vector<Oid> preparedTypes_;
     PGresult* current_ = nullptr;
     int row_ = -1;
     int affected_ = 0;
@@ -453,7 +423,7 @@ std::unique_ptr<Statement> postgresStatement(const QSqlDatabase& db, const QStri
     PGconn* conn = postgresHandle(db);
     if (!conn)
         return nullptr;
-    return std::make_unique<PostgresStatement>(conn, sql);
+    return std::make_unique<PostgresStatement>(db, conn, sql);
 }
 
 } // namespace krt::app::detail

@@ -2,6 +2,7 @@
 // statements nested on one connection, rows left unread, failures among rows.
 #include "appserver/db/database.h"
 #include "appserver/db/sql.h"
+#include "appserver/db/sql_retry.h"
 #include "framework/wire/errors.h"
 #include "testdatabase.h"
 
@@ -89,21 +90,46 @@ TEST_F(QueryTest, StatementsNestInsideTheRowsOfAnother)
     EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM T_VISTO WHERE QT = NR - 1"), 300);
 }
 
-TEST_F(QueryTest, StatementsRunAgainKeepNothingOnTheServerOnceGone)
+TEST_F(QueryTest, ATextRunAgainIsPreparedOnceForItsConnectionAndSurvivesLosingIt)
 {
     if (!TestDatabase::isPostgres())
         GTEST_SKIP() << "only PostgreSQL keeps prepared statements per session";
-    const QString prepared = QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements");
-    {
-        Query sum(db(), "SELECT SUM(NR) FROM T_NUMERO WHERE NR <= ?");
-        for (int n = 1; n <= 20; ++n) {
-            sum.bind(n).exec();
-            ASSERT_TRUE(sum.next());
-            EXPECT_EQ(sum.integer(0), n * (n + 1) / 2);
-        }
-        EXPECT_EQ(tdb->count(prepared), 1);
-    }
-    EXPECT_EQ(tdb->count(prepared), 0);
+    const QString text = QStringLiteral("SELECT SUM(NR) FROM T_NUMERO WHERE NR <= ?");
+    const QString prepared = QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements WHERE "
+                                            "statement = 'SELECT SUM(NR) FROM T_NUMERO WHERE NR "
+                                            "<= $1'");
+    auto sum = [&](int n) {
+        Query q(db(), text); // a new statement each time, as a call's are
+        q.bind(n).exec();
+        EXPECT_TRUE(q.next());
+        return q.integer(0);
+    };
+    for (int n = 1; n <= 20; ++n)
+        ASSERT_EQ(sum(n), n * (n + 1) / 2);
+    EXPECT_EQ(tdb->count(prepared), 1); // once, and kept for the next call
+
+    // A pooler between us and the server may drop every prepared statement.
+    Query(db(), "DEALLOCATE ALL").exec();
+    EXPECT_EQ(sum(4), 10); // alone: simply runs again
+    EXPECT_EQ(sum(5), 15);
+    EXPECT_EQ(tdb->count(prepared), 1);
+
+    // Inside a transaction the failure fails the transaction, which runs
+    // again as a deadlock's would.
+    Query name(db(), QString(prepared).replace("COUNT(*)", "name"));
+    name.exec();
+    ASSERT_TRUE(name.next());
+    Query(db(), "DEALLOCATE " + name.text(0)).exec();
+    int attempts = 0;
+    const qint64 inside = krt::app::withRetry([&] {
+        ++attempts;
+        Transaction tx = write();
+        const qint64 n = sum(6);
+        tx.commit();
+        return n;
+    });
+    EXPECT_EQ(inside, 21);
+    EXPECT_EQ(attempts, 2);
 }
 
 TEST_F(QueryTest, RowsLeftUnreadDoNotHoldTheConnection)
