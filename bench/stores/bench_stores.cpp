@@ -6,12 +6,19 @@
 // the first few, asks whether the period is open and cancels the day. First
 // against one server process; then, as the floor, the same days' work
 // replayed straight on PostgreSQL through libpq (one connection per store,
-// the statements the server runs for each call); then against two
+// the statements the server runs for each call, each prepared once). The
+// same pair runs again with PostgreSQL on a core of its own and everything
+// else on the others, as a chain's database runs on a machine of its own
+// (when the database runs here and may be moved). Last, against two
 // processes on the same database, where each store's cancellation is also
 // sent at the same moment through the other process (a second terminal of
 // the same store), so that both servers race for the same invoices. Every
 // store logs in before the clock starts (a login is an Argon2id hash, slow
-// on purpose): the logins are timed apart.
+// on purpose): the logins are timed apart. Before each clock, both sides
+// read one day (list, details, period) untimed, so that every connection's
+// backend has its statements' catalog and plans in memory. Each run also
+// says where its CPU went per call: the clients, the servers, the rest of
+// the machine (PostgreSQL).
 //
 // At the end the database must show every pending invoice of the days worked
 // cancelled exactly once (the audit's counts add up to what there was), none
@@ -23,8 +30,9 @@
 // database, where a throw-away database is created and dropped); scripts/bench-stores.sh
 // starts a throw-away cluster and runs it. The last line is
 // "stores: <calls/s> calls/s (floor <calls/s>, ratio <x>), p50 <ms> ms, p99
-// <ms> ms, consistent: yes|no": the run on one process against the replay,
-// the consistency over all three.
+// <ms> ms, consistent: yes|no": the run on one process against the replay
+// on the shared cores, the consistency over every run; the line before it
+// ("stores, PostgreSQL apart: …") the same with the database apart.
 //
 // With --balancer N the same work goes through HAProxy (TLS ended there,
 // round robin, as deploy/haproxy.cfg runs it) in front of N processes that
@@ -40,7 +48,9 @@
 #include "appserver/demo/demogenerator.h"
 #include "bench/stores/replay.h"
 #include "bench/support/benchsupport.h"
+#include "bench/support/cores.h"
 #include "bench/support/costmeter.h"
+#include "bench/support/pgsession.h"
 #include "framework/wire/httptransport.h"
 #include "haproxyprocess.h"
 #include "testpki.h"
@@ -57,6 +67,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -155,6 +166,33 @@ void work(const Store& s, const QList<QDate>& days, int details, krt::HttpCallCl
     }
 }
 
+// A day's reads (the list, the first invoice's details, the period), before
+// the clock, as the replay's warm-up reads them: the server's connections
+// then have the statements' catalog and plans in memory on both sides.
+void warmUp(const Store& s, const QDate& day, krt::HttpCallClient& terminal)
+{
+    const Variant from(QDateTime(day, QTime(0, 0)));
+    const Variant list = terminal.call(kObject, "getPrincipal",
+                                       {s.branch, s.store, "", "T", "", "T", from, from, "S", ""});
+    if (list.isPacket() && list.asPacket().rowCount() > 0) {
+        const krt::Packet packet = list.asPacket();
+        terminal.call(kObject, "getItLanctoEst",
+                      {packet.textQ(0, packet.fieldIndex(std::string_view("CDFILIALNF"))),
+                       packet.textQ(0, packet.fieldIndex(std::string_view("NRLANCTONF")))});
+    }
+    terminal.call(kObject, "getPeriodoCTBOK", {s.branch, from, from});
+}
+
+// Runs `each(i)` for every store at once, and waits for all.
+template <typename F> void everyStore(qsizetype stores, F&& each)
+{
+    std::vector<std::thread> threads;
+    for (qsizetype i = 0; i < stores; ++i)
+        threads.emplace_back([&, i] { each(size_t(i)); });
+    for (std::thread& t : threads)
+        t.join();
+}
+
 // Where a store's terminal calls: a server's own port, or the balancer's
 // TLS front (with the CA its certificate is signed by).
 struct Endpoint
@@ -226,7 +264,42 @@ struct RunFigures
     int failed = 0;
 };
 
-RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_);
+// The servers' processes, once they run: their CPU is told apart.
+QList<qint64> serverPids;
+
+// Where a run's CPU went: this program (the stores' clients, or the
+// replay), the servers, and the rest of the machine (PostgreSQL, mostly).
+// On two cores shared by all of them, the calls a second follow the CPU a
+// call takes in all three.
+class CpuSplit
+{
+public:
+    CpuSplit() : self_(own()), servers_(servers()), busy_(krt::bench::machineBusyMs()) {}
+    QString perCall(size_t calls) const
+    {
+        const double self = own() - self_, servers_now = servers() - servers_,
+                     busy = krt::bench::machineBusyMs() - busy_, n = double(calls);
+        return QStringLiteral("CPU por chamada: clientes %1 ms, servidores %2 ms, o resto "
+                              "(PostgreSQL) %3 ms")
+            .arg(self / n, 0, 'f', 2)
+            .arg(servers_now / n, 0, 'f', 2)
+            .arg((busy - self - servers_now) / n, 0, 'f', 2);
+    }
+
+private:
+    static double own() { return krt::bench::cpuMs(QCoreApplication::applicationPid()); }
+    static double servers()
+    {
+        double sum = 0;
+        for (const qint64 pid : serverPids)
+            sum += std::max(0.0, krt::bench::cpuMs(pid));
+        return sum;
+    }
+    double self_, servers_, busy_;
+};
+
+RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_,
+                   const CpuSplit& cpu);
 
 RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDate>& days,
                int details, const QList<Endpoint>& endpoints)
@@ -247,7 +320,10 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
             all.push_back(c.get());
         logInAll(title, all);
     }
+    everyStore(stores.size(),
+               [&](size_t i) { warmUp(stores[qsizetype(i)], days.first(), *firsts[i]); });
     Recorder rec;
+    const CpuSplit cpu;
     QElapsedTimer wall;
     wall.start();
     std::vector<std::thread> threads;
@@ -258,7 +334,7 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
         });
     for (std::thread& t : threads)
         t.join();
-    return figures(title, stores.size(), rec, msSince(wall) / 1000);
+    return figures(title, stores.size(), rec, msSince(wall) / 1000, cpu);
 }
 
 QString figure(double value, int decimals)
@@ -370,7 +446,11 @@ RunFigures replay(const QString& title, const QList<Store>& stores, const QList<
     for (int i = 0; i < stores.size(); ++i)
         clerks.push_back(
             std::make_unique<krt::bench::ClerkReplay>(connection, krt::app::kDemoUser));
+    everyStore(stores.size(), [&](size_t i) {
+        clerks[i]->warm(stores[qsizetype(i)].branch, stores[qsizetype(i)].store, days.first());
+    });
     Recorder rec;
+    const CpuSplit cpu;
     QElapsedTimer wall;
     wall.start();
     std::vector<std::thread> threads;
@@ -398,10 +478,11 @@ RunFigures replay(const QString& title, const QList<Store>& stores, const QList<
         });
     for (std::thread& t : threads)
         t.join();
-    return figures(title, stores.size(), rec, msSince(wall) / 1000);
+    return figures(title, stores.size(), rec, msSince(wall) / 1000, cpu);
 }
 
-RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_)
+RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double seconds_,
+                   const CpuSplit& cpu)
 {
     RunFigures f;
     f.callsPerSecond = double(rec.calls()) / seconds_;
@@ -418,6 +499,7 @@ RunFigures figures(const QString& title, qsizetype stores, Recorder& rec, double
             .arg(f.p50, 0, 'f', 1)
             .arg(f.p99, 0, 'f', 1)
             .arg(f.failed));
+    say(QStringLiteral("  ") + cpu.perCall(rec.calls()));
     for (const QString& e : rec.errors())
         say(QStringLiteral("  falha: %1").arg(e));
     return f;
@@ -555,10 +637,11 @@ int main(int argc, char** argv)
     config.branchesPerCompany = std::max(1, parser.value(branchesOpt).toInt());
     config.storesPerBranch = std::max(1, parser.value(storesOpt).toInt());
     config.registersPerStore = 2;
-    // A share of the days for each run: one process (or the balancer), the
-    // replay, the doubled cancellations; behind the balancer, the methods'
-    // costs as well.
-    config.days = (balanced ? 4 : 3) * daysPerRun;
+    // A share of the days for each run: one process (or the balancer) and the
+    // replay on cores shared by all, the same two with PostgreSQL on a core
+    // of its own, the doubled cancellations; behind the balancer, the
+    // methods' costs as well.
+    config.days = (balanced ? 6 : 5) * daysPerRun;
     config.salesPerRegisterPerDay = std::max(1, parser.value(salesOpt).toInt());
     config.customers = config.salesPerRegisterPerDay * config.registersPerStore + 10;
     config.oneInvoicePerSale = true;
@@ -592,13 +675,18 @@ int main(int argc, char** argv)
         q.exec();
         while (q.next())
             stores << Store{q.text(0), q.text(1)};
-        QList<QDate> firstDays, replayDays, laterDays, costDays;
+        enum Share
+        {
+            SharedOurs,
+            SharedReplay,
+            ApartOurs,
+            ApartReplay,
+            Doubled,
+            Costs
+        };
+        QList<QDate> shares[Costs + 1];
         for (int d = 0; d < config.days; ++d)
-            (d < daysPerRun       ? firstDays
-             : d < 2 * daysPerRun ? replayDays
-             : d < 3 * daysPerRun ? laterDays
-                                  : costDays)
-                << config.firstDay.addDays(d);
+            shares[d / daysPerRun] << config.firstDay.addDays(d);
 
         const qint64 pendingBefore =
             count(db, QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL WHERE IDSTATUS = 'P' AND"
@@ -640,6 +728,8 @@ int main(int argc, char** argv)
             if (!started)
                 say(QStringLiteral("erro: %1").arg(balancer.error));
         }
+        for (const auto& server : servers)
+            serverPids << server->pid();
         if (!started) {
             say(QStringLiteral("erro: o servidor não iniciou (logs em %1)").arg(logs.path()));
             logs.setAutoRemove(false);
@@ -647,20 +737,42 @@ int main(int argc, char** argv)
         } else {
             const Endpoint front{balancer.port(), pki.file("ca.crt")};
             const Endpoint one{servers[0]->port(), {}}, two{servers.back()->port(), {}};
-            const RunFigures single =
-                balanced ? run(QStringLiteral("%1 processos atrás do HAProxy").arg(balanced),
-                               stores, firstDays, details, {front})
-                         : run(QStringLiteral("1 processo"), stores, firstDays, details, {one});
-            const RunFigures floor =
-                replay(QStringLiteral("réplica direta (libpq)"), stores, replayDays, details,
-                       krt::bench::libpqConnection(options));
+            const QString ours = balanced
+                                     ? QStringLiteral("%1 processos atrás do HAProxy").arg(balanced)
+                                     : QStringLiteral("1 processo");
+            const QByteArray direct = krt::bench::libpqConnection(options);
+            auto pair = [&](Share oursDays, Share replayDays, const QString& cores) {
+                return std::pair{
+                    run(ours + cores, stores, shares[oursDays], details, {balanced ? front : one}),
+                    replay(QStringLiteral("réplica direta (libpq)") + cores, stores,
+                           shares[replayDays], details, direct)};
+            };
+            const auto [shared, sharedFloor] =
+                pair(SharedOurs, SharedReplay, QStringLiteral(", núcleos compartilhados"));
+            // The database's capacity is the same core in both runs: what the
+            // servers spend does not come out of it, as on a machine of its own.
+            krt::bench::PgSession probe(direct); // its backend leads to the postmaster
+            krt::bench::CoreSplit split(
+                std::atoll(PQgetvalue(probe.exec("SELECT pg_backend_pid()").get(), 0, 0)));
+            QList<qint64> ourPids = serverPids;
+            if (balanced)
+                ourPids << balancer.pid();
+            std::optional<std::pair<RunFigures, RunFigures>> apart;
+            if (split.apart(ourPids)) {
+                say(split.describe());
+                apart = pair(ApartOurs, ApartReplay, QStringLiteral(", PostgreSQL à parte"));
+                split.together();
+            } else {
+                say(QStringLiteral("PostgreSQL num núcleo à parte: não (%1)")
+                        .arg(split.impossible()));
+            }
             const RunFigures f =
                 balanced ? run(QStringLiteral("%1 processos atrás do HAProxy, cancelamento em "
                                               "dobro")
                                    .arg(balanced),
-                               stores, laterDays, details, {front, front})
+                               stores, shares[Doubled], details, {front, front})
                          : run(QStringLiteral("2 processos, cancelamento em dobro"), stores,
-                               laterDays, details, {one, two});
+                               shares[Doubled], details, {one, two});
             int costFailures = 0;
             if (balanced) {
                 QList<qint64> pids;
@@ -668,22 +780,33 @@ int main(int argc, char** argv)
                     pids << server->pid();
                 krt::bench::CostMeter meter(krt::bench::libpqConnection(options), pids,
                                             [&balancer] { return balancer.backendBytes(); });
-                costFailures = measureCosts(stores, costDays, details, front, meter);
+                costFailures = measureCosts(stores, shares[Costs], details, front, meter);
             }
             const QStringList wrong =
                 inconsistencies(db, pendingBefore, stockBefore, config.firstDay, config.lastDay());
             for (const QString& w : wrong)
                 say(QStringLiteral("inconsistência: %1").arg(w));
-            const bool consistent = wrong.isEmpty() && single.failed == 0 && floor.failed == 0 &&
-                                    f.failed == 0 && costFailures == 0;
-            say(QStringLiteral("stores: %1 calls/s (floor %2 calls/s, ratio %3), p50 %4 ms, p99 %5 "
-                               "ms, consistent: %6")
-                    .arg(single.callsPerSecond, 0, 'f', 1)
-                    .arg(floor.callsPerSecond, 0, 'f', 1)
-                    .arg(single.callsPerSecond / floor.callsPerSecond, 0, 'f', 2)
-                    .arg(single.p50, 0, 'f', 1)
-                    .arg(single.p99, 0, 'f', 1)
-                    .arg(consistent ? "yes" : "no"));
+            const bool consistent =
+                wrong.isEmpty() && shared.failed == 0 && sharedFloor.failed == 0 &&
+                (!apart || (apart->first.failed == 0 && apart->second.failed == 0)) &&
+                f.failed == 0 && costFailures == 0;
+            auto line = [&](const char* head, const RunFigures& o, const RunFigures& floor) {
+                say(QStringLiteral("%1: %2 calls/s (floor %3 calls/s, ratio %4), p50 %5 ms, p99 "
+                                   "%6 ms, consistent: %7")
+                        .arg(QString::fromLatin1(head))
+                        .arg(o.callsPerSecond, 0, 'f', 1)
+                        .arg(floor.callsPerSecond, 0, 'f', 1)
+                        .arg(o.callsPerSecond / floor.callsPerSecond, 0, 'f', 2)
+                        .arg(o.p50, 0, 'f', 1)
+                        .arg(o.p99, 0, 'f', 1)
+                        .arg(consistent ? "yes" : "no"));
+            };
+            // The last line is the one machine shared by all, the database's
+            // capacity less what the clients and servers take from it; before
+            // it, with the database on a core of its own, when it could be.
+            if (apart)
+                line("stores, PostgreSQL apart", apart->first, apart->second);
+            line("stores", shared, sharedFloor);
             status = consistent ? 0 : 2;
         }
     }

@@ -114,6 +114,18 @@ void ClerkReplay::readUser()
     consume(pg_.run(kUser, {session, user_}));
 }
 
+void ClerkReplay::warm(const QString& branch, const QString& store, const QDate& d)
+{
+    const auto keys = list(branch, store, d);
+    if (!keys.empty())
+        details(keys.front().first, keys.front().second);
+    period(branch, d);
+    for (const char* sql : {kLockBranch, kPeriodLocked, kStatus, kAudit})
+        pg_.prepare(sql);
+    for (const char* sql : kChanges)
+        pg_.prepare(sql);
+}
+
 std::vector<std::pair<std::string, std::string>>
 ClerkReplay::list(const QString& branch, const QString& store, const QDate& d)
 {

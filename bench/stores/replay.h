@@ -20,6 +20,11 @@ class ClerkReplay
 public:
     ClerkReplay(const QByteArray& connection, const QString& user);
 
+    // A day's reads (the list, the first invoice's details, the period)
+    // and the cancellation's statements prepared, before the clock: the
+    // connection's backend then has the statements' catalog and plans in
+    // memory, as the server's long-lived connections have.
+    void warm(const QString& branch, const QString& store, const QDate& day);
     // getPrincipal of one day; returns the listed invoices' keys.
     std::vector<std::pair<std::string, std::string>> list(const QString& branch,
                                                           const QString& store, const QDate& day);

@@ -39,6 +39,22 @@ double cpuMs(qint64 pid)
     return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
 }
 
+double machineBusyMs()
+{
+    QFile f(QStringLiteral("/proc/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    // "cpu  user nice system idle iowait irq softirq steal …": all but idle
+    // and iowait.
+    const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+    if (fields.size() < 9 || fields[0] != "cpu")
+        return -1;
+    double ticks = 0;
+    for (const int k : {1, 2, 3, 6, 7, 8})
+        ticks += fields[k].toDouble();
+    return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
 ServerProcess::~ServerProcess()
 {
     if (process_.state() == QProcess::NotRunning)

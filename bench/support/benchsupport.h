@@ -20,6 +20,9 @@ using procstatus::resetPeak;
 // Milliseconds of CPU the process has used so far, user and system
 // (/proc/<pid>/stat), or -1.
 double cpuMs(qint64 pid);
+// Milliseconds of CPU the whole machine has been busy so far, every core and
+// every process (/proc/stat), or -1.
+double machineBusyMs();
 
 // krt-appserver (next to the benchmark) as a child process on a free port;
 // stopped with SIGTERM when destroyed.

@@ -36,20 +36,27 @@ PgResult PgSession::exec(const char* sql)
     return check(PQexec(conn_, sql));
 }
 
-PgResult PgSession::run(const char* sql, const std::vector<std::string>& values)
+const std::string& PgSession::prepare(const char* sql)
 {
     auto it = names_.find(sql);
     if (it == names_.end()) {
         const std::string name = "floor" + std::to_string(names_.size());
-        check(PQprepare(conn_, name.c_str(), sql, int(values.size()), nullptr));
+        // The parameters' types as the statement implies them.
+        check(PQprepare(conn_, name.c_str(), sql, 0, nullptr));
         it = names_.emplace(sql, name).first;
     }
+    return it->second;
+}
+
+PgResult PgSession::run(const char* sql, const std::vector<std::string>& values)
+{
+    const std::string& name = prepare(sql);
     std::vector<const char*> pointers;
     pointers.reserve(values.size());
     for (const std::string& v : values)
         pointers.push_back(v.c_str());
-    return check(PQexecPrepared(conn_, it->second.c_str(), int(values.size()), pointers.data(),
-                                nullptr, nullptr, 0));
+    return check(PQexecPrepared(conn_, name.c_str(), int(values.size()), pointers.data(), nullptr,
+                                nullptr, 0));
 }
 
 void PgSession::copyIn(const char* table, const std::string& data)

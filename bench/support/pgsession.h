@@ -26,6 +26,8 @@ public:
 
     // Runs `sql` as it is (no parameters); throws std::runtime_error on failure.
     PgResult exec(const char* sql);
+    // Prepares `sql` on the server once; its name there. Throws.
+    const std::string& prepare(const char* sql);
     // Runs `sql` prepared, with text parameters ($1, $2 ...); throws.
     PgResult run(const char* sql, const std::vector<std::string>& values = {});
     // COPY `table` FROM STDIN with `data` (tab-separated lines); throws.

@@ -27,6 +27,7 @@ public:
     // false (with `error`) when it does not start or its front does not answer.
     bool start(const QList<quint16>& backends, const QString& certFile, const QString& keyFile);
     quint16 port() const { return port_; }
+    qint64 pid() const { return process_.processId(); }
     // What HAProxy printed (its own log lines: servers going up or down).
     QString output();
     // Bytes the servers' side has taken from the clients (requests, as
