@@ -12,6 +12,10 @@ namespace {
 // More texts than the server's statements: a text built anew each time (none
 // is today) cannot fill the connection's memory on the database server.
 constexpr size_t kMostTexts = 256;
+// A pooler in transaction mode (PgBouncer before 1.21) hands each
+// transaction another server connection, where our statements do not exist:
+// after this many losses a connection stops preparing.
+constexpr int kMostLosses = 3;
 
 struct TextHash
 {
@@ -25,6 +29,7 @@ struct ConnectionTexts
     // to place at a closed one's address starts with nothing prepared.
     QString connectionName;
     std::unordered_map<QString, PreparedText, TextHash> texts;
+    int losses = 0;
 };
 
 // Connections are used only by the thread that opened them.
@@ -38,6 +43,7 @@ ConnectionTexts& textsOf(const QSqlDatabase& db, PGconn* conn)
             if (c.connectionName != name) {
                 c.connectionName = name;
                 c.texts.clear();
+                c.losses = 0;
             }
             return c;
         }
@@ -45,7 +51,7 @@ ConnectionTexts& textsOf(const QSqlDatabase& db, PGconn* conn)
     std::erase_if(connections, [](const ConnectionTexts& c) {
         return !QSqlDatabase::contains(c.connectionName);
     });
-    connections.push_back(ConnectionTexts{conn, name, {}});
+    connections.push_back(ConnectionTexts{conn, name, {}, 0});
     return connections.back();
 }
 
@@ -54,6 +60,8 @@ ConnectionTexts& textsOf(const QSqlDatabase& db, PGconn* conn)
 PreparedText* preparedText(const QSqlDatabase& db, PGconn* conn, const QString& sql)
 {
     ConnectionTexts& c = textsOf(db, conn);
+    if (c.losses >= kMostLosses)
+        return nullptr;
     if (const auto it = c.texts.find(sql); it != c.texts.end())
         return &it->second;
     if (c.texts.size() >= kMostTexts)
@@ -67,9 +75,11 @@ PreparedText* preparedText(const QSqlDatabase& db, PGconn* conn, const QString& 
 void forgetPrepared(PGconn* conn)
 {
     for (ConnectionTexts& c : connections)
-        if (c.conn == conn)
+        if (c.conn == conn) {
+            ++c.losses;
             for (auto& [sql, text] : c.texts)
                 text.name.clear(); // runs has passed one: prepared on its next run
+        }
 }
 
 QByteArray numberedParameters(const QString& sql)

@@ -23,13 +23,14 @@ struct PreparedText
 };
 
 // The entry for `sql` on the connection `db` reaches through `conn`, or
-// nullptr once the connection keeps as many texts as it may (a text beyond
-// them runs unprepared, as any text does the first time). The entry lives as
-// long as the connection.
+// nullptr once the connection keeps as many texts as it may or has lost its
+// prepared statements three times (the text then runs unprepared, as any
+// text does the first time). The entry lives as long as the connection.
 PreparedText* preparedText(const QSqlDatabase& db, PGconn* conn, const QString& sql);
 
-// Every text of `conn` forgotten as prepared (the server no longer has them,
-// e.g. after "DEALLOCATE ALL" sent by a pooler between us and it).
+// Every text of `conn` forgotten as prepared (the server no longer has them:
+// "DEALLOCATE ALL" sent by a pooler between us and it, or a pooler that
+// hands each transaction another server connection).
 void forgetPrepared(PGconn* conn);
 
 // Qt's "?" placeholders as PostgreSQL's $1, $2 …, leaving alone what sits in

@@ -130,6 +130,13 @@ TEST_F(QueryTest, ATextRunAgainIsPreparedOnceForItsConnectionAndSurvivesLosingIt
     });
     EXPECT_EQ(inside, 21);
     EXPECT_EQ(attempts, 2);
+
+    // Lost a third time, as behind a pooler that hands each transaction
+    // another server connection: the connection stops preparing.
+    Query(db(), "DEALLOCATE ALL").exec();
+    for (int n = 1; n <= 10; ++n)
+        ASSERT_EQ(sum(n), n * (n + 1) / 2);
+    EXPECT_EQ(tdb->count(prepared), 0);
 }
 
 TEST_F(QueryTest, RowsLeftUnreadDoNotHoldTheConnection)
