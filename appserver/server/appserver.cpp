@@ -9,8 +9,17 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QScopeGuard>
+#include <algorithm>
+#include <sched.h>
 
 namespace krt::app {
+
+int defaultThreads()
+{
+    cpu_set_t cores;
+    const int count = ::sched_getaffinity(0, sizeof cores, &cores) == 0 ? CPU_COUNT(&cores) : 1;
+    return std::max(4, 2 * count);
+}
 
 namespace {
 

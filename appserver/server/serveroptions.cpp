@@ -95,8 +95,10 @@ struct ServerCommandLine
                QStringLiteral("8421"));
     const QCommandLineOption threads =
         option({QStringLiteral("threads")},
-               QStringLiteral("Chamadas atendidas ao mesmo tempo (padrão 8)."), QStringLiteral("n"),
-               QStringLiteral("8"));
+               QStringLiteral("Chamadas atendidas ao mesmo tempo (padrão: o dobro dos núcleos, no "
+                              "mínimo 4; aqui %1).")
+                   .arg(defaultThreads()),
+               QStringLiteral("n"), QString::number(defaultThreads()));
     const QCommandLineOption maxBody =
         option({QStringLiteral("max-body")},
                QStringLiteral("Maior corpo de chamada aceito, em bytes (padrão 67108864)."),
