@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 
 namespace krt::bench {
 
@@ -67,9 +68,11 @@ CoreSplit::CoreSplit(qint64 backendPid)
         return;
     }
     postmaster_ = parentOf(backendPid);
-    cpu_set_t current;
-    if (postmaster_ <= 1 || ::sched_getaffinity(pid_t(postmaster_), sizeof current, &current) != 0)
+    if (postmaster_ <= 1 ||
+        ::sched_getaffinity(pid_t(postmaster_), sizeof database_, &database_) != 0) {
+        postmaster_ = 0;
         why_ = QStringLiteral("o processo principal do PostgreSQL não foi encontrado");
+    }
 }
 
 CoreSplit::~CoreSplit()
@@ -89,8 +92,7 @@ bool CoreSplit::apart(const QList<qint64>& ours)
     // The postmaster first: the backends it starts from now on follow it.
     if (!place(withChildren(postmaster_), database) ||
         !place(QList<qint64>{QCoreApplication::applicationPid()} + ours_, rest)) {
-        why_ = QStringLiteral("sem permissão para mover os processos do PostgreSQL (%1)")
-                   .arg(QString::fromLocal8Bit(strerror(errno)));
+        why_ = QStringLiteral("sem permissão para mover os processos do PostgreSQL");
         together();
         return false;
     }
@@ -101,7 +103,7 @@ void CoreSplit::together()
 {
     if (postmaster_ <= 1)
         return;
-    place(withChildren(postmaster_), all_);
+    place(withChildren(postmaster_), database_);
     place(QList<qint64>{QCoreApplication::applicationPid()} + ours_, all_);
 }
 

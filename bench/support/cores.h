@@ -33,7 +33,8 @@ public:
 private:
     QString why_;
     qint64 postmaster_ = 0;
-    cpu_set_t all_{};
+    cpu_set_t all_{};      // this program's cores when it started
+    cpu_set_t database_{}; // the postmaster's, given back when done
     int databaseCore_ = -1;
     QList<qint64> ours_;
 };
