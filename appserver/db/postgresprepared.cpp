@@ -68,7 +68,6 @@ PreparedText* preparedText(const QSqlDatabase& db, PGconn* conn, const QString& 
         return nullptr;
     PreparedText& text = c.texts[sql];
     text.sql = numberedParameters(sql);
-    text.name = QByteArray(); // named when prepared
     return &text;
 }
 

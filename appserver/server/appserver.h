@@ -19,8 +19,7 @@ namespace krt::app {
 // Calls served at once when not told: twice the cores this process may
 // run on, at least 4. Each worker holds a database connection and spends
 // part of each call waiting on it; many more than the cores only make the
-// database's backends contend (on two cores, 4 workers carried 1 700–2 000
-// calls a second of the stores' mix, 8 carried 1 460–1 740, 16 about 1 240).
+// database's backends contend (docs/appserver.md has the measurements).
 int defaultThreads();
 
 struct ServerOptions

@@ -326,14 +326,10 @@ RunFigures run(const QString& title, const QList<Store>& stores, const QList<QDa
     const CpuSplit cpu;
     QElapsedTimer wall;
     wall.start();
-    std::vector<std::thread> threads;
-    for (int i = 0; i < stores.size(); ++i)
-        threads.emplace_back([&, i] {
-            work(stores[i], days, details, *firsts[size_t(i)],
-                 seconds.empty() ? nullptr : seconds[size_t(i)].get(), rec);
-        });
-    for (std::thread& t : threads)
-        t.join();
+    everyStore(stores.size(), [&](size_t i) {
+        work(stores[qsizetype(i)], days, details, *firsts[i],
+             seconds.empty() ? nullptr : seconds[i].get(), rec);
+    });
     return figures(title, stores.size(), rec, msSince(wall) / 1000, cpu);
 }
 
@@ -453,31 +449,27 @@ RunFigures replay(const QString& title, const QList<Store>& stores, const QList<
     const CpuSplit cpu;
     QElapsedTimer wall;
     wall.start();
-    std::vector<std::thread> threads;
-    for (int i = 0; i < stores.size(); ++i)
-        threads.emplace_back([&, i] {
-            krt::bench::ClerkReplay& clerk = *clerks[size_t(i)];
-            const Store& s = stores[i];
-            for (const QDate& day : days) {
-                std::vector<std::pair<std::string, std::string>> keys;
+    everyStore(stores.size(), [&](size_t i) {
+        krt::bench::ClerkReplay& clerk = *clerks[i];
+        const Store& s = stores[qsizetype(i)];
+        for (const QDate& day : days) {
+            std::vector<std::pair<std::string, std::string>> keys;
+            rec.timed([&] {
+                keys = clerk.list(s.branch, s.store, day);
+                return Variant();
+            });
+            for (size_t r = 0; r < std::min(size_t(details), keys.size()); ++r)
                 rec.timed([&] {
-                    keys = clerk.list(s.branch, s.store, day);
+                    clerk.details(keys[r].first, keys[r].second);
                     return Variant();
                 });
-                for (size_t r = 0; r < std::min(size_t(details), keys.size()); ++r)
-                    rec.timed([&] {
-                        clerk.details(keys[r].first, keys[r].second);
-                        return Variant();
-                    });
-                rec.timed([&] {
-                    clerk.period(s.branch, day);
-                    return Variant();
-                });
-                rec.timed([&] { return Variant(clerk.cancel(s.branch, keys) > 0); });
-            }
-        });
-    for (std::thread& t : threads)
-        t.join();
+            rec.timed([&] {
+                clerk.period(s.branch, day);
+                return Variant();
+            });
+            rec.timed([&] { return Variant(clerk.cancel(s.branch, keys) > 0); });
+        }
+    });
     return figures(title, stores.size(), rec, msSince(wall) / 1000, cpu);
 }
 
