@@ -8,6 +8,7 @@
 // One connection runs one command at a time. A statement whose rows are still
 // arriving when another statement of the same connection runs first keeps the
 // rest of its rows in memory, so callers may nest statements as they please.
+#include "appserver/db/postgrespipeline.h"
 #include "appserver/db/postgresprepared.h"
 #include "appserver/db/statement.h"
 
@@ -111,6 +112,31 @@ public:
 
     void exec() override { run(true); }
 
+    // Inside a transaction the statement goes out in the connection's
+    // pipeline and its outcome is read with the next statement that needs an
+    // answer (at the latest the COMMIT): see postgrespipeline.h. Anywhere
+    // else it simply runs.
+    void execDeferred() override
+    {
+        discardRows();
+        clearHeld();
+        if (!pipelining(conn_)) {
+            settle(conn_);
+            if (PQtransactionStatus(conn_) != PQTRANS_INTRANS)
+                return run(true);
+            const bool due = dueForPrepare();
+            if (due)
+                prepare();
+            if (!startPipeline(conn_))
+                return run(false);
+        } else if (dueForPrepare()) {
+            sendPrepare();
+        }
+        executed_ = true;
+        send();
+        sentInPipeline(conn_, shown(), text_, false);
+    }
+
     void run(bool mayPrepare)
     {
         // Whatever this statement still had, and the connection for us.
@@ -118,21 +144,18 @@ public:
         clearHeld();
         settle(conn_);
         executed_ = true; // without new binds, the next exec() runs with these
-        std::vector<const char*> pointers(values_.size());
-        for (size_t k = 0; k < values_.size(); ++k)
-            pointers[k] = values_[k].isNull() ? nullptr : values_[k].constData();
-        if (mayPrepare && text_ && text_->name.isEmpty() && ++text_->runs >= 2)
-            prepare();
-        const bool prepared = text_ && !text_->name.isEmpty() && types_ == text_->types;
-        const bool sent =
-            prepared ? PQsendQueryPrepared(conn_, text_->name.constData(), int(values_.size()),
-                                           pointers.data(), nullptr, nullptr, 0)
-                     : PQsendQueryParams(conn_, sql().constData(), int(values_.size()),
-                                         types_.data(), pointers.data(), nullptr, nullptr, 0);
-        if (!sent)
-            failConnection(QStringLiteral("executar \"%1\"").arg(shown()));
-        PQsetSingleRowMode(conn_);
+        const bool inPipeline = pipelining(conn_);
+        if (mayPrepare && dueForPrepare()) {
+            if (inPipeline)
+                sendPrepare();
+            else
+                prepare();
+        }
+        const bool prepared = send();
         affected_ = 0;
+        if (inPipeline)
+            return endPipeline(prepared);
+        PQsetSingleRowMode(conn_);
         PGresult* r = PQgetResult(conn_);
         switch (PQresultStatus(r)) {
         case PGRES_SINGLE_TUPLE:
@@ -145,13 +168,10 @@ public:
             row_ = -1;
             drainConnection(conn_);
             return;
-        case PGRES_COMMAND_OK: {
-            const char* count = PQcmdTuples(r);
-            std::from_chars(count, count + std::strlen(count), affected_);
-            PQclear(r);
+        case PGRES_COMMAND_OK:
+            countAffected(r);
             drainConnection(conn_);
             return;
-        }
         default:
             if (prepared && preparedIsGone(r)) {
                 PQclear(r);
@@ -160,9 +180,7 @@ public:
                 // transaction, the transaction has failed and runs again.
                 if (PQtransactionStatus(conn_) == PQTRANS_IDLE)
                     return run(false);
-                failStatement(QStringLiteral("executar \"%1\"").arg(shown()),
-                              QStringLiteral("a instrução preparada deixou de valer no servidor"),
-                              true);
+                failPreparedGone();
             }
             failResult(QStringLiteral("executar \"%1\"").arg(shown()), r);
         }
@@ -263,10 +281,17 @@ public:
 
     // A text run more than once on the connection is parsed and planned
     // once by the server: about a third less per run of a short statement.
-    void prepare()
+    bool dueForPrepare() const { return text_ && text_->name.isEmpty() && ++text_->runs >= 2; }
+
+    static QByteArray newName()
     {
         static std::atomic<quint64> next{0};
-        const QByteArray name = "krt_" + QByteArray::number(++next);
+        return "krt_" + QByteArray::number(++next);
+    }
+
+    void prepare()
+    {
+        const QByteArray name = newName();
         PGresult* r = PQprepare(conn_, name.constData(), text_->sql.constData(), int(types_.size()),
                                 types_.data());
         if (PQresultStatus(r) != PGRES_COMMAND_OK)
@@ -274,6 +299,78 @@ public:
         PQclear(r);
         text_->name = name;
         text_->types = types_;
+    }
+
+    // The same in a pipeline: its outcome comes with the others'.
+    void sendPrepare()
+    {
+        const QByteArray name = newName();
+        if (!PQsendPrepare(conn_, name.constData(), text_->sql.constData(), int(types_.size()),
+                           types_.data()))
+            failConnection(QStringLiteral("preparar \"%1\"").arg(shown()));
+        text_->name = name;
+        text_->types = types_;
+        sentInPipeline(conn_, shown(), text_, true);
+    }
+
+    // Sends the statement with its values; whether it went as the prepared one.
+    bool send()
+    {
+        std::vector<const char*> pointers(values_.size());
+        for (size_t k = 0; k < values_.size(); ++k)
+            pointers[k] = values_[k].isNull() ? nullptr : values_[k].constData();
+        const bool prepared = text_ && !text_->name.isEmpty() && types_ == text_->types;
+        const bool sent =
+            prepared ? PQsendQueryPrepared(conn_, text_->name.constData(), int(values_.size()),
+                                           pointers.data(), nullptr, nullptr, 0)
+                     : PQsendQueryParams(conn_, sql().constData(), int(values_.size()),
+                                         types_.data(), pointers.data(), nullptr, nullptr, 0);
+        if (!sent)
+            failConnection(QStringLiteral("executar \"%1\"").arg(shown()));
+        return prepared;
+    }
+
+    // This statement went out after deferred ones: the pipeline ends with it,
+    // and the first failure before it is its failure (it never ran then).
+    void endPipeline(bool prepared)
+    {
+        sentInPipeline(conn_, shown(), text_, false);
+        PGresult* r = nullptr;
+        const PipelineFailure failure = finishPipeline(conn_, &r);
+        if (failure.failed) {
+            PQclear(r);
+            failStatement(failure.what, failure.detail, failure.transient);
+        }
+        if (!r)
+            failConnection(QStringLiteral("executar \"%1\"").arg(shown()));
+        switch (PQresultStatus(r)) {
+        case PGRES_TUPLES_OK:
+            current_ = r;
+            row_ = -1;
+            return;
+        case PGRES_COMMAND_OK:
+            countAffected(r);
+            return;
+        default:
+            if (prepared && preparedIsGone(r)) {
+                PQclear(r);
+                failPreparedGone();
+            }
+            failResult(QStringLiteral("executar \"%1\"").arg(shown()), r);
+        }
+    }
+
+    void countAffected(PGresult* r)
+    {
+        const char* count = PQcmdTuples(r);
+        std::from_chars(count, count + std::strlen(count), affected_);
+        PQclear(r);
+    }
+
+    [[noreturn]] void failPreparedGone()
+    {
+        failStatement(QStringLiteral("executar \"%1\"").arg(shown()),
+                      QStringLiteral("a instrução preparada deixou de valer no servidor"), true);
     }
 
     // The server lost the prepared statement (a pooler between us sent
@@ -312,8 +409,8 @@ public:
                 PQclear(r);
                 break;
             default:
-                heldError_ = errorText(r);
-                heldTransient_ = isTransient(r);
+                heldError_ = resultErrorText(r);
+                heldTransient_ = isTransientResult(r);
                 PQclear(r);
             }
         }
@@ -374,23 +471,10 @@ private:
             PQclear(r);
     }
 
-    static QString errorText(const PGresult* r)
-    {
-        const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
-        return QString::fromUtf8(primary ? primary : PQresultErrorMessage(r));
-    }
-
-    static bool isTransient(const PGresult* r)
-    {
-        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
-        // Deadlock detected, serialization failure.
-        return state && (std::strcmp(state, "40P01") == 0 || std::strcmp(state, "40001") == 0);
-    }
-
     [[noreturn]] void failResult(const QString& what, PGresult* r)
     {
-        const QString text = r ? errorText(r) : QString::fromUtf8(PQerrorMessage(conn_));
-        const bool transient = r && isTransient(r);
+        const QString text = r ? resultErrorText(r) : QString::fromUtf8(PQerrorMessage(conn_));
+        const bool transient = r && isTransientResult(r);
         PQclear(r);
         drainConnection(conn_);
         failStatement(what, text, transient);
@@ -424,6 +508,13 @@ std::unique_ptr<Statement> postgresStatement(const QSqlDatabase& db, const QStri
     if (!conn)
         return nullptr;
     return std::make_unique<PostgresStatement>(db, conn, sql);
+}
+
+void abandonDeferred(const QSqlDatabase& db)
+{
+    // Whatever they did is rolled back next: their outcomes no longer matter.
+    if (PGconn* conn = postgresHandle(db); conn && pipelining(conn))
+        finishPipeline(conn, nullptr);
 }
 
 } // namespace krt::app::detail

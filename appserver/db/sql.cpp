@@ -46,6 +46,11 @@ void Query::exec()
     st_->exec();
 }
 
+void Query::execDeferred()
+{
+    st_->execDeferred();
+}
+
 void Query::readAhead()
 {
     // Ten thousand rows of a list cost the database's steps and the answer's
@@ -149,6 +154,7 @@ Transaction::~Transaction()
     if (!active_)
         return;
     try {
+        detail::abandonDeferred(db_);
         execStatement(db_, QStringLiteral("ROLLBACK"));
     } catch (const Error&) {
         // The connection is gone or the transaction already ended: nothing
@@ -167,6 +173,7 @@ void Transaction::rollback()
     if (!active_)
         return;
     active_ = false;
+    detail::abandonDeferred(db_);
     execStatement(db_, QStringLiteral("ROLLBACK"));
 }
 

@@ -41,6 +41,13 @@ public:
     Query& bindText(const QString& value); // an empty text binds as ''
     Query& bindDate(const QDate& value);
     void exec();
+    // Runs a statement whose rows and count the caller will not read, inside
+    // a Transaction: on PostgreSQL it is sent without waiting for its outcome,
+    // together with the statements after it, and a failure is thrown by the
+    // next statement run on the connection (at the latest the COMMIT), which
+    // then does not run. The transaction's changes reach the server in one
+    // round trip. Elsewhere, or outside a transaction, the same as exec().
+    void execDeferred();
     // After exec(), before the first next(): a long result is read ahead by
     // a thread of its own while the caller handles the rows before (on the
     // databases whose statements allow it; a short one never starts it).

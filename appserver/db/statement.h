@@ -42,6 +42,9 @@ public:
     // first one.
     virtual void bind(const QVariant& value) = 0;
     virtual void exec() = 0;
+    // See Query::execDeferred(); where the database gives nothing to gain,
+    // the statement simply runs.
+    virtual void execDeferred() { exec(); }
     virtual bool next() = 0;
 
     virtual bool isNull(int col) const = 0;
@@ -77,6 +80,10 @@ public:
 std::unique_ptr<Statement> sqliteStatement(const QSqlDatabase& db, const QString& sql);
 std::unique_ptr<Statement> postgresStatement(const QSqlDatabase& db, const QString& sql);
 std::unique_ptr<Statement> qtStatement(const QSqlDatabase& db, const QString& sql);
+
+// The deferred statements of `db`'s open transaction, if any, ended without
+// judging their outcomes: the transaction is about to be rolled back.
+void abandonDeferred(const QSqlDatabase& db);
 
 // "yyyy-MM-dd" at the start of `text` (a timestamp's time is ignored); an
 // invalid date for anything else.

@@ -47,7 +47,7 @@ void writeAudit(const QSqlDatabase& db, const AuditEntry& e)
         .bindText(summarizeSkipped(e.skipped))
         .bind(e.reason.isEmpty() ? QVariant() : QVariant(e.reason.left(2000)))
         .bind(e.user.isEmpty() ? QVariant() : QVariant(e.user.left(40)))
-        .exec();
+        .execDeferred();
 }
 
 } // namespace krt::app

@@ -256,7 +256,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                     doomed << k;
                 }
             });
-            // Everything checked: undo the invoices a batch at a time.
+            // Everything checked: undo the invoices a batch at a time. The
+            // changes, the audit row and the COMMIT go out together: on
+            // PostgreSQL the branch stays locked one round trip for them all.
             KeySetQuery unlink(db, QStringLiteral("UPDATE VENDA SET CDFILIALNF = NULL,"
                                                   " NRLANCTONF = NULL WHERE CDFILIALNF = ?"
                                                   " AND NRLANCTONF IN (%1)"));
@@ -268,9 +270,9 @@ Variant RdmCancelaConsoli::serve(const Request<api::setDeletaNF>& in, const Text
                                                         " (%1)"));
             forEachBatch(doomed, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 stock.reverseInvoicePostings(keyBranch, numbers);
-                unlink.exec({keyBranch}, numbers);
-                dropItems.exec({keyBranch}, numbers);
-                dropInvoices.exec({keyBranch}, numbers);
+                unlink.execDeferred({keyBranch}, numbers);
+                dropItems.execDeferred({keyBranch}, numbers);
+                dropInvoices.execDeferred({keyBranch}, numbers);
             });
             return commitCancelled(db, tx, audit, doomed, auditListener_);
         });
@@ -353,8 +355,8 @@ Variant RdmCancelaConsoli::serve(const Request<api::getDeletaRetiEst>& in,
                                                 " WHERE CDFILIAL = ? AND NRRETEST IN (%1)"));
             forEachBatch(doomed, batch, [&](const QString& keyBranch, const QStringList& numbers) {
                 stock.reverseWithdrawalPostings(keyBranch, numbers);
-                unlink.exec({keyBranch}, numbers);
-                drop.exec({keyBranch}, numbers);
+                unlink.execDeferred({keyBranch}, numbers);
+                drop.execDeferred({keyBranch}, numbers);
             });
             return commitCancelled(db, tx, audit, doomed, auditListener_);
         });

@@ -21,14 +21,25 @@ qsizetype KeySetQuery::batchSize(const QSqlDatabase&)
     return kBatch;
 }
 
-Query& KeySetQuery::exec(const QStringList& before, const QStringList& numbers)
+void KeySetQuery::bindAll(const QStringList& before, const QStringList& numbers)
 {
     Q_ASSERT(!numbers.isEmpty() && numbers.size() <= kBatch);
     for (const QString& value : before)
         q_.bindText(value);
     q_.bindText(dialect_.setValue(numbers));
+}
+
+Query& KeySetQuery::exec(const QStringList& before, const QStringList& numbers)
+{
+    bindAll(before, numbers);
     q_.exec();
     return q_;
+}
+
+void KeySetQuery::execDeferred(const QStringList& before, const QStringList& numbers)
+{
+    bindAll(before, numbers);
+    q_.execDeferred();
 }
 
 void forEachBatch(const QList<std::pair<QString, QString>>& sortedKeys, qsizetype batchSize,

@@ -33,8 +33,12 @@ public:
     // Binds `before` (the values of the placeholders ahead of the set), then
     // `numbers` (1 to batchSize() of them), and executes.
     Query& exec(const QStringList& before, const QStringList& numbers);
+    // The same for a change whose count nobody reads (Query::execDeferred).
+    void execDeferred(const QStringList& before, const QStringList& numbers);
 
 private:
+    void bindAll(const QStringList& before, const QStringList& numbers);
+
     const Dialect& dialect_;
     Query q_;
 };

@@ -120,9 +120,9 @@ int StockReversal::reverse(std::unique_ptr<Statements>& statements, const char* 
         throw PeriodRefusal{firstOutside(s.postings, branch, numbers)};
     if (count == 0)
         return 0;
-    s.restore.exec({branch}, numbers);
-    s.deleteItems.exec({branch}, numbers);
-    s.deletePostings.exec({branch}, numbers);
+    s.restore.execDeferred({branch}, numbers);
+    s.deleteItems.execDeferred({branch}, numbers);
+    s.deletePostings.execDeferred({branch}, numbers);
     return count;
 }
 

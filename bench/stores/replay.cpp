@@ -55,10 +55,14 @@ const char* const kStatus =
     " V.CDFILIALNF = NF.CDFILIALNF AND V.NRLANCTONF = NF.NRLANCTONF AND V.CDFILIAL <>"
     " NF.CDFILIALNF) THEN 1 ELSE 0 END FROM NOTAFISCAL NF WHERE NF.CDFILIALNF = $1 AND"
     " NF.NRLANCTONF = ANY (CAST($2 AS VARCHAR[])) FOR UPDATE";
-// The cancellation's changes, as the server runs them today.
+// Before the changes: each of the invoices' postings' branches with its first
+// and last day, for the period check.
+const char* const kPostingDays =
+    "SELECT L.CDFILIAL, MIN(L.DTLANCESTQ), MAX(L.DTLANCESTQ), COUNT(*) FROM LANCTOESTQ L WHERE"
+    " L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY (CAST($2 AS VARCHAR[])) GROUP BY L.CDFILIAL";
+// The cancellation's changes, as the server runs them today: sent together
+// with the audit row and the COMMIT, as it sends them.
 const char* const kChanges[] = {
-    "SELECT L.CDFILIAL, L.NRLANCESTQ, L.DTLANCESTQ FROM LANCTOESTQ L WHERE L.CDFILIALNF = $1 AND"
-    " L.NRLANCTONF = ANY (CAST($2 AS VARCHAR[]))",
     "INSERT INTO SALDOESTQ (CDFILIAL, CDPRODUTO, QTSALDO) SELECT I.CDFILIAL, I.CDPRODUTO,"
     " SUM(CASE WHEN L.IDTIPOLANC = 'S' THEN I.QTLANCTOEST ELSE -I.QTLANCTOEST END) FROM"
     " LANCTOESTQ L JOIN ITLANCTOEST I ON I.CDFILIAL = L.CDFILIAL AND I.NRLANCESTQ = L.NRLANCESTQ"
@@ -68,9 +72,7 @@ const char* const kChanges[] = {
     "DELETE FROM ITLANCTOEST WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT L.CDFILIAL, L.NRLANCESTQ"
     " FROM LANCTOESTQ L WHERE L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY (CAST($2 AS"
     " VARCHAR[])))",
-    "DELETE FROM LANCTOESTQ WHERE (CDFILIAL, NRLANCESTQ) IN (SELECT L.CDFILIAL, L.NRLANCESTQ"
-    " FROM LANCTOESTQ L WHERE L.CDFILIALNF = $1 AND L.NRLANCTONF = ANY (CAST($2 AS"
-    " VARCHAR[])))",
+    "DELETE FROM LANCTOESTQ WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY (CAST($2 AS VARCHAR[]))",
     "UPDATE VENDA SET CDFILIALNF = NULL, NRLANCTONF = NULL WHERE CDFILIALNF = $1 AND NRLANCTONF"
     " = ANY (CAST($2 AS VARCHAR[]))",
     "DELETE FROM ITEMNOTAFISCAL WHERE CDFILIALNF = $1 AND NRLANCTONF = ANY (CAST($2 AS"
@@ -120,7 +122,7 @@ void ClerkReplay::warm(const QString& branch, const QString& store, const QDate&
     if (!keys.empty())
         details(keys.front().first, keys.front().second);
     period(branch, d);
-    for (const char* sql : {kLockBranch, kPeriodLocked, kStatus, kAudit})
+    for (const char* sql : {kLockBranch, kPeriodLocked, kStatus, kPostingDays, kAudit, "COMMIT"})
         pg_.prepare(sql);
     for (const char* sql : kChanges)
         pg_.prepare(sql);
@@ -194,14 +196,19 @@ int ClerkReplay::cancel(const QString& branch,
     doomed += "}";
     const int count = int(cancelled.size());
     if (count > 0)
+        consume(pg_.run(kPostingDays, {b, doomed}));
+    std::vector<PgSession::Pipelined> changes;
+    if (count > 0)
         for (const char* sql : kChanges)
-            consume(pg_.run(sql, {b, doomed}));
-    pg_.run(kAudit,
-            {QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(),
-             QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(), "setDeletaNF",
-             b, user_ + " (replay)", count ? "OK" : "NADA", std::to_string(count), "0",
-             formatKeyList(cancelled).toStdString(), "", user_});
-    pg_.exec("COMMIT");
+            changes.push_back({sql, {b, doomed}});
+    changes.push_back(
+        {kAudit,
+         {QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(),
+          QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString(), "setDeletaNF", b,
+          user_ + " (replay)", count ? "OK" : "NADA", std::to_string(count), "0",
+          formatKeyList(cancelled).toStdString(), "", user_}});
+    changes.push_back({"COMMIT", {}});
+    pg_.runTogether(changes);
     return count;
 }
 

@@ -59,6 +59,44 @@ PgResult PgSession::run(const char* sql, const std::vector<std::string>& values)
                                 nullptr, 0));
 }
 
+void PgSession::runTogether(const std::vector<Pipelined>& statements)
+{
+    for (const Pipelined& s : statements)
+        prepare(s.sql);
+    if (PQenterPipelineMode(conn_) != 1)
+        throw std::runtime_error(PQerrorMessage(conn_));
+    for (const Pipelined& s : statements) {
+        std::vector<const char*> pointers;
+        for (const std::string& v : s.values)
+            pointers.push_back(v.c_str());
+        if (PQsendQueryPrepared(conn_, names_.at(s.sql).c_str(), int(pointers.size()),
+                                pointers.data(), nullptr, nullptr, 0) != 1)
+            throw std::runtime_error(PQerrorMessage(conn_));
+    }
+    if (PQpipelineSync(conn_) != 1)
+        throw std::runtime_error(PQerrorMessage(conn_));
+    std::string failure;
+    for (;;) {
+        PGresult* r = PQgetResult(conn_);
+        if (!r) {
+            if (PQstatus(conn_) == CONNECTION_BAD)
+                throw std::runtime_error(PQerrorMessage(conn_));
+            continue; // the end of one statement's results
+        }
+        const ExecStatusType s = PQresultStatus(r);
+        if (s == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+        }
+        if (s == PGRES_FATAL_ERROR && failure.empty())
+            failure = PQresultErrorMessage(r);
+        PQclear(r);
+    }
+    PQexitPipelineMode(conn_);
+    if (!failure.empty())
+        throw std::runtime_error(failure);
+}
+
 void PgSession::copyIn(const char* table, const std::string& data)
 {
     exec((std::string("COPY ") + table + " FROM STDIN").c_str());

@@ -30,6 +30,14 @@ public:
     const std::string& prepare(const char* sql);
     // Runs `sql` prepared, with text parameters ($1, $2 ...); throws.
     PgResult run(const char* sql, const std::vector<std::string>& values = {});
+    // Runs the statements prepared, sent together in one pipeline (the
+    // server's deferred changes and their COMMIT); throws on the first failure.
+    struct Pipelined
+    {
+        const char* sql;
+        std::vector<std::string> values;
+    };
+    void runTogether(const std::vector<Pipelined>& statements);
     // COPY `table` FROM STDIN with `data` (tab-separated lines); throws.
     void copyIn(const char* table, const std::string& data);
     PGconn* handle() const { return conn_; }

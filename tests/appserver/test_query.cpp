@@ -9,6 +9,8 @@
 #include <QSet>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <thread>
 #include <tuple>
 
 using krt::Error;
@@ -137,6 +139,108 @@ TEST_F(QueryTest, ATextRunAgainIsPreparedOnceForItsConnectionAndSurvivesLosingIt
     for (int n = 1; n <= 10; ++n)
         ASSERT_EQ(sum(n), n * (n + 1) / 2);
     EXPECT_EQ(tdb->count(prepared), 0);
+}
+
+TEST_F(QueryTest, DeferredChangesArriveWithTheNextStatementAndTheirFailureFailsIt)
+{
+    const QString insert = QStringLiteral("INSERT INTO T_VISTO (NR, QT) VALUES (?, ?)");
+    const auto defer = [&](int nr, const QVariant& qt) {
+        Query(db(), insert).bind(nr).bind(qt).execDeferred(); // new objects, as a call's are
+    };
+    // Counted on another thread's connection: what this one has committed.
+    const auto committed = [&] {
+        qint64 n = -1;
+        std::thread([&] {
+            n = tdb->count("SELECT COUNT(*) FROM T_VISTO");
+            tdb->db().releaseThisThread();
+        }).join();
+        return n;
+    };
+    {
+        Transaction tx = write();
+        for (int n = 1; n <= 3; ++n)
+            defer(n, n * 10);
+        // A statement that reads sees them, and its rows arrive whole.
+        Query sum(db(), "SELECT COUNT(*), SUM(QT) FROM T_VISTO");
+        sum.exec();
+        ASSERT_TRUE(sum.next());
+        EXPECT_EQ(sum.integer(0), 3);
+        EXPECT_EQ(sum.integer(1), 60);
+        EXPECT_FALSE(sum.next());
+        defer(4, 40);
+        defer(5, 50);
+        tx.commit();
+    }
+    EXPECT_EQ(committed(), 5);
+    if (TestDatabase::isPostgres()) { // prepared once, inside the pipeline too
+        EXPECT_EQ(tdb->count("SELECT COUNT(*) FROM pg_prepared_statements WHERE statement = "
+                             "'INSERT INTO T_VISTO (NR, QT) VALUES ($1, $2)'"),
+                  1);
+    }
+
+    // A failing change fails the statement that follows it (on PostgreSQL
+    // the COMMIT, which then commits nothing), naming the change.
+    const char* thrownBy = "";
+    try {
+        Transaction tx = write();
+        defer(6, 60);
+        thrownBy = "a change";
+        defer(7, QVariant()); // QT is NOT NULL
+        defer(8, 80);
+        thrownBy = "the commit";
+        tx.commit();
+        thrownBy = "nothing";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.text().contains("INSERT INTO T_VISTO")) << qPrintable(e.text());
+    }
+    EXPECT_STREQ(thrownBy, TestDatabase::isPostgres() ? "the commit" : "a change");
+    EXPECT_EQ(committed(), 5);
+
+    // Abandoned with a failure pending, the transaction rolls back quietly
+    // and the connection serves the next one.
+    EXPECT_THROW(
+        {
+            Transaction tx = write();
+            try {
+                defer(9, QVariant());
+            } catch (const Error&) {
+                // where changes run at once, the failure comes here
+            }
+            defer(10, 100);
+            throw std::runtime_error("the request ended before its commit");
+        },
+        std::runtime_error);
+    {
+        Transaction tx = write();
+        defer(11, 110);
+        tx.commit();
+    }
+    EXPECT_EQ(committed(), 6);
+
+    // Outside a transaction nothing would wait for the outcome: it runs at once.
+    defer(12, 120);
+    EXPECT_EQ(committed(), 7);
+    EXPECT_THROW(defer(13, QVariant()), Error);
+
+    if (!TestDatabase::isPostgres())
+        return;
+    // A prepared change the server lost fails its transaction as a transient
+    // failure: it runs again and lands once.
+    Query name(db(), "SELECT name FROM pg_prepared_statements WHERE statement = 'INSERT INTO "
+                     "T_VISTO (NR, QT) VALUES ($1, $2)'");
+    name.exec();
+    ASSERT_TRUE(name.next());
+    Query(db(), "DEALLOCATE " + name.text(0)).exec();
+    int attempts = 0;
+    krt::app::withRetry([&] {
+        ++attempts;
+        Transaction tx = write();
+        defer(14, 140);
+        defer(15, 150);
+        tx.commit();
+    });
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(committed(), 9);
 }
 
 TEST_F(QueryTest, RowsLeftUnreadDoNotHoldTheConnection)
