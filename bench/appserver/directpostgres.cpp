@@ -96,11 +96,12 @@ public:
         QElapsedTimer t;
         t.start();
         pg_.exec("BEGIN");
+        // Each way ends with its changes and the COMMIT sent together, as
+        // the server sends its own.
         if (way == CancelWay::ArrayParameter)
             cancelByArray(keys);
         else
             cancelByKeyTable(keys);
-        pg_.exec("COMMIT");
         return msSince(t);
     }
 
@@ -131,8 +132,11 @@ private:
         // The server locks the invoices it checks, as their state decides.
         readAll(pg_.run((kChecksByKeyTable[0] + " FOR UPDATE OF NF").c_str()));
         readAll(pg_.run(kChecksByKeyTable[1].c_str()));
+        std::vector<PgSession::Pipelined> changes;
         for (const char* sql : kCancelByKeyTable)
-            pg_.run(sql);
+            changes.push_back({sql, {}});
+        changes.push_back({"COMMIT", {}});
+        pg_.runTogether(changes);
     }
 
     // The numbers of each branch as one array literal.
@@ -143,13 +147,21 @@ private:
             std::string& a = byBranch[branch];
             a.append(a.empty() ? "{" : ",").append(number);
         }
+        // A branch's changes go out with the next branch's checks, the last
+        // ones with the COMMIT.
+        std::vector<PgSession::Pipelined> changes;
         for (auto& [branch, numbers] : byBranch) {
             numbers += "}";
+            if (!changes.empty())
+                pg_.runTogether(changes);
+            changes.clear();
             for (const std::string& sql : kChecksByArray)
                 readAll(pg_.run(sql.c_str(), {branch, numbers}));
             for (const char* sql : kCancelByArray)
-                pg_.run(sql, {branch, numbers});
+                changes.push_back({sql, {branch, numbers}});
         }
+        changes.push_back({"COMMIT", {}});
+        pg_.runTogether(changes);
     }
 
     PgSession pg_;
