@@ -29,8 +29,13 @@ thread_local std::vector<Pipeline> pipelines;
 Pipeline* pipelineOf(PGconn* conn)
 {
     for (Pipeline& p : pipelines)
-        if (p.conn == conn)
-            return &p;
+        if (p.conn == conn) {
+            if (PQpipelineStatus(conn) != PQ_PIPELINE_OFF)
+                return &p;
+            // A closed connection's, and libpq put a new one at its address.
+            std::erase_if(pipelines, [conn](const Pipeline& each) { return each.conn == conn; });
+            return nullptr;
+        }
     return nullptr;
 }
 
