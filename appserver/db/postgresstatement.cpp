@@ -124,9 +124,8 @@ public:
             settle(conn_);
             if (PQtransactionStatus(conn_) != PQTRANS_INTRANS)
                 return run(true);
-            const bool due = dueForPrepare();
-            if (due)
-                prepare();
+            if (dueForPrepare())
+                prepare(); // before the pipeline: PQprepare waits for its answer
             if (!startPipeline(conn_))
                 return run(false);
         } else if (dueForPrepare()) {
