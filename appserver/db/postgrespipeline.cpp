@@ -56,17 +56,10 @@ void judge(PGconn* conn, const Sent& sent, const PGresult* r, PipelineFailure& o
                         sent.shown);
     out.detail = resultErrorText(r);
     out.transient = isTransientResult(r);
-    if (sent.preparing && sent.text) {
+    if (sent.preparing && sent.text)
         sent.text->name.clear(); // never made: the next run prepares it again
-    } else if (hasState(r, "26000")) {
-        // The server lost our prepared statements (a pooler's DEALLOCATE
-        // ALL): the transaction runs again and prepares them anew.
-        forgetPrepared(conn);
-        out.transient = true;
-    } else if (hasState(r, "0A000") && sent.text) {
-        sent.text->name.clear(); // its plan no longer fits the tables
-        out.transient = true;
-    }
+    else if (preparedStatementGone(conn, sent.text, r))
+        out.transient = true; // the transaction runs again and prepares anew
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QHashFunctions>
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <unordered_map>
 
 namespace krt::app::detail {
@@ -79,6 +80,22 @@ void forgetPrepared(PGconn* conn)
             for (auto& [sql, text] : c.texts)
                 text.name.clear(); // runs has passed one: prepared on its next run
         }
+}
+
+bool preparedStatementGone(PGconn* conn, PreparedText* text, const PGresult* r)
+{
+    const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    if (!state)
+        return false;
+    if (std::strcmp(state, "26000") == 0) { // invalid statement name
+        forgetPrepared(conn);
+        return true;
+    }
+    if (std::strcmp(state, "0A000") == 0 && text) { // cached plan must not change result type
+        text->name.clear();
+        return true;
+    }
+    return false;
 }
 
 QByteArray numberedParameters(const QString& sql)

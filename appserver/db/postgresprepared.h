@@ -33,6 +33,12 @@ PreparedText* preparedText(const QSqlDatabase& db, PGconn* conn, const QString& 
 // hands each transaction another server connection).
 void forgetPrepared(PGconn* conn);
 
+// Whether `r` failed because the server no longer has a prepared statement
+// of `conn` (a pooler between us sent "DEALLOCATE ALL": every text of `conn`
+// is forgotten as prepared) or the plan of `text` no longer fits its tables
+// (their columns changed: `text` is prepared again on its next run).
+bool preparedStatementGone(PGconn* conn, PreparedText* text, const PGresult* r);
+
 // Qt's "?" placeholders as PostgreSQL's $1, $2 …, leaving alone what sits in
 // quotes, dollar quotes and comments.
 QByteArray numberedParameters(const QString& sql);

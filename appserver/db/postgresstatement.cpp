@@ -375,21 +375,7 @@ public:
     // The server lost the prepared statement (a pooler between us sent
     // "DEALLOCATE ALL") or its plan no longer fits the tables (their columns
     // changed): prepared again when it next runs.
-    bool preparedIsGone(const PGresult* r)
-    {
-        const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
-        if (!state)
-            return false;
-        if (std::strcmp(state, "26000") == 0) { // invalid statement name
-            forgetPrepared(conn_);
-            return true;
-        }
-        if (std::strcmp(state, "0A000") == 0) { // cached plan must not change result type
-            text_->name.clear();
-            return true;
-        }
-        return false;
-    }
+    bool preparedIsGone(const PGresult* r) { return preparedStatementGone(conn_, text_, r); }
 
     const QByteArray& sql() const { return text_ ? text_->sql : sql_; }
     QString shown() const { return firstWords(source_); }

@@ -147,8 +147,8 @@ private:
             std::string& a = byBranch[branch];
             a.append(a.empty() ? "{" : ",").append(number);
         }
-        // A branch's changes go out with the next branch's checks, the last
-        // ones with the COMMIT.
+        // Each branch's changes go out together before the next branch's
+        // checks, the last ones with the COMMIT.
         std::vector<PgSession::Pipelined> changes;
         for (auto& [branch, numbers] : byBranch) {
             numbers += "}";
