@@ -2,6 +2,7 @@
 
 #include "framework/data/dataset.h"
 #include "framework/data/datasource.h"
+#include "framework/widgets/textwidths.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -106,12 +107,13 @@ int TDBGrid::fittingWidth(int column) const
         const int step = rows <= kMeasuredRows ? 1 : (rows + kMeasuredRows - 1) / kMeasuredRows;
         // Codes, days and states repeat down a column: each text measured once.
         QSet<QString> measured;
+        TextWidths widths(font());
         for (int r = 0; r < rows; r += step) {
             try {
                 const QString text = f->DisplayTextAt(r);
                 if (!measured.contains(text)) {
                     measured.insert(text);
-                    width = qMax(width, fm.horizontalAdvance(text) + cellMargin);
+                    width = qMax(width, widths.of(text) + cellMargin);
                 }
             } catch (...) {
                 // A value that cannot be shown is painted empty: no width of its own.

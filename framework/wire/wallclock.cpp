@@ -1,5 +1,8 @@
 #include "framework/wire/packetformat.h"
 
+#include <algorithm>
+#include <array>
+
 namespace krt::wire {
 
 namespace {
@@ -33,10 +36,10 @@ bool wallClockMsInRange(qint64 ms)
     return ms >= firstDayMs() && ms <= lastDayEndMs();
 }
 
-std::optional<QDateTime> fromWallClockMs(qint64 ms)
+namespace {
+
+QDateTime localWallClock(qint64 ms)
 {
-    if (!wallClockMsInRange(ms))
-        return std::nullopt;
     qint64 days = ms / kMsPerDay;
     qint64 rest = ms % kMsPerDay;
     if (rest < 0) {
@@ -52,6 +55,33 @@ std::optional<QDateTime> fromWallClockMs(qint64 ms)
     // keep the stored wall clock with the day's own offset instead of losing
     // or shifting it.
     return QDateTime(date, time, Qt::OffsetFromUTC, QDateTime(date, QTime(12, 0)).offsetFromUtc());
+}
+
+} // namespace
+
+std::optional<QDateTime> fromWallClockMs(qint64 ms)
+{
+    if (!wallClockMsInRange(ms))
+        return std::nullopt;
+    // A list's days repeat down its rows, and each local time built asks the
+    // C library for the zone again (a stat of /etc/localtime every time): the
+    // last few built on this thread are kept.
+    struct Built
+    {
+        qint64 ms = 0;
+        QDateTime value;
+    };
+    constexpr int kKept = 4;
+    thread_local std::array<Built, kKept> kept;
+    thread_local int filled = 0, nextSlot = 0;
+    for (int i = 0; i < filled; ++i)
+        if (kept[size_t(i)].ms == ms)
+            return kept[size_t(i)].value;
+    Built& slot = kept[size_t(nextSlot)];
+    slot = Built{ms, localWallClock(ms)};
+    nextSlot = (nextSlot + 1) % kKept;
+    filled = std::max(filled, nextSlot == 0 ? kKept : nextSlot);
+    return slot.value;
 }
 
 } // namespace krt::wire

@@ -6,6 +6,7 @@
 #include "framework/widgets/dbtext.h"
 #include "framework/widgets/picklistdialog.h"
 #include "framework/widgets/searchdialog.h"
+#include "framework/widgets/textwidths.h"
 #include "tests/core/scriptedtest.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 
 namespace {
 
@@ -82,6 +84,40 @@ TEST_F(Grid, AGivenWidthIsTheLeastAColumnGetsItGrowsForTitleAndValuesAndKeepsThe
     grid.horizontalHeader()->resizeSection(2, widest + 120);
     fillCodes(c.ds, {{"0001", "Centro", "h1"}});
     EXPECT_EQ(grid.columnWidth(2), widest + 120);
+}
+
+// A column is fitted by summing each character's advance: never narrower
+// than the text as drawn (a cut value), and hardly wider; a text that needs
+// shaping (a combining accent, another script, a tab) is measured whole.
+TEST(TextWidthsTest, SummedAdvancesCoverTheDrawnTextAndOtherScriptsAreShaped)
+{
+    for (const QString& family :
+         {QString(), QStringLiteral("Serif"), QStringLiteral("Monospace")}) {
+        QFont font;
+        if (!family.isEmpty())
+            font.setFamily(family);
+        font.setPointSize(9);
+        const QFontMetricsF drawn(font);
+        TextWidths widths(font);
+        for (const QString& text :
+             {QStringLiteral("AVENIDA TORQUATO TAPAJÓS"), QStringLiteral("Wanda Yolanda Távora"),
+              QStringLiteral("João Conceição & Filhos Ltda."), QStringLiteral("02/03/2026"),
+              QStringLiteral("0001000123"), QStringLiteral("ff fi fl ffi T. r, V; y."),
+              QStringLiteral("Emitida"), QString()}) {
+            const qreal exact = drawn.horizontalAdvance(text);
+            const int summed = widths.of(text);
+            EXPECT_GE(summed, int(std::floor(exact)))
+                << family.toStdString() << ": " << text.toStdString();
+            EXPECT_LE(summed, exact + 1 + text.size() / 3.0)
+                << family.toStdString() << ": " << text.toStdString();
+            EXPECT_EQ(widths.of(text), summed) << "measured again from what was kept";
+        }
+        for (const QString& text :
+             {QStringLiteral("Jose\u0301 Mari\u0301a"), QStringLiteral("\u0645\u062D\u0645\u062F"),
+              QStringLiteral("a\tb")})
+            EXPECT_EQ(widths.of(text), int(std::ceil(drawn.horizontalAdvance(text))))
+                << family.toStdString();
+    }
 }
 
 // Opening a set announces the load twice (its state, then its rows); the

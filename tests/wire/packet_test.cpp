@@ -201,6 +201,24 @@ TEST(PacketAccess, CopiesShareTheBufferAndTextViewsOutliveTheOriginal)
     EXPECT_EQ(copy.textQ(0, 0), QStringLiteral("olá"));
 }
 
+// Reading a list's days keeps the last few built: rows that go back and
+// forth between more days than that still read their own.
+TEST(PacketRoundTrip, DaysReadInAnyOrderAreEachTheirOwn)
+{
+    PacketWriter w({{"DT", FieldType::DateTime, 0}});
+    const QDate first(2026, 3, 1);
+    const QList<int> order{0, 1, 2, 3, 4, 5, 0, 5, 1, 4, 2, 3, 3, 0, 6, 0};
+    for (const int day : order)
+        w.addDateTime(QDateTime(first.addDays(day), QTime(day, 30), Qt::UTC));
+    const Packet p = Packet::decode(w.finish().bytes());
+    for (int pass = 0; pass < 2; ++pass)
+        for (int row = 0; row < order.size(); ++row) {
+            const QDateTime read = p.dateTime(row, 0);
+            EXPECT_EQ(read.date(), first.addDays(order[row])) << "row " << row;
+            EXPECT_EQ(read.time(), QTime(order[row], 30)) << "row " << row;
+        }
+}
+
 TEST(PacketRoundTrip, WallClockTimesThatTheLocalZoneSkipsAreKept)
 {
     // Brazil started daylight saving at midnight: 2018-11-04 00:00 never
