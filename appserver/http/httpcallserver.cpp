@@ -1,5 +1,5 @@
 // The call server on Boost.Beast: every connection is a chain of asynchronous
-// operations on a strand of a small network pool, so an idle or slow client
+// operations on one of a few network threads' loops, so an idle or slow client
 // costs a socket and a buffer, never a thread. Decoding and the handler run on
 // a separate pool of workers; their answers go back to the connection's strand.
 #include "appserver/http/httpcallserver.h"
@@ -8,6 +8,7 @@
 #include "appserver/http/callbody.h"
 #include "appserver/http/connectionquota.h"
 #include "appserver/http/httpframing.h"
+#include "appserver/http/networkloops.h"
 #include "framework/wire/callcodec.h"
 #include "framework/wire/streamedreply.h"
 
@@ -146,10 +147,8 @@ struct HttpCallServer::Impl
         return tls;
     }
 
-    net::io_context ioc{2};
-    std::optional<net::executor_work_guard<net::io_context::executor_type>> work;
+    detail::NetworkLoops network{2};
     std::optional<tcp::acceptor> acceptor;
-    std::vector<std::thread> networkThreads;
     std::optional<net::thread_pool> workers;
     // The object whose calls run on a pool of their own, and that pool.
     QString ownPoolObject;
@@ -1124,8 +1123,8 @@ void HttpCallServer::Impl::refuseConnection(tcp::socket& socket, const QString& 
 
 void HttpCallServer::Impl::accept()
 {
-    acceptor->async_accept(net::make_strand(ioc), [this](const beast::error_code& ec,
-                                                         tcp::socket socket) {
+    acceptor->async_accept(net::make_strand(network.next()), [this](const beast::error_code& ec,
+                                                                    tcp::socket socket) {
         if (ec == net::error::operation_aborted || !acceptor->is_open())
             return;
         if (!ec && !stopping) {
@@ -1299,7 +1298,7 @@ void HttpCallServer::start()
     const tcp::endpoint endpoint(address, d.requestedPort);
     // On a strand of its own: stop() closes it from outside the network
     // threads while an accept may be completing on one of them.
-    d.acceptor.emplace(net::make_strand(d.ioc));
+    d.acceptor.emplace(net::make_strand(d.network.first()));
     d.acceptor->open(endpoint.protocol(), ec);
     // Quick restart after a stop; never SO_REUSEPORT, which would let a second
     // server bind the same port silently and take half the calls.
@@ -1323,10 +1322,8 @@ void HttpCallServer::start()
     if (d.ownPoolThreads > 0)
         d.ownPool.emplace(size_t(d.ownPoolThreads));
     d.healthPool.emplace(1);
-    d.work.emplace(d.ioc.get_executor());
     d.accept();
-    for (int i = 0; i < 2; ++i)
-        d.networkThreads.emplace_back([&d] { d.ioc.run(); });
+    d.network.start();
     d.running = true;
 }
 
@@ -1382,11 +1379,7 @@ void HttpCallServer::stop()
         d.sessionsChanged.wait_for(lock, std::chrono::seconds(10),
                                    [&d] { return d.sessions.empty(); });
     }
-    d.work.reset();
-    d.ioc.stop();
-    for (std::thread& t : d.networkThreads)
-        t.join();
-    d.networkThreads.clear();
+    d.network.stop();
     d.workers.reset();
     d.ownPool.reset();
     d.healthPool.reset();
