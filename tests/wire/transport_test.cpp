@@ -5,8 +5,10 @@
 #include <condition_variable>
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 using namespace krt;
 
@@ -240,6 +242,27 @@ TEST(HttpTransport, CallsAreServedConcurrently)
     other.join();
     EXPECT_TRUE(results[0]);
     EXPECT_TRUE(results[1]);
+}
+
+// Connections are spread over the network threads' loops; a server stopped
+// and started again runs them anew instead of accepting calls nobody serves.
+TEST(HttpTransport, ConnectionsOnEveryLoopAreServedAlsoAfterARestart)
+{
+    LoopbackServer server;
+    const auto everyConnectionAnswers = [&] {
+        std::vector<std::unique_ptr<HttpCallClient>> clients;
+        for (int i = 0; i < 4; ++i)
+            clients.push_back(std::make_unique<HttpCallClient>("127.0.0.1", server.port(), 5000));
+        for (int round = 0; round < 2; ++round)
+            for (const auto& c : clients)
+                EXPECT_EQ(c->call(kObject, "echo", {Variant("0001")}).at(0).asString(),
+                          QStringLiteral("0001"));
+    };
+    everyConnectionAnswers();
+    server.server().stop();
+    server.server().start();
+    ASSERT_TRUE(server.server().isRunning());
+    everyConnectionAnswers();
 }
 
 TEST(HttpTransport, BindingATakenPortFails)
