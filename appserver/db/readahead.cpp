@@ -190,23 +190,26 @@ private:
             }
             if (!batch)
                 batch = std::make_unique<Batch>();
-            batch->values.clear();
+            // Room for a whole batch once (a reused batch has it already):
+            // growing it row by row cost the reader a tenth of its time.
+            batch->values.resize(size_t(kBatchRows) * size_t(columns_));
             batch->bytes.clear();
             batch->rows = 0;
             bool more = true;
             std::exception_ptr failure;
             try {
+                CapturedValue* row = batch->values.data();
                 while (batch->rows < kBatchRows && (more = inner_->next())) {
-                    batch->values.resize(batch->values.size() + size_t(columns_));
-                    CapturedValue* row = batch->values.data() + batch->values.size() - columns_;
-                    for (int col = 0; col < columns_; ++col)
+                    for (int col = 0; col < columns_; ++col) {
+                        row[col] = CapturedValue{}; // nothing left of the batch's last use
                         inner_->capture(col, row[col], batch->bytes);
+                    }
+                    row += columns_;
                     ++batch->rows;
                 }
             } catch (...) {
                 failure = std::current_exception();
                 more = false;
-                batch->values.resize(size_t(batch->rows) * size_t(columns_));
             }
             {
                 const std::lock_guard lock(mutex_);

@@ -98,7 +98,11 @@ ListRatio compareLists(const QString& name, const QString& what, krt::HttpCallCl
     qint64 rssFirstPeak = 0;
     const qint64 rssBefore = procKb(server.pid(), "VmRSS");
     resetPeak(server.pid());
+    // What a turn costs in CPU, averaged: the server's (its clock ticks),
+    // the client's and the floor's own (this thread's).
+    double serverCpu = 0, clientCpu = 0, directCpu = 0;
     const auto oursOnce = [&] {
+        const double serverBefore = cpuMs(server.pid()), clientBefore = threadCpuMs();
         QElapsedTimer t;
         t.start();
         const krt::Packet packet =
@@ -106,13 +110,17 @@ ListRatio compareLists(const QString& name, const QString& what, krt::HttpCallCl
         TClientDataSet cds;
         cds.setData(packet);
         ours = std::min(ours, msSince(t));
+        clientCpu += threadCpuMs() - clientBefore;
+        serverCpu += cpuMs(server.pid()) - serverBefore;
         rows = cds.RecordCount();
         packetBytes = packet.size();
         if (last)
             *last = packet;
     };
     const auto directOnce = [&] {
+        const double before = threadCpuMs();
         directMs = std::min(directMs, direct.list(from, to, &directRows));
+        directCpu += threadCpuMs() - before;
     };
     QElapsedTimer spent;
     spent.start();
@@ -137,6 +145,12 @@ ListRatio compareLists(const QString& name, const QString& what, krt::HttpCallCl
             .arg(directRows)
             .arg(directMs, 0, 'f', 1)
             .arg(turns));
+    say(QStringLiteral(
+            "%1:   CPU por listagem (média): servidor %2 ms, cliente %3 ms; direto %4 ms")
+            .arg(name)
+            .arg(serverCpu / turns, 0, 'f', 1)
+            .arg(clientCpu / turns, 0, 'f', 1)
+            .arg(directCpu / turns, 0, 'f', 1));
     if (rows != directRows)
         say(QStringLiteral("%1: erro: %2 linhas pelo servidor, %3 direto")
                 .arg(name)

@@ -7,6 +7,7 @@
 #include <QThread>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <libpq-fe.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -37,6 +38,13 @@ double cpuMs(qint64 pid)
         return -1;
     const double ticks = fields[11].toDouble() + fields[12].toDouble();
     return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
 }
 
 double machineBusyMs()

@@ -20,6 +20,8 @@ using procstatus::resetPeak;
 // Milliseconds of CPU the process has used so far, user and system
 // (/proc/<pid>/stat), or -1.
 double cpuMs(qint64 pid);
+// Milliseconds of CPU the calling thread has used so far.
+double threadCpuMs();
 // Milliseconds of CPU the whole machine has been busy so far, every core and
 // every process (/proc/stat), or -1.
 double machineBusyMs();
