@@ -372,9 +372,6 @@ public:
                       QStringLiteral("a instrução preparada deixou de valer no servidor"), true);
     }
 
-    // The server lost the prepared statement (a pooler between us sent
-    // "DEALLOCATE ALL") or its plan no longer fits the tables (their columns
-    // changed): prepared again when it next runs.
     bool preparedIsGone(const PGresult* r) { return preparedStatementGone(conn_, text_, r); }
 
     const QByteArray& sql() const { return text_ ? text_->sql : sql_; }

@@ -1,7 +1,7 @@
 #include "framework/wire/packetformat.h"
 
-#include <algorithm>
 #include <array>
+#include <limits>
 
 namespace krt::wire {
 
@@ -20,23 +20,6 @@ qint64 lastDayEndMs()
         (QDate(9999, 12, 31).toJulianDay() - kUnixEpochJulianDay + 1) * kMsPerDay - 1;
     return v;
 }
-} // namespace
-
-std::optional<qint64> wallClockMs(const QDateTime& value)
-{
-    const QDate date = value.date();
-    const QTime time = value.time();
-    if (!date.isValid() || !time.isValid() || date.year() < 1 || date.year() > 9999)
-        return std::nullopt;
-    return (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay + time.msecsSinceStartOfDay();
-}
-
-bool wallClockMsInRange(qint64 ms)
-{
-    return ms >= firstDayMs() && ms <= lastDayEndMs();
-}
-
-namespace {
 
 QDateTime localWallClock(qint64 ms)
 {
@@ -59,6 +42,20 @@ QDateTime localWallClock(qint64 ms)
 
 } // namespace
 
+std::optional<qint64> wallClockMs(const QDateTime& value)
+{
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1 || date.year() > 9999)
+        return std::nullopt;
+    return (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay + time.msecsSinceStartOfDay();
+}
+
+bool wallClockMsInRange(qint64 ms)
+{
+    return ms >= firstDayMs() && ms <= lastDayEndMs();
+}
+
 std::optional<QDateTime> fromWallClockMs(qint64 ms)
 {
     if (!wallClockMsInRange(ms))
@@ -68,19 +65,17 @@ std::optional<QDateTime> fromWallClockMs(qint64 ms)
     // last few built on this thread are kept.
     struct Built
     {
-        qint64 ms = 0;
+        qint64 ms = std::numeric_limits<qint64>::min(); // out of range: an empty slot
         QDateTime value;
     };
-    constexpr int kKept = 4;
-    thread_local std::array<Built, kKept> kept;
-    thread_local int filled = 0, nextSlot = 0;
-    for (int i = 0; i < filled; ++i)
-        if (kept[size_t(i)].ms == ms)
-            return kept[size_t(i)].value;
-    Built& slot = kept[size_t(nextSlot)];
+    thread_local std::array<Built, 4> kept;
+    thread_local size_t nextSlot = 0;
+    for (const Built& built : kept)
+        if (built.ms == ms)
+            return built.value;
+    Built& slot = kept[nextSlot];
     slot = Built{ms, localWallClock(ms)};
-    nextSlot = (nextSlot + 1) % kKept;
-    filled = std::max(filled, nextSlot == 0 ? kKept : nextSlot);
+    nextSlot = (nextSlot + 1) % kept.size();
     return slot.value;
 }
 
